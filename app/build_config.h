@@ -1,0 +1,9 @@
+#pragma once
+// Constants built into the program from the CMake cache (QUORVEL_PATCH_BASE_URL,
+// QUORVEL_PUBLIC_KEY, QUORVEL_WEBSITE_URL). Tests may point them elsewhere before
+// starting work; the program itself never changes them.
+#include <string>
+
+extern std::wstring g_patchBaseUrl;     // plain http:// URL ending in /patch/
+extern unsigned char g_publicKey[32];   // Ed25519 public key; all zero means "not configured"
+extern std::wstring g_websiteUrl;       // https URL of the project website

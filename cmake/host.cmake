@@ -1,0 +1,30 @@
+# Native build: the platform-free modules under the sanitizers, their tests, and the operator tools.
+option(QUORVEL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" ON)
+if(QUORVEL_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(QV_PORTABLE_SOURCES)
+  add_library(qv_portable STATIC ${QV_PORTABLE_SOURCES})
+  target_compile_options(qv_portable PRIVATE ${QV_WARNINGS})
+  target_include_directories(qv_portable PUBLIC ${CMAKE_SOURCE_DIR})
+else()
+  add_library(qv_portable INTERFACE)
+  target_include_directories(qv_portable INTERFACE ${CMAKE_SOURCE_DIR})
+endif()
+
+add_subdirectory(${GTEST_SRC} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(GoogleTest)
+file(GLOB QV_HOST_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp)
+if(QV_HOST_TESTS)
+  add_executable(qv_host_tests ${QV_HOST_TESTS})
+  target_compile_options(qv_host_tests PRIVATE ${QV_WARNINGS})
+  target_link_libraries(qv_host_tests PRIVATE qv_portable GTest::gtest GTest::gmock GTest::gtest_main)
+  gtest_discover_tests(qv_host_tests DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QV_SOURCE_DIR=${CMAKE_SOURCE_DIR}" TIMEOUT 300)
+endif()
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
+  add_subdirectory(tools)
+endif()

@@ -1,0 +1,60 @@
+# Windows x64 build: the product library, QuorvelSetup.exe and the tests that run under Wine.
+set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static -static-libgcc -static-libstdc++")
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+
+file(GLOB QV_ALL_SOURCES CONFIGURE_DEPENDS
+  ${CMAKE_SOURCE_DIR}/app/*.cpp ${CMAKE_SOURCE_DIR}/ui/*.cpp ${CMAKE_SOURCE_DIR}/install/*.cpp
+  ${CMAKE_SOURCE_DIR}/patch/*.cpp ${CMAKE_SOURCE_DIR}/uninstall/*.cpp ${CMAKE_SOURCE_DIR}/support/*.cpp)
+list(REMOVE_ITEM QV_ALL_SOURCES ${CMAKE_SOURCE_DIR}/app/main.cpp)
+list(FILTER QV_ALL_SOURCES EXCLUDE REGEX "_host\\.cpp$")
+
+# The program links implicitly only against DLLs that Windows always takes from the
+# system folder; everything else goes through support/system_library.
+add_library(qv_core STATIC ${QV_ALL_SOURCES} ${CMAKE_BINARY_DIR}/generated/build_config.cpp)
+target_include_directories(qv_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(qv_core PRIVATE ${QV_WARNINGS})
+target_link_libraries(qv_core PUBLIC
+  /usr/x86_64-w64-mingw32/lib/libz.a
+  /usr/x86_64-w64-mingw32/lib/libgcrypt.a /usr/x86_64-w64-mingw32/lib/libgpg-error.a
+  ws2_32 ole32 oleaut32 uuid shell32 shlwapi user32 gdi32 advapi32 kernel32)
+
+if(EXISTS ${CMAKE_SOURCE_DIR}/app/main.cpp)
+  file(GLOB QV_RC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc)
+  add_executable(QuorvelSetup WIN32 ${CMAKE_SOURCE_DIR}/app/main.cpp ${QV_RC})
+  target_compile_options(QuorvelSetup PRIVATE ${QV_WARNINGS})
+  target_link_options(QuorvelSetup PRIVATE -municode -s)
+  target_link_libraries(QuorvelSetup PRIVATE qv_core)
+endif()
+
+# ---- Tests under Wine --------------------------------------------------------
+add_subdirectory(${GTEST_SRC} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(GoogleTest)
+file(GLOB QV_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
+add_executable(qv_tests ${QV_WIN_TESTS})
+target_compile_options(qv_tests PRIVATE ${QV_WARNINGS})
+target_link_libraries(qv_tests PRIVATE qv_core GTest::gtest GTest::gmock GTest::gtest_main)
+set(QV_TEST_DATA ${CMAKE_BINARY_DIR}/testdata)
+file(MAKE_DIRECTORY ${QV_TEST_DATA})
+gtest_discover_tests(qv_tests
+  DISCOVERY_MODE PRE_TEST
+  DISCOVERY_TIMEOUT 120
+  PROPERTIES
+    FIXTURES_REQUIRED servers
+    ENVIRONMENT "QV_TEST_DATA=${QV_TEST_DATA};QV_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
+    TIMEOUT 300)
+
+# Test servers (nginx serving a published release, the fault server) for the whole run.
+add_test(NAME servers.start COMMAND ${CMAKE_SOURCE_DIR}/tests/servers/start.sh ${QV_TEST_DATA} ${CMAKE_SOURCE_DIR})
+add_test(NAME servers.stop COMMAND ${CMAKE_SOURCE_DIR}/tests/servers/stop.sh ${QV_TEST_DATA})
+set_tests_properties(servers.start PROPERTIES FIXTURES_SETUP servers)
+set_tests_properties(servers.stop PROPERTIES FIXTURES_CLEANUP servers)
+
+# End-to-end scripts that drive the real executable under Wine (and Xvfb).
+file(GLOB QV_E2E CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.sh ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
+foreach(script IN LISTS QV_E2E)
+  get_filename_component(name ${script} NAME_WE)
+  add_test(NAME e2e.${name} COMMAND ${script})
+  set_tests_properties(e2e.${name} PROPERTIES
+    FIXTURES_REQUIRED servers RESOURCE_LOCK wineprefix TIMEOUT 900
+    ENVIRONMENT "QV_TEST_DATA=${QV_TEST_DATA};QV_SOURCE_DIR=${CMAKE_SOURCE_DIR};QV_BUILD_DIR=${CMAKE_BINARY_DIR}")
+endforeach()

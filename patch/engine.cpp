@@ -1,0 +1,26 @@
+#include "patch/engine.h"
+
+PatchEngine g_engine;
+
+void PatchEngine::Stop() {
+  cancel = true;
+  if (worker.joinable()) worker.join();
+}
+
+void PatchEngine::PostStage(int32_t code) {
+  stage.exchange(code);
+  if (notifyWindow) PostMessageW(notifyWindow, WM_APP + 1, static_cast<WPARAM>(code), 0);
+}
+
+void PatchEngine::SetCurrentFile(const std::wstring& path) {
+  std::lock_guard<std::mutex> lock(stateLock);
+  currentFile = path;
+}
+
+void PatchEngine::SetError(const std::wstring& text) {
+  {
+    std::lock_guard<std::mutex> lock(stateLock);
+    if (errorMessage.empty()) errorMessage = text;
+  }
+  PostStage(StageFailed);
+}

@@ -1,0 +1,26 @@
+#pragma once
+// HTTP GET over the process-wide WinHTTP session (g_setup.httpSession).
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// Receives each body chunk (never empty) in order; false stops the transfer.
+using ByteSink = std::function<bool(const uint8_t* data, uint32_t size)>;
+
+// A sink appending to out while out stays within limit bytes; refuses (false) past it.
+ByteSink MemorySink(std::string& out, uint32_t limit);
+
+// Opens the process-wide session into g_setup.httpSession (user agent, proxy fallback,
+// time-outs, TLS); leaves it null if the system refuses.
+void HttpOpenSession();
+// Closes the process-wide session if open.
+void HttpCloseSession();
+
+// GETs url into sink. Returns the status after the body (200, or 206 for a range request),
+// another status with the body unread, 0 for any request or read failure, -1 if the sink
+// refused. contentLength (if given) receives the Content-Length (0 if missing) for every status.
+// rangeStart above 0 asks for the bytes from there to the end.
+int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
+                bool noCache, uint64_t rangeStart);
+// Empties out and GETs url into it with no-cache and no range; a body over limit gives -1.
+int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit);

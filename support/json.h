@@ -1,0 +1,28 @@
+#pragma once
+// A small JSON reader (no writer). Platform-free.
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+enum class JsonType : int32_t { Null = 0, Bool = 1, Number = 2, String = 3, Array = 4, Object = 5 };
+
+// Every member exists in every value; type says which one is meaningful.
+struct JsonValue {
+  JsonType type = JsonType::Null;
+  bool boolean = false;
+  double number = 0;
+  std::string string;
+  std::vector<JsonValue> array;
+  std::map<std::string, JsonValue> object;  // sorted by key, byte-wise
+};
+
+// Parses a whole document into out (reset first). False on failure, with the first error
+// message in *error when given; out then holds a partial tree that must not be used.
+bool JsonParse(const std::string& text, JsonValue& out, std::string* error = nullptr);
+// The member of an object with exactly this key, else a shared immutable Null value.
+const JsonValue& JsonGetMember(const JsonValue& value, const char* key);
+// The string if the value is a String, else the fallback.
+std::string JsonAsString(const JsonValue& value, const std::string& fallback);
+// The number truncated toward zero if the value is a Number, else 0.
+int64_t JsonAsInt64(const JsonValue& value);

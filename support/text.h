@@ -1,0 +1,14 @@
+#pragma once
+// Text and relative-path helpers. Platform-free except the two converters, which use the
+// system converter on Windows and an equivalent lenient decoder elsewhere.
+#include <string>
+
+// Converts UTF-8 to UTF-16; invalid sequences become U+FFFD; empty in, empty out.
+std::wstring Utf8ToWide(const std::string& utf8);
+// Converts UTF-16 to UTF-8; empty in, empty out.
+std::string WideToUtf8(const std::wstring& wide);
+// Returns the text with A-Z lower-cased and every other unit unchanged.
+std::wstring ToLowerAscii(std::wstring text);
+// Checks a relative path from the server or the cache; true puts the backslash form in out,
+// false leaves out untouched.
+bool ToSafeRelativePath(const std::string& utf8, std::wstring& out);
