@@ -1,0 +1,14 @@
+#pragma once
+// Registration after a successful run: uninstaller copy, shortcuts, registry. Best effort.
+#include <windows.h>
+#include <shlobj.h>
+#include <string>
+
+// Records the finished installation (never reports a failure).
+void RegisterInstallation();
+// Known folder + "\Quorvel.lnk", or empty if the folder can't be had.
+std::wstring ShortcutPath(REFKNOWNFOLDERID folder);
+// Creates (or overwrites) Quorvel.lnk in the known folder pointing at target.
+void CreateShortcut(REFKNOWNFOLDERID folder, const std::wstring& target);
+// The REG_SZ value of HKCU\Software\Quorvel, or empty if missing, of another type or too long.
+std::wstring ReadSetupRegistryValue(const wchar_t* name);
