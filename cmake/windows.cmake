@@ -10,7 +10,7 @@ list(FILTER QV_ALL_SOURCES EXCLUDE REGEX "_host\\.cpp$")
 
 # The program links implicitly only against DLLs that Windows always takes from the
 # system folder; everything else goes through support/system_library.
-add_library(qv_core STATIC ${QV_ALL_SOURCES} ${CMAKE_BINARY_DIR}/generated/build_config.cpp)
+add_library(qv_core STATIC ${QV_ALL_SOURCES})
 target_include_directories(qv_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(qv_core PRIVATE ${QV_WARNINGS})
 target_link_libraries(qv_core PUBLIC
@@ -18,19 +18,48 @@ target_link_libraries(qv_core PUBLIC
   /usr/x86_64-w64-mingw32/lib/libgcrypt.a /usr/x86_64-w64-mingw32/lib/libgpg-error.a
   ws2_32 ole32 oleaut32 uuid shell32 shlwapi user32 gdi32 advapi32 kernel32)
 
+# The build constants are compiled into each executable, so that the same library serves the
+# product, the end-to-end test variant (patch server on 127.0.0.1, test key) and the demo variant.
+function(qv_build_config out url key website)
+  string(REGEX REPLACE "([0-9A-Fa-f][0-9A-Fa-f])" "0x\\1," QV_PUBLIC_KEY_BYTES "${key}")
+  set(QUORVEL_PATCH_BASE_URL "${url}")
+  set(QUORVEL_WEBSITE_URL "${website}")
+  configure_file(${CMAKE_SOURCE_DIR}/app/build_config.cpp.in ${out} @ONLY)
+endfunction()
+
+file(READ ${CMAKE_SOURCE_DIR}/tests/data/test_release.pub QV_TEST_PUBLIC_KEY)
+string(STRIP "${QV_TEST_PUBLIC_KEY}" QV_TEST_PUBLIC_KEY)
+file(READ ${CMAKE_SOURCE_DIR}/tools/demo/demo_release.pub QV_DEMO_PUBLIC_KEY)
+string(STRIP "${QV_DEMO_PUBLIC_KEY}" QV_DEMO_PUBLIC_KEY)
+set(QV_E2E_PORT 28461 CACHE STRING "Port of the patch server the end-to-end test variant talks to")
+set(QV_DEMO_PORT 28462 CACHE STRING "Port of the patch server of ./run demo")
+qv_build_config(${CMAKE_BINARY_DIR}/generated/build_config_e2e.cpp
+  "http://127.0.0.1:${QV_E2E_PORT}/patch/" "${QV_TEST_PUBLIC_KEY}" "https://www.quorvel.net/")
+qv_build_config(${CMAKE_BINARY_DIR}/generated/build_config_demo.cpp
+  "http://127.0.0.1:${QV_DEMO_PORT}/patch/" "${QV_DEMO_PUBLIC_KEY}" "https://www.quorvel.net/")
+
 if(EXISTS ${CMAKE_SOURCE_DIR}/app/main.cpp)
   file(GLOB QV_RC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc)
-  add_executable(QuorvelSetup WIN32 ${CMAKE_SOURCE_DIR}/app/main.cpp ${QV_RC})
-  target_compile_options(QuorvelSetup PRIVATE ${QV_WARNINGS})
-  target_link_options(QuorvelSetup PRIVATE -municode -s)
-  target_link_libraries(QuorvelSetup PRIVATE qv_core)
+  foreach(variant IN ITEMS product e2e demo)
+    if(variant STREQUAL "product")
+      set(target QuorvelSetup)
+      set(config ${CMAKE_BINARY_DIR}/generated/build_config.cpp)
+    else()
+      set(target QuorvelSetup-${variant})
+      set(config ${CMAKE_BINARY_DIR}/generated/build_config_${variant}.cpp)
+    endif()
+    add_executable(${target} WIN32 ${CMAKE_SOURCE_DIR}/app/main.cpp ${config} ${QV_RC})
+    target_compile_options(${target} PRIVATE ${QV_WARNINGS})
+    target_link_options(${target} PRIVATE -municode -s)
+    target_link_libraries(${target} PRIVATE qv_core)
+  endforeach()
 endif()
 
 # ---- Tests under Wine --------------------------------------------------------
 add_subdirectory(${GTEST_SRC} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 file(GLOB QV_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
-add_executable(qv_tests ${QV_WIN_TESTS})
+add_executable(qv_tests ${QV_WIN_TESTS} ${CMAKE_BINARY_DIR}/generated/build_config.cpp)
 target_compile_options(qv_tests PRIVATE ${QV_WARNINGS})
 target_link_libraries(qv_tests PRIVATE qv_core GTest::gtest GTest::gmock GTest::gtest_main)
 set(QV_TEST_DATA ${CMAKE_BINARY_DIR}/testdata)
@@ -56,5 +85,5 @@ foreach(script IN LISTS QV_E2E)
   add_test(NAME e2e.${name} COMMAND ${script})
   set_tests_properties(e2e.${name} PROPERTIES
     FIXTURES_REQUIRED servers RESOURCE_LOCK wineprefix TIMEOUT 900
-    ENVIRONMENT "QV_TEST_DATA=${QV_TEST_DATA};QV_SOURCE_DIR=${CMAKE_SOURCE_DIR};QV_BUILD_DIR=${CMAKE_BINARY_DIR}")
+    ENVIRONMENT "QV_TEST_DATA=${QV_TEST_DATA};QV_SOURCE_DIR=${CMAKE_SOURCE_DIR};QV_BUILD_DIR=${CMAKE_BINARY_DIR};QV_E2E_PORT=${QV_E2E_PORT}")
 endforeach()
