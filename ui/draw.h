@@ -1,0 +1,127 @@
+#pragma once
+// The drawing layer: Direct2D onto the main window, DirectWrite text, the decoded images.
+// Every geometry is in DIPs of the fixed 900 x 560 canvas; the render target scales it.
+#include <windows.h>
+#include <cstdint>
+#include <string>
+
+// left, top, right, bottom in DIPs.
+struct Rect {
+  float left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// A colour as four floats, straight (not premultiplied) alpha.
+struct Colour {
+  float r = 0, g = 0, b = 0, a = 1;
+};
+
+constexpr float kCanvasWidth = 900.0f;
+constexpr float kCanvasHeight = 560.0f;
+
+// The palette, 0xRRGGBB; alphas are given where each colour is used.
+constexpr uint32_t ClearColour = 0x110D0A;
+constexpr uint32_t ShadeColour = 0x0A0806;
+constexpr uint32_t FrameColour = 0x605345;
+constexpr uint32_t GoldColour = 0xC9A475;
+constexpr uint32_t DarkGoldColour = 0x8E7352;
+constexpr uint32_t TitleColour = 0xEAD8B8;
+constexpr uint32_t LabelColour = 0xE3DCCF;
+constexpr uint32_t HighlightColour = 0xECD6AE;
+constexpr uint32_t MutedColour = 0xA6978A;
+constexpr uint32_t DimColour = 0x76695C;
+constexpr uint32_t StepNumberOnGold = 0x1A1410;
+constexpr uint32_t GoodColour = 0x7FD17F;
+constexpr uint32_t BadColour = 0xE9705F;
+constexpr uint32_t FieldColour = 0x15100D;
+constexpr uint32_t TrackColour = 0x14100D;
+constexpr uint32_t ListColour = 0x120E0B;
+constexpr uint32_t PanelFallback = 0x221C18;
+constexpr uint32_t PanelTint = 0x0E0B09;
+constexpr uint32_t PanelEdge = 0x000000;
+constexpr uint32_t DimmerColour = 0x000000;
+constexpr uint32_t WhiteColour = 0xFFFFFF;
+
+// 0xRRGGBB plus alpha as floats (each byte / 255).
+Colour ToColour(uint32_t rgb, float alpha);
+
+enum TextStyle : int {
+  TitleText = 0,
+  BodyText,
+  LabelText,
+  SmallText,
+  ButtonText,
+  StepText,
+  IconText,
+  PercentText,
+  BigIconText,  // created and released within one paint of the Finished page
+  kTextStyleCount
+};
+
+enum TextAlign : int { AlignLeading = 0, AlignTrailing = 1, AlignCentre = 2 };
+enum ParagraphAlign : int { AlignNear = 0, AlignFar = 1, AlignMiddle = 2 };
+
+// Icon glyphs of the icon font.
+constexpr wchar_t GlyphCheckMark = 0xE73E;
+constexpr wchar_t GlyphChevronDown = 0xE70D;
+constexpr wchar_t GlyphMinimise = 0xE921;
+constexpr wchar_t GlyphClose = 0xE8BB;
+
+enum ImageId : int {
+  ImageBackground = 0,
+  ImageLogo,
+  ImageStone,
+  ImageButtonNormal,
+  ImageButtonHover,
+  ImageButtonPressed,
+  kImageCount
+};
+
+// Factories, text formats and decoded images; COM must be initialised. A failure leaves the
+// affected object empty and drawing skips it.
+void CreateDrawingResources();
+// Family actually used for the wizard's text: "Segoe UI" where installed, else a family that
+// exists on the system (so that text is always drawn).
+const std::wstring& UiFontFamily();
+// True when the icon font is installed; otherwise icons are drawn as vector shapes.
+bool HaveIconFont();
+
+// Starts a paint of window: device objects created if needed, hit list emptied, BeginDraw and
+// Clear. False when there is no render target (the paint must draw nothing).
+bool BeginFrame(HWND window);
+// EndDraw; on D2DERR_RECREATE_TARGET releases every device object for the next paint.
+void EndFrame();
+// Resizes the render target (if one exists) to the client size in pixels.
+void ResizeTarget(UINT width, UINT height);
+
+// Text in a style, clipped to rect, with both alignments given.
+void DrawTextIn(const std::wstring& text, TextStyle style, uint32_t colour, TextAlign horizontal,
+                ParagraphAlign vertical, float alpha, Rect rect);
+// One icon glyph centred in rect (the icon font, or the same shape drawn as lines without it).
+void DrawGlyph(wchar_t glyph, TextStyle style, uint32_t colour, float alpha, Rect rect);
+// A 1-unit outline on the outermost pixel row inside rect.
+void StrokeFrame(uint32_t colour, float alpha, Rect rect);
+// Fills rect with the shared brush.
+void FillRect(Colour colour, Rect rect);
+inline void FillRect(uint32_t colour, float alpha, Rect rect) { FillRect(ToColour(colour, alpha), rect); }
+// Fills rect with a left-to-right gradient between two colours.
+void FillHorizontalGradient(uint32_t startColour, float startAlpha, uint32_t endColour,
+                            float endAlpha, Rect rect);
+// True if the image's bitmap exists for this paint; width/height receive its size in DIPs.
+bool ImageSize(ImageId image, float& width, float& height);
+// Draws an image (or its source part) into dest; does nothing if the bitmap is missing.
+void DrawImage(ImageId image, Rect dest, float opacity, const Rect* source = nullptr);
+void FillCircle(float cx, float cy, float radius, uint32_t colour, float alpha);
+void StrokeCircle(float cx, float cy, float radius, uint32_t colour, float alpha, float width);
+void PushClip(Rect rect);
+void PopClip();
+
+// The window background: cover-scaled picture, shade and the outer frame.
+void DrawBackground();
+
+// Scale and offset that make an image of w x h cover the canvas, centred, aspect kept.
+Rect CoverRect(float imageWidth, float imageHeight);
+
+// For tests: forgets the device objects as a device loss does (the next BeginFrame recreates them).
+void ReleaseDeviceObjects();
+// For tests: how many times the device objects have been created.
+int DeviceCreations();

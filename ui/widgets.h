@@ -1,0 +1,102 @@
+#pragma once
+// Widgets painted with the drawing layer, the hit regions they register while painting,
+// the window's interaction state, and the Folder page's native text box.
+#include <windows.h>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ui/draw.h"
+
+enum ControlId : int32_t {
+  IdClose = 1,
+  IdMinimise = 2,
+  IdBack = 3,
+  IdPrimary = 4,
+  IdCancel = 5,
+  IdLanguageSelector = 6,
+  IdLanguageItem = 7,
+  IdOverlay = 8,
+  IdBrowse = 9,
+  IdDesktopShortcut = 10,
+  IdStartMenuShortcut = 11,
+  IdLaunchGame = 12,
+  IdKeepUserData = 13,
+  IdTryAgain = 14,
+  IdConfirmYes = 15,
+  IdConfirmNo = 16,
+};
+
+// One clickable area of the last paint.
+struct HitRegion {
+  int32_t id = 0;
+  Rect rect;
+  bool enabled = true;
+  int32_t value = -1;  // language index for language rows, -1 otherwise
+};
+
+// The window's interaction state (user-interface thread only).
+struct UiState {
+  int32_t hoverId = 0;
+  int32_t hoverValue = -1;
+  int32_t pressedId = 0;
+  int32_t pressedValue = -1;
+  bool trackingLeave = false;
+  bool languageListOpen = false;
+  bool confirmOpen = false;
+  float animPhase = 0.0f;
+};
+
+extern UiState g_ui;
+// The regions of the last paint, in paint order (later ones lie on top).
+extern std::vector<HitRegion> g_hitRegions;
+
+// Empties the hit list (start of every paint).
+void ClearHitRegions();
+// Appends a region on top of the ones before it.
+void AddHitRegion(int32_t id, Rect rect, bool enabled, int32_t value);
+// The topmost region containing (x, y) in DIPs (left/top edges inside, right/bottom outside),
+// disabled ones included; nullptr if none.
+const HitRegion* HitTest(const std::vector<HitRegion>& regions, float x, float y);
+// HitTest on the last paint for a point in client pixels (divided by the DPI scale).
+const HitRegion* HitTestClientPixels(int x, int y);
+
+// Button geometry shared by the pages.
+constexpr Rect kLeftButton{540, 478, 690, 518};
+constexpr Rect kRightButton{700, 478, 850, 518};
+
+void DrawPanel(Rect rect);
+void DrawCard(bool highlighted, Rect rect);
+void DrawPageHeader(const std::wstring& title, const std::wstring& subtitle);
+void DrawButton(int32_t id, const std::wstring& caption, bool isDefault, bool enabled, Rect rect);
+// A 24-high check-box row at (x, y); the whole row toggles.
+void DrawCheckBox(int32_t id, const std::wstring& label, bool checked, float x, float y, float width);
+void DrawProgressBar(uint32_t startColour, uint32_t endColour, double fraction, bool animated, Rect rect);
+void DrawSideBar(int32_t page);
+void DrawTitleButtons();
+void DrawLanguageSelector();
+void DrawLanguageList();
+
+// Width of a progress bar's fill for a fraction (limited to 0..1) between left and right.
+float ProgressFillWidth(double fraction, float left, float right);
+// Left edge of the 120-wide shine for the animation phase over a fill of width w from left.
+float ShineLeft(float animPhase, float fillWidth, float fillLeft);
+// The nine source and destination rectangles of a nine-slice with 6-unit borders.
+struct SlicePart {
+  Rect source;
+  Rect dest;
+};
+void NineSlice(float imageWidth, float imageHeight, Rect dest, SlicePart parts[9]);
+// Row i (0..10) of the open language list.
+Rect LanguageRowRect(int32_t index);
+constexpr Rect kLanguageListRect{282, 222, 562, 532};
+
+// The Folder page's text box (id 100) and its colours, created with the main window.
+constexpr int kFolderFieldId = 100;
+extern HWND g_folderField;
+// Creates the text box (child of parent), its GDI font in fontFace and the field brush.
+void CreateFolderField(HWND parent, const wchar_t* fontFace);
+// The solid brush answered to WM_CTLCOLOREDIT (the field colour).
+HBRUSH FolderFieldBrush();
+// The text box's text up to its first NUL; empty without a text box.
+std::wstring ReadFolderField();
