@@ -1,3 +1,125 @@
 #!/usr/bin/env bash
-# Starts the servers the Windows tests use (filled in with the HTTP work).
-exit 0
+# Starts the HTTP servers of a test run on 127.0.0.1 and writes DATA/servers.env.
+#   start.sh DATA SOURCE_DIR
+# - nginx serving DATA/www/ (real 200, 206 and 404), on a free port it finds;
+# - the fault server (fault_server.py) over the same folder, for scripted misbehaviour;
+# - a signed sample release at DATA/www/sample/patch/, made by quorvel-publish when the host
+#   build has it (else by make_release.py, which writes the same format).
+# stop.sh DATA stops exactly these processes again.
+set -euo pipefail
+DATA=$(mkdir -p "$1" && cd "$1" && pwd)
+SRC=$(cd "$2" && pwd)
+HERE=$SRC/tests/servers
+PY=/usr/bin/python3   # Debian's interpreter, which has python3-cryptography
+KEY=$SRC/tests/data/test_release.key
+PUBLISH=$(cd "$DATA/.." && pwd)/../host/tools/quorvel-publish
+SAMPLE_VERSION=7
+
+"$HERE/stop.sh" "$DATA"   # leftovers of an interrupted run
+
+WWW=$DATA/www
+NGINX=$DATA/nginx
+FAULT=$DATA/fault
+rm -rf "$WWW" "$NGINX" "$FAULT" "$DATA/sample-game" "$DATA/servers.env"
+mkdir -p "$WWW" "$NGINX/tmp" "$FAULT"
+
+fail() {
+  echo "start.sh: $*" >&2
+  for f in "$NGINX/error.log" "$FAULT/server.log"; do [[ -s $f ]] && tail -n 20 "$f" >&2; done
+  "$HERE/stop.sh" "$DATA" || true
+  exit 1
+}
+
+# ---- the sample release -------------------------------------------------------------
+GAME=$DATA/sample-game
+$PY "$HERE/make_release.py" sample-game "$GAME"
+if [[ -x $PUBLISH ]]; then
+  RELEASE_TOOL=$PUBLISH
+  "$PUBLISH" build "$GAME" "$WWW/sample/patch" --key "$KEY" --version "$SAMPLE_VERSION" >/dev/null
+else
+  RELEASE_TOOL=$HERE/make_release.py
+  $PY "$HERE/make_release.py" build "$GAME" "$WWW/sample/patch" --key "$KEY" --version "$SAMPLE_VERSION"
+fi
+[[ -s $WWW/sample/patch/manifest.json && -s $WWW/sample/patch/manifest.sig ]] || fail "no sample release"
+PUBLIC_KEY=$($PY "$HERE/make_release.py" public-key "$KEY")
+
+# ---- nginx --------------------------------------------------------------------------
+free_port() {
+  $PY -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+temp_paths="client_body_temp_path $NGINX/tmp/body; proxy_temp_path $NGINX/tmp/proxy;"
+for module in fastcgi uwsgi scgi; do
+  if ! nginx -V 2>&1 | grep -q -- "--without-http_${module}_module"; then
+    temp_paths+=" ${module}_temp_path $NGINX/tmp/$module;"
+  fi
+done
+
+NGINX_PORT=
+for _ in $(seq 1 20); do
+  port=$(free_port)
+  cat >"$NGINX/nginx.conf" <<EOF
+# Test server for one test run; started and stopped by tests/servers/{start,stop}.sh.
+user root;
+daemon on;
+master_process on;
+worker_processes 2;
+pid $NGINX/nginx.pid;
+error_log $NGINX/error.log warn;
+events { worker_connections 256; }
+http {
+  access_log $NGINX/access.log;
+  $temp_paths
+  types { application/json json; application/octet-stream sig z; }
+  default_type application/octet-stream;
+  sendfile on;
+  server {
+    listen 127.0.0.1:$port;
+    root $WWW;
+    location / { }
+  }
+}
+EOF
+  if nginx -e "$NGINX/error.log" -c "$NGINX/nginx.conf" </dev/null >>"$NGINX/start.log" 2>&1; then
+    NGINX_PORT=$port
+    break
+  fi
+done
+[[ -n $NGINX_PORT ]] || fail "nginx did not start"
+
+# ---- the fault server ---------------------------------------------------------------
+setsid $PY "$HERE/fault_server.py" --root "$WWW" --port-file "$FAULT/port" --pid-file "$FAULT/pid" \
+  </dev/null >>"$FAULT/server.log" 2>&1 &
+for _ in $(seq 1 100); do
+  [[ -s $FAULT/port ]] && break
+  sleep 0.05
+done
+[[ -s $FAULT/port ]] || fail "the fault server did not start"
+FAULT_PORT=$(cat "$FAULT/port")
+
+# ---- both answer --------------------------------------------------------------------
+for url in "http://127.0.0.1:$NGINX_PORT/sample/patch/manifest.sig" \
+           "http://127.0.0.1:$FAULT_PORT/sample/patch/manifest.sig"; do
+  ok=
+  for _ in $(seq 1 100); do
+    if curl -sf -o /dev/null "$url"; then ok=1; break; fi
+    sleep 0.05
+  done
+  [[ -n $ok ]] || fail "no answer from $url"
+done
+
+cat >"$DATA/servers.env.tmp" <<EOF
+QV_NGINX_PORT=$NGINX_PORT
+QV_NGINX_URL=http://127.0.0.1:$NGINX_PORT/
+QV_FAULT_PORT=$FAULT_PORT
+QV_FAULT_URL=http://127.0.0.1:$FAULT_PORT/
+QV_WWW=$WWW
+QV_SAMPLE_GAME=$GAME
+QV_SAMPLE_RELEASE=$WWW/sample/patch
+QV_SAMPLE_BASE_URL=http://127.0.0.1:$NGINX_PORT/sample/patch/
+QV_SAMPLE_VERSION=$SAMPLE_VERSION
+QV_RELEASE_TOOL=$RELEASE_TOOL
+QV_SIGNING_KEY=$KEY
+QV_PUBLIC_KEY=$PUBLIC_KEY
+EOF
+mv "$DATA/servers.env.tmp" "$DATA/servers.env"
+echo "nginx on $NGINX_PORT, fault server on $FAULT_PORT, sample release by $(basename "$RELEASE_TOOL")"
