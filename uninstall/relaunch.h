@@ -2,8 +2,23 @@
 // The uninstaller runs from a temporary copy that deletes itself when it ends.
 #include <windows.h>
 
+#include <cstdint>
+#include <string>
+
 // Copies the running program to the temporary folder and starts it as the uninstall
 // wizard, forwarding --silent and --keep=; argv/argc are the split command line.
 void RelaunchForUninstall(int argc, wchar_t** argv);
-// Starts a hidden command processor that deletes the running executable once it has ended.
+// Starts a hidden command processor that deletes the running executable once it has ended,
+// but only when the executable runs from the temporary folder.
 void ScheduleSelfDelete();
+
+// The pieces of the two steps above, kept apart so they can be checked on their own:
+// tempDir + "Quorvel-Uninstall-" + tick + ".exe".
+std::wstring UninstallCopyName(const std::wstring& tempDir, uint64_t tick);
+// Install folder of an uninstaller at modulePath: its folder, one "bin" level up, no separator.
+std::wstring UninstallFolderOf(const std::wstring& modulePath);
+// Arguments of the copy: --uninstall-run "--dir=folder" [--silent] [--keep=value]
+// (argv[0], the program's own path, is never examined).
+std::wstring UninstallRunArguments(const std::wstring& folder, int argc, wchar_t** argv);
+// cmd.exe /c ping -n 3 127.0.0.1 >nul & del /f /q "path"
+std::wstring SelfDeleteCommand(const std::wstring& path);

@@ -1,6 +1,21 @@
 #pragma once
+// Removal of an installation: exactly the files and folders the program knows, never through links.
+#include <windows.h>
+#include <shtypes.h>  // REFKNOWNFOLDERID; shlobj.h would clash with the page name Folder
+
 #include <string>
 
-// Starts the uninstall worker on g_setup.uninstallThread unless the launcher runs or there
-// is no installation; false (with g_setup.errorText set where a message applies) if refused.
+// Starts UninstallWorker on g_setup.uninstallThread for g_setup.installDir (page Uninstalling,
+// timer 1) and returns true. False means refused with nothing started and nothing removed:
+// the launcher is running (errorText ErrorGameRunning), or installDir is not an absolute folder
+// holding an installation marker (ErrorFolderInvalid). An unattended uninstall ends the process
+// with exit code 3 on false.
 bool StartUninstall();
+// Removes the installation in folder (keep: settings files, screenshots and user data stay),
+// deletes both registry keys, then posts WM_APP + 11 to g_setup.mainWindow if there is one.
+void UninstallWorker(std::wstring folder, bool keep);
+// Deletes the known folder's Quorvel.lnk if its target lies inside installFolder.
+void RemoveShortcut(REFKNOWNFOLDERID knownFolder, const std::wstring& installFolder);
+// Deletes everything below folder except links and junctions, which are neither followed nor
+// deleted (nor is anything reached through one); the folder itself stays.
+void DeleteFolderContents(const std::wstring& folder);

@@ -1,0 +1,89 @@
+#include "install/folder.h"
+
+#include <windows.h>
+
+#include <cwctype>
+
+#include "app/languages.h"
+#include "app/setup_state.h"
+
+static constexpr uint64_t kRepairBytes = 1073741824ull;    // 1 GiB
+static constexpr uint64_t kMarginBytes = 536870912ull;     // 512 MiB over the game size
+static constexpr uint64_t kUnknownSizeBytes = 8589934592ull;  // 8 GiB while the size is unknown
+static constexpr wchar_t kForbidden[] = L"<>:\"|?*";
+
+static bool IsTrimmed(wchar_t c) { return c == L' ' || c == L'\t' || c == L'"'; }
+
+static bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::wstring NormalizeInstallPath(std::wstring path) {
+  while (!path.empty() && IsTrimmed(path.back())) path.pop_back();
+  std::size_t start = 0;
+  while (start < path.size() && IsTrimmed(path[start])) ++start;
+  path.erase(0, start);
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+static bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool HasInstallMarker(const std::wstring& folder) {
+  return Exists(folder + L"\\bin\\quorvel.install") || Exists(folder + L"\\quorvel.install");
+}
+
+bool IsValidInstallFolder(const std::wstring& folder) {
+  if (folder.size() < 4 || folder.size() > 180) return false;
+  if (!std::iswalpha(folder[0]) || folder[1] != L':' || folder[2] != L'\\') return false;
+  if (folder.find_first_of(kForbidden, 2) != std::wstring::npos) return false;
+  if (folder.find(L"..") != std::wstring::npos) return false;
+  const wchar_t root[4] = {folder[0], L':', L'\\', 0};
+  UINT type = GetDriveTypeW(root);
+  return type == DRIVE_REMOVABLE || type == DRIVE_FIXED;
+}
+
+uint64_t GetDriveFreeBytes(const std::wstring& folder) {
+  if (folder.size() <= 2 || folder[1] != L':') return 0;
+  const wchar_t root[4] = {folder[0], L':', L'\\', 0};
+  ULARGE_INTEGER available{};
+  if (!GetDiskFreeSpaceExW(root, &available, nullptr, nullptr)) return 0;
+  return available.QuadPart;
+}
+
+uint64_t GetRequiredBytes() {
+  const std::wstring& dir = g_setup.installDir;
+  if (g_setup.existingInstall && EqualNoCase(NormalizeInstallPath(dir), dir) && HasInstallMarker(dir))
+    return kRepairBytes;
+  uint64_t size = g_setup.gameSize.load();
+  // A size near the top of the range would wrap around to a tiny requirement.
+  if (size != 0) return size > UINT64_MAX - kMarginBytes ? UINT64_MAX : size + kMarginBytes;
+  return kUnknownSizeBytes;
+}
+
+bool ValidateInstallFolder() {
+  g_setup.errorText.clear();
+  std::wstring folder = NormalizeInstallPath(g_setup.installDir);
+  if (!IsValidInstallFolder(folder)) {
+    g_setup.errorText = InstallerString(ErrorFolderInvalid);
+    return false;
+  }
+  if (GetDriveFreeBytes(folder) < GetRequiredBytes()) {
+    g_setup.errorText = InstallerString(ErrorNoSpace);
+    return false;
+  }
+  return true;
+}
+
+std::wstring AppendProductFolder(const std::wstring& folder) {
+  std::wstring path = NormalizeInstallPath(folder);
+  if (path.size() > 6 && EqualNoCase(path.substr(path.size() - 7), L"Quorvel")) return path;
+  if (path.empty() || path.back() != L'\\') path += L'\\';
+  return path + L"Quorvel";
+}

@@ -1,0 +1,107 @@
+#include "install/register.h"
+
+// shlobj.h without the shell automation interfaces, whose Folder clashes with the page name.
+#define NO_SHDOCVW_GUIDS
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include "app/build_config.h"
+#include "app/languages.h"
+#include "app/setup_state.h"
+#include "patch/engine.h"
+#include "support/files.h"
+#include "support/handles.h"
+#include "support/text.h"
+
+static constexpr wchar_t kSetupKey[] = L"Software\\Quorvel";
+static constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel";
+
+static bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// REG_SZ with its terminating NUL counted, as readers of the uninstall list expect.
+static void SetString(HKEY key, const wchar_t* name, const std::wstring& value) {
+  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+static void SetDword(HKEY key, const wchar_t* name, DWORD value) {
+  RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+}
+
+static bool CreateKey(const wchar_t* path, UniqueRegKey& key) {
+  return RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                         nullptr, key.put(), nullptr) == ERROR_SUCCESS;
+}
+
+std::wstring ReadSetupRegistryValue(const wchar_t* name) {
+  wchar_t buffer[512] = {};  // 1,024 bytes; at most 510 characters and the NUL are accepted
+  DWORD size = 1022;
+  if (RegGetValueW(HKEY_CURRENT_USER, kSetupKey, name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+    return {};
+  return buffer;
+}
+
+std::wstring ShortcutPath(REFKNOWNFOLDERID folder) {
+  PWSTR path = nullptr;
+  HRESULT hr = SHGetKnownFolderPath(folder, KF_FLAG_CREATE, nullptr, &path);
+  std::wstring result;
+  if (SUCCEEDED(hr) && path) result = std::wstring(path) + L"\\Quorvel.lnk";
+  CoTaskMemFree(path);
+  return result;
+}
+
+void CreateShortcut(REFKNOWNFOLDERID folder, const std::wstring& target) {
+  const std::wstring path = ShortcutPath(folder);
+  if (path.empty()) return;
+  ComPtr<IShellLinkW> link;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void())))
+    return;
+  link->SetPath(target.c_str());
+  link->SetWorkingDirectory(g_setup.installDir.c_str());
+  link->SetIconLocation(target.c_str(), 0);
+  link->SetDescription(L"Quorvel");
+  ComPtr<IPersistFile> file;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put_void()))) file->Save(path.c_str(), TRUE);
+}
+
+void RegisterInstallation() {
+  const std::wstring& dir = g_setup.installDir;
+  const std::wstring launcher = dir + L"\\Quorvel.exe";
+  const std::wstring uninstaller = dir + L"\\bin\\Uninstall Quorvel.exe";
+  const std::wstring oldUninstaller = dir + L"\\Uninstall Quorvel.exe";
+  const std::wstring oldMarker = dir + L"\\quorvel.install";
+  const std::wstring self = GetModulePath();
+
+  // A repair started from the uninstaller itself must not copy the file onto itself.
+  if (!EqualNoCase(self, uninstaller)) CopyFileW(self.c_str(), uninstaller.c_str(), FALSE);
+  if (!EqualNoCase(self, oldUninstaller)) DeleteFileW(oldUninstaller.c_str());
+  DeleteFileW(oldMarker.c_str());
+
+  if (!g_setup.noShortcuts) {
+    if (g_setup.optDesktopShortcut) CreateShortcut(FOLDERID_Desktop, launcher);
+    if (g_setup.optStartMenuShortcut) CreateShortcut(FOLDERID_Programs, launcher);
+  }
+
+  UniqueRegKey key;
+  if (CreateKey(kSetupKey, key)) {
+    SetString(key.get(), L"InstallPath", dir);
+    SetString(key.get(), L"Language", Utf8ToWide(InstallerLanguageCode(g_installerLanguage.load())));
+  }
+  UniqueRegKey entry;
+  if (CreateKey(kUninstallKey, entry)) {
+    SetString(entry.get(), L"DisplayName", L"Quorvel");
+    SetString(entry.get(), L"DisplayIcon", launcher);
+    SetString(entry.get(), L"DisplayVersion", std::to_wstring(g_engine.manifestVersion.load()));
+    SetString(entry.get(), L"Publisher", L"Quorvel");
+    SetString(entry.get(), L"InstallLocation", dir);
+    SetString(entry.get(), L"URLInfoAbout", g_websiteUrl);
+    SetString(entry.get(), L"UninstallString", L"\"" + uninstaller + L"\" --uninstall");
+    SetDword(entry.get(), L"NoModify", 1);
+    SetDword(entry.get(), L"NoRepair", 1);
+    SetDword(entry.get(), L"EstimatedSize", static_cast<DWORD>(g_setup.gameSize.load() >> 10));
+  }
+  g_setup.existingInstall = true;
+}
