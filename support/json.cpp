@@ -1,0 +1,292 @@
+// A recursive-descent JSON reader over UTF-8 bytes. Its messages reach the player, so
+// they stay short; the first one of a parse wins.
+#include "support/json.h"
+
+#include <charconv>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+struct JsonParser {
+  const char* cur;
+  const char* end;
+  int depth;
+  std::string error;
+};
+
+const int kMaxDepth = 64;
+
+}  // namespace
+
+static bool Fail(JsonParser& p, const char* message) {
+  if (p.error.empty()) p.error = message;
+  return false;
+}
+
+static void SkipWhitespace(JsonParser& p) {
+  while (p.cur < p.end && (*p.cur == ' ' || *p.cur == '\t' || *p.cur == '\n' || *p.cur == '\r')) ++p.cur;
+}
+
+static bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// For a well-formed number that does not fit a double: whether it is too large (rather
+// than too small). Decided from the decimal position of its first significant digit.
+static bool IsTooLarge(const char* s, const char* e) {
+  if (s < e && (*s == '-' || *s == '+')) ++s;
+  int64_t intDigits = 0, fracZeros = 0, exponent = 0;
+  bool significant = false;
+  for (; s < e && IsDigit(*s); ++s) {
+    if (*s != '0') significant = true;
+    if (significant) ++intDigits;
+  }
+  if (s < e && *s == '.') {
+    for (++s; s < e && IsDigit(*s); ++s) {
+      if (significant) continue;
+      if (*s == '0') ++fracZeros; else significant = true;
+    }
+  }
+  if (s < e && (*s == 'e' || *s == 'E')) {
+    ++s;
+    bool negative = s < e && *s == '-';
+    if (s < e && (*s == '-' || *s == '+')) ++s;
+    for (; s < e && IsDigit(*s); ++s) {
+      if (exponent < 1000000000) exponent = exponent * 10 + (*s - '0');
+    }
+    if (negative) exponent = -exponent;
+  }
+  int64_t magnitude = intDigits > 0 ? intDigits - 1 : -(fracZeros + 1);
+  return magnitude + exponent >= 0;
+}
+
+// Strict decimal conversion of the scanned text, independent of the process locale and
+// identical on every platform. Out-of-range values become an infinity or a zero, as
+// strtod gives them.
+static bool ConvertNumber(const char* s, const char* e, double& out) {
+  const char* digits = s;
+  if (digits < e && *digits == '+') {
+    ++digits;
+    if (digits < e && (*digits == '+' || *digits == '-')) return false;
+  }
+  double value = 0;
+  auto [ptr, ec] = std::from_chars(digits, e, value);
+  if (ec == std::errc::invalid_argument || ptr != e) return false;
+  if (ec == std::errc::result_out_of_range) {
+    value = IsTooLarge(s, e) ? std::numeric_limits<double>::infinity() : 0.0;
+    if (*s == '-') value = -value;
+  }
+  out = value;
+  return true;
+}
+
+static bool ParseNumber(JsonParser& p, JsonValue& v) {
+  const char* start = p.cur;
+  if (p.cur < p.end && *p.cur == '-') ++p.cur;
+  while (p.cur < p.end) {
+    char c = *p.cur;
+    if (!IsDigit(c) && c != '+' && c != '-' && c != '.' && c != 'e' && c != 'E') break;
+    ++p.cur;
+  }
+  if (p.cur == start) return Fail(p, "valor invalido");
+  if (!ConvertNumber(start, p.cur, v.number)) return Fail(p, "numero invalido");
+  v.type = JsonType::Number;
+  return true;
+}
+
+static int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Four hexadecimal digits at s, or -1.
+static int32_t ReadHex4(const char* s) {
+  int32_t unit = 0;
+  for (int i = 0; i < 4; ++i) {
+    int d = HexDigit(s[i]);
+    if (d < 0) return -1;
+    unit = unit * 16 + d;
+  }
+  return unit;
+}
+
+static void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+// The cursor is just after "\u".
+static bool ParseCodeEscape(JsonParser& p, std::string& out) {
+  if (p.end - p.cur < 4) return Fail(p, "\\u invalido");
+  int32_t unit = ReadHex4(p.cur);
+  if (unit < 0) return Fail(p, "\\u invalido");
+  p.cur += 4;
+  if (unit < 0xD800 || unit > 0xDBFF) {
+    AppendUtf8(out, static_cast<uint32_t>(unit));
+    return true;
+  }
+  if (p.end - p.cur < 6 || p.cur[0] != '\\' || p.cur[1] != 'u') return Fail(p, "surrogate invalido");
+  int32_t low = ReadHex4(p.cur + 2);
+  if (low < 0xDC00 || low > 0xDFFF) return Fail(p, "surrogate invalido");
+  p.cur += 6;
+  AppendUtf8(out, 0x10000 + static_cast<uint32_t>(unit - 0xD800) * 1024 + static_cast<uint32_t>(low - 0xDC00));
+  return true;
+}
+
+static bool ParseString(JsonParser& p, std::string& out) {
+  if (p.cur == p.end || *p.cur != '"') return Fail(p, "esperado string");
+  ++p.cur;
+  for (;;) {
+    // Ordinary bytes are appended a run at a time; UTF-8 is passed through unvalidated.
+    const char* run = p.cur;
+    while (p.cur < p.end) {
+      unsigned char c = static_cast<unsigned char>(*p.cur);
+      if (c == '"' || c == '\\' || c < 32) break;
+      ++p.cur;
+    }
+    out.append(run, p.cur);
+    if (p.cur == p.end) return Fail(p, "string nao terminada");
+    unsigned char c = static_cast<unsigned char>(*p.cur++);
+    if (c == '"') return true;
+    if (c < 32) return Fail(p, "caractere de controlo em string");
+    if (p.cur == p.end) return Fail(p, "string nao terminada");
+    char escape = *p.cur++;
+    switch (escape) {
+      case '"': case '/': case '\\': out.push_back(escape); break;
+      case 'b': out.push_back('\b'); break;
+      case 'f': out.push_back('\f'); break;
+      case 'n': out.push_back('\n'); break;
+      case 'r': out.push_back('\r'); break;
+      case 't': out.push_back('\t'); break;
+      case 'u': if (!ParseCodeEscape(p, out)) return false; break;
+      default: return Fail(p, "escape invalido");
+    }
+  }
+}
+
+static bool ParseValue(JsonParser& p, JsonValue& v);
+
+static bool ParseArray(JsonParser& p, JsonValue& v) {
+  v.type = JsonType::Array;
+  ++p.cur;
+  SkipWhitespace(p);
+  if (p.cur < p.end && *p.cur == ']') { ++p.cur; return true; }
+  for (;;) {
+    v.array.emplace_back();
+    if (!ParseValue(p, v.array.back())) return false;
+    SkipWhitespace(p);
+    if (p.cur == p.end) return Fail(p, "array nao terminado");
+    char c = *p.cur++;
+    if (c == ',') continue;
+    if (c == ']') return true;
+    return Fail(p, "esperado , ou ]");
+  }
+}
+
+static bool ParseObject(JsonParser& p, JsonValue& v) {
+  v.type = JsonType::Object;
+  ++p.cur;
+  SkipWhitespace(p);
+  if (p.cur < p.end && *p.cur == '}') { ++p.cur; return true; }
+  for (;;) {
+    SkipWhitespace(p);
+    std::string key;
+    if (!ParseString(p, key)) return false;
+    SkipWhitespace(p);
+    if (p.cur == p.end || *p.cur != ':') return Fail(p, "esperado :");
+    ++p.cur;
+    // A repeated key keeps only its last value, whole: nothing of the earlier one survives.
+    auto [member, inserted] = v.object.try_emplace(std::move(key));
+    if (!inserted) member->second = JsonValue();
+    if (!ParseValue(p, member->second)) return false;
+    SkipWhitespace(p);
+    if (p.cur == p.end) return Fail(p, "objeto nao terminado");
+    char c = *p.cur++;
+    if (c == ',') continue;
+    if (c == '}') return true;
+    return Fail(p, "esperado , ou }");
+  }
+}
+
+static bool MatchLiteral(JsonParser& p, const char* word) {
+  std::size_t n = std::strlen(word);
+  if (static_cast<std::size_t>(p.end - p.cur) < n || std::memcmp(p.cur, word, n) != 0) return false;
+  p.cur += n;
+  return true;
+}
+
+// Also bounds the recursion: the top-level value is at depth 1, nothing deeper than 64.
+static bool ParseValue(JsonParser& p, JsonValue& v) {
+  if (++p.depth > kMaxDepth) return Fail(p, "demasiado aninhado");
+  SkipWhitespace(p);
+  if (p.cur == p.end) return Fail(p, "fim inesperado");
+  bool ok;
+  switch (*p.cur) {
+    case '"': v.type = JsonType::String; ok = ParseString(p, v.string); break;
+    case '[': ok = ParseArray(p, v); break;
+    case '{': ok = ParseObject(p, v); break;
+    case 't':
+      if (MatchLiteral(p, "true")) { v.type = JsonType::Bool; v.boolean = true; ok = true; }
+      else ok = ParseNumber(p, v);
+      break;
+    case 'f':
+      if (MatchLiteral(p, "false")) { v.type = JsonType::Bool; v.boolean = false; ok = true; }
+      else ok = ParseNumber(p, v);
+      break;
+    case 'n':
+      if (MatchLiteral(p, "null")) { v.type = JsonType::Null; ok = true; }
+      else ok = ParseNumber(p, v);
+      break;
+    default: ok = ParseNumber(p, v); break;
+  }
+  --p.depth;
+  return ok;
+}
+
+bool JsonParse(const std::string& text, JsonValue& out, std::string* error) {
+  out = JsonValue();
+  JsonParser p{text.data(), text.data() + text.size(), 0, std::string()};
+  bool ok = ParseValue(p, out);
+  if (ok) {
+    SkipWhitespace(p);
+    if (p.cur != p.end) ok = Fail(p, "lixo depois do JSON");
+  }
+  if (!ok && error) *error = p.error;
+  return ok;
+}
+
+const JsonValue& JsonGetMember(const JsonValue& value, const char* key) {
+  static const JsonValue null;  // initialised once, thread-safe, never changed
+  if (value.type != JsonType::Object) return null;
+  auto it = value.object.find(key);
+  return it == value.object.end() ? null : it->second;
+}
+
+std::string JsonAsString(const JsonValue& value, const std::string& fallback) {
+  return value.type == JsonType::String ? value.string : fallback;
+}
+
+// Truncates toward zero; a value beyond the 64-bit range (an infinity from a huge
+// literal) saturates instead of being undefined.
+int64_t JsonAsInt64(const JsonValue& value) {
+  if (value.type != JsonType::Number) return 0;
+  double d = value.number;
+  if (d != d) return 0;
+  if (d >= 9223372036854775808.0) return std::numeric_limits<int64_t>::max();
+  if (d < -9223372036854775808.0) return std::numeric_limits<int64_t>::min();
+  return static_cast<int64_t>(d);
+}
