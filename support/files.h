@@ -7,6 +7,8 @@
 std::wstring GetModulePath();
 // Folder of the running executable ending in a separator, or ".\" if the path has none.
 std::wstring GetModuleDir();
+// The part of path up to and including its last "\" or "/", or ".\" if it has none.
+std::wstring FolderOfPath(const std::wstring& path);
 // Makes sure the folder containing path exists (creating levels top down); false if it can't.
 bool EnsureParentFolders(const std::wstring& path);
 // Reads a whole file of at most 64 MiB into out; false if missing, too large or unreadable.
