@@ -14,13 +14,14 @@ public:
   Sha256Hasher(const Sha256Hasher&) = delete;
   Sha256Hasher& operator=(const Sha256Hasher&) = delete;
   bool valid() const { return handle_ != nullptr; }
-  // Feeds bytes; ignored by an invalid hasher.
+  // Feeds bytes; ignored by an invalid hasher. A refused update makes Finish empty.
   void Update(const void* data, std::size_t size);
   // Returns the digest as 64 lowercase hex characters and ends the hasher; empty if invalid,
   // failed or already finished.
   std::string Finish();
 private:
   void* handle_ = nullptr;
+  bool failed_ = false;
 };
 
 // Returns the file's digest as 64 lowercase hex characters; empty on any failure or cancel.
