@@ -40,6 +40,10 @@ qv_build_config(${CMAKE_BINARY_DIR}/generated/build_config_demo.cpp
 
 if(EXISTS ${CMAKE_SOURCE_DIR}/app/main.cpp)
   file(GLOB QV_RC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc)
+  # windres writes no dependency file: rebuild the resources when an image changes.
+  file(GLOB QV_RC_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.png ${CMAKE_SOURCE_DIR}/resources/*.jpg
+       ${CMAKE_SOURCE_DIR}/resources/*.ico ${CMAKE_SOURCE_DIR}/resources/*.manifest)
+  set_source_files_properties(${QV_RC} PROPERTIES OBJECT_DEPENDS "${QV_RC_INPUTS}")
   foreach(variant IN ITEMS product e2e demo)
     if(variant STREQUAL "product")
       set(target QuorvelSetup)
