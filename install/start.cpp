@@ -1,7 +1,6 @@
 #include "install/start.h"
 
 #include <windows.h>
-#include <shellapi.h>
 // shlobj.h without the shell automation interfaces, whose Folder clashes with the page name.
 #define NO_SHDOCVW_GUIDS
 #include <shlobj.h>
@@ -77,12 +76,5 @@ bool StartInstall() {
   g_engine.Start(g_setup.existingInstall);
   if (g_setup.mainWindow) SetTimer(g_setup.mainWindow, kAnimationTimer, 33, nullptr);
   Redraw();
-  return true;
-}
-
-bool LaunchGameAfterInstall() {
-  if (!g_setup.optLaunchGame || g_setup.noLaunch) return false;
-  const std::wstring launcher = g_setup.installDir + L"\\Quorvel.exe";
-  ShellExecuteW(nullptr, L"open", launcher.c_str(), nullptr, g_setup.installDir.c_str(), SW_SHOWNORMAL);
   return true;
 }

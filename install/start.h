@@ -9,6 +9,3 @@ bool StartInstall();
 std::string LocaleLine(int languageIndex);
 // True while the game's launcher holds its named mutex (the launcher is running).
 bool IsLauncherRunning();
-// Finish button: starts installDir\Quorvel.exe when optLaunchGame is set and noLaunch is not;
-// true if the launcher was started.
-bool LaunchGameAfterInstall();
