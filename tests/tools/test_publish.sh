@@ -1,0 +1,208 @@
+#!/usr/bin/env bash
+# quorvel-publish on real folders: keys, publishing, re-publishing, refusals and verification,
+# with signatures and objects checked by independent code (tests/tools/release_check.py).
+set -uo pipefail
+PUB=${QV_PUBLISH:?path of quorvel-publish}
+SRC=${QV_SOURCE_DIR:?source folder}
+PY=/usr/bin/python3
+GEN="$SRC/tools/make_sample_game.py"
+CHECK="$SRC/tests/tools/release_check.py"
+T=$(mktemp -d /tmp/qv_publish_test.XXXXXX)
+trap 'rm -rf "$T"' EXIT
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+section() { echo "== $*"; }
+# run NAME CMD...: runs a command, keeping its output and exit code in $T/NAME.out / $rc.
+run() {
+  local name=$1; shift
+  "$@" >"$T/$name.out" 2>&1
+  rc=$?
+}
+expect_ok() { [[ $rc -eq 0 ]] || { fail "$1 (exit $rc)"; sed 's/^/    /' "$T/$2.out"; }; }
+expect_refused() {  # description, output name, text the output must contain
+  if [[ $rc -eq 0 ]]; then fail "$1: accepted"; sed 's/^/    /' "$T/$2.out"; return; fi
+  grep -qF -- "$3" "$T/$2.out" || { fail "$1: output lacks '$3'"; sed 's/^/    /' "$T/$2.out"; }
+}
+tree_digest() { (cd "$1" && find . -type f -print0 | sort -z | xargs -0 sha256sum | sha256sum); }
+
+section "keygen: owner-only key file, never overwritten, the public key matches the seed"
+run keygen bash -c "umask 000; '$PUB' keygen --out '$T/release.key'"
+expect_ok "keygen" keygen
+pubkey=$(grep -E '^[0-9a-f]{64}$' "$T/keygen.out" | head -1)
+[[ -n $pubkey ]] || fail "keygen printed no 64-character public key"
+[[ $(stat -c %a "$T/release.key") == 600 ]] || fail "key file mode is $(stat -c %a "$T/release.key")"
+[[ $(stat -c %s "$T/release.key") == 65 ]] || fail "key file is $(stat -c %s "$T/release.key") bytes"
+grep -qE '^[0-9a-f]{64}$' "$T/release.key" || fail "key file is not 64 lowercase hex characters"
+derived=$($PY -c '
+import sys
+from cryptography.hazmat.primitives.asymmetric.ed25519 import Ed25519PrivateKey
+from cryptography.hazmat.primitives import serialization as s
+seed = bytes.fromhex(open(sys.argv[1]).read().strip())
+print(Ed25519PrivateKey.from_private_bytes(seed).public_key().public_bytes(s.Encoding.Raw, s.PublicFormat.Raw).hex())
+' "$T/release.key")
+[[ $derived == "$pubkey" ]] || fail "public key $pubkey does not belong to the seed ($derived)"
+[[ $($PUB pubkey --key "$T/release.key") == "$pubkey" ]] || fail "pubkey prints another key"
+before=$(sha256sum <"$T/release.key")
+run keygen2 "$PUB" keygen --out "$T/release.key"
+expect_refused "second keygen onto the same file" keygen2 "already exists"
+[[ $(sha256sum <"$T/release.key") == "$before" ]] || fail "existing key file was changed"
+ln -s "$T/elsewhere.key" "$T/link.key"
+run keygen3 "$PUB" keygen --out "$T/link.key"
+[[ $rc -ne 0 && ! -e "$T/elsewhere.key" ]] || fail "keygen followed a dangling symbolic link"
+run keygen4 "$PUB" keygen --out "$T/other.key"
+[[ $(grep -E '^[0-9a-f]{64}$' "$T/keygen4.out") != "$pubkey" ]] || fail "two keygens gave the same key"
+
+section "build, then verify and an independent check of signature, manifest and objects"
+$PY "$GEN" create "$T/game" --files 80 --size 6M --seed 7 >/dev/null || fail "sample game"
+cat >"$T/news.json" <<'EOF'
+[{"date": "2026-05-01", "title": "Patch 1.2 \"Ilha\"", "text": "Região Norte\nnova", "type": "patch",
+  "image": "news/ilha.png", "title_pt": "Atualização", "url": "https://www.quorvel.net/n/1"},
+ {"title": "Second", "text_de": "Zweite \u00fc", "author": "Orsk"}]
+EOF
+cat >"$T/links.json" <<'EOF'
+{"website": "https://www.quorvel.net/", "forum": "https://forum.quorvel.net/?a=1&b=\"2\"", "support": "mailto:help@quorvel.net"}
+EOF
+build_args=(--key "$T/release.key" --launcher Quorvel.exe --game-exe "Play Quorvel.exe"
+  --keep config/default.cfg --delete old/removed.dll --delete "Dados velhos/x.txt"
+  --news "$T/news.json" --links "$T/links.json")
+run build1 "$PUB" build "$T/game" "$T/rel" --version 5 "${build_args[@]}"
+expect_ok "first build" build1
+grep -q "new objects: " "$T/build1.out" || fail "no summary"
+run verify1 "$PUB" verify "$T/rel" --public-key "$pubkey"
+expect_ok "verify of a fresh release" verify1
+grep -q '^OK' "$T/verify1.out" || fail "verify does not say OK"
+run check1 $PY "$CHECK" "$T/rel" "$T/game" "$pubkey" --version 5 --launcher Quorvel.exe \
+  --game-exe "Play Quorvel.exe" --keep config/default.cfg --delete old/removed.dll \
+  --delete "Dados velhos/x.txt" --news "$T/news.json" --links "$T/links.json"
+expect_ok "independent check" check1
+objects=$(find "$T/rel/files" -name '*.z' | wc -l)
+distinct=$(find "$T/game" -type f -print0 | xargs -0 sha256sum | cut -c1-64 | sort -u | wc -l)
+[[ $objects -eq $distinct ]] || fail "$objects objects for $distinct distinct contents"
+grep -q "new objects: $distinct " "$T/build1.out" || fail "summary does not count $distinct new objects"
+cmp -s "$T/game/config/default.cfg" "$T/game/config/backup/default.cfg" || fail "sample game has no duplicates"
+run verify_wrongkey "$PUB" verify "$T/rel" --public-key "$(grep -E '^[0-9a-f]{64}$' "$T/keygen4.out")"
+expect_refused "verify with another public key" verify_wrongkey "not a valid signature"
+run news_refused "$PUB" build "$T/game" "$T/rel" --version 5 --key "$T/release.key" --news <(echo '[{"text":"no title"}]')
+expect_refused "news item without title" news_refused "news item 1 has no title"
+run links_refused "$PUB" build "$T/game" "$T/rel" --version 5 --key "$T/release.key" --links <(echo '{"a":"x","b":2}')
+expect_refused "link that is not a string" links_refused 'link "b" must be a string'
+run news_json "$PUB" build "$T/game" "$T/rel" --version 5 --key "$T/release.key" --news <(echo '[{"title":"x"},]')
+expect_refused "news that the reader refuses" news_json "valor invalido"
+
+section "re-publishing writes only objects for changed content"
+objects_before=$(cd "$T/rel/files" && find . -name '*.z' | sort)
+stamp_before=$(cd "$T/rel/files" && find . -name '*.z' -printf '%p %T@ %i\n' | sort)
+run build2 "$PUB" build "$T/game" "$T/rel" --version 5 "${build_args[@]}"
+expect_ok "unchanged re-publish" build2
+grep -q "new objects: 0 " "$T/build2.out" || { fail "unchanged game wrote objects"; cat "$T/build2.out"; }
+[[ $(cd "$T/rel/files" && find . -name '*.z' -printf '%p %T@ %i\n' | sort) == "$stamp_before" ]] ||
+  fail "unchanged re-publish touched objects"
+$PY "$GEN" change "$T/game" --percent 3 --seed 2 >"$T/changed.txt"
+changed=$(wc -l <"$T/changed.txt")
+printf 'brand new file\n' >"$T/game/data/new file.txt"
+expected_new=$( (cat "$T/changed.txt"; echo "data/new file.txt") | while IFS= read -r p; do
+  sha256sum <"$T/game/$p" | cut -c1-64; done | sort -u)
+run build3 "$PUB" build "$T/game" "$T/rel" --version 6 "${build_args[@]}"
+expect_ok "re-publish after a change" build3
+objects_after=$(cd "$T/rel/files" && find . -name '*.z' | sort)
+written=$(comm -13 <(echo "$objects_before") <(echo "$objects_after") | sed 's|.*/||; s|\.z$||' | sort)
+[[ "$written" == "$expected_new" ]] || fail "objects written after changing $changed files are not exactly theirs"
+grep -q "new objects: $(echo "$expected_new" | wc -l) " "$T/build3.out" || fail "summary miscounts new objects"
+run check3 $PY "$CHECK" "$T/rel" "$T/game" "$pubkey" --version 6 --launcher Quorvel.exe --keep config/default.cfg \
+  --delete old/removed.dll --delete "Dados velhos/x.txt"
+expect_ok "independent check after re-publish" check3
+# A damaged object already in place is rewritten, not trusted.
+victim=$(find "$T/rel/files" -name '*.z' -size +2k | sort | head -1)
+truncate -s 100 "$victim"
+run build4 "$PUB" build "$T/game" "$T/rel" --version 6 "${build_args[@]}"
+expect_ok "re-publish over a damaged object" build4
+grep -q "replaced a damaged object" "$T/build4.out" || fail "damaged object not reported"
+run verify4 "$PUB" verify "$T/rel" --public-key "$pubkey"
+expect_ok "verify after the damaged object was replaced" verify4
+
+section "a lower version is refused and leaves the release alone"
+manifest_before=$(sha256sum <"$T/rel/manifest.json")
+run lower "$PUB" build "$T/game" "$T/rel" --version 5 "${build_args[@]}"
+expect_refused "lower version" lower "version 5 is lower than version 6"
+[[ $(sha256sum <"$T/rel/manifest.json") == "$manifest_before" ]] || fail "refused build changed the manifest"
+run negative "$PUB" build "$T/game" "$T/rel" --version -1 --key "$T/release.key"
+expect_refused "negative version" negative "--version"
+
+section "paths that installers refuse are refused, naming the file"
+for name in "a." "b " "c:d" "e?f" "g*h" 'i"j' "k|l" "m<n" "sub dir./x" "nul.txt" "x/CON" 'back\slash'; do
+  rm -rf "$T/bad" "$T/badrel"
+  mkdir -p "$T/bad/data" "$T/bad/$(dirname "$name")"
+  echo ok >"$T/bad/data/fine.txt"
+  echo bad >"$T/bad/$name"
+  run badpath "$PUB" build "$T/bad" "$T/badrel" --version 1 --key "$T/release.key"
+  first=${name%%/*}
+  [[ $name == */* && $first == *. ]] || first=$name
+  expect_refused "file named '$name'" badpath "\"$first\""
+  [[ ! -e "$T/badrel/manifest.json" ]] || fail "a manifest was written for '$name'"
+done
+rm -rf "$T/bad" && mkdir -p "$T/bad" && echo 1 >"$T/bad/Readme.txt" && echo 2 >"$T/bad/README.txt"
+run casepath "$PUB" build "$T/bad" "$T/badrel" --version 1 --key "$T/release.key"
+expect_refused "names differing only in case" casepath "differ only in case"
+rm -rf "$T/bad" && mkdir -p "$T/bad" && printf 'x' >"$T/bad/$(printf 'bad\xffname')"
+run utf8path "$PUB" build "$T/bad" "$T/badrel" --version 1 --key "$T/release.key"
+expect_refused "name that is not UTF-8" utf8path 'bad\xffname'
+run inside "$PUB" build "$T/game" "$T/game/release" --version 1 --key "$T/release.key"
+expect_refused "release folder inside the game folder" inside "inside the game folder"
+run delpub "$PUB" build "$T/game" "$T/badrel" --version 1 --key "$T/release.key" --delete README.TXT
+expect_refused "deleting a published file" delpub "listed for deletion"
+run missing_launcher "$PUB" build "$T/game" "$T/badrel" --version 1 --key "$T/release.key" --launcher nope.exe
+expect_refused "launcher that is not in the game" missing_launcher '"nope.exe"'
+
+section "verify finds every kind of damage"
+damage() {  # name, then a command run inside a copy of the release
+  local name=$1; shift
+  rm -rf "$T/dmg" && cp -a "$T/rel" "$T/dmg"
+  (cd "$T/dmg" && eval "$*")
+  run "verify_$name" "$PUB" verify "$T/dmg" --public-key "$pubkey"
+}
+obj=$(grep -o '"p":"Play Quorvel.exe","h":"[0-9a-f]*"' "$T/rel/manifest.json" | grep -o '[0-9a-f]\{64\}')
+objpath="files/${obj:0:2}/$obj.z"
+damage byte '$PY -c "
+import sys; d = bytearray(open(\"manifest.json\", \"rb\").read()); d[len(d) // 2] ^= 1
+open(\"manifest.json\", \"wb\").write(d)"'
+expect_refused "one manifest byte changed" verify_byte "not a valid signature"
+damage newline 'printf "\n" >>manifest.json'
+expect_refused "trailing newline added to the manifest" verify_newline "not a valid signature"
+damage sig63 'truncate -s 63 manifest.sig'
+expect_refused "63-byte signature" verify_sig63 "63 bytes"
+damage missing "rm '$objpath'"
+expect_refused "missing object" verify_missing "\"Play Quorvel.exe\": $objpath missing"
+damage truncated "truncate -s -7 '$objpath'"
+expect_refused "truncated object" verify_truncated "not a complete zlib stream"
+damage wronghash "$PY -c \"
+import zlib, sys; p = '$objpath'; d = bytearray(zlib.decompress(open(p, 'rb').read())); d[0] ^= 1
+open(p, 'wb').write(zlib.compress(bytes(d)))\""
+expect_refused "object with other content of the same size" verify_wronghash "another SHA-256"
+damage trailing "printf x >>'$objpath'"
+expect_refused "object with a byte after its stream" verify_trailing "bytes after the end"
+damage rawdeflate "$PY -c \"
+import zlib; p = '$objpath'; d = zlib.decompress(open(p, 'rb').read()); c = zlib.compressobj(9, zlib.DEFLATED, -15)
+open(p, 'wb').write(c.compress(d) + c.flush())\""
+expect_refused "raw deflate object" verify_rawdeflate "not a complete zlib stream"
+# Signed with the right key but describing a path installers refuse: the parse rules catch it.
+damage badentry "$PY -c \"
+import json
+from cryptography.hazmat.primitives.asymmetric.ed25519 import Ed25519PrivateKey
+m = json.load(open('manifest.json', encoding='utf-8'))
+m['files'][0]['p'] = '../evil.dll'; m['files'][1]['h'] = m['files'][1]['h'].upper()
+raw = json.dumps(m).encode()
+open('manifest.json', 'wb').write(raw)
+key = Ed25519PrivateKey.from_private_bytes(bytes.fromhex(open('$T/release.key').read().strip()))
+open('manifest.sig', 'wb').write(key.sign(raw))\""
+expect_refused "signed manifest with a refused path" verify_badentry '"../evil.dll": the installer refuses the path'
+grep -q "capital letters" "$T/verify_badentry.out" || fail "uppercase hash not reported"
+grep -q "not a valid signature" "$T/verify_badentry.out" && fail "re-signed manifest reported as badly signed"
+run verify_usage "$PUB" verify "$T/rel" --public-key 1234
+[[ $rc -eq 2 ]] || fail "a short public key is not a usage error"
+
+if ((failures)); then
+  echo "$failures failure(s)"
+  exit 1
+fi
+echo "all publish checks passed"

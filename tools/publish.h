@@ -1,0 +1,30 @@
+#pragma once
+// The commands of quorvel-publish. Each returns the process exit code: 0 success, 1 failure
+// (with messages already printed), 2 wrong usage.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct BuildOptions {
+  std::string gameDir;
+  std::string releaseDir;
+  std::string keyFile;
+  int32_t version = -1;
+  std::string gameExe;                   // empty: leave the installer's default
+  std::string launcher;                  // empty: no launcher entry
+  std::vector<std::string> keep;         // files an update never replaces once installed
+  std::vector<std::string> deletePaths;  // files removed from installations
+  std::string newsFile;
+  std::string linksFile;
+  int level = 9;       // zlib compression level
+  unsigned jobs = 0;   // worker threads; 0 picks one per processor, at most four
+};
+
+// Creates a key file and prints the public key.
+int RunKeygen(const std::string& keyFile);
+// Prints the public key of a key file.
+int RunPublicKey(const std::string& keyFile);
+// Publishes GAME_DIR as a signed release in RELEASE_DIR.
+int RunBuild(const BuildOptions& options);
+// Checks a published release against a public key given as 64 hexadecimal characters.
+int RunVerify(const std::string& releaseDir, const std::string& publicKeyHex);

@@ -1,0 +1,170 @@
+// quorvel-publish: the operator's release tool. Creates the signing key, publishes a game
+// folder as a signed release for the patch server and checks a published release.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/publish.h"
+#include "tools/signing.h"
+
+static const char kUsage[] =
+    "usage:\n"
+    "  quorvel-publish keygen --out KEYFILE\n"
+    "  quorvel-publish pubkey --key KEYFILE\n"
+    "  quorvel-publish build GAME_DIR RELEASE_DIR --key KEYFILE --version N\n"
+    "        [--game-exe PATH] [--launcher PATH] [--keep PATH]... [--delete PATH]...\n"
+    "        [--news FILE.json] [--links FILE.json] [--level 0-9] [--jobs N]\n"
+    "  quorvel-publish verify RELEASE_DIR --public-key HEX\n";
+
+static int Usage(const std::string& problem) {
+  if (!problem.empty()) std::fprintf(stderr, "quorvel-publish: %s\n", problem.c_str());
+  std::fprintf(stderr, "%s", kUsage);
+  return 2;
+}
+
+struct Arguments {
+  std::vector<std::string> positional;
+  std::vector<std::pair<std::string, std::string>> options;  // name without dashes, value
+};
+
+// Splits "--name value" and "--name=value"; every option takes a value.
+static bool SplitArguments(int argc, char** argv, Arguments& out, std::string& problem) {
+  for (int i = 2; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg.rfind("--", 0) != 0) {
+      out.positional.push_back(arg);
+      continue;
+    }
+    std::string name = arg.substr(2), value;
+    size_t eq = name.find('=');
+    if (eq != std::string::npos) {
+      value = name.substr(eq + 1);
+      name.resize(eq);
+    } else if (i + 1 < argc) {
+      value = argv[++i];
+    } else {
+      problem = arg + " needs a value";
+      return false;
+    }
+    out.options.emplace_back(name, value);
+  }
+  return true;
+}
+
+// Parses a whole decimal number in [low, high]; false otherwise.
+static bool ParseNumber(const std::string& text, long long low, long long high, long long& out) {
+  if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  out = std::strtoll(text.c_str(), nullptr, 10);
+  return out >= low && out <= high;
+}
+
+int RunKeygen(const std::string& keyFile) {
+  std::string seed, publicKey, error;
+  if (!GenerateKey(seed, publicKey)) {
+    std::fprintf(stderr, "quorvel-publish: key generation failed\n");
+    return 1;
+  }
+  bool ok = WriteKeyFile(keyFile, seed, error);
+  explicit_bzero(seed.data(), seed.size());
+  if (!ok) {
+    std::fprintf(stderr, "quorvel-publish: %s\n", error.c_str());
+    return 1;
+  }
+  std::fprintf(stderr, "Private key written to %s (keep it secret). Public key for QUORVEL_PUBLIC_KEY:\n",
+               keyFile.c_str());
+  std::printf("%s\n", HexEncode(publicKey).c_str());
+  return 0;
+}
+
+int RunPublicKey(const std::string& keyFile) {
+  std::string seed, publicKey, error;
+  if (!ReadKeyFile(keyFile, seed, error) || !PublicKeyFromSeed(seed, publicKey)) {
+    std::fprintf(stderr, "quorvel-publish: %s\n", error.empty() ? "the key cannot be used" : error.c_str());
+    return 1;
+  }
+  explicit_bzero(seed.data(), seed.size());
+  std::printf("%s\n", HexEncode(publicKey).c_str());
+  return 0;
+}
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage("");
+  std::string command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::printf("%s", kUsage);
+    return 0;
+  }
+  Arguments args;
+  std::string problem;
+  if (!SplitArguments(argc, argv, args, problem)) return Usage(problem);
+
+  auto single = [&](const char* name, std::string& value) {
+    for (const auto& [n, v] : args.options)
+      if (n == name) value = v;
+  };
+  auto allowOnly = [&](std::initializer_list<const char*> names) {
+    for (const auto& option : args.options) {
+      bool known = false;
+      for (const char* n : names) known = known || option.first == n;
+      if (!known) {
+        problem = "unknown option --" + option.first + " for " + command;
+        return false;
+      }
+    }
+    return true;
+  };
+
+  if (command == "keygen" || command == "pubkey") {
+    const char* name = command == "keygen" ? "out" : "key";
+    std::string file;
+    single(name, file);
+    if (!allowOnly({name})) return Usage(problem);
+    if (file.empty() || !args.positional.empty()) return Usage(command + " takes --" + name + " KEYFILE");
+    return command == "keygen" ? RunKeygen(file) : RunPublicKey(file);
+  }
+  if (command == "verify") {
+    std::string key;
+    single("public-key", key);
+    if (!allowOnly({"public-key"})) return Usage(problem);
+    if (args.positional.size() != 1 || key.empty()) return Usage("verify takes RELEASE_DIR and --public-key HEX");
+    return RunVerify(args.positional[0], key);
+  }
+  if (command == "build") {
+    if (!allowOnly({"key", "version", "game-exe", "launcher", "keep", "delete", "news", "links", "level", "jobs"}))
+      return Usage(problem);
+    if (args.positional.size() != 2) return Usage("build takes GAME_DIR and RELEASE_DIR");
+    BuildOptions options;
+    options.gameDir = args.positional[0];
+    options.releaseDir = args.positional[1];
+    std::string version, level, jobs;
+    single("key", options.keyFile);
+    single("version", version);
+    single("game-exe", options.gameExe);
+    single("launcher", options.launcher);
+    single("news", options.newsFile);
+    single("links", options.linksFile);
+    single("level", level);
+    single("jobs", jobs);
+    for (const auto& [n, v] : args.options) {
+      if (n == "keep") options.keep.push_back(v);
+      if (n == "delete") options.deletePaths.push_back(v);
+    }
+    long long number = 0;
+    if (options.keyFile.empty()) return Usage("build needs --key KEYFILE");
+    if (!ParseNumber(version, 0, 2147483647, number))
+      return Usage("build needs --version N, a whole number from 0 to 2147483647");
+    options.version = static_cast<int32_t>(number);
+    if (!level.empty()) {
+      if (!ParseNumber(level, 0, 9, number)) return Usage("--level takes 0 to 9");
+      options.level = static_cast<int>(number);
+    }
+    if (!jobs.empty()) {
+      if (!ParseNumber(jobs, 1, 64, number)) return Usage("--jobs takes 1 to 64");
+      options.jobs = static_cast<unsigned>(number);
+    }
+    return RunBuild(options);
+  }
+  return Usage("unknown command " + command);
+}

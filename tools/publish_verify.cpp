@@ -1,0 +1,190 @@
+// quorvel-publish verify: checks a release folder the way an installer would see it, and
+// every object on top, so a release is known good before the server offers it.
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+#include "support/json.h"
+#include "tools/file_io.h"
+#include "tools/objects.h"
+#include "tools/publish.h"
+#include "tools/release_paths.h"
+#include "tools/signing.h"
+
+static constexpr size_t kManifestLimit = 33554432;
+
+struct Entry {
+  std::string label;  // how problems name it
+  std::string path;
+  std::string hash;
+  uint64_t size = 0;
+  uint64_t compressed = 0;
+};
+
+static bool IsHash(const std::string& h) {
+  return h.size() == 64 && h.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+}
+
+static bool ReadSize(const JsonValue& entry, const char* key, const std::string& label, uint64_t& out,
+                     std::vector<std::string>& problems) {
+  const JsonValue& v = JsonGetMember(entry, key);
+  if (v.type != JsonType::Number || !(v.number >= 0) || v.number > 1.8e19 || std::trunc(v.number) != v.number) {
+    problems.push_back(label + ": \"" + key + "\" is not a byte count");
+    return false;
+  }
+  out = static_cast<uint64_t>(v.number);
+  return true;
+}
+
+// The installer's file entry rules (object, path rule, 64 hexadecimal characters), plus the
+// tool's own: lowercase hash and real byte counts.
+static bool ReadEntry(const JsonValue& value, const std::string& label, Entry& entry,
+                      std::vector<std::string>& problems) {
+  entry.label = label;
+  if (value.type != JsonType::Object) {
+    problems.push_back(label + ": not an object");
+    return false;
+  }
+  const JsonValue& p = JsonGetMember(value, "p");
+  if (p.type != JsonType::String) {
+    problems.push_back(label + ": no path \"p\"");
+    return false;
+  }
+  entry.path = p.string;
+  entry.label = label + " \"" + p.string + "\"";
+  std::string why = InstallerPathProblem(p.string);
+  if (!why.empty()) {
+    problems.push_back(entry.label + ": the installer refuses the path: " + why);
+    return false;
+  }
+  entry.hash = JsonAsString(JsonGetMember(value, "h"), "");
+  if (!IsHash(entry.hash)) {
+    problems.push_back(entry.label + ": \"h\" is not 64 hexadecimal characters");
+    return false;
+  }
+  bool ok = true;
+  if (entry.hash.find_first_of("ABCDEF") != std::string::npos) {
+    problems.push_back(entry.label + ": \"h\" has capital letters, which never match a computed hash");
+    ok = false;
+  }
+  ok = ReadSize(value, "s", entry.label, entry.size, problems) && ok;
+  ok = ReadSize(value, "c", entry.label, entry.compressed, problems) && ok;
+  return ok;
+}
+
+static void CheckOtherMembers(const JsonValue& manifest, std::vector<std::string>& problems) {
+  const JsonValue& exe = JsonGetMember(manifest, "game_exe");
+  if (exe.type != JsonType::Null) {
+    std::string why = exe.type == JsonType::String ? InstallerPathProblem(exe.string) : "not a string";
+    if (!why.empty()) problems.push_back("game_exe: " + why);
+  }
+  const JsonValue& del = JsonGetMember(manifest, "delete");
+  if (del.type != JsonType::Null && del.type != JsonType::Array) problems.push_back("delete: not an array");
+  for (size_t i = 0; i < del.array.size(); ++i) {
+    const JsonValue& d = del.array[i];
+    std::string why = d.type == JsonType::String ? InstallerPathProblem(d.string) : "not a string";
+    if (!why.empty()) problems.push_back("delete entry " + std::to_string(i + 1) + ": " + why);
+  }
+  const JsonValue& news = JsonGetMember(manifest, "news");
+  if (news.type != JsonType::Null && news.type != JsonType::Array) problems.push_back("news: not an array");
+  const JsonValue& links = JsonGetMember(manifest, "links");
+  if (links.type != JsonType::Null && links.type != JsonType::Object) problems.push_back("links: not an object");
+}
+
+static void Report(const std::string& releaseDir, const std::vector<std::string>& problems) {
+  std::printf("FAILED: %s has %zu problem%s:\n", releaseDir.c_str(), problems.size(), problems.size() == 1 ? "" : "s");
+  for (const std::string& p : problems) std::printf("  %s\n", p.c_str());
+}
+
+int RunVerify(const std::string& releaseDir, const std::string& publicKeyHex) {
+  std::string publicKey;
+  if (!HexDecode(publicKeyHex, 32, publicKey)) {
+    std::fprintf(stderr, "quorvel-publish: --public-key takes 64 hexadecimal characters\n");
+    return 2;
+  }
+  if (!CryptoInit()) {
+    std::fprintf(stderr, "quorvel-publish: libgcrypt could not be initialised\n");
+    return 1;
+  }
+  std::vector<std::string> problems;
+  std::string manifestText, signature, error;
+  if (!ReadFileBytes(releaseDir + "/manifest.json", manifestText, error)) {
+    problems.push_back(error);
+    Report(releaseDir, problems);
+    return 1;
+  }
+  if (!ReadFileBytes(releaseDir + "/manifest.sig", signature, error)) problems.push_back(error);
+  else if (signature.size() != 64) problems.push_back("manifest.sig is " + std::to_string(signature.size()) + " bytes, not 64");
+  else if (!VerifySignature(publicKey, manifestText, signature))
+    problems.push_back("manifest.sig is not a valid signature of manifest.json for this public key");
+  if (manifestText.size() > kManifestLimit)
+    problems.push_back("manifest.json is larger than the 32 MiB that installers download");
+
+  JsonValue manifest;
+  std::string parseError;
+  if (!JsonParse(manifestText, manifest, &parseError)) {
+    problems.push_back("manifest.json is not valid JSON (" + parseError + ")");
+  } else if (manifest.type != JsonType::Object) {
+    problems.push_back("manifest.json is not a JSON object");
+  } else {
+    const JsonValue& format = JsonGetMember(manifest, "format");
+    if (format.type != JsonType::Number || JsonAsInt64(format) != 1) problems.push_back("\"format\" is not 1");
+    const JsonValue& files = JsonGetMember(manifest, "files");
+    if (files.type != JsonType::Array) problems.push_back("\"files\" is not an array");
+    std::vector<Entry> entries;
+    for (size_t i = 0; i < files.array.size(); ++i) {
+      Entry e;
+      if (ReadEntry(files.array[i], "file " + std::to_string(i + 1), e, problems)) entries.push_back(e);
+    }
+    const JsonValue& launcher = JsonGetMember(manifest, "launcher");
+    if (launcher.type != JsonType::Null) {
+      Entry e;
+      if (ReadEntry(launcher, "launcher", e, problems)) entries.push_back(e);
+    }
+    CheckOtherMembers(manifest, problems);
+
+    std::map<std::wstring, std::string> seen;
+    for (const Entry& e : entries) {
+      auto [it, added] = seen.emplace(WindowsPathKey(e.path), e.path);
+      if (!added) problems.push_back(e.label + ": the same file on Windows as \"" + it->second + "\"");
+    }
+
+    bool tty = isatty(STDOUT_FILENO);
+    // hash + size -> (problem text, empty if good; the object's own size)
+    std::map<std::string, std::pair<std::string, uint64_t>> checked;
+    for (size_t i = 0; i < entries.size(); ++i) {
+      const Entry& e = entries[i];
+      if (tty) {
+        std::printf("\r  checking object %zu/%zu", i + 1, entries.size());
+        std::fflush(stdout);
+      }
+      std::string object = ObjectRelativePath(e.hash);
+      std::string key = e.hash + "/" + std::to_string(e.size);
+      auto it = checked.find(key);
+      if (it == checked.end()) {
+        uint64_t fileSize = 0;
+        ObjectState state = CheckObject(releaseDir + "/" + object, e.size, e.hash, &fileSize);
+        it = checked.emplace(key, std::make_pair(state == ObjectState::Good ? "" : ObjectStateText(state), fileSize)).first;
+      }
+      const auto& [why, fileSize] = it->second;
+      if (!why.empty())
+        problems.push_back(e.label + ": " + object + " " + why);
+      else if (fileSize != e.compressed)
+        problems.push_back(e.label + ": " + object + " is " + std::to_string(fileSize) +
+                           " bytes, the manifest's \"c\" says " + std::to_string(e.compressed));
+    }
+    if (tty && !entries.empty()) std::printf("\n");
+    if (problems.empty()) {
+      uint64_t bytes = 0;
+      for (const Entry& e : entries) bytes += e.size;
+      std::printf("OK: %s, version %d, %zu files, %zu objects, %llu bytes, signature valid\n", releaseDir.c_str(),
+                  static_cast<int32_t>(JsonAsInt64(JsonGetMember(manifest, "version"))), entries.size(),
+                  checked.size(), static_cast<unsigned long long>(bytes));
+      return 0;
+    }
+  }
+  Report(releaseDir, problems);
+  return 1;
+}
