@@ -68,13 +68,18 @@ static std::wstring FinalPath(const std::wstring& path) {
 
 // An entry counts as ours only if it is no link itself and resolves to exactly the place its
 // name says: so nothing is ever deleted through a junction or a symbolic link, including file
-// links that a directory listing does not flag.
+// links that a directory listing does not flag. An empty expectedFinal means the file system
+// reports no final paths; the caller then has checked every folder on the way for links.
 static bool IsPlainEntry(const std::wstring& path, const std::wstring& expectedFinal, DWORD* attributes) {
   DWORD a = GetFileAttributesW(path.c_str());
   if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-  if (!EqualNoCase(FinalPath(path), expectedFinal)) return false;
+  if (!expectedFinal.empty() && !EqualNoCase(FinalPath(path), expectedFinal)) return false;
   *attributes = a;
   return true;
+}
+
+static std::wstring Child(const std::wstring& folderFinal, const std::wstring& name) {
+  return folderFinal.empty() ? std::wstring() : folderFinal + L"\\" + name;
 }
 
 static void EmptyFolder(const std::wstring& folder, const std::wstring& folderFinal) {
@@ -86,7 +91,7 @@ static void EmptyFolder(const std::wstring& folder, const std::wstring& folderFi
     if (name == L"." || name == L"..") continue;
     if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
     const std::wstring path = folder + L"\\" + name;
-    const std::wstring expected = folderFinal + L"\\" + name;
+    const std::wstring expected = Child(folderFinal, name);
     DWORD attributes = 0;
     if (!IsPlainEntry(path, expected, &attributes)) continue;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -102,18 +107,25 @@ static void EmptyFolder(const std::wstring& folder, const std::wstring& folderFi
 void DeleteFolderContents(const std::wstring& folder) {
   DWORD a = GetFileAttributesW(folder.c_str());
   if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_REPARSE_POINT) || !(a & FILE_ATTRIBUTE_DIRECTORY)) return;
-  const std::wstring final = FinalPath(folder);
-  if (!final.empty()) EmptyFolder(folder, final);
+  EmptyFolder(folder, FinalPath(folder));
 }
 
-// The install folder as named (path) and as resolved (final), both ending in a backslash.
+// The install folder as named (path) and as resolved (final, empty if the file system reports
+// none), both ending in a backslash.
 struct InstallRoot {
   std::wstring path;
   std::wstring final;
 };
 
 static bool IsOwnEntry(const InstallRoot& root, const std::wstring& rel, DWORD* attributes) {
-  return !root.final.empty() && IsPlainEntry(root.path + rel, root.final + rel, attributes);
+  if (root.final.empty()) {
+    for (std::size_t cut = rel.find(L'\\'); cut != std::wstring::npos; cut = rel.find(L'\\', cut + 1)) {
+      DWORD a = GetFileAttributesW((root.path + rel.substr(0, cut)).c_str());
+      if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    }
+    return IsPlainEntry(root.path + rel, {}, attributes);
+  }
+  return IsPlainEntry(root.path + rel, root.final + rel, attributes);
 }
 
 static void DeleteOwnFile(const InstallRoot& root, const std::wstring& rel) {
@@ -133,7 +145,7 @@ static void RemoveOwnFolder(const InstallRoot& root, const std::wstring& rel) {
 static void DeleteOwnFolder(const InstallRoot& root, const std::wstring& rel) {
   DWORD attributes = 0;
   if (!IsOwnEntry(root, rel, &attributes) || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-  EmptyFolder(root.path + rel, root.final + rel);
+  EmptyFolder(root.path + rel, root.final.empty() ? std::wstring() : root.final + rel);
   RemoveDirectoryW((root.path + rel).c_str());
 }
 
