@@ -2,6 +2,7 @@
 // The signed manifest: fetch and signature check, file entries, object URLs.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "support/json.h"
 
@@ -26,8 +27,31 @@ std::wstring ManifestFileUrl(const std::string& hash);
 int Ed25519Check(const uint8_t signature[64], const uint8_t publicKey[32], const uint8_t* message,
                  std::size_t messageSize);
 
+// True unless the built-in public key is 32 zero bytes (never configured).
+bool PublicKeyConfigured();
+// The text for a key that was never configured ("Public key not configured (public_key).").
+std::wstring NoPublicKeyText();
+
 enum class ManifestFetch { Ok, Cancelled, Failed };
 // Fetches manifest.json and manifest.sig (3 attempts) and checks the signature with the
 // built-in key. Ok puts the manifest bytes in bytes; Failed puts the error text in error;
 // Cancelled sets neither.
 ManifestFetch FetchSignedManifest(PatchEngine& engine, std::string& bytes, std::wstring& error);
+
+// Parses the verified manifest into doc. False if the parse fails, the top level is not an
+// object, format (truncated) is not 1 or files is not an array; error then holds
+// "Invalid patch manifest." + " " + the parser's message (empty when the parse succeeded).
+bool ParseManifest(const std::string& bytes, JsonValue& doc, std::wstring& error);
+// The manifest's version truncated to a signed 32-bit number (clamped); 0 if missing or not a
+// number.
+int32_t ManifestVersion(const JsonValue& doc);
+// Stores the version in engine.manifestVersion, then applies the downgrade rule against the
+// installed version of engine.installFolder. False (error = "The server sent an older version
+// than the installed one.") only when an installed version is known and is larger.
+bool CheckManifestVersion(PatchEngine& engine, const JsonValue& doc, std::wstring& error);
+// Publishes game_exe (when it passes the path rule), news and links into the engine under
+// stateLock, then posts WM_APP + 1 with WPARAM 2 and LPARAM 1 (manifest data ready).
+void PublishManifestData(PatchEngine& engine, const JsonValue& doc);
+// ParseFileEntry over every element of files, in order. False at the first failure, with
+// error = "Invalid patch manifest." + " (path)"; files then holds the entries before it.
+bool ReadManifestFiles(const JsonValue& doc, std::vector<FileEntry>& files, std::wstring& error);

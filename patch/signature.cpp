@@ -1,4 +1,4 @@
-// Ed25519 verification (RFC 8032) through libgcrypt's EdDSA.
+// Ed25519 verification (RFC 8032) with libgcrypt doing every hash and group operation.
 #include <gcrypt.h>
 
 #include <cstring>
@@ -66,26 +66,72 @@ static bool IsCanonicalScalar(const uint8_t s[32]) {
   return false;  // equal to L
 }
 
-// Frees an S-expression when it goes out of scope.
-struct SexpGuard {
-  gcry_sexp_t sexp = nullptr;
-  ~SexpGuard() { gcry_sexp_release(sexp); }
+// Owners of the library's objects, so that every return path frees them.
+struct Mpi {
+  gcry_mpi_t m = nullptr;
+  ~Mpi() { gcry_mpi_release(m); }
+};
+struct Point {
+  gcry_mpi_point_t p = nullptr;
+  ~Point() { gcry_mpi_point_release(p); }
+};
+struct Context {
+  gcry_ctx_t c = nullptr;
+  ~Context() { gcry_ctx_release(c); }
+};
+struct Digest {
+  gcry_md_hd_t h = nullptr;
+  ~Digest() { gcry_md_close(h); }
 };
 
+// An unsigned number from little-endian bytes (the encoding of RFC 8032).
+static gcry_mpi_t FromLittleEndian(const uint8_t* bytes, std::size_t size) {
+  uint8_t bigEndian[64];
+  for (std::size_t i = 0; i < size; ++i) bigEndian[i] = bytes[size - 1 - i];
+  gcry_mpi_t m = nullptr;
+  if (gcry_mpi_scan(&m, GCRYMPI_FMT_USG, bigEndian, size, nullptr)) return nullptr;
+  return m;
+}
+
+// The verification of RFC 8032 section 5.1.7 over libgcrypt's group operations: with
+// k = SHA-512(R || A || M) mod L, the signature is valid when [S]B - [k]A encodes to R.
+// gcry_pk_verify would do the same, but it takes the message inside an S-expression, whose
+// atoms cannot exceed 65,535 bytes, and manifests are far larger.
 int Ed25519Check(const uint8_t signature[64], const uint8_t publicKey[32], const uint8_t* message,
                  std::size_t messageSize) {
   if (!CryptoReady() || IsWeakKey(publicKey) || !IsCanonicalScalar(signature + 32)) return -1;
   static const uint8_t kNothing = 0;
   if (!message) message = &kNothing;  // an empty message is still a message
-  if (messageSize > 0x7fffffff) return -1;
-  SexpGuard key, sig, data;
-  if (gcry_sexp_build(&key.sexp, nullptr, "(public-key(ecc(curve Ed25519)(flags eddsa)(q %b)))", 32,
-                      publicKey) ||
-      gcry_sexp_build(&sig.sexp, nullptr, "(sig-val(eddsa(r %b)(s %b)))", 32, signature, 32,
-                      signature + 32) ||
-      gcry_sexp_build(&data.sexp, nullptr, "(data(flags eddsa)(hash-algo sha512)(value %b))",
-                      static_cast<int>(messageSize), message)) {
+
+  Context ctx;
+  if (gcry_mpi_ec_new(&ctx.c, nullptr, "Ed25519")) return -1;
+  Mpi order{gcry_mpi_ec_get_mpi("n", ctx.c, 1)};
+  Point base{gcry_mpi_ec_get_point("g", ctx.c, 1)};
+  Mpi keyBytes{gcry_mpi_set_opaque_copy(nullptr, publicKey, 256)};
+  Point key{gcry_mpi_point_new(0)};
+  if (!order.m || !base.p || !keyBytes.m || !key.p || gcry_mpi_ec_decode_point(key.p, keyBytes.m, ctx.c)) {
     return -1;
   }
-  return gcry_pk_verify(sig.sexp, data.sexp, key.sexp) == 0 ? 0 : -1;
+
+  Digest sha;
+  if (gcry_md_open(&sha.h, GCRY_MD_SHA512, 0)) return -1;
+  gcry_md_write(sha.h, signature, 32);
+  gcry_md_write(sha.h, publicKey, 32);
+  gcry_md_write(sha.h, message, messageSize);
+  const unsigned char* hash = gcry_md_read(sha.h, GCRY_MD_SHA512);
+  Mpi k{hash ? FromLittleEndian(hash, 64) : nullptr};
+  Mpi s{FromLittleEndian(signature + 32, 32)};
+  if (!k.m || !s.m) return -1;
+  gcry_mpi_mod(k.m, k.m, order.m);
+
+  Point sB{gcry_mpi_point_new(0)}, kA{gcry_mpi_point_new(0)}, check{gcry_mpi_point_new(0)};
+  gcry_mpi_ec_mul(sB.p, s.m, base.p, ctx.c);
+  gcry_mpi_ec_mul(kA.p, k.m, key.p, ctx.c);
+  gcry_mpi_ec_sub(check.p, sB.p, kA.p, ctx.c);
+  if (gcry_mpi_ec_set_point("q", check.p, ctx.c)) return -1;
+  Mpi encoded{gcry_mpi_ec_get_mpi("q@eddsa", ctx.c, 1)};
+  unsigned int bits = 0;
+  const void* bytes = encoded.m ? gcry_mpi_get_opaque(encoded.m, &bits) : nullptr;
+  // Comparing encodings also refuses an R that is not in canonical form.
+  return bytes && bits == 256 && std::memcmp(bytes, signature, 32) == 0 ? 0 : -1;
 }

@@ -5,6 +5,8 @@
   make_release.py sign MANIFEST KEYFILE            (writes MANIFEST's folder/manifest.sig)
   make_release.py sample-game GAME_DIR             (a small deterministic game)
   make_release.py public-key KEYFILE               (prints the public key as hex)
+  make_release.py large-manifest RELEASE_DIR --key KEYFILE --entries N [--size BYTES]
+        a signed manifest of N made-up file entries (no objects), padded with blanks to BYTES
 
 RELEASE_DIR is the folder served at the base URL (it receives manifest.json, manifest.sig and
 files/xx/<sha256>.z). KEYFILE holds a 32-byte Ed25519 seed as 64 lowercase hex characters and a
@@ -83,6 +85,22 @@ def sample_game(game_dir):
         write_atomic(full, data)
 
 
+def large_manifest(release_dir, key, entries, size):
+    files = []
+    for i in range(entries):
+        digest = hashlib.sha256(str(i).encode()).hexdigest()
+        files.append({"p": "data/d%03d/file %05d.dat" % (i // 100, i), "h": digest,
+                      "s": i * 3, "c": i * 2})
+    body = json.dumps({"format": 1, "version": 1, "files": files}, indent=1).encode("utf-8")
+    if size:
+        if len(body) > size:
+            sys.exit("large-manifest: %d entries take %d bytes, more than %d" % (entries, len(body), size))
+        body += b" " * (size - len(body))
+    os.makedirs(release_dir, exist_ok=True)
+    write_atomic(os.path.join(release_dir, "manifest.json"), body)
+    write_atomic(os.path.join(release_dir, "manifest.sig"), key.sign(body))
+
+
 def main():
     parser = argparse.ArgumentParser()
     sub = parser.add_subparsers(dest="command", required=True)
@@ -99,6 +117,11 @@ def main():
     g.add_argument("game_dir")
     p = sub.add_parser("public-key")
     p.add_argument("key")
+    m = sub.add_parser("large-manifest")
+    m.add_argument("release_dir")
+    m.add_argument("--key", required=True)
+    m.add_argument("--entries", type=int, required=True)
+    m.add_argument("--size", type=int, default=0)
     args = parser.parse_args()
     if args.command == "build":
         os.makedirs(args.release_dir, exist_ok=True)
@@ -110,6 +133,8 @@ def main():
                      load_key(args.key).sign(body))
     elif args.command == "sample-game":
         sample_game(args.game_dir)
+    elif args.command == "large-manifest":
+        large_manifest(args.release_dir, load_key(args.key), args.entries, args.size)
     elif args.command == "public-key":
         print(public_hex(load_key(args.key)))
     return 0

@@ -42,6 +42,10 @@ else
 fi
 [[ -s $WWW/sample/patch/manifest.json && -s $WWW/sample/patch/manifest.sig ]] || fail "no sample release"
 PUBLIC_KEY=$($PY "$HERE/make_release.py" public-key "$KEY")
+# Manifests far beyond 64 KiB, signed by an independent Ed25519 implementation: one with
+# 20,000 entries and one of exactly the 32 MiB a manifest may have.
+$PY "$HERE/make_release.py" large-manifest "$WWW/large/patch" --key "$KEY" --entries 20000
+$PY "$HERE/make_release.py" large-manifest "$WWW/limit/patch" --key "$KEY" --entries 1000 --size 33554432
 
 # ---- nginx --------------------------------------------------------------------------
 free_port() {
@@ -118,6 +122,8 @@ QV_SAMPLE_RELEASE=$WWW/sample/patch
 QV_SAMPLE_BASE_URL=http://127.0.0.1:$NGINX_PORT/sample/patch/
 QV_SAMPLE_VERSION=$SAMPLE_VERSION
 QV_RELEASE_TOOL=$RELEASE_TOOL
+QV_LARGE_BASE_URL=http://127.0.0.1:$NGINX_PORT/large/patch/
+QV_LIMIT_BASE_URL=http://127.0.0.1:$NGINX_PORT/limit/patch/
 QV_SIGNING_KEY=$KEY
 QV_PUBLIC_KEY=$PUBLIC_KEY
 EOF

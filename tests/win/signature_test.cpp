@@ -7,7 +7,13 @@
 #include <thread>
 #include <vector>
 
+#include <gcrypt.h>
+
+#include <random>
+
 #include "patch/manifest.h"
+#include "test_release.h"
+#include "test_servers.h"
 
 namespace {
 
@@ -140,4 +146,72 @@ TEST(Ed25519, ParallelChecksAgree) {
   }
   for (auto& t : threads) t.join();
   EXPECT_EQ(good.load(), 80);
+}
+
+namespace {
+
+// libgcrypt's own EdDSA verifier, usable for messages up to about 64 KiB only.
+int LibraryVerify(const std::string& sig, const std::string& key, const std::string& msg) {
+  gcry_sexp_t k = nullptr, s = nullptr, d = nullptr;
+  int result = -1;
+  if (!gcry_sexp_build(&k, nullptr, "(public-key(ecc(curve Ed25519)(flags eddsa)(q %b)))", 32, key.data()) &&
+      !gcry_sexp_build(&s, nullptr, "(sig-val(eddsa(r %b)(s %b)))", 32, sig.data(), 32, sig.data() + 32) &&
+      !gcry_sexp_build(&d, nullptr, "(data(flags eddsa)(hash-algo sha512)(value %b))",
+                       static_cast<int>(msg.size()), msg.empty() ? "" : msg.data())) {
+    result = gcry_pk_verify(s, d, k) == 0 ? 0 : -1;
+  }
+  gcry_sexp_release(k);
+  gcry_sexp_release(s);
+  gcry_sexp_release(d);
+  return result;
+}
+
+int Check(const std::string& sig, const std::string& key, const std::string& msg) {
+  return Ed25519Check(reinterpret_cast<const uint8_t*>(sig.data()), reinterpret_cast<const uint8_t*>(key.data()),
+                      reinterpret_cast<const uint8_t*>(msg.data()), msg.size());
+}
+
+}  // namespace
+
+TEST(Ed25519, AgreesWithTheLibrarysOwnVerifier) {
+  const std::string seed = qvtest::HexToBytes("c5aa8df43f9f837bedb7442f31dcb7b166d38535076f094b85ce3a2e0b4458f7");
+  const std::string key = qvtest::HexToBytes(kVectors[2].publicKey);
+  std::mt19937 rng(8032);
+  for (std::size_t size : {0, 1, 31, 32, 33, 64, 127, 128, 1000, 4096, 30000, 65000}) {
+    std::string msg(size, '\0');
+    for (char& c : msg) c = static_cast<char>(rng());
+    const std::string sig = qvtest::SignEd25519(seed, key, msg);
+    ASSERT_EQ(sig.size(), 64u) << size;
+    EXPECT_EQ(Check(sig, key, msg), 0) << size;
+    EXPECT_EQ(LibraryVerify(sig, key, msg), 0) << size;
+    for (int round = 0; round < 4; ++round) {
+      std::string badSig = sig, badMsg = msg;
+      const unsigned bit = rng() % 8;
+      if (round % 2 == 0 || msg.empty()) {
+        badSig[rng() % 64] ^= static_cast<char>(1u << bit);
+      } else {
+        badMsg[rng() % msg.size()] ^= static_cast<char>(1u << bit);
+      }
+      EXPECT_NE(Check(badSig, key, badMsg), 0) << size << " round " << round;
+      EXPECT_NE(LibraryVerify(badSig, key, badMsg), 0) << size << " round " << round;
+    }
+  }
+}
+
+TEST(Ed25519, LongMessagesSignedElsewhereVerify) {
+  // Signed at server start by an independent implementation (python3-cryptography): 3 MB and
+  // exactly 32 MiB, far beyond what the library's S-expressions can carry.
+  const std::string key = qvtest::HexToBytes(qvtest::ServerValue("QV_PUBLIC_KEY"));
+  for (const char* release : {"/large/patch/", "/limit/patch/"}) {
+    std::string msg = qvtest::ReadFileBytes(qvtest::WwwFile(std::string(release) + "manifest.json"));
+    const std::string sig = qvtest::ReadFileBytes(qvtest::WwwFile(std::string(release) + "manifest.sig"));
+    ASSERT_GT(msg.size(), 1000000u);
+    ASSERT_EQ(sig.size(), 64u);
+    EXPECT_EQ(Check(sig, key, msg), 0) << release;
+    msg[msg.size() / 2] ^= 0x20;
+    EXPECT_NE(Check(sig, key, msg), 0) << release;
+    msg[msg.size() / 2] ^= 0x20;
+    EXPECT_NE(Check(sig, key, msg + " "), 0) << release;
+    EXPECT_NE(Check(sig, key, msg.substr(0, msg.size() - 1)), 0) << release;
+  }
 }

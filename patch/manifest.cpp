@@ -1,0 +1,177 @@
+#include "patch/manifest.h"
+
+#include <windows.h>
+
+#include <cmath>
+#include <limits>
+#include <mutex>
+
+#include "app/build_config.h"
+#include "app/languages.h"
+#include "patch/engine.h"
+#include "patch/news.h"
+#include "patch/state.h"
+#include "support/http.h"
+#include "support/text.h"
+
+static constexpr uint32_t kManifestLimit = 33554432;  // 32 MiB
+static constexpr uint32_t kSignatureSize = 64;
+
+static std::wstring Text(LauncherText field) { return LauncherString(field); }
+
+// Whole part of a JSON number as an unsigned size; negative reads as 0. Values beyond the
+// 64-bit range (1e30, which the JSON reader gives as a double) saturate instead of being
+// undefined.
+static uint64_t SizeFromNumber(const JsonValue& value) {
+  if (value.type != JsonType::Number || !(value.number > 0)) return 0;
+  const double whole = std::trunc(value.number);
+  if (whole >= 18446744073709551616.0) return std::numeric_limits<uint64_t>::max();
+  return static_cast<uint64_t>(whole);
+}
+
+static bool IsHexHash(const std::string& hash) {
+  if (hash.size() != 64) return false;
+  for (char c : hash) {
+    const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    if (!hex) return false;
+  }
+  return true;
+}
+
+bool ParseFileEntry(const JsonValue& value, FileEntry& entry) {
+  if (value.type != JsonType::Object) return false;
+  FileEntry parsed;
+  parsed.path = JsonAsString(JsonGetMember(value, "p"), "");
+  parsed.hash = JsonAsString(JsonGetMember(value, "h"), "");
+  if (!IsHexHash(parsed.hash) || !ToSafeRelativePath(parsed.path, parsed.widePath)) return false;
+  parsed.size = SizeFromNumber(JsonGetMember(value, "s"));
+  parsed.compressedSize = SizeFromNumber(JsonGetMember(value, "c"));
+  const JsonValue& keep = JsonGetMember(value, "k");
+  parsed.keep = keep.type == JsonType::Number && std::trunc(keep.number) != 0;
+  entry = std::move(parsed);
+  return true;
+}
+
+std::wstring ManifestFileUrl(const std::string& hash) {
+  return g_patchBaseUrl + L"files/" + Utf8ToWide(hash.substr(0, 2)) + L"/" + Utf8ToWide(hash) + L".z";
+}
+
+bool PublicKeyConfigured() {
+  for (unsigned char b : g_publicKey)
+    if (b != 0) return true;
+  return false;
+}
+
+std::wstring NoPublicKeyText() { return Text(LauncherText::ErrNoPublicKey); }
+
+// Waits up to ms, returning early once the run is cancelled.
+static void PauseUnlessCancelled(PatchEngine& engine, int ms) {
+  for (int waited = 0; waited < ms && !engine.cancel; waited += 50) Sleep(50);
+}
+
+ManifestFetch FetchSignedManifest(PatchEngine& engine, std::string& bytes, std::wstring& error) {
+  if (!PublicKeyConfigured()) {
+    error = NoPublicKeyText();
+    return ManifestFetch::Failed;
+  }
+  int32_t manifestStatus = 0;
+  int32_t signatureStatus = 0;
+  bool badSignature = false;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (engine.cancel) return ManifestFetch::Cancelled;
+    if (attempt > 0) {
+      PauseUnlessCancelled(engine, 1500);
+      if (engine.cancel) return ManifestFetch::Cancelled;
+    }
+    std::string manifest, signature;
+    manifestStatus = HttpGetToMemory(g_patchBaseUrl + L"manifest.json", manifest, kManifestLimit);
+    signatureStatus = 0;
+    if (manifestStatus == 200) {
+      signatureStatus = HttpGetToMemory(g_patchBaseUrl + L"manifest.sig", signature, kSignatureSize);
+    }
+    badSignature = false;
+    if (manifestStatus != 200 || signatureStatus != 200) continue;
+    badSignature = true;  // a body of another length counts as a signature that fails
+    if (signature.size() != kSignatureSize) continue;
+    engine.PostStage(StageVerifying);
+    if (Ed25519Check(reinterpret_cast<const uint8_t*>(signature.data()), g_publicKey,
+                     reinterpret_cast<const uint8_t*>(manifest.data()), manifest.size()) == 0) {
+      bytes = std::move(manifest);
+      return ManifestFetch::Ok;
+    }
+  }
+  if (badSignature) {
+    error = Text(LauncherText::ErrSignature);
+  } else {
+    error = Text(LauncherText::ErrConnect);
+    if (manifestStatus > 0) {
+      const int32_t code = manifestStatus != 200 ? manifestStatus : signatureStatus;
+      error += L" (HTTP " + std::to_wstring(code) + L")";
+    }
+  }
+  return ManifestFetch::Failed;
+}
+
+bool ParseManifest(const std::string& bytes, JsonValue& doc, std::wstring& error) {
+  std::string message;
+  const bool parsed = JsonParse(bytes, doc, &message);
+  if (parsed && doc.type == JsonType::Object) {
+    const JsonValue& format = JsonGetMember(doc, "format");
+    if (format.type == JsonType::Number && std::trunc(format.number) == 1 &&
+        JsonGetMember(doc, "files").type == JsonType::Array) {
+      return true;
+    }
+  }
+  error = Text(LauncherText::ErrManifest) + L" " + Utf8ToWide(parsed ? std::string() : message);
+  return false;
+}
+
+int32_t ManifestVersion(const JsonValue& doc) {
+  const JsonValue& version = JsonGetMember(doc, "version");
+  if (version.type != JsonType::Number || std::isnan(version.number)) return 0;
+  const double whole = std::trunc(version.number);
+  if (whole <= std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
+  if (whole >= std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
+  return static_cast<int32_t>(whole);
+}
+
+bool CheckManifestVersion(PatchEngine& engine, const JsonValue& doc, std::wstring& error) {
+  const int32_t version = ManifestVersion(doc);
+  engine.manifestVersion = version;
+  int32_t installed = 0;
+  if (ReadInstalledVersion(engine.installFolder, installed) && version < installed) {
+    error = Text(LauncherText::ErrOlderVersion);
+    return false;
+  }
+  return true;
+}
+
+void PublishManifestData(PatchEngine& engine, const JsonValue& doc) {
+  std::wstring gameExe;
+  const bool gameExeOk =
+      ToSafeRelativePath(JsonAsString(JsonGetMember(doc, "game_exe"), "Play Quorvel.exe"), gameExe);
+  std::vector<NewsItem> news = ReadNews(JsonGetMember(doc, "news"));
+  auto links = ReadLinks(JsonGetMember(doc, "links"));
+  {
+    std::lock_guard<std::mutex> lock(engine.stateLock);
+    if (gameExeOk) engine.gameExe = std::move(gameExe);
+    engine.news = std::move(news);
+    engine.links = std::move(links);
+  }
+  if (engine.notifyWindow) PostMessageW(engine.notifyWindow, WM_APP + 1, StageVerifying, 1);
+}
+
+bool ReadManifestFiles(const JsonValue& doc, std::vector<FileEntry>& files, std::wstring& error) {
+  files.clear();
+  const JsonValue& list = JsonGetMember(doc, "files");
+  files.reserve(list.array.size());
+  for (const JsonValue& element : list.array) {
+    FileEntry entry;
+    if (!ParseFileEntry(element, entry)) {
+      error = Text(LauncherText::ErrManifest) + L" (path)";
+      return false;
+    }
+    files.push_back(std::move(entry));
+  }
+  return true;
+}

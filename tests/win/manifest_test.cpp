@@ -1,0 +1,467 @@
+// The signed manifest end to end: fetched over real HTTP from the test servers, checked with
+// the test key, parsed, version-checked and published into a patch engine.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/build_config.h"
+#include "app/setup_state.h"
+#include "patch/engine.h"
+#include "patch/manifest.h"
+#include "patch/state.h"
+#include "stage_recorder.h"
+#include "temp_folder.h"
+#include "support/http.h"
+#include "test_release.h"
+#include "test_servers.h"
+
+using namespace qvtest;
+
+namespace {
+
+const std::string kHashA = "3f" + std::string(62, 'a');
+const std::string kHashB = std::string(64, '0');
+
+// A manifest with one file entry whose fields are given as JSON text.
+std::string OneFileManifest(const std::string& entry, const std::string& extra = "") {
+  return "{\"format\": 1, \"version\": 3" + extra + ", \"files\": [" + entry + "]}";
+}
+
+std::string Entry(const std::string& path, const std::string& more = "") {
+  return "{\"p\": \"" + path + "\", \"h\": \"" + kHashA + "\", \"s\": 10, \"c\": 8" + more + "}";
+}
+
+class Manifest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    EnsureHttpSession();
+    prefix = UniquePrefix();
+    UseTestKey();
+    engine.notifyWindow = stages.hwnd();
+    engine.installFolder = folder.path();
+    UseNginx();
+  }
+  void TearDown() override {
+    RawHttp(FaultPort(), "POST", "/_control", "{\"clear\":\"" + prefix + "\"}");
+    std::error_code ec;
+    std::filesystem::remove_all(WwwFile(prefix), ec);
+  }
+  void UseNginx() { g_patchBaseUrl = NginxUrl(prefix + "patch/"); }
+  void UseFaultServer() { g_patchBaseUrl = FaultUrl(prefix + "patch/"); }
+
+  ManifestFetch Fetch() {
+    bytes.clear();
+    error.clear();
+    return FetchSignedManifest(engine, bytes, error);
+  }
+
+  // Fetch, parse, version rule and file list, as a run does them; the first failing step's
+  // text, or empty when everything passed.
+  std::wstring Run(const std::string& json) {
+    ServeSignedManifest(prefix, json);
+    if (Fetch() != ManifestFetch::Ok) return L"fetch: " + error;
+    std::wstring text;
+    if (!ParseManifest(bytes, doc, text)) return text;
+    if (!CheckManifestVersion(engine, doc, text)) return text;
+    PublishManifestData(engine, doc);
+    if (!ReadManifestFiles(doc, files, text)) return text;
+    return L"";
+  }
+
+  std::vector<WPARAM> StageCodes() {
+    std::vector<WPARAM> codes;
+    for (auto& post : stages.Take()) codes.push_back(post.first);
+    return codes;
+  }
+
+  int Requests(const std::string& name) {
+    int n = 0;
+    for (auto& r : FaultLog(prefix)) n += r.target == prefix + "patch/" + name;
+    return n;
+  }
+
+  std::string prefix;
+  StageRecorder stages;
+  PatchEngine engine;
+  TempFolder folder;
+  std::string bytes;
+  std::wstring error;
+  JsonValue doc;
+  std::vector<FileEntry> files;
+};
+
+const std::wstring kConnect = L"Could not connect to the patch server.";
+const std::wstring kSignature = L"Invalid patch signature. Download refused.";
+const std::wstring kInvalid = L"Invalid patch manifest.";
+
+}  // namespace
+
+// ---- fetch and signature ------------------------------------------------------------
+
+TEST_F(Manifest, TestSigningHelperReproducesRfcVector) {
+  // RFC 8032 test 2: the helper that signs the tests' manifests must be right first.
+  const std::string sig = SignEd25519(HexToBytes("4ccd089b28ff96da9db6c346ec114e0f5b8a319f35aba624da8cf6ed4fb8a6fb"),
+                                      HexToBytes("3d4017c3e843895a92b70aa74d1b7ebc9c982ccf2ec4968cc0cd55f12af4660c"),
+                                      HexToBytes("72"));
+  EXPECT_EQ(sig, HexToBytes("92a009a9f0d4cab8720e820b5f642540a2b27b5416503f8fb3762223ebdb69da"
+                            "085ac1e43e15996e458f3613d0f11d8c387b2eaeb4302aeeb00d291612bb0c00"));
+}
+
+TEST_F(Manifest, PublishedSampleReleaseVerifiesAndItsObjectsAreWhereTheUrlsSay) {
+  g_patchBaseUrl = Widen(ServerValue("QV_SAMPLE_BASE_URL"));
+  ASSERT_EQ(Fetch(), ManifestFetch::Ok) << std::string(error.begin(), error.end());
+  EXPECT_TRUE(bytes == ReadFileBytes(WinePath(ServerValue("QV_SAMPLE_RELEASE") + "/manifest.json")));
+  EXPECT_EQ(StageCodes(), std::vector<WPARAM>{StageVerifying});
+
+  std::wstring text;
+  ASSERT_TRUE(ParseManifest(bytes, doc, text));
+  ASSERT_TRUE(ReadManifestFiles(doc, files, text));
+  ASSERT_FALSE(files.empty());
+  EXPECT_EQ(ManifestVersion(doc), std::stoi(ServerValue("QV_SAMPLE_VERSION")));
+  for (const FileEntry& f : files) {
+    const std::wstring url = ManifestFileUrl(f.hash);
+    EXPECT_EQ(url, g_patchBaseUrl + L"files/" + Widen(f.hash.substr(0, 2)) + L"/" + Widen(f.hash) + L".z");
+    uint64_t length = 0;
+    ByteSink ignore = [](const uint8_t*, uint32_t) { return true; };
+    EXPECT_EQ(HttpGet(url, ignore, &length, false, 0), 200) << f.path;
+    EXPECT_EQ(length, f.compressedSize) << f.path;
+  }
+}
+
+TEST_F(Manifest, ShortSignatureFailsEveryAttemptWithPauses) {
+  ServeSignedManifest(prefix, OneFileManifest(Entry("a.txt")));
+  ServeFile(prefix + "patch/manifest.sig", std::string(63, 'x'));
+  UseFaultServer();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Fetch(), ManifestFetch::Failed);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(error, kSignature);
+  EXPECT_GE(seconds, 2.9);  // two pauses of 1.5 s between the three attempts
+  EXPECT_EQ(Requests("manifest.json"), 3);
+  EXPECT_EQ(Requests("manifest.sig"), 3);
+  EXPECT_TRUE(StageCodes().empty());  // no 64-byte signature, so nothing was checked
+  EXPECT_TRUE(bytes.empty());
+}
+
+TEST_F(Manifest, WrongSignatureIsCheckedThreeTimesThenRefused) {
+  const std::string json = OneFileManifest(Entry("a.txt"));
+  ServeSignedManifest(prefix, json);
+  std::string sig = SignWithTestKey(json);
+  sig[10] ^= 0x04;
+  ServeFile(prefix + "patch/manifest.sig", sig);
+  EXPECT_EQ(Fetch(), ManifestFetch::Failed);
+  EXPECT_EQ(error, kSignature);
+  EXPECT_EQ(StageCodes(), (std::vector<WPARAM>{StageVerifying, StageVerifying, StageVerifying}));
+}
+
+TEST_F(Manifest, LongSignatureIsRefusedByItsSinkAsMinusOne) {
+  ServeSignedManifest(prefix, OneFileManifest(Entry("a.txt")));
+  ServeFile(prefix + "patch/manifest.sig", std::string(65, 'x'));
+  EXPECT_EQ(Fetch(), ManifestFetch::Failed);
+  EXPECT_EQ(error, kConnect + L" (HTTP -1)");
+}
+
+TEST_F(Manifest, ManifestThatDiffersFromTheSignedBytesFails) {
+  const std::string json = OneFileManifest(Entry("a.txt"));
+  const std::string sig = SignWithTestKey(json);
+  std::string changed = json;
+  changed[changed.find("10")] = '2';
+  for (const std::string& served : {changed, json + "\n", "\xEF\xBB\xBF" + json, json.substr(0, json.size() - 1)}) {
+    ServeFile(prefix + "patch/manifest.json", served);
+    ServeFile(prefix + "patch/manifest.sig", sig);
+    EXPECT_EQ(Fetch(), ManifestFetch::Failed) << served;
+    EXPECT_EQ(error, kSignature) << served;
+  }
+  ServeFile(prefix + "patch/manifest.json", json);
+  EXPECT_EQ(Fetch(), ManifestFetch::Ok);
+  EXPECT_TRUE(bytes == json);
+}
+
+TEST_F(Manifest, OneGoodAttemptAmongThreeIsEnough) {
+  const std::string json = OneFileManifest(Entry("a.txt"));
+  ServeSignedManifest(prefix, json);
+  UseFaultServer();
+  const std::string bad = Base64(std::string(64, 'b'));
+  FaultScript(prefix + "patch/manifest.sig", "[{\"body_b64\": \"" + bad + "\"}, {\"body_b64\": \"" + bad + "\"}]");
+  EXPECT_EQ(Fetch(), ManifestFetch::Ok);
+  EXPECT_TRUE(bytes == json);
+  EXPECT_EQ(Requests("manifest.sig"), 3);
+  EXPECT_EQ(StageCodes(), (std::vector<WPARAM>{StageVerifying, StageVerifying, StageVerifying}));
+
+  FaultScript(prefix + "patch/manifest.json", R"([{"status": 500}, {"status": 404}])");
+  EXPECT_EQ(Fetch(), ManifestFetch::Ok);
+}
+
+TEST_F(Manifest, TheLastAttemptDecidesTheText) {
+  ServeSignedManifest(prefix, OneFileManifest(Entry("a.txt")));
+  UseFaultServer();
+  const std::string bad = "{\"body_b64\": \"" + Base64(std::string(64, 'b')) + "\"}";
+  // Bad signatures first, then the server fails: the bad signatures are forgotten.
+  FaultScript(prefix + "patch/manifest.sig", "[" + bad + ", " + bad + "]", R"({"status": 404})");
+  EXPECT_EQ(Fetch(), ManifestFetch::Failed);
+  EXPECT_EQ(error, kConnect + L" (HTTP 404)");
+  // Server failures first, then a bad signature.
+  FaultScript(prefix + "patch/manifest.json", R"([{"status": 503}, {"status": 503}])");
+  FaultScript(prefix + "patch/manifest.sig", "[]", bad);
+  EXPECT_EQ(Fetch(), ManifestFetch::Failed);
+  EXPECT_EQ(error, kSignature);
+}
+
+TEST_F(Manifest, HttpStatusSuffixComesFromTheFailingRequest) {
+  // Nothing served at all: manifest.json is a 404 from nginx.
+  EXPECT_EQ(Fetch(), ManifestFetch::Failed);
+  EXPECT_EQ(error, kConnect + L" (HTTP 404)");
+
+  ServeFile(prefix + "patch/manifest.json", OneFileManifest(Entry("a.txt")));
+  EXPECT_EQ(Fetch(), ManifestFetch::Failed);  // manifest 200, signature 404
+  EXPECT_EQ(error, kConnect + L" (HTTP 404)");
+
+  UseFaultServer();
+  ServeFile(prefix + "patch/manifest.sig", std::string(64, 's'));
+  FaultScript(prefix + "patch/manifest.sig", "[]", R"({"drop": 0})");
+  EXPECT_EQ(Fetch(), ManifestFetch::Failed);  // signature request failed outright: its 0
+  EXPECT_EQ(error, kConnect + L" (HTTP 0)");
+
+  FaultScript(prefix + "patch/manifest.json", "[]", R"({"status": 503})");
+  EXPECT_EQ(Fetch(), ManifestFetch::Failed);
+  EXPECT_EQ(error, kConnect + L" (HTTP 503)");
+
+  FaultScript(prefix + "patch/manifest.json", "[]", R"({"drop": 5})");
+  EXPECT_EQ(Fetch(), ManifestFetch::Failed);  // manifest request gave 0: no suffix
+  EXPECT_EQ(error, kConnect);
+  EXPECT_EQ(Requests("manifest.sig"), 3);     // only while the manifest itself was served
+}
+
+TEST_F(Manifest, UnreachableServerGivesNoSuffix) {
+  ClosedPort closed;
+  g_patchBaseUrl = L"http://127.0.0.1:" + std::to_wstring(closed.port()) + L"/patch/";
+  EXPECT_EQ(Fetch(), ManifestFetch::Failed);
+  EXPECT_EQ(error, kConnect);
+  EXPECT_TRUE(StageCodes().empty());
+}
+
+TEST_F(Manifest, ManifestOverItsLimitIsAFailedRequestWithoutSuffix) {
+  ServeFile(prefix + "patch/manifest.json", std::string(33554432 + 1, ' '));
+  ServeFile(prefix + "patch/manifest.sig", std::string(64, 's'));
+  EXPECT_EQ(Fetch(), ManifestFetch::Failed);
+  EXPECT_EQ(error, kConnect);
+  EXPECT_TRUE(StageCodes().empty());  // the signature was never fetched nor checked
+}
+
+TEST_F(Manifest, ManifestOfExactlyItsLimitIsAccepted) {
+  g_patchBaseUrl = Widen(ServerValue("QV_LIMIT_BASE_URL"));
+  ASSERT_EQ(Fetch(), ManifestFetch::Ok) << std::string(error.begin(), error.end());
+  EXPECT_EQ(bytes.size(), 33554432u);
+  std::wstring text;
+  ASSERT_TRUE(ParseManifest(bytes, doc, text));
+  EXPECT_TRUE(ReadManifestFiles(doc, files, text));
+  EXPECT_EQ(files.size(), 1000u);
+}
+
+TEST_F(Manifest, LargeManifestVerifiesAndParses) {
+  g_patchBaseUrl = Widen(ServerValue("QV_LARGE_BASE_URL"));
+  ASSERT_EQ(Fetch(), ManifestFetch::Ok) << std::string(error.begin(), error.end());
+  std::wstring text;
+  ASSERT_TRUE(ParseManifest(bytes, doc, text));
+  ASSERT_TRUE(ReadManifestFiles(doc, files, text));
+  ASSERT_EQ(files.size(), 20000u);
+  EXPECT_EQ(files[12345].path, "data/d123/file 12345.dat");
+  EXPECT_EQ(files[12345].widePath, L"data\\d123\\file 12345.dat");
+  EXPECT_EQ(files[12345].size, 3u * 12345);
+  EXPECT_EQ(files[12345].compressedSize, 2u * 12345);
+}
+
+TEST_F(Manifest, CancelStopsBeforeTheNextAttempt) {
+  UseFaultServer();
+  FaultScript(prefix + "patch/manifest.json", "[]", R"({"status": 404})");
+  engine.cancel = true;
+  EXPECT_EQ(Fetch(), ManifestFetch::Cancelled);
+  EXPECT_EQ(Requests("manifest.json"), 0);
+  EXPECT_TRUE(error.empty());
+
+  engine.cancel = false;
+  ManifestFetch result = ManifestFetch::Ok;
+  std::thread fetch([&] { result = Fetch(); });
+  for (int i = 0; i < 200 && Requests("manifest.json") == 0; ++i) Sleep(10);
+  engine.cancel = true;  // during the pause after the first attempt
+  fetch.join();
+  EXPECT_EQ(result, ManifestFetch::Cancelled);
+  EXPECT_EQ(Requests("manifest.json"), 1);
+  EXPECT_TRUE(error.empty());
+}
+
+TEST_F(Manifest, UnconfiguredKeyFailsWithoutAnyRequest) {
+  ServeSignedManifest(prefix, OneFileManifest(Entry("a.txt")));
+  UseFaultServer();
+  for (auto& b : g_publicKey) b = 0;
+  EXPECT_FALSE(PublicKeyConfigured());
+  EXPECT_EQ(Fetch(), ManifestFetch::Failed);
+  EXPECT_EQ(error, L"Public key not configured (public_key).");
+  EXPECT_EQ(NoPublicKeyText(), error);
+  EXPECT_EQ(Requests("manifest.json"), 0);
+  UseTestKey();
+  EXPECT_TRUE(PublicKeyConfigured());
+}
+
+// ---- parsing ------------------------------------------------------------------------
+
+TEST_F(Manifest, FormatIsTruncatedAndMustBeOne) {
+  EXPECT_EQ(Run("{\"format\": 1.9, \"files\": []}"), L"");
+  EXPECT_EQ(Run("{\"format\": 1, \"files\": []}"), L"");
+  EXPECT_EQ(Run("{\"format\": 2, \"files\": []}"), kInvalid + L" ");
+  EXPECT_EQ(Run("{\"format\": 0.9, \"files\": []}"), kInvalid + L" ");
+  EXPECT_EQ(Run("{\"format\": \"1\", \"files\": []}"), kInvalid + L" ");
+  EXPECT_EQ(Run("{\"files\": []}"), kInvalid + L" ");
+  EXPECT_EQ(Run("{\"format\": 1, \"files\": {}}"), kInvalid + L" ");
+  EXPECT_EQ(Run("{\"format\": 1}"), kInvalid + L" ");
+  EXPECT_EQ(Run("[{\"format\": 1, \"files\": []}]"), kInvalid + L" ");
+}
+
+TEST_F(Manifest, ParserMessageFollowsTheText) {
+  EXPECT_EQ(Run(""), kInvalid + L" fim inesperado");
+  EXPECT_EQ(Run("{\"format\": 1, \"files\": []} x"), kInvalid + L" lixo depois do JSON");
+  EXPECT_EQ(Run("{\"format\": 1, \"files\": [}"), kInvalid + L" valor invalido");
+}
+
+TEST_F(Manifest, EveryPathRuleRefusalMakesTheManifestInvalid) {
+  const std::string longPath = std::string(401, 'a');
+  for (const std::string& bad : {std::string("../a.txt"), std::string("C:/a.txt"), std::string("a//b.txt"),
+                                 std::string("dir/name."), std::string("/abs.txt"), std::string("a\\\\..\\\\b"),
+                                 std::string("dir /b"), std::string("a|b"), std::string(""), longPath}) {
+    EXPECT_EQ(Run(OneFileManifest(Entry("ok.txt") + ", " + Entry(bad))), kInvalid + L" (path)") << bad;
+  }
+  EXPECT_EQ(Run(OneFileManifest(Entry(std::string(400, 'a')))), L"");
+  EXPECT_EQ(Run(OneFileManifest(Entry("..a/b..c/x"))), L"");
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files[0].widePath, L"..a\\b..c\\x");
+  EXPECT_EQ(files[0].path, "..a/b..c/x");
+}
+
+TEST_F(Manifest, BadHashesAndNonObjectsMakeTheManifestInvalid) {
+  const std::string h63 = std::string(63, 'a'), h65 = std::string(65, 'a'), hg = std::string(63, 'a') + "g";
+  for (const std::string& hash : {h63, h65, hg}) {
+    const std::string entry = "{\"p\": \"a.txt\", \"h\": \"" + hash + "\"}";
+    EXPECT_EQ(Run(OneFileManifest(entry)), kInvalid + L" (path)") << hash;
+  }
+  EXPECT_EQ(Run(OneFileManifest("{\"p\": \"a.txt\"}")), kInvalid + L" (path)");
+  EXPECT_EQ(Run(OneFileManifest("\"a.txt\"")), kInvalid + L" (path)");
+  EXPECT_EQ(Run(OneFileManifest("{\"p\": 5, \"h\": \"" + kHashA + "\"}")), kInvalid + L" (path)");
+}
+
+TEST_F(Manifest, FileEntryFieldsAndTheirDefaults) {
+  const std::string upper = "3F" + std::string(62, 'A');
+  const std::string json = OneFileManifest(
+      "{\"p\": \"bin/Game.exe\", \"h\": \"" + kHashA + "\", \"s\": 123456789012, \"c\": 99.9, \"k\": 2},"
+      "{\"p\": \"a\", \"h\": \"" + kHashB + "\", \"s\": -5, \"c\": \"7\", \"k\": true},"
+      "{\"p\": \"b\", \"h\": \"" + upper + "\", \"k\": 0.5},"
+      "{\"p\": \"c\", \"h\": \"" + kHashB + "\", \"s\": 1e30, \"k\": -1}");
+  ASSERT_EQ(Run(json), L"");
+  ASSERT_EQ(files.size(), 4u);
+  EXPECT_EQ(files[0].path, "bin/Game.exe");
+  EXPECT_EQ(files[0].widePath, L"bin\\Game.exe");
+  EXPECT_EQ(files[0].hash, kHashA);
+  EXPECT_EQ(files[0].size, 123456789012u);
+  EXPECT_EQ(files[0].compressedSize, 99u);
+  EXPECT_TRUE(files[0].keep);
+  EXPECT_EQ(files[1].size, 0u);            // negative
+  EXPECT_EQ(files[1].compressedSize, 0u);  // not a number
+  EXPECT_FALSE(files[1].keep);             // JSON true is not a number
+  EXPECT_EQ(files[2].hash, upper);         // parses; its downloads can never verify
+  EXPECT_EQ(files[2].size, 0u);
+  EXPECT_FALSE(files[2].keep);             // 0.5 truncates to 0
+  EXPECT_EQ(files[3].size, UINT64_MAX);    // beyond 64 bits saturates
+  EXPECT_TRUE(files[3].keep);
+  EXPECT_EQ(ManifestFileUrl(upper), g_patchBaseUrl + L"files/3F/" + Widen(upper) + L".z");
+}
+
+TEST_F(Manifest, ParseFileEntryLeavesTheEntryAloneOnFailure) {
+  FileEntry entry;
+  entry.path = "before";
+  entry.size = 42;
+  JsonValue value;
+  ASSERT_TRUE(JsonParse("{\"p\": \"../x\", \"h\": \"" + kHashA + "\", \"s\": 1}", value));
+  EXPECT_FALSE(ParseFileEntry(value, entry));
+  EXPECT_EQ(entry.path, "before");
+  EXPECT_EQ(entry.size, 42u);
+  ASSERT_TRUE(JsonParse("[1]", value));
+  EXPECT_FALSE(ParseFileEntry(value, entry));
+}
+
+// ---- version rule -------------------------------------------------------------------
+
+TEST_F(Manifest, AnyVersionIsAcceptedWithoutPatcherIni) {
+  EXPECT_EQ(Run("{\"format\": 1, \"version\": -7, \"files\": []}"), L"");
+  EXPECT_EQ(engine.manifestVersion.load(), -7);
+  EXPECT_EQ(Run("{\"format\": 1, \"files\": []}"), L"");
+  EXPECT_EQ(engine.manifestVersion.load(), 0);
+}
+
+TEST_F(Manifest, OlderVersionThanTheInstalledOneIsRefused) {
+  WriteInstalledVersion(folder.path(), 12);
+  EXPECT_EQ(Run("{\"format\": 1, \"version\": 11, \"files\": []}"),
+            L"The server sent an older version than the installed one.");
+  EXPECT_EQ(engine.manifestVersion.load(), 11);  // stored before the check
+  EXPECT_EQ(Run("{\"format\": 1, \"version\": 12, \"files\": []}"), L"");
+  EXPECT_EQ(Run("{\"format\": 1, \"version\": 12.9, \"files\": []}"), L"");
+  EXPECT_EQ(Run("{\"format\": 1, \"version\": 13, \"files\": []}"), L"");
+  EXPECT_EQ(Run("{\"format\": 1, \"files\": []}"), L"The server sent an older version than the installed one.");
+}
+
+TEST_F(Manifest, NegativeInstalledVersionMeansNoCheck) {
+  WriteInstalledVersion(folder.path(), -3);
+  int32_t installed = 99;
+  EXPECT_FALSE(ReadInstalledVersion(folder.path(), installed));
+  EXPECT_EQ(installed, 99);
+  EXPECT_EQ(Run("{\"format\": 1, \"version\": 1, \"files\": []}"), L"");
+}
+
+TEST_F(Manifest, VersionIsTruncatedAndClamped) {
+  auto version = [&](const std::string& v) {
+    JsonValue d;
+    EXPECT_TRUE(JsonParse("{\"version\": " + v + "}", d));
+    return ManifestVersion(d);
+  };
+  EXPECT_EQ(version("7.99"), 7);
+  EXPECT_EQ(version("-7.99"), -7);
+  EXPECT_EQ(version("\"7\""), 0);
+  EXPECT_EQ(version("null"), 0);
+  EXPECT_EQ(version("2147483647"), 2147483647);
+  EXPECT_EQ(version("1e12"), 2147483647);
+  EXPECT_EQ(version("-1e12"), -2147483647 - 1);
+}
+
+// ---- published data -----------------------------------------------------------------
+
+TEST_F(Manifest, GameExecutableDefaultsAndIgnoresUnsafePaths) {
+  EXPECT_EQ(Run("{\"format\": 1, \"files\": []}"), L"");
+  EXPECT_EQ(engine.gameExe, L"Play Quorvel.exe");
+  EXPECT_EQ(Run("{\"format\": 1, \"game_exe\": \"bin/Quorvel.exe\", \"files\": []}"), L"");
+  EXPECT_EQ(engine.gameExe, L"bin\\Quorvel.exe");
+  EXPECT_EQ(Run("{\"format\": 1, \"game_exe\": \"../evil.exe\", \"files\": []}"), L"");
+  EXPECT_EQ(engine.gameExe, L"bin\\Quorvel.exe");  // kept from before
+  PatchEngine fresh;
+  JsonValue d;
+  ASSERT_TRUE(JsonParse("{\"format\": 1, \"game_exe\": \"C:\\\\x.exe\", \"files\": []}", d));
+  PublishManifestData(fresh, d);
+  EXPECT_EQ(fresh.gameExe, L"");
+}
+
+TEST_F(Manifest, PublishingPostsManifestDataReadyAfterTheVerifyStage) {
+  ASSERT_EQ(Run("{\"format\": 1, \"news\": [{\"title\": \"Hi\"}], \"links\": {\"site\": \"https://q\"}, \"files\": []}"), L"");
+  auto posts = stages.Take();
+  ASSERT_EQ(posts.size(), 2u);
+  EXPECT_EQ(posts[0], (StageRecorder::Post{StageVerifying, 0}));
+  EXPECT_EQ(posts[1], (StageRecorder::Post{StageVerifying, 1}));
+  EXPECT_EQ(engine.stage.load(), StageVerifying);
+  std::lock_guard<std::mutex> lock(engine.stateLock);
+  ASSERT_EQ(engine.news.size(), 1u);
+  EXPECT_EQ(engine.news[0].title, L"Hi");
+  EXPECT_EQ(engine.links.at("site"), L"https://q");
+}
