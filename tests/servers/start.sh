@@ -3,8 +3,9 @@
 #   start.sh DATA SOURCE_DIR
 # - nginx serving DATA/www/ (real 200, 206 and 404), on a free port it finds;
 # - the fault server (fault_server.py) over the same folder, for scripted misbehaviour;
-# - a signed sample release at DATA/www/sample/patch/, made by quorvel-publish when the host
-#   build has it (else by make_release.py, which writes the same format).
+# - a signed sample release at DATA/www/sample/patch/: the sample game of
+#   tools/make_sample_game.py published by quorvel-publish from the host build;
+# - large signed manifests at DATA/www/{large,limit}/patch/ (make_fixtures.py).
 # stop.sh DATA stops exactly these processes again.
 set -euo pipefail
 DATA=$(mkdir -p "$1" && cd "$1" && pwd)
@@ -30,22 +31,17 @@ fail() {
   exit 1
 }
 
-# ---- the sample release -------------------------------------------------------------
+# ---- the sample release and the fixtures -------------------------------------------
+[[ -x $PUBLISH ]] || fail "no $PUBLISH: build the host preset first (./run build)"
 GAME=$DATA/sample-game
-$PY "$HERE/make_release.py" sample-game "$GAME"
-if [[ -x $PUBLISH ]]; then
-  RELEASE_TOOL=$PUBLISH
-  "$PUBLISH" build "$GAME" "$WWW/sample/patch" --key "$KEY" --version "$SAMPLE_VERSION" >/dev/null
-else
-  RELEASE_TOOL=$HERE/make_release.py
-  $PY "$HERE/make_release.py" build "$GAME" "$WWW/sample/patch" --key "$KEY" --version "$SAMPLE_VERSION"
-fi
+$PY "$SRC/tools/make_sample_game.py" create "$GAME" >/dev/null
+"$PUBLISH" build "$GAME" "$WWW/sample/patch" --key "$KEY" --version "$SAMPLE_VERSION" >/dev/null
 [[ -s $WWW/sample/patch/manifest.json && -s $WWW/sample/patch/manifest.sig ]] || fail "no sample release"
-PUBLIC_KEY=$($PY "$HERE/make_release.py" public-key "$KEY")
+PUBLIC_KEY=$($PY "$HERE/make_fixtures.py" public-key "$KEY")
 # Manifests far beyond 64 KiB, signed by an independent Ed25519 implementation: one with
 # 20,000 entries and one of exactly the 32 MiB a manifest may have.
-$PY "$HERE/make_release.py" large-manifest "$WWW/large/patch" --key "$KEY" --entries 20000
-$PY "$HERE/make_release.py" large-manifest "$WWW/limit/patch" --key "$KEY" --entries 1000 --size 33554432
+$PY "$HERE/make_fixtures.py" large-manifest "$WWW/large/patch" --key "$KEY" --entries 20000
+$PY "$HERE/make_fixtures.py" large-manifest "$WWW/limit/patch" --key "$KEY" --entries 1000 --size 33554432
 
 # ---- nginx --------------------------------------------------------------------------
 free_port() {
@@ -121,11 +117,11 @@ QV_SAMPLE_GAME=$GAME
 QV_SAMPLE_RELEASE=$WWW/sample/patch
 QV_SAMPLE_BASE_URL=http://127.0.0.1:$NGINX_PORT/sample/patch/
 QV_SAMPLE_VERSION=$SAMPLE_VERSION
-QV_RELEASE_TOOL=$RELEASE_TOOL
+QV_PUBLISH=$PUBLISH
 QV_LARGE_BASE_URL=http://127.0.0.1:$NGINX_PORT/large/patch/
 QV_LIMIT_BASE_URL=http://127.0.0.1:$NGINX_PORT/limit/patch/
 QV_SIGNING_KEY=$KEY
 QV_PUBLIC_KEY=$PUBLIC_KEY
 EOF
 mv "$DATA/servers.env.tmp" "$DATA/servers.env"
-echo "nginx on $NGINX_PORT, fault server on $FAULT_PORT, sample release by $(basename "$RELEASE_TOOL")"
+echo "nginx on $NGINX_PORT, fault server on $FAULT_PORT"
