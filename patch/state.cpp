@@ -2,6 +2,13 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <mutex>
+
+#include "patch/engine.h"
+#include "support/files.h"
+#include "support/text.h"
+
 static std::wstring IniPath(const std::wstring& installFolder) {
   return installFolder + L"config\\patcher.ini";
 }
@@ -17,4 +24,68 @@ bool ReadInstalledVersion(const std::wstring& installFolder, int32_t& version) {
 void WriteInstalledVersion(const std::wstring& installFolder, int32_t version) {
   WritePrivateProfileStringW(L"patch", L"version", std::to_wstring(version).c_str(),
                              IniPath(installFolder).c_str());
+}
+
+// ---- File cache ----------------------------------------------------------------------
+
+static std::wstring CachePath(const PatchEngine& engine) {
+  return engine.installFolder + L"config\\patcher_cache.dat";
+}
+
+// The standard decimal reading: leading blanks skipped, stops at the first non-digit, 0 if none.
+static uint64_t ParseDecimal(const std::string& field) {
+  return std::strtoull(field.c_str(), nullptr, 10);
+}
+
+// One cache line into the map; a malformed line is skipped.
+static void LoadCacheLine(PatchEngine& engine, std::string line) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  const size_t tab1 = line.find('\t');
+  if (tab1 != 64) return;
+  const size_t tab2 = line.find('\t', tab1 + 1);
+  if (tab2 == std::string::npos) return;
+  const size_t tab3 = line.find('\t', tab2 + 1);
+  if (tab3 == std::string::npos) return;
+  std::wstring path;
+  if (!ToSafeRelativePath(line.substr(tab3 + 1), path)) return;
+  CacheRecord record;
+  record.size = ParseDecimal(line.substr(tab1 + 1, tab2 - tab1 - 1));
+  record.lastWriteTime = ParseDecimal(line.substr(tab2 + 1, tab3 - tab2 - 1));
+  record.hash = line.substr(0, 64);
+  engine.cache[ToLowerAscii(path)] = std::move(record);
+}
+
+void LoadCache(PatchEngine& engine) {
+  std::lock_guard<std::mutex> lock(engine.cacheLock);
+  engine.cache.clear();
+  std::string bytes;
+  if (!ReadWholeFile(CachePath(engine), bytes)) return;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    LoadCacheLine(engine, bytes.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
+void SaveCache(PatchEngine& engine, const std::vector<FileEntry>& files) {
+  std::string out;
+  out.reserve(files.size() * 40);
+  {
+    std::lock_guard<std::mutex> lock(engine.cacheLock);
+    for (const FileEntry& entry : files) {
+      const auto found = engine.cache.find(ToLowerAscii(entry.widePath));
+      if (found == engine.cache.end()) continue;
+      out += found->second.hash;
+      out += '\t';
+      out += std::to_string(found->second.size);
+      out += '\t';
+      out += std::to_string(found->second.lastWriteTime);
+      out += '\t';
+      out += entry.path;
+      out += '\n';
+    }
+  }
+  WriteFileAtomic(CachePath(engine), out);
 }

@@ -1,8 +1,14 @@
 #pragma once
 // The local patch state of an installation: config\patcher.ini (the version of the last
-// manifest applied completely).
+// manifest applied completely) and config\patcher_cache.dat (the hash each file had at a known
+// size and last-write time).
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "patch/manifest.h"
+
+struct PatchEngine;
 
 // Reads version in section patch of installFolder + "config\patcher.ini" (folder ends in a
 // backslash). False when the file, section or key is missing or the value is negative.
@@ -10,3 +16,10 @@ bool ReadInstalledVersion(const std::wstring& installFolder, int32_t& version);
 // Writes version there as signed decimal text; failures are ignored (the config folder must
 // already exist).
 void WriteInstalledVersion(const std::wstring& installFolder, int32_t version);
+
+// Clears engine.cache and fills it from engine.installFolder + "config\patcher_cache.dat".
+// Malformed lines are skipped; a missing, oversized or unreadable file leaves the cache empty.
+void LoadCache(PatchEngine& engine);
+// Replaces config\patcher_cache.dat (atomically) with one line for every entry of files that
+// has a record in engine.cache, in the order of files. Failures are ignored.
+void SaveCache(PatchEngine& engine, const std::vector<FileEntry>& files);

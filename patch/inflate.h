@@ -1,0 +1,15 @@
+#pragma once
+// Turns a downloaded zlib object into the final file's content and proves it in one pass.
+#include <string>
+
+#include "patch/download.h"
+
+struct PatchEngine;
+struct FileEntry;
+
+// Inflates partPath (one zlib stream) into tempPath while hashing it. Returns DownloadOk when
+// the content has exactly entry.size bytes and entry.hash as SHA-256 (tempPath is then
+// flushed to disk and left for the caller), DownloadCorrupt, DownloadWriteFailed or
+// DownloadCancelled; on anything but DownloadOk tempPath is deleted. partPath is never deleted.
+DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPath,
+                                const std::wstring& tempPath, const FileEntry& entry);
