@@ -11,14 +11,14 @@ using ByteSink = std::function<bool(const uint8_t* data, uint32_t size)>;
 ByteSink MemorySink(std::string& out, uint32_t limit);
 
 // Opens the process-wide session into g_setup.httpSession (user agent, proxy fallback,
-// time-outs, TLS); leaves it null if the system refuses.
+// time-outs, TLS); leaves it null if the system refuses; does nothing while one is open.
 void HttpOpenSession();
 // Closes the process-wide session if open.
 void HttpCloseSession();
 
 // GETs url into sink. Returns the status after the body (200, or 206 for a range request),
-// another status with the body unread, 0 for any request or read failure, -1 if the sink
-// refused. contentLength (if given) receives the Content-Length (0 if missing) for every status.
+// another status with the body unread, 0 for any request or read failure (a body shorter than
+// its Content-Length included), -1 if the sink refused. contentLength (if given) receives the Content-Length (0 if missing) for every status.
 // rangeStart above 0 asks for the bytes from there to the end.
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
                 bool noCache, uint64_t rangeStart);
