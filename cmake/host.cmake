@@ -25,6 +25,4 @@ if(QV_HOST_TESTS)
     PROPERTIES ENVIRONMENT "QV_SOURCE_DIR=${CMAKE_SOURCE_DIR}" TIMEOUT 300)
 endif()
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
-  add_subdirectory(tools)
-endif()
+add_subdirectory(tools)

@@ -7,8 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <gcrypt.h>
-
-static const char kCurve[] = "(ecc(curve Ed25519)(flags eddsa)";
+#include <sodium.h>
 
 bool CryptoInit() {
   static const bool ok = [] {
@@ -50,105 +49,55 @@ bool HexDecode(const std::string& hex, size_t length, std::string& bytes) {
   return true;
 }
 
-// Copies the data of the first element after the token `name` inside sexp.
-static bool SexpBytes(gcry_sexp_t sexp, const char* name, std::string& out) {
-  gcry_sexp_t item = gcry_sexp_find_token(sexp, name, 0);
-  if (!item) return false;
-  size_t n = 0;
-  const char* data = gcry_sexp_nth_data(item, 1, &n);
-  if (data) out.assign(data, n);
-  gcry_sexp_release(item);
-  return data != nullptr;
-}
-
-static gcry_sexp_t PrivateKeySexp(const std::string& seed) {
-  gcry_sexp_t key = nullptr;
-  std::string format = std::string("(private-key") + kCurve + "(d %b)))";
-  if (gcry_sexp_build(&key, nullptr, format.c_str(), static_cast<int>(seed.size()), seed.data()))
-    return nullptr;
-  return key;
+// Ed25519 goes through libsodium: libgcrypt's S-expressions hold at most 64 KiB per atom, and
+// a real game's manifest is far larger.
+static bool SodiumReady() {
+  static const bool ok = sodium_init() >= 0;
+  return ok;
 }
 
 bool PublicKeyFromSeed(const std::string& seed, std::string& publicKey) {
-  if (seed.size() != 32 || !CryptoInit()) return false;
-  gcry_sexp_t key = PrivateKeySexp(seed);
-  if (!key) return false;
-  gcry_ctx_t ctx = nullptr;
-  bool ok = false;
-  if (!gcry_mpi_ec_new(&ctx, key, nullptr)) {
-    if (gcry_mpi_t q = gcry_mpi_ec_get_mpi("q@eddsa", ctx, 1)) {
-      unsigned int bits = 0;
-      const void* p = gcry_mpi_get_opaque(q, &bits);
-      if (p && bits == 256) {
-        publicKey.assign(static_cast<const char*>(p), 32);
-        ok = true;
-      }
-      gcry_mpi_release(q);
-    }
-    gcry_ctx_release(ctx);
-  }
-  gcry_sexp_release(key);
+  if (seed.size() != crypto_sign_SEEDBYTES || !SodiumReady()) return false;
+  unsigned char pk[crypto_sign_PUBLICKEYBYTES], sk[crypto_sign_SECRETKEYBYTES];
+  bool ok = crypto_sign_seed_keypair(pk, sk, reinterpret_cast<const unsigned char*>(seed.data())) == 0;
+  sodium_memzero(sk, sizeof sk);
+  if (ok) publicKey.assign(reinterpret_cast<const char*>(pk), sizeof pk);
   return ok;
 }
 
 bool GenerateKey(std::string& seed, std::string& publicKey) {
-  if (!CryptoInit()) return false;
-  gcry_sexp_t params = nullptr, key = nullptr;
-  std::string format = std::string("(genkey") + kCurve + "))";
-  if (gcry_sexp_build(&params, nullptr, format.c_str())) return false;
-  bool ok = !gcry_pk_genkey(&key, params);
-  gcry_sexp_release(params);
-  std::string d, q;
+  if (!SodiumReady()) return false;
+  std::string fresh(crypto_sign_SEEDBYTES, '\0');
+  randombytes_buf(fresh.data(), fresh.size());
+  std::string pk;
+  bool ok = PublicKeyFromSeed(fresh, pk);
   if (ok) {
-    gcry_sexp_t priv = gcry_sexp_find_token(key, "private-key", 0);
-    ok = priv && SexpBytes(priv, "d", d) && SexpBytes(priv, "q", q);
-    gcry_sexp_release(priv);
-    gcry_sexp_release(key);
+    seed = fresh;
+    publicKey = pk;
   }
-  // The seed is kept as 32 bytes; a shorter d would be a number with its leading zeros dropped.
-  if (ok && d.size() < 32) d.insert(0, 32 - d.size(), '\0');
-  // Deriving the public key again proves that the stored seed reproduces this key pair.
-  std::string derived;
-  ok = ok && d.size() == 32 && PublicKeyFromSeed(d, derived) && derived == q;
-  if (ok) {
-    seed = d;
-    publicKey = q;
-  }
-  explicit_bzero(d.data(), d.size());
+  sodium_memzero(fresh.data(), fresh.size());
   return ok;
 }
 
 bool SignMessage(const std::string& seed, const std::string& message, std::string& signature) {
-  if (seed.size() != 32 || !CryptoInit()) return false;
-  gcry_sexp_t key = PrivateKeySexp(seed);
-  gcry_sexp_t data = nullptr, sig = nullptr;
-  bool ok = key && !gcry_sexp_build(&data, nullptr, "(data(flags eddsa)(hash-algo sha512)(value %b))",
-                                    static_cast<int>(message.size()), message.data());
-  ok = ok && !gcry_pk_sign(&sig, data, key);
-  std::string r, s;
-  ok = ok && SexpBytes(sig, "r", r) && SexpBytes(sig, "s", s) && r.size() == 32 && s.size() == 32;
-  if (ok) signature = r + s;
-  gcry_sexp_release(sig);
-  gcry_sexp_release(data);
-  gcry_sexp_release(key);
+  if (seed.size() != crypto_sign_SEEDBYTES || !SodiumReady()) return false;
+  unsigned char pk[crypto_sign_PUBLICKEYBYTES], sk[crypto_sign_SECRETKEYBYTES], sig[crypto_sign_BYTES];
+  bool ok = crypto_sign_seed_keypair(pk, sk, reinterpret_cast<const unsigned char*>(seed.data())) == 0 &&
+            crypto_sign_detached(sig, nullptr, reinterpret_cast<const unsigned char*>(message.data()),
+                                 message.size(), sk) == 0;
+  sodium_memzero(sk, sizeof sk);
+  if (ok) signature.assign(reinterpret_cast<const char*>(sig), sizeof sig);
   return ok;
 }
 
 bool VerifySignature(const std::string& publicKey, const std::string& message,
                      const std::string& signature) {
-  if (publicKey.size() != 32 || signature.size() != 64 || !CryptoInit()) return false;
-  gcry_sexp_t key = nullptr, data = nullptr, sig = nullptr;
-  std::string keyFormat = std::string("(public-key") + kCurve + "(q %b)))";
-  bool ok = !gcry_sexp_build(&key, nullptr, keyFormat.c_str(), 32, publicKey.data()) &&
-            !gcry_sexp_build(&data, nullptr, "(data(flags eddsa)(hash-algo sha512)(value %b))",
-                             static_cast<int>(message.size()), message.data()) &&
-            !gcry_sexp_build(&sig, nullptr, "(sig-val(eddsa(r %b)(s %b)))", 32, signature.data(), 32,
-                             signature.data() + 32) &&
-            !gcry_pk_verify(sig, data, key);
-  gcry_sexp_release(sig);
-  gcry_sexp_release(data);
-  gcry_sexp_release(key);
-  return ok;
+  if (publicKey.size() != crypto_sign_PUBLICKEYBYTES || signature.size() != crypto_sign_BYTES ||
+      !SodiumReady())
+    return false;
+  return crypto_sign_verify_detached(reinterpret_cast<const unsigned char*>(signature.data()),
+                                     reinterpret_cast<const unsigned char*>(message.data()), message.size(),
+                                     reinterpret_cast<const unsigned char*>(publicKey.data())) == 0;
 }
 
 bool WriteKeyFile(const std::string& path, const std::string& seed, std::string& error) {

@@ -1,9 +1,9 @@
 #pragma once
-// Ed25519 keys and signatures (RFC 8032) and SHA-256, all through libgcrypt.
+// Ed25519 keys and signatures (RFC 8032) through libsodium, SHA-256 through libgcrypt.
 #include <cstddef>
 #include <string>
 
-// Initialises libgcrypt once; false if the library is too old or fails to start.
+// Initialises libgcrypt once (for SHA-256); false if the library is too old or fails to start.
 bool CryptoInit();
 
 // Lowercase hexadecimal text of the bytes.

@@ -201,6 +201,17 @@ grep -q "not a valid signature" "$T/verify_badentry.out" && fail "re-signed mani
 run verify_usage "$PUB" verify "$T/rel" --public-key 1234
 [[ $rc -eq 2 ]] || fail "a short public key is not a usage error"
 
+section "a manifest far beyond 64 KiB is signed, verified and checked independently"
+$PY "$GEN" create "$T/biggame" --files 2500 --size 4M --seed 11 >/dev/null || fail "large sample game"
+run buildbig "$PUB" build "$T/biggame" "$T/relbig" --key "$T/release.key" --version 1
+expect_ok "build with a large manifest" buildbig
+size=$(stat -c %s "$T/relbig/manifest.json" 2>/dev/null || echo 0)
+((size > 200000)) || fail "the large manifest is only $size bytes"
+run verifybig "$PUB" verify "$T/relbig" --public-key "$pubkey"
+expect_ok "verify of the large release" verifybig
+run checkbig $PY "$CHECK" "$T/relbig" "$T/biggame" "$pubkey" --version 1
+expect_ok "independent check of the large release" checkbig
+
 if ((failures)); then
   echo "$failures failure(s)"
   exit 1
