@@ -66,6 +66,11 @@ file(GLOB QV_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 add_executable(qv_tests ${QV_WIN_TESTS} ${CMAKE_BINARY_DIR}/generated/build_config.cpp)
 target_compile_options(qv_tests PRIVATE ${QV_WARNINGS})
 target_link_libraries(qv_tests PRIVATE qv_core GTest::gtest GTest::gmock GTest::gtest_main)
+# One patch run from the command line (crash test, benchmark).
+add_executable(qv_patch_driver ${CMAKE_SOURCE_DIR}/tests/tools/patch_driver.cpp ${CMAKE_BINARY_DIR}/generated/build_config.cpp)
+target_compile_options(qv_patch_driver PRIVATE ${QV_WARNINGS})
+target_link_options(qv_patch_driver PRIVATE -municode)
+target_link_libraries(qv_patch_driver PRIVATE qv_core)
 set(QV_TEST_DATA ${CMAKE_BINARY_DIR}/testdata)
 file(MAKE_DIRECTORY ${QV_TEST_DATA})
 gtest_discover_tests(qv_tests

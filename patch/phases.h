@@ -1,0 +1,22 @@
+#pragma once
+// Checking, downloading and applying: the file phases of a patch run.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "patch/manifest.h"
+#include "support/json.h"
+
+struct PatchEngine;
+
+// Runs task(list[k]) once for every k on min(n, 4) members: the calling thread and up to three
+// new threads that take positions from one shared counter. A thread that cannot be created
+// leaves the pool smaller. Returns the number of members that ran (0 for an empty list).
+int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size_t)>& task);
+
+// Brings engine.installFolder in line with files: checks (stage 3), downloads what is missing
+// or wrong (stage 4), applies deleteList, saves the cache and version (stage 5) and posts
+// stage 8. Ends early on cancel (no text) or with SetError on a failed download.
+void RunFilePhases(PatchEngine& engine, const std::vector<FileEntry>& files,
+                   const JsonValue& deleteList, int32_t version, bool fullVerify);

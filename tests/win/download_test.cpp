@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "engine_test_util.h"
+#include "patch/download.h"
+#include "patch/engine.h"
+#include "patch/manifest.h"
+#include "release_builder.h"
+#include "test_servers.h"
+
+using namespace enginetest;
+
+namespace {
+
+// One object served by the fault server and an install folder to download it into.
+struct DownloadCase : ::testing::Test {
+  ScratchFolder folder;
+  PatchEngine engine;
+  Release release;
+  std::string content = RandomBytes(5000, 11);
+  FileEntry entry;
+  std::wstring destination;
+
+  void SetUp() override {
+    qvtest::EnsureHttpSession();
+    g_patchBaseUrl = release.FaultBase();
+    engine.installFolder = folder.path;
+    Publish(content);
+    destination = folder.path + L"data\\file.bin";
+  }
+
+  void Publish(const std::string& bytes, const std::string* object = nullptr) {
+    const PublishedObject published = release.Put(bytes, object);
+    entry = FileEntry{};
+    entry.path = "data/file.bin";
+    entry.widePath = L"data\\file.bin";
+    entry.hash = published.hash;
+    entry.size = published.size;
+    entry.compressedSize = published.compressedSize;
+  }
+
+  std::string Object() const { return Compress(content); }
+  std::wstring PartPath() const { return PartFilePath(engine, entry.hash); }
+  std::string ObjectUrlPath() const { return release.ObjectPath(entry.hash); }
+  std::vector<qvtest::LoggedRequest> Requests() const { return qvtest::FaultLog(ObjectUrlPath()); }
+
+  void WritePart(const std::string& bytes) {
+    CreateDirectoryW((folder.path + L"patcher_parts").c_str(), nullptr);
+    ASSERT_TRUE(WriteBytes(PartPath(), bytes));
+  }
+
+  // The destination holds exactly the published content and nothing is left over.
+  void ExpectInstalled() {
+    EXPECT_TRUE(ReadBytes(destination) == content);
+    EXPECT_FALSE(Exists(destination + L".ap_tmp"));
+    EXPECT_FALSE(Exists(PartPath()));
+  }
+};
+
+}  // namespace
+
+TEST_F(DownloadCase, FreshDownloadLandsVerifiedAndCountsCompressedBytes) {
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadOk);
+  ExpectInstalled();
+  EXPECT_EQ(engine.doneBytes.load(), entry.compressedSize);
+  const auto requests = Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].range, "-");
+  EXPECT_EQ(requests[0].cacheControl, "-") << "objects may come from caches";
+}
+
+TEST_F(DownloadCase, PartIsResumedWithARangeAndItsBytesCountFromTheStart) {
+  content = RandomBytes(1000, 12);
+  Publish(content);
+  const std::string object = Object();
+  WritePart(object.substr(0, 300));
+  // Slow chunks let the progress be watched while the rest arrives.
+  qvtest::FaultScript(ObjectUrlPath(), R"([{"slow_ms":150,"chunk":200}])");
+  std::atomic<bool> done{false};
+  uint64_t firstSeen = 0;
+  std::thread watcher([&] {
+    while (!done && firstSeen == 0) {
+      firstSeen = engine.doneBytes.load();
+      Sleep(1);
+    }
+  });
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadOk);
+  done = true;
+  watcher.join();
+  ExpectInstalled();
+  EXPECT_EQ(firstSeen, 300u) << "the bytes already on disk count before any new byte";
+  EXPECT_EQ(engine.doneBytes.load(), entry.compressedSize);
+  const auto requests = Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].range, "bytes=300-");
+}
+
+TEST_F(DownloadCase, ServerIgnoringTheRangeRestartsThePartWithoutLosingAnAttempt) {
+  const std::string object = Object();
+  WritePart(object.substr(0, 300));
+  qvtest::FaultScript(ObjectUrlPath(), R"([{"ignore_range":true}])");
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadOk);
+  ExpectInstalled();
+  EXPECT_EQ(engine.doneBytes.load(), entry.compressedSize) << "the 300 bytes were taken back";
+  const auto requests = Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].range, "bytes=300-");
+}
+
+TEST_F(DownloadCase, PartLongerThanTheObjectStartsOver) {
+  WritePart(Object() + std::string(50, 'z'));
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadOk);
+  ExpectInstalled();
+  const auto requests = Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].range, "-");
+}
+
+TEST_F(DownloadCase, CompletePartGoesStraightToVerification) {
+  WritePart(Object());
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadOk);
+  ExpectInstalled();
+  EXPECT_TRUE(Requests().empty());
+  EXPECT_EQ(engine.doneBytes.load(), entry.compressedSize);
+}
+
+TEST_F(DownloadCase, KeptPartServesTheNextEntryOfTheSameHash) {
+  EXPECT_EQ(DownloadFile(engine, entry, destination, true), DownloadOk);
+  EXPECT_TRUE(ReadBytes(destination) == content);
+  EXPECT_TRUE(Exists(PartPath()));
+  const std::wstring second = folder.path + L"copy\\file.bin";
+  EXPECT_EQ(DownloadFile(engine, entry, second), DownloadOk);
+  EXPECT_TRUE(ReadBytes(second) == content);
+  EXPECT_FALSE(Exists(PartPath()));
+  EXPECT_EQ(Requests().size(), 1u);
+}
+
+TEST_F(DownloadCase, ZeroSizeObjectIsNeverRequested) {
+  // No zlib stream is 0 bytes long, so such an entry can only fail verification.
+  entry.compressedSize = 0;
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadCorrupt);
+  EXPECT_TRUE(Requests().empty());
+  EXPECT_FALSE(Exists(destination));
+}
+
+TEST_F(DownloadCase, CorruptObjectThreeTimesIsCorrupt) {
+  std::string damaged = Object();
+  damaged[damaged.size() / 2] ^= 0x40;
+  Publish(content, &damaged);
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadCorrupt);
+  EXPECT_FALSE(Exists(destination));
+  EXPECT_FALSE(Exists(destination + L".ap_tmp"));
+  EXPECT_FALSE(Exists(PartPath()));
+  const auto requests = Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  for (const auto& request : requests) EXPECT_EQ(request.range, "-") << "each attempt starts empty";
+}
+
+TEST_F(DownloadCase, NotFoundThreeTimesAfterOneAndTwoSeconds) {
+  qvtest::FaultScript(ObjectUrlPath(), "[]", R"({"status":404})");
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadNetwork);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  EXPECT_GE(seconds, 2.9) << "pauses of 1 s and 2 s between the attempts";
+  EXPECT_EQ(Requests().size(), 3u);
+  EXPECT_FALSE(Exists(destination));
+}
+
+TEST_F(DownloadCase, OneByteTooManyIsRefusedAndTheNextAttemptStartsFromZero) {
+  qvtest::FaultScript(ObjectUrlPath(), R"([{"extra":1}])");
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadOk);
+  ExpectInstalled();
+  const auto requests = Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].range, "-");
+}
+
+TEST_F(DownloadCase, BrokenConnectionIsResumedWhereItStopped) {
+  content = RandomBytes(200000, 13);
+  Publish(content);
+  qvtest::FaultScript(ObjectUrlPath(), R"([{"drop":70000}])");
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadOk);
+  ExpectInstalled();
+  const auto requests = Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  ASSERT_EQ(requests[1].range.rfind("bytes=", 0), 0u);
+  const uint64_t resumedAt = std::stoull(requests[1].range.substr(6));
+  EXPECT_GT(resumedAt, 0u);
+  EXPECT_LE(resumedAt, 70000u);
+  EXPECT_EQ(engine.doneBytes.load(), entry.compressedSize);
+}
+
+TEST_F(DownloadCase, DestinationHeldOpenIsInUse) {
+  ASSERT_TRUE(EnsureFolderFor(destination));
+  ASSERT_TRUE(WriteBytes(destination, "old"));
+  HANDLE held = CreateFileW(destination.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadInUse);
+  CloseHandle(held);
+  EXPECT_EQ(ReadBytes(destination), "old");
+  EXPECT_FALSE(Exists(destination + L".ap_tmp"));
+  EXPECT_EQ(Requests().size(), 1u) << "no retry for a file in use";
+}
+
+TEST_F(DownloadCase, ReadOnlyDestinationIsReplaced) {
+  ASSERT_TRUE(EnsureFolderFor(destination));
+  ASSERT_TRUE(WriteBytes(destination, "old"));
+  ASSERT_TRUE(SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadOk);
+  ExpectInstalled();
+}
+
+TEST_F(DownloadCase, UnwritablePartFolderIsAWriteFailure) {
+  ASSERT_TRUE(WriteBytes(folder.path + L"patcher_parts", "a file where the folder belongs"));
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadWriteFailed);
+  EXPECT_TRUE(Requests().empty());
+}
+
+TEST_F(DownloadCase, CancelStopsTheTransferAndKeepsThePart) {
+  content = RandomBytes(300000, 14);
+  Publish(content);
+  qvtest::FaultScript(ObjectUrlPath(), R"([{"slow_ms":50,"chunk":8192}])");
+  auto result = std::async(std::launch::async, [&] { return DownloadFile(engine, entry, destination); });
+  while (FileSize(PartPath()) == 0 && result.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
+  }
+  engine.cancel = true;
+  EXPECT_EQ(result.get(), DownloadCancelled);
+  EXPECT_FALSE(Exists(destination));
+  EXPECT_GT(FileSize(PartPath()), 0u);
+  EXPECT_LT(FileSize(PartPath()), entry.compressedSize);
+}
+
+TEST_F(DownloadCase, PauseWaitsAndThenGoesOn) {
+  engine.pause = true;
+  auto result = std::async(std::launch::async, [&] { return DownloadFile(engine, entry, destination); });
+  EXPECT_EQ(result.wait_for(std::chrono::milliseconds(400)), std::future_status::timeout);
+  EXPECT_TRUE(Requests().empty());
+  engine.pause = false;
+  EXPECT_EQ(result.get(), DownloadOk);
+  ExpectInstalled();
+}
+
+TEST_F(DownloadCase, CleanPartFilesRemovesPartsAndTheEmptyFolder) {
+  WritePart("x");
+  WriteBytes(folder.path + L"patcher_parts\\other.z", "y");
+  CleanPartFiles(engine);
+  EXPECT_FALSE(Exists(folder.path + L"patcher_parts"));
+  WritePart("x");
+  WriteBytes(folder.path + L"patcher_parts\\note.txt", "kept");
+  CleanPartFiles(engine);
+  EXPECT_FALSE(Exists(PartPath()));
+  EXPECT_TRUE(Exists(folder.path + L"patcher_parts\\note.txt"));
+}

@@ -1,0 +1,426 @@
+// Whole patch runs against the test servers: stages as the window receives them, files on
+// disk, the local state files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/setup_state.h"
+#include "engine_test_util.h"
+#include "patch/engine.h"
+#include "release_builder.h"
+#include "support/text.h"
+#include "test_servers.h"
+
+using namespace enginetest;
+
+namespace {
+
+// Every WM_APP + 1 the window received, as "3" or "2+" (LPARAM 1).
+std::vector<std::string>* g_received = nullptr;
+std::function<void(const std::string&)>* g_onMessage = nullptr;
+
+LRESULT CALLBACK RecordingWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_APP + 1) {
+    const std::string text = std::to_string(wParam) + (lParam == 1 ? "+" : "");
+    if (g_received) g_received->push_back(text);
+    if (g_onMessage && *g_onMessage) (*g_onMessage)(text);
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+std::string Join(const std::vector<std::string>& parts) {
+  std::string out;
+  for (const std::string& part : parts) out += (out.empty() ? "" : " ") + part;
+  return out;
+}
+
+std::string Manifest(int version, const std::vector<std::string>& entries, const std::string& extra = "") {
+  std::string files;
+  for (const std::string& entry : entries) files += (files.empty() ? "" : ",") + entry;
+  return "{\"format\":1,\"version\":" + std::to_string(version) + ",\"files\":[" + files + "]" +
+         extra + "}";
+}
+
+// Every file below folder (relative path with backslashes -> content), skipping the names given.
+void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::map<std::wstring, std::string>& out) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((folder + prefix + L"*").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      ListFiles(folder, prefix + name + L"\\", out);
+    } else {
+      out[prefix + name] = ReadBytes(folder + prefix + name);
+    }
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+}
+
+struct RunCase : ::testing::Test {
+  ScratchFolder folder;
+  PatchEngine engine;
+  Release release;
+  HWND window = nullptr;
+  std::vector<std::string> received;
+  std::function<void(const std::string&)> onMessage;
+
+  void SetUp() override {
+    qvtest::EnsureHttpSession();
+    UseTestKey();
+    g_patchBaseUrl = release.NginxBase();
+    static const ATOM registered = [] {
+      WNDCLASSW windowClass = {};
+      windowClass.lpfnWndProc = RecordingWindowProc;
+      windowClass.hInstance = GetModuleHandleW(nullptr);
+      windowClass.lpszClassName = L"QvEngineTestWindow";
+      return RegisterClassW(&windowClass);
+    }();
+    ASSERT_NE(registered, 0);
+    window = CreateWindowExW(0, L"QvEngineTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(window, nullptr);
+    g_setup.mainWindow = window;
+    g_received = &received;
+    g_onMessage = &onMessage;
+    engine.requestedFolder = folder.path;
+    engine.installerMode = true;
+  }
+
+  void TearDown() override {
+    engine.Stop();
+    g_received = nullptr;
+    g_onMessage = nullptr;
+    DestroyWindow(window);
+  }
+
+  // Pumps messages until the run has ended; with join, also until its last message arrived.
+  // Returns every message received since the last clear.
+  std::string Wait(bool join = true) {
+    MSG msg;
+    while (engine.running) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    if (join && engine.worker.joinable()) engine.worker.join();
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    return Join(received);
+  }
+  // One whole run; returns its messages.
+  std::string Run(bool fullVerify = false) {
+    received.clear();
+    engine.Start(fullVerify);
+    return Wait();
+  }
+
+  std::wstring Error() {
+    std::lock_guard<std::mutex> lock(engine.stateLock);
+    return engine.errorMessage;
+  }
+  std::wstring Path(const std::wstring& relative) const { return folder.path + relative; }
+  std::string CacheFile() const { return ReadBytes(Path(L"config\\patcher_cache.dat")); }
+  std::string IniVersion() const {
+    wchar_t text[32] = {};
+    GetPrivateProfileStringW(L"patch", L"version", L"<none>", text, 32, Path(L"config\\patcher.ini").c_str());
+    return std::string(text, text + wcslen(text));
+  }
+  size_t CacheLines() const {
+    const std::string cache = CacheFile();
+    return cache == "<missing>" ? 0 : static_cast<size_t>(std::count(cache.begin(), cache.end(), '\n'));
+  }
+  void Put(const std::wstring& relative, const std::string& bytes) {
+    ASSERT_TRUE(EnsureFolderFor(Path(relative)));
+    ASSERT_TRUE(WriteBytes(Path(relative), bytes));
+  }
+};
+
+}  // namespace
+
+TEST_F(RunCase, InstallsTheSampleReleaseThenFindsNothingToDo) {
+  g_patchBaseUrl = qvtest::Widen(qvtest::ServerValue("QV_SAMPLE_BASE_URL"));
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+  EXPECT_EQ(Error(), L"");
+  std::map<std::wstring, std::string> expected, installed;
+  ListFiles(qvtest::WinePath(qvtest::ServerValue("QV_SAMPLE_GAME")) + L"\\", L"", expected);
+  ListFiles(folder.path, L"", installed);
+  ASSERT_FALSE(expected.empty());
+  for (const auto& [path, content] : expected) {
+    ASSERT_TRUE(installed.count(path)) << "missing " << WideToUtf8(path);
+    EXPECT_TRUE(installed[path] == content) << "wrong content in " << WideToUtf8(path);
+  }
+  EXPECT_EQ(IniVersion(), qvtest::ServerValue("QV_SAMPLE_VERSION"));
+  EXPECT_EQ(CacheLines(), expected.size());
+  EXPECT_FALSE(Exists(Path(L"patcher_parts")));
+  EXPECT_EQ(engine.doneFiles.load(), static_cast<int32_t>(expected.size()));
+  EXPECT_EQ(engine.doneBytes.load(), engine.totalBytes.load());
+  std::wstring gameExe;
+  {
+    std::lock_guard<std::mutex> lock(engine.stateLock);
+    gameExe = engine.gameExe;
+  }
+  EXPECT_FALSE(gameExe.empty());
+
+  const std::string cacheBefore = CacheFile();
+  EXPECT_EQ(Run(), "1 2 2+ 3 5 8 8");
+  EXPECT_EQ(engine.totalFiles.load(), 0) << "the cache vouched for every file: nothing hashed";
+  EXPECT_EQ(engine.totalBytes.load(), 0u);
+  EXPECT_EQ(CacheFile(), cacheBefore);
+}
+
+TEST_F(RunCase, ChangedFilesAreRepairedAndTheCacheIsUsedOnlyWhenSizeAndTimeMatch) {
+  const std::string a = RandomBytes(40000, 21), b = RandomBytes(30000, 22), c = RandomBytes(20000, 23);
+  const auto pa = release.Put(a), pb = release.Put(b), pc = release.Put(c);
+  release.Sign(Manifest(3, {EntryJson("a.bin", pa), EntryJson("dir/b.bin", pb), EntryJson("dir/c.bin", pc)}));
+  ASSERT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+
+  // Same size, other content (a new write time): hashed, found wrong, downloaded again.
+  std::string changed = a;
+  changed[100] ^= 1;
+  Put(L"a.bin", changed);
+  // Another size: downloaded without hashing.
+  Put(L"dir\\b.bin", "short");
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+  EXPECT_EQ(engine.totalFiles.load(), 2) << "stage 4 counts the two downloads";
+  EXPECT_TRUE(ReadBytes(Path(L"a.bin")) == a);
+  EXPECT_TRUE(ReadBytes(Path(L"dir\\b.bin")) == b);
+
+  // Only the write time changes: hashed once, right, nothing downloaded, record renewed.
+  HANDLE file = CreateFileW(Path(L"dir\\c.bin").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  FILETIME old = {0x12345678, 0x01d00000};
+  ASSERT_TRUE(SetFileTime(file, nullptr, nullptr, &old));
+  CloseHandle(file);
+  EXPECT_EQ(Run(), "1 2 2+ 3 5 8 8");
+  EXPECT_EQ(engine.totalFiles.load(), 1);
+  EXPECT_EQ(engine.totalBytes.load(), c.size());
+  const uint64_t oldTime = (static_cast<uint64_t>(old.dwHighDateTime) << 32) | old.dwLowDateTime;
+  std::string renewed = "\t";
+  renewed += std::to_string(oldTime);
+  renewed += "\tdir/c.bin\n";
+  EXPECT_NE(CacheFile().find(renewed), std::string::npos);
+
+  // A record that matches size and time is believed; full verification believes nothing.
+  std::string cache = CacheFile();
+  const size_t line = cache.find(pc.hash);
+  ASSERT_NE(line, std::string::npos);
+  cache.replace(line, 64, std::string(64, '0'));
+  ASSERT_TRUE(WriteBytes(Path(L"config\\patcher_cache.dat"), cache));
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8") << "the record says the file is wrong";
+  EXPECT_EQ(Run(true), "1 2 2+ 3 5 8 8");
+  EXPECT_EQ(engine.totalFiles.load(), 3) << "every present file was hashed";
+}
+
+TEST_F(RunCase, KeptFilesStayAndMissingOnesAreDownloaded) {
+  const std::string settings = "width=1920\n", extra = RandomBytes(5000, 24);
+  const auto ps = release.Put(settings), pe = release.Put(extra);
+  release.Sign(Manifest(1, {EntryJson("config/user.cfg", ps, true), EntryJson("extra.bin", pe, true)}));
+  Put(L"config\\user.cfg", "the player's own settings, another size");
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+  EXPECT_EQ(ReadBytes(Path(L"config\\user.cfg")), "the player's own settings, another size");
+  EXPECT_TRUE(ReadBytes(Path(L"extra.bin")) == extra);
+}
+
+TEST_F(RunCase, DeleteListRemovesFilesAndTheFoldersTheyLeaveEmpty) {
+  const auto p = release.Put("game");
+  release.Sign(Manifest(2, {EntryJson("game.bin", p)},
+                        R"(,"delete":["old/deep/a.txt",5,"../outside.txt","shared/b.txt","gone.txt","ro.txt"])"));
+  Put(L"old\\deep\\a.txt", "a");
+  Put(L"shared\\b.txt", "b");
+  Put(L"shared\\other.txt", "stays");
+  Put(L"ro.txt", "read-only");
+  ASSERT_TRUE(SetFileAttributesW(Path(L"ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+  const std::wstring outside = folder.path.substr(0, folder.path.size() - 1) + L"_outside.txt";
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+  EXPECT_FALSE(Exists(Path(L"old\\deep\\a.txt")));
+  EXPECT_FALSE(Exists(Path(L"old\\deep")));
+  EXPECT_FALSE(Exists(Path(L"old")));
+  EXPECT_FALSE(Exists(Path(L"shared\\b.txt")));
+  EXPECT_TRUE(Exists(Path(L"shared\\other.txt")));
+  EXPECT_FALSE(Exists(Path(L"ro.txt")));
+  EXPECT_TRUE(Exists(Path(L"game.bin")));
+  EXPECT_TRUE(Exists(folder.path)) << "the install folder itself is never removed";
+}
+
+TEST_F(RunCase, FilesSharingOneHashAllArriveFromOneTransfer) {
+  const std::string same = RandomBytes(150000, 25), other = RandomBytes(1000, 26);
+  const auto ps = release.Put(same), po = release.Put(other);
+  g_patchBaseUrl = release.FaultBase();
+  release.Sign(Manifest(1, {EntryJson("one/same.bin", ps), EntryJson("two/same.bin", ps),
+                            EntryJson("other.bin", po), EntryJson("three/Same.bin", ps),
+                            EntryJson("four/same.bin", ps)}));
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+  EXPECT_EQ(Error(), L"");
+  for (const wchar_t* path : {L"one\\same.bin", L"two\\same.bin", L"three\\Same.bin", L"four\\same.bin"}) {
+    EXPECT_TRUE(ReadBytes(Path(path)) == same) << WideToUtf8(path);
+  }
+  EXPECT_EQ(qvtest::FaultLog(release.ObjectPath(ps.hash)).size(), 1u);
+  EXPECT_EQ(engine.doneFiles.load(), 5);
+  EXPECT_EQ(engine.doneBytes.load(), engine.totalBytes.load());
+  EXPECT_EQ(CacheLines(), 5u);
+  EXPECT_FALSE(Exists(Path(L"patcher_parts")));
+}
+
+TEST_F(RunCase, InstallerModeInstallsTheLauncherLikeAnyOtherFile) {
+  const std::string game = RandomBytes(1000, 32), launcher = RandomBytes(2000, 33);
+  const auto pg = release.Put(game), pl = release.Put(launcher);
+  release.Sign(Manifest(1, {EntryJson("game.bin", pg)}, ",\"launcher\":" + EntryJson("Quorvel.exe", pl)));
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+  EXPECT_TRUE(ReadBytes(Path(L"Quorvel.exe")) == launcher);
+  EXPECT_EQ(CacheLines(), 2u);
+
+  release.Sign(Manifest(1, {EntryJson("game.bin", pg)}, R"(,"launcher":{"p":"Quorvel.exe","h":"xyz"})"));
+  EXPECT_EQ(Run(), "1 2 2+ 9 9");
+  EXPECT_EQ(Error(), L"Invalid patch manifest.");
+}
+
+TEST_F(RunCase, ManifestOnlyStopsAfterPublishing) {
+  const auto p = release.Put("x");
+  release.Sign(Manifest(4, {EntryJson("x.bin", p)}, R"(,"game_exe":"bin/Game.exe")"));
+  engine.manifestOnly = true;
+  EXPECT_EQ(Run(), "1 2 2+ 8 8");
+  EXPECT_FALSE(Exists(Path(L"x.bin")));
+  EXPECT_EQ(IniVersion(), "<none>");
+  EXPECT_EQ(engine.manifestVersion.load(), 4);
+  std::lock_guard<std::mutex> lock(engine.stateLock);
+  EXPECT_EQ(engine.gameExe, L"bin\\Game.exe");
+}
+
+TEST_F(RunCase, FailedDownloadNamesTheFirstFailureAndStopsTheOthers) {
+  const std::string good = RandomBytes(2000, 27);
+  std::string damaged = Compress("will not verify");
+  damaged[damaged.size() - 1] ^= 1;
+  const auto pg = release.Put(good), pd = release.Put("will not verify", &damaged);
+  g_patchBaseUrl = release.FaultBase();
+  std::vector<std::string> entries = {EntryJson("data/first.bin", pg), EntryJson("data/bad.bin", pd)};
+  // Slow objects that are still on their way when the failure comes.
+  std::vector<PublishedObject> slow;
+  for (int i = 0; i < 3; ++i) {
+    slow.push_back(release.Put(RandomBytes(400000, 40 + i)));
+    qvtest::FaultScript(release.ObjectPath(slow.back().hash), "[]", R"({"slow_ms":500,"chunk":16384})");
+    entries.push_back(EntryJson("slow" + std::to_string(i) + ".bin", slow.back()));
+  }
+  release.Sign(Manifest(1, entries));
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 9 9");
+  EXPECT_EQ(Error(), L"File corrupted after download: data\\bad.bin");
+  EXPECT_TRUE(ReadBytes(Path(L"data\\first.bin")) == good);
+  EXPECT_FALSE(Exists(Path(L"data\\bad.bin")));
+  for (int i = 0; i < 3; ++i) EXPECT_FALSE(Exists(Path(L"slow" + std::to_wstring(i) + L".bin")));
+  EXPECT_EQ(engine.doneFiles.load(), 1);
+  EXPECT_EQ(CacheLines(), 1u) << "the finished file is cached";
+  EXPECT_EQ(IniVersion(), "<none>");
+  EXPECT_TRUE(Exists(Path(L"patcher_parts"))) << "unfinished parts stay for the next run";
+}
+
+TEST_F(RunCase, DownloadErrorTextsByCause) {
+  const auto p = release.Put(RandomBytes(1000, 28));
+  g_patchBaseUrl = release.FaultBase();
+  release.Sign(Manifest(1, {EntryJson("bin/game.dll", p)}));
+  qvtest::FaultScript(release.ObjectPath(p.hash), "[]", R"({"status":404})");
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 9 9");
+  EXPECT_EQ(Error(), L"Could not connect to the patch server. bin\\game.dll");
+
+  qvtest::FaultControl("{\"clear\":\"" + release.ObjectPath(p.hash) + "\"}");
+  Put(L"bin\\game.dll", "old");
+  HANDLE held = CreateFileW(Path(L"bin\\game.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 9 9");
+  CloseHandle(held);
+  EXPECT_EQ(Error(), L"File in use - close the game and try again: bin\\game.dll");
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8") << "the next run repairs it";
+}
+
+TEST_F(RunCase, CancelWhileFetchingTheManifestEndsWithoutText) {
+  g_patchBaseUrl = release.FaultBase();
+  release.Sign(Manifest(1, {}));
+  qvtest::FaultScript(release.urlPath + "manifest.json", R"([{"status":503,"delay_ms":800}])");
+  onMessage = [&](const std::string& m) {
+    if (m == "1") engine.cancel = true;
+  };
+  const std::string stages = Run();
+  EXPECT_TRUE(stages == "1 1" || stages == "1 2 2") << stages;
+  EXPECT_EQ(Error(), L"");
+  EXPECT_EQ(IniVersion(), "<none>");
+}
+
+TEST_F(RunCase, CancelWhileCheckingKeepsTheCacheFileAsItWas) {
+  const std::string big(48u << 20, 'b');
+  const auto p = release.Put(big);
+  release.Sign(Manifest(1, {EntryJson("big.bin", p)}));
+  Put(L"big.bin", big);
+  Put(L"config\\patcher_cache.dat", std::string(64, 'f') + "\t1\t2\tsomething.txt\n");
+  onMessage = [&](const std::string& m) {
+    if (m == "3") engine.cancel = true;
+  };
+  EXPECT_EQ(Run(), "1 2 2+ 3 3");
+  EXPECT_EQ(Error(), L"");
+  EXPECT_EQ(CacheFile(), std::string(64, 'f') + "\t1\t2\tsomething.txt\n");
+  EXPECT_EQ(IniVersion(), "<none>");
+}
+
+TEST_F(RunCase, CancelWhileDownloadingSavesTheCacheAndKeepsParts) {
+  const std::string small = RandomBytes(3000, 29), big = RandomBytes(2000000, 30);
+  const auto ps = release.Put(small), pb = release.Put(big);
+  g_patchBaseUrl = release.FaultBase();
+  qvtest::FaultScript(release.ObjectPath(pb.hash), "[]", R"({"slow_ms":50,"chunk":32768})");
+  release.Sign(Manifest(1, {EntryJson("small.bin", ps), EntryJson("big.bin", pb)}));
+  onMessage = [&](const std::string& m) {
+    if (m == "4") {
+      // Cancel once the small file is in place and the big one has begun.
+      const std::wstring part = Path(L"patcher_parts\\") + qvtest::Widen(pb.hash) + L".z";
+      while (engine.doneFiles < 1 || FileSize(part) == 0) Sleep(5);
+      engine.cancel = true;
+    }
+  };
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 4");
+  EXPECT_EQ(Error(), L"");
+  EXPECT_TRUE(ReadBytes(Path(L"small.bin")) == small);
+  EXPECT_FALSE(Exists(Path(L"big.bin")));
+  EXPECT_EQ(CacheLines(), 1u);
+  EXPECT_EQ(IniVersion(), "<none>");
+  EXPECT_GT(FileSize(Path(L"patcher_parts\\") + qvtest::Widen(pb.hash) + L".z"), 0u);
+}
+
+TEST_F(RunCase, VersionRulesAndTheKeyCheck) {
+  const auto p = release.Put("v");
+  release.Sign(Manifest(11, {EntryJson("v.bin", p)}));
+  Put(L"config\\patcher.ini", "[patch]\r\nversion=12\r\n");
+  EXPECT_EQ(Run(), "1 2 9 9");
+  EXPECT_EQ(Error(), L"The server sent an older version than the installed one.");
+  EXPECT_EQ(engine.manifestVersion.load(), 11);
+  EXPECT_FALSE(Exists(Path(L"v.bin")));
+
+  release.Sign(Manifest(12, {EntryJson("v.bin", p)}));
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+  EXPECT_EQ(IniVersion(), "12");
+
+  for (unsigned char& byte : g_publicKey) byte = 0;
+  EXPECT_EQ(Run(), "9 9");
+  EXPECT_EQ(Error(), L"Public key not configured (public_key).");
+}
+
+TEST_F(RunCase, StartWhileRunningDoesNothingAndStartAfterARunJoinsIt) {
+  const auto p = release.Put(RandomBytes(200000, 31));
+  g_patchBaseUrl = release.FaultBase();
+  qvtest::FaultScript(release.ObjectPath(p.hash), R"([{"slow_ms":100,"chunk":65536}])");
+  release.Sign(Manifest(1, {EntryJson("p.bin", p)}));
+  received.clear();
+  engine.Start(false);
+  const std::thread::id first = engine.worker.get_id();
+  engine.Start(false);
+  EXPECT_EQ(engine.worker.get_id(), first);
+  Wait(false);
+  EXPECT_EQ(qvtest::FaultLog(release.urlPath + "manifest.json").size(), 1u);
+  // The finished thread is still joinable; the next Start must join it first.
+  engine.Start(false);
+  EXPECT_EQ(Wait(), "1 2 2+ 3 4 5 8 8 1 2 2+ 3 5 8 8");
+  engine.Start(false);
+  engine.Stop();
+  EXPECT_FALSE(engine.running);
+}
