@@ -2,7 +2,7 @@
 """Writes a deterministic sample game folder for tests, the demo and the benchmark.
 
   make_sample_game.py create OUT_DIR [--files N] [--size SIZE] [--big K] [--big-size SIZE] [--seed S]
-  make_sample_game.py change DIR [--percent P] [--seed S]
+  make_sample_game.py change DIR [--percent P] [--seed S] [--exclude PREFIX]...
 
 create: N files (at least the fixed set below) with SIZE bytes in all (suffixes K, M, G), nested
 folders, text-like compressible files and random incompressible ones, "Quorvel.exe" and
@@ -11,7 +11,8 @@ letters and an empty file. K of the files are SIZE bytes each (--big-size), take
 The same arguments always give the same bytes.
 
 change: alters P percent of the files in DIR (at least one), chosen by the seed: half keep their
-size with one byte changed, half grow by a few bytes. Prints the changed paths, one per line.
+size with one byte changed, half grow by a few bytes. Paths that begin with an excluded prefix
+are left alone. Prints the changed paths, one per line.
 """
 import argparse
 import os
@@ -145,7 +146,9 @@ def change(args):
     for root, dirs, names in os.walk(args.dir):
         dirs.sort()
         for name in sorted(names):
-            paths.append(os.path.relpath(os.path.join(root, name), args.dir))
+            rel = os.path.relpath(os.path.join(root, name), args.dir).replace(os.sep, "/")
+            if not any(rel.startswith(prefix) for prefix in args.exclude):
+                paths.append(rel)
     rng = random.Random(f"{args.seed}:change")
     count = max(1, round(len(paths) * args.percent / 100))
     for i, rel in enumerate(sorted(rng.sample(paths, count))):
@@ -177,6 +180,7 @@ def main():
     m.add_argument("dir")
     m.add_argument("--percent", type=float, default=1.0)
     m.add_argument("--seed", default="1")
+    m.add_argument("--exclude", action="append", default=[])
     args = parser.parse_args()
     if args.command == "create":
         if os.path.exists(args.dir) and os.listdir(args.dir):

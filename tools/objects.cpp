@@ -15,6 +15,17 @@
 static constexpr size_t kInputSize = 256 * 1024;
 static constexpr size_t kOutputSize = 512 * 1024;
 
+// Buffers kept by each thread: allocating and clearing them for every file would cost more
+// than hashing a small file.
+struct Buffers {
+  std::vector<unsigned char> in = std::vector<unsigned char>(kInputSize * 4);
+  std::vector<unsigned char> out = std::vector<unsigned char>(kOutputSize);
+};
+static Buffers& ThreadBuffers() {
+  thread_local Buffers buffers;
+  return buffers;
+}
+
 std::string ObjectRelativePath(const std::string& hash) {
   return "files/" + hash.substr(0, 2) + "/" + hash + ".z";
 }
@@ -51,7 +62,7 @@ bool HashFile(const std::string& path, std::string& hash, uint64_t& size, std::s
     error = "SHA-256 is not available";
     return false;
   }
-  std::vector<unsigned char> buf(kInputSize * 4);
+  std::vector<unsigned char>& buf = ThreadBuffers().in;
   uint64_t total = 0;
   ssize_t n;
   while ((n = ReadSome(fd, buf.data(), buf.size())) > 0) {
@@ -89,22 +100,23 @@ bool WriteObject(const std::string& source, const std::string& target, const std
   z_stream z{};
   bool ok = deflateInit(&z, level) == Z_OK;
   if (!ok) error = "zlib could not start compressing";
-  std::vector<unsigned char> inBuf(kInputSize), outBuf(kOutputSize);
+  unsigned char* inBuf = ThreadBuffers().in.data();
+  std::vector<unsigned char>& outBuf = ThreadBuffers().out;
   Sha256 sha;
   ok = ok && Sha256Begin(sha);
   uint64_t total = 0;
   int flush = Z_NO_FLUSH;
   while (ok && flush != Z_FINISH) {
-    ssize_t n = ReadSome(in, inBuf.data(), inBuf.size());
+    ssize_t n = ReadSome(in, inBuf, kInputSize);
     if (n < 0) {
       error = source + ": " + std::strerror(errno);
       ok = false;
       break;
     }
-    Sha256Update(sha, inBuf.data(), static_cast<size_t>(n));
+    Sha256Update(sha, inBuf, static_cast<size_t>(n));
     total += static_cast<uint64_t>(n);
     flush = n == 0 ? Z_FINISH : Z_NO_FLUSH;
-    z.next_in = inBuf.data();
+    z.next_in = inBuf;
     z.avail_in = static_cast<uInt>(n);
     do {
       z.next_out = outBuf.data();
@@ -162,12 +174,13 @@ ObjectState CheckObject(const std::string& path, uint64_t size, const std::strin
     close(fd);
     return ObjectState::Unreadable;
   }
-  std::vector<unsigned char> inBuf(kInputSize), outBuf(kOutputSize);
+  unsigned char* inBuf = ThreadBuffers().in.data();
+  std::vector<unsigned char>& outBuf = ThreadBuffers().out;
   uint64_t total = 0;
   ObjectState state = ObjectState::Good;
   bool ended = false;
   while (!ended && state == ObjectState::Good) {
-    ssize_t n = ReadSome(fd, inBuf.data(), inBuf.size());
+    ssize_t n = ReadSome(fd, inBuf, kInputSize);
     if (n < 0) {
       state = ObjectState::Unreadable;
       break;
@@ -176,7 +189,7 @@ ObjectState CheckObject(const std::string& path, uint64_t size, const std::strin
       state = ObjectState::Corrupt;  // the file ended before the stream did
       break;
     }
-    z.next_in = inBuf.data();
+    z.next_in = inBuf;
     z.avail_in = static_cast<uInt>(n);
     // Inflate may hold output back when the buffer fills, so go on while it is full.
     do {
@@ -198,7 +211,7 @@ ObjectState CheckObject(const std::string& path, uint64_t size, const std::strin
       else if (rc == Z_BUF_ERROR && produced == 0) break;
     } while (!ended && (z.avail_in > 0 || z.avail_out == 0));
     // Bytes after the stream are never read by the installer, but they make `c` wrong.
-    if (ended && (z.avail_in > 0 || ReadSome(fd, inBuf.data(), 1) != 0)) state = ObjectState::TrailingData;
+    if (ended && (z.avail_in > 0 || ReadSome(fd, inBuf, 1) != 0)) state = ObjectState::TrailingData;
   }
   inflateEnd(&z);
   close(fd);

@@ -9,12 +9,14 @@
 #include <gcrypt.h>
 #include <sodium.h>
 
+static const char kCurve[] = "(ecc(curve Ed25519)(flags eddsa)";
+
 bool CryptoInit() {
   static const bool ok = [] {
     if (!gcry_check_version(GCRYPT_VERSION)) return false;
     gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
     gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
-    return true;
+    return sodium_init() >= 0;
   }();
   return ok;
 }
@@ -49,15 +51,19 @@ bool HexDecode(const std::string& hex, size_t length, std::string& bytes) {
   return true;
 }
 
-// Ed25519 goes through libsodium: libgcrypt's S-expressions hold at most 64 KiB per atom, and
-// a real game's manifest is far larger.
-static bool SodiumReady() {
-  static const bool ok = sodium_init() >= 0;
-  return ok;
+// Copies the data of the first element after the token `name` inside sexp.
+static bool SexpBytes(gcry_sexp_t sexp, const char* name, std::string& out) {
+  gcry_sexp_t item = gcry_sexp_find_token(sexp, name, 0);
+  if (!item) return false;
+  size_t n = 0;
+  const char* data = gcry_sexp_nth_data(item, 1, &n);
+  if (data) out.assign(data, n);
+  gcry_sexp_release(item);
+  return data != nullptr;
 }
 
 bool PublicKeyFromSeed(const std::string& seed, std::string& publicKey) {
-  if (seed.size() != crypto_sign_SEEDBYTES || !SodiumReady()) return false;
+  if (seed.size() != crypto_sign_SEEDBYTES || !CryptoInit()) return false;
   unsigned char pk[crypto_sign_PUBLICKEYBYTES], sk[crypto_sign_SECRETKEYBYTES];
   bool ok = crypto_sign_seed_keypair(pk, sk, reinterpret_cast<const unsigned char*>(seed.data())) == 0;
   sodium_memzero(sk, sizeof sk);
@@ -66,21 +72,35 @@ bool PublicKeyFromSeed(const std::string& seed, std::string& publicKey) {
 }
 
 bool GenerateKey(std::string& seed, std::string& publicKey) {
-  if (!SodiumReady()) return false;
-  std::string fresh(crypto_sign_SEEDBYTES, '\0');
-  randombytes_buf(fresh.data(), fresh.size());
-  std::string pk;
-  bool ok = PublicKeyFromSeed(fresh, pk);
+  if (!CryptoInit()) return false;
+  gcry_sexp_t params = nullptr, key = nullptr;
+  std::string format = std::string("(genkey") + kCurve + "))";
+  if (gcry_sexp_build(&params, nullptr, format.c_str())) return false;
+  bool ok = !gcry_pk_genkey(&key, params);
+  gcry_sexp_release(params);
+  std::string d, q;
   if (ok) {
-    seed = fresh;
-    publicKey = pk;
+    gcry_sexp_t priv = gcry_sexp_find_token(key, "private-key", 0);
+    ok = priv && SexpBytes(priv, "d", d) && SexpBytes(priv, "q", q);
+    gcry_sexp_release(priv);
+    gcry_sexp_release(key);
   }
-  sodium_memzero(fresh.data(), fresh.size());
+  // The seed is kept as 32 bytes; a shorter d would be a number with its leading zeros dropped.
+  if (ok && d.size() < 32) d.insert(0, 32 - d.size(), '\0');
+  // Deriving the public key again, with the other library, proves that the stored seed
+  // reproduces this key pair.
+  std::string derived;
+  ok = ok && d.size() == 32 && PublicKeyFromSeed(d, derived) && derived == q;
+  if (ok) {
+    seed = d;
+    publicKey = q;
+  }
+  explicit_bzero(d.data(), d.size());
   return ok;
 }
 
 bool SignMessage(const std::string& seed, const std::string& message, std::string& signature) {
-  if (seed.size() != crypto_sign_SEEDBYTES || !SodiumReady()) return false;
+  if (seed.size() != crypto_sign_SEEDBYTES || !CryptoInit()) return false;
   unsigned char pk[crypto_sign_PUBLICKEYBYTES], sk[crypto_sign_SECRETKEYBYTES], sig[crypto_sign_BYTES];
   bool ok = crypto_sign_seed_keypair(pk, sk, reinterpret_cast<const unsigned char*>(seed.data())) == 0 &&
             crypto_sign_detached(sig, nullptr, reinterpret_cast<const unsigned char*>(message.data()),
@@ -92,8 +112,7 @@ bool SignMessage(const std::string& seed, const std::string& message, std::strin
 
 bool VerifySignature(const std::string& publicKey, const std::string& message,
                      const std::string& signature) {
-  if (publicKey.size() != crypto_sign_PUBLICKEYBYTES || signature.size() != crypto_sign_BYTES ||
-      !SodiumReady())
+  if (publicKey.size() != crypto_sign_PUBLICKEYBYTES || signature.size() != crypto_sign_BYTES || !CryptoInit())
     return false;
   return crypto_sign_verify_detached(reinterpret_cast<const unsigned char*>(signature.data()),
                                      reinterpret_cast<const unsigned char*>(message.data()), message.size(),

@@ -1,9 +1,11 @@
 #pragma once
-// Ed25519 keys and signatures (RFC 8032) through libsodium, SHA-256 through libgcrypt.
+// Ed25519 keys and signatures (RFC 8032) and SHA-256. Keys are generated and files hashed by
+// libgcrypt; signatures are made and checked by libsodium, because libgcrypt's S-expressions
+// cannot carry a message longer than 65,535 bytes and manifests are far longer.
 #include <cstddef>
 #include <string>
 
-// Initialises libgcrypt once (for SHA-256); false if the library is too old or fails to start.
+// Initialises libgcrypt and libsodium once; false if either fails to start.
 bool CryptoInit();
 
 // Lowercase hexadecimal text of the bytes.
@@ -11,7 +13,8 @@ std::string HexEncode(const std::string& bytes);
 // Decodes exactly `length` bytes from hex text of either case; false on any other input.
 bool HexDecode(const std::string& hex, size_t length, std::string& bytes);
 
-// A fresh random key: the 32-byte seed (private half) and the 32-byte public key.
+// A fresh random key: the 32-byte seed (private half) and the 32-byte public key. libgcrypt
+// makes it and libsodium must derive the same public key from the seed.
 bool GenerateKey(std::string& seed, std::string& publicKey);
 // The 32-byte public key that belongs to a 32-byte seed; false on failure.
 bool PublicKeyFromSeed(const std::string& seed, std::string& publicKey);

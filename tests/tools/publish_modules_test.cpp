@@ -162,6 +162,24 @@ TEST(Signing, GeneratedKeysSignAndDiffer) {
   EXPECT_FALSE(VerifySignature(pub2, "manifest bytes", sig));
 }
 
+// Manifests run to megabytes; a signer that kept only part of the message (libgcrypt's
+// S-expressions hold at most 65,535 bytes) would still verify its own signature over that part.
+TEST(Signing, LongMessagesAreSignedWhole) {
+  std::string seed(32, '\x42'), pub, sig;
+  ASSERT_TRUE(PublicKeyFromSeed(seed, pub));
+  for (size_t size : {65535u, 65536u, 65537u, 70000u, 3u << 20}) {
+    std::string message(size, 'a');
+    for (size_t i = 0; i < size; i += 997) message[i] = static_cast<char>(i);
+    ASSERT_TRUE(SignMessage(seed, message, sig)) << size;
+    EXPECT_TRUE(VerifySignature(pub, message, sig)) << size;
+    std::string tail = message;
+    tail.back() ^= 1;
+    EXPECT_FALSE(VerifySignature(pub, tail, sig)) << size;
+    if (size > 65535) EXPECT_FALSE(VerifySignature(pub, message.substr(0, size % 65536), sig)) << size;
+    EXPECT_FALSE(VerifySignature(pub, message + "\n", sig)) << size;
+  }
+}
+
 TEST(Signing, Sha256KnownAnswers) {
   EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
   EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
