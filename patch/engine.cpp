@@ -1,7 +1,7 @@
 #include "patch/engine.h"
 
+#include <exception>
 #include <string>
-#include <system_error>
 
 #include "app/setup_state.h"
 #include "patch/run.h"
@@ -39,7 +39,7 @@ void PatchEngine::Start(bool fullVerify) {
   doneFiles = 0;
   try {
     worker = std::thread(RunThread, this, fullVerify);
-  } catch (const std::system_error&) {
+  } catch (const std::exception&) {
     // Without a thread there is no run: report it like any failed run rather than leave
     // the owner waiting for messages that never come.
     std::wstring text = SystemErrorText(ERROR_NOT_ENOUGH_MEMORY);

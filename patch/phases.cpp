@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <mutex>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -69,7 +69,7 @@ int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size
   for (size_t t = 0; t < extra; ++t) {
     try {
       threads.emplace_back(member);
-    } catch (const std::system_error&) {
+    } catch (const std::exception&) {
       break;  // the members that exist still take every position
     }
   }
