@@ -60,14 +60,11 @@ def parse_size(text):
 
 
 def text_block(rng, size):
-    words = []
-    length = 0
-    while length < size:
-        line = " ".join(rng.choice(WORDS) for _ in range(rng.randint(4, 14)))
-        line = line.capitalize() + ".\n"
-        words.append(line)
-        length += len(line)
-    return "".join(words).encode()[:size]
+    # Drawn in one call: per-word calls would make the small-file game slow to generate.
+    words = rng.choices(WORDS, k=size // 6 + 16)
+    for i in range(rng.randint(3, 12), len(words), 11):
+        words[i] += ".\n"
+    return " ".join(words).replace("\n ", "\n").encode()[:size]
 
 
 def write_content(path, rel, kind, size, seed):
@@ -126,9 +123,13 @@ def plan(files, total, big, big_size, seed):
 def create(args):
     entries = plan(args.files, parse_size(args.size), args.big, parse_size(args.big_size), args.seed)
     total = 0
+    made = set()
     for rel, kind, size in entries:
         path = os.path.join(args.dir, rel)
-        os.makedirs(os.path.dirname(path), exist_ok=True)
+        folder = os.path.dirname(path)
+        if folder not in made:
+            os.makedirs(folder, exist_ok=True)
+            made.add(folder)
         write_content(path, rel, kind, size, args.seed)
         total += size
     for rel, source in DUPLICATES:
