@@ -339,14 +339,20 @@ TEST_F(RunCase, DownloadErrorTextsByCause) {
 TEST_F(RunCase, CancelWhileFetchingTheManifestEndsWithoutText) {
   g_patchBaseUrl = release.FaultBase();
   release.Sign(Manifest(1, {}));
-  qvtest::FaultScript(release.urlPath + "manifest.json", R"([{"status":503,"delay_ms":800}])");
-  onMessage = [&](const std::string& m) {
-    if (m == "1") engine.cancel = true;
-  };
+  const std::string manifestPath = release.urlPath + "manifest.json";
+  qvtest::FaultScript(manifestPath, R"([{"status":503,"delay_ms":1000}])");
+  // The cancel arrives while the server is still holding the first request.
+  std::thread canceller([&] {
+    for (int i = 0; i < 500 && qvtest::FaultLog(manifestPath).empty(); ++i) Sleep(10);
+    engine.cancel = true;
+  });
   const std::string stages = Run();
-  EXPECT_TRUE(stages == "1 1" || stages == "1 2 2") << stages;
+  canceller.join();
+  EXPECT_EQ(stages, "1 1");
   EXPECT_EQ(Error(), L"");
+  EXPECT_EQ(qvtest::FaultLog(manifestPath).size(), 1u) << "no further attempt after the cancel";
   EXPECT_EQ(IniVersion(), "<none>");
+  EXPECT_FALSE(Exists(Path(L"config\\patcher_cache.dat")));
 }
 
 TEST_F(RunCase, CancelWhileCheckingKeepsTheCacheFileAsItWas) {
