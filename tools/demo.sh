@@ -63,14 +63,19 @@ if [[ -n ${DISPLAY:-} ]]; then
   echo "The wizard is on your screen: choose a language and a folder, then Install and Finish."
   wine "$DEMO/QuorvelSetup.exe" --no-launch </dev/null || true
 else
+  # Wine delivers window messages only with a display, so the unattended run gets a virtual one.
+  for n in $(seq 90 120); do [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break; done
+  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 1 50); do [[ -e /tmp/.X11-unix/X$n ]] && break; sleep 0.1; done
   echo "No display: installing unattended into C:\\Quorvel"
   set +e
-  wine "$DEMO/QuorvelSetup.exe" --silent --dir='C:\Quorvel' </dev/null
+  DISPLAY=":$n" wine "$DEMO/QuorvelSetup.exe" --silent --dir='C:\Quorvel' </dev/null
   code=$?
   set -e
+  kill "$XVFB_PID" 2>/dev/null || true
   echo "QuorvelSetup.exe ended with exit code $code (0 means installed)"
 fi
-wineserver -w || true
 
 say "What the setup left on this machine"
 reg() { wine reg query "$1" 2>/dev/null | tr -d '\r' | sed '/^$/d' || echo "   (none)"; }
