@@ -303,7 +303,7 @@ TEST_F(RunCase, FailedDownloadNamesTheFirstFailureAndStopsTheOthers) {
   std::vector<PublishedObject> slow;
   for (int i = 0; i < 3; ++i) {
     slow.push_back(release.Put(RandomBytes(400000, 40 + i)));
-    qvtest::FaultScript(release.ObjectPath(slow.back().hash), "[]", R"({"slow_ms":500,"chunk":16384})");
+    qvtest::FaultScript(release.ObjectPath(slow.back().hash), "[]", R"({"slow_ms":200,"chunk":16384})");
     entries.push_back(EntryJson("slow" + std::to_string(i) + ".bin", slow.back()));
   }
   release.Sign(Manifest(1, entries));
