@@ -85,9 +85,9 @@ const std::wstring& UiFontFamily();
 // True when the icon font is installed; otherwise icons are drawn as vector shapes.
 bool HaveIconFont();
 
-// Starts a paint of window: device objects created if needed, hit list emptied, BeginDraw and
-// Clear. False when there is no render target (the paint must draw nothing).
-bool BeginFrame(HWND window);
+// Starts a paint of window (paintDc from BeginPaint): device objects created if needed, hit
+// list emptied, BeginDraw and Clear. False when there is no render target (draw nothing).
+bool BeginFrame(HWND window, HDC paintDc);
 // EndDraw; on D2DERR_RECREATE_TARGET releases every device object for the next paint.
 void EndFrame();
 // Resizes the render target (if one exists) to the client size in pixels.

@@ -1,0 +1,436 @@
+// Direct2D, DirectWrite and WIC behind a handful of primitives in canvas units.
+// d2d1.dll and dwrite.dll are loaded from the system folder only; WIC comes through COM.
+#include "ui/draw.h"
+
+#include <d2d1.h>
+#include <dwrite.h>
+#include <wincodec.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/setup_state.h"
+#include "support/handles.h"
+#include "support/system_library.h"
+#include "ui/widgets.h"
+
+namespace {
+
+using D2D1CreateFactoryFn = HRESULT(WINAPI*)(D2D1_FACTORY_TYPE, REFIID, const D2D1_FACTORY_OPTIONS*, void**);
+using DWriteCreateFactoryFn = HRESULT(WINAPI*)(DWRITE_FACTORY_TYPE, REFIID, IUnknown**);
+
+const wchar_t* const kImageNames[kImageCount] = {L"BACKGROUND", L"LOGO",    L"UI_STONE",
+                                                 L"UI_BTN1",    L"UI_BTN2", L"UI_BTN3"};
+const wchar_t kIconFamily[] = L"Segoe MDL2 Assets";
+
+// Device-independent objects: created once, kept until the process ends.
+ID2D1Factory* s_d2d = nullptr;
+IDWriteFactory* s_dwrite = nullptr;
+IWICImagingFactory* s_wic = nullptr;
+IDWriteTextFormat* s_formats[kTextStyleCount] = {};
+IWICBitmapSource* s_images[kImageCount] = {};
+ID2D1StrokeStyle* s_roundStroke = nullptr;
+std::wstring s_family = L"Segoe UI";
+bool s_haveIconFont = false;
+
+// Device-dependent objects: created at the first paint, released after a device loss.
+// s_target is the window's render target; under Wine it is a DC render target (s_dcTarget),
+// because Wine shows a hwnd render target as a GL surface that hides the window's child
+// controls (the folder text box) and, with X compositing, stays black.
+ID2D1RenderTarget* s_target = nullptr;
+ID2D1HwndRenderTarget* s_hwndTarget = nullptr;
+ID2D1DCRenderTarget* s_dcTarget = nullptr;
+ID2D1SolidColorBrush* s_brush = nullptr;
+ID2D1Bitmap* s_bitmaps[kImageCount] = {};
+int s_deviceCreations = 0;
+
+template <class T>
+void Release(T*& p) {
+  if (p) p->Release();
+  p = nullptr;
+}
+
+D2D1_RECT_F ToD2D(Rect r) { return D2D1_RECT_F{r.left, r.top, r.right, r.bottom}; }
+D2D1_COLOR_F ToD2D(Colour c) { return D2D1_COLOR_F{c.r, c.g, c.b, c.a}; }
+
+bool FamilyExists(IDWriteFontCollection* fonts, const wchar_t* family) {
+  UINT32 index = 0;
+  BOOL exists = FALSE;
+  return SUCCEEDED(fonts->FindFamilyName(family, &index, &exists)) && exists;
+}
+
+// The first family of the collection, by its English name if it has one.
+std::wstring FirstFamily(IDWriteFontCollection* fonts) {
+  if (fonts->GetFontFamilyCount() == 0) return {};
+  ComPtr<IDWriteFontFamily> family;
+  ComPtr<IDWriteLocalizedStrings> names;
+  if (FAILED(fonts->GetFontFamily(0, family.put())) || FAILED(family->GetFamilyNames(names.put())))
+    return {};
+  UINT32 index = 0;
+  BOOL exists = FALSE;
+  if (FAILED(names->FindLocaleName(L"en-us", &index, &exists)) || !exists) index = 0;
+  UINT32 length = 0;
+  if (FAILED(names->GetStringLength(index, &length))) return {};
+  std::wstring name(length + 1, L'\0');
+  if (FAILED(names->GetString(index, name.data(), length + 1))) return {};
+  name.resize(length);
+  return name;
+}
+
+// Systems without the wizard's font (Wine, trimmed-down images) would otherwise draw no
+// text at all: DirectWrite does not fall back from a missing family.
+void ChooseFontFamilies() {
+  ComPtr<IDWriteFontCollection> fonts;
+  if (FAILED(s_dwrite->GetSystemFontCollection(fonts.put(), FALSE)) || !fonts) return;
+  s_haveIconFont = FamilyExists(fonts.get(), kIconFamily);
+  for (const wchar_t* family : {L"Segoe UI", L"Tahoma", L"Liberation Sans", L"Arial", L"DejaVu Sans"}) {
+    if (FamilyExists(fonts.get(), family)) {
+      s_family = family;
+      return;
+    }
+  }
+  std::wstring first = FirstFamily(fonts.get());
+  if (!first.empty()) s_family = first;
+}
+
+IDWriteTextFormat* CreateFormat(const wchar_t* family, int weight, float size) {
+  IDWriteTextFormat* format = nullptr;
+  if (FAILED(s_dwrite->CreateTextFormat(family, nullptr, static_cast<DWRITE_FONT_WEIGHT>(weight),
+                                        DWRITE_FONT_STYLE_NORMAL, DWRITE_FONT_STRETCH_NORMAL, size,
+                                        L"", &format)))
+    return nullptr;
+  return format;
+}
+
+void CreateTextFormats() {
+  const wchar_t* ui = s_family.c_str();
+  s_formats[TitleText] = CreateFormat(ui, 700, 26.0f);
+  s_formats[BodyText] = CreateFormat(ui, 400, 14.0f);
+  s_formats[LabelText] = CreateFormat(ui, 600, 14.0f);
+  s_formats[SmallText] = CreateFormat(ui, 400, 12.0f);
+  s_formats[ButtonText] = CreateFormat(ui, 600, 14.0f);
+  s_formats[StepText] = CreateFormat(ui, 600, 13.5f);
+  s_formats[IconText] = CreateFormat(kIconFamily, 400, 11.0f);
+  s_formats[PercentText] = CreateFormat(ui, 300, 46.0f);
+
+  // One line with an ellipsis; one trimming sign shared by the five formats.
+  const TextStyle oneLine[] = {TitleText, LabelText, SmallText, ButtonText, StepText};
+  IDWriteInlineObject* sign = nullptr;
+  if (s_formats[TitleText]) s_dwrite->CreateEllipsisTrimmingSign(s_formats[TitleText], &sign);
+  const DWRITE_TRIMMING trimming{DWRITE_TRIMMING_GRANULARITY_CHARACTER, 0, 0};
+  for (TextStyle style : oneLine) {
+    if (!s_formats[style]) continue;
+    s_formats[style]->SetWordWrapping(DWRITE_WORD_WRAPPING_NO_WRAP);
+    s_formats[style]->SetTrimming(&trimming, sign);
+  }
+  Release(sign);
+}
+
+// One RCDATA image of this module decoded to 32-bit premultiplied BGRA; nullptr on failure.
+IWICBitmapSource* LoadImageResource(const wchar_t* name) {
+  HMODULE module = GetModuleHandleW(nullptr);
+  HRSRC info = FindResourceW(module, name, MAKEINTRESOURCEW(10));
+  if (!info) return nullptr;
+  HGLOBAL loaded = LoadResource(module, info);
+  void* bytes = loaded ? LockResource(loaded) : nullptr;
+  DWORD size = SizeofResource(module, info);
+  if (!bytes || size == 0) return nullptr;
+
+  ComPtr<IWICStream> stream;
+  ComPtr<IWICBitmapDecoder> decoder;
+  ComPtr<IWICBitmapFrameDecode> frame;
+  if (FAILED(s_wic->CreateStream(stream.put())) ||
+      FAILED(stream->InitializeFromMemory(static_cast<BYTE*>(bytes), size)) ||
+      FAILED(s_wic->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnLoad,
+                                            decoder.put())) ||
+      FAILED(decoder->GetFrame(0, frame.put())))
+    return nullptr;
+  IWICFormatConverter* converter = nullptr;
+  if (FAILED(s_wic->CreateFormatConverter(&converter))) return nullptr;
+  if (FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+                                   nullptr, 0.0, WICBitmapPaletteTypeMedianCut))) {
+    converter->Release();
+    return nullptr;
+  }
+  return converter;
+}
+
+bool RunningOnWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+bool CreateTarget(HWND window) {
+  RECT client{};
+  GetClientRect(window, &client);
+  const float dpi = g_setup.dpiScale * 96.0f;
+  if (RunningOnWine()) {
+    const D2D1_RENDER_TARGET_PROPERTIES props{
+        D2D1_RENDER_TARGET_TYPE_DEFAULT,
+        D2D1_PIXEL_FORMAT{DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_IGNORE}, dpi, dpi,
+        D2D1_RENDER_TARGET_USAGE_GDI_COMPATIBLE, D2D1_FEATURE_LEVEL_DEFAULT};
+    if (FAILED(s_d2d->CreateDCRenderTarget(&props, &s_dcTarget))) {
+      s_dcTarget = nullptr;
+      return false;
+    }
+    s_target = s_dcTarget;
+    return true;
+  }
+  const D2D1_RENDER_TARGET_PROPERTIES props{
+      D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1_PIXEL_FORMAT{DXGI_FORMAT_UNKNOWN, D2D1_ALPHA_MODE_UNKNOWN},
+      dpi, dpi, D2D1_RENDER_TARGET_USAGE_NONE, D2D1_FEATURE_LEVEL_DEFAULT};
+  const D2D1_HWND_RENDER_TARGET_PROPERTIES hwndProps{
+      window, D2D1_SIZE_U{static_cast<UINT32>(client.right), static_cast<UINT32>(client.bottom)},
+      D2D1_PRESENT_OPTIONS_NONE};
+  if (FAILED(s_d2d->CreateHwndRenderTarget(&props, &hwndProps, &s_hwndTarget))) {
+    s_hwndTarget = nullptr;
+    return false;
+  }
+  s_target = s_hwndTarget;
+  return true;
+}
+
+bool CreateDeviceObjects(HWND window) {
+  if (!s_d2d || !CreateTarget(window)) return false;
+  s_target->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
+  const D2D1_COLOR_F white{1, 1, 1, 1};
+  if (FAILED(s_target->CreateSolidColorBrush(&white, nullptr, &s_brush))) s_brush = nullptr;
+  const D2D1_BITMAP_PROPERTIES bitmapProps{
+      D2D1_PIXEL_FORMAT{DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED}, 96.0f, 96.0f};
+  for (int i = 0; i < kImageCount; ++i) {
+    if (s_images[i] && FAILED(s_target->CreateBitmapFromWicBitmap(s_images[i], &bitmapProps, &s_bitmaps[i])))
+      s_bitmaps[i] = nullptr;
+  }
+  ++s_deviceCreations;
+  return true;
+}
+
+bool Ready() { return s_target && s_brush; }
+
+void SetBrush(uint32_t rgb, float alpha) { s_brush->SetColor(ToD2D(ToColour(rgb, alpha))); }
+
+void Line(float x1, float y1, float x2, float y2, float width) {
+  s_target->DrawLine(D2D1_POINT_2F{x1, y1}, D2D1_POINT_2F{x2, y2}, s_brush, width, s_roundStroke);
+}
+
+// The four icons as strokes, for systems without the icon font. Proportions follow the
+// font's glyphs at the same em size, so the layout looks the same either way.
+void DrawVectorGlyph(wchar_t glyph, float em, Rect rect) {
+  const float cx = (rect.left + rect.right) / 2, cy = (rect.top + rect.bottom) / 2;
+  const float w = std::max(1.0f, em / 11.0f);
+  switch (glyph) {
+    case GlyphCheckMark:
+      Line(cx - 0.42f * em, cy + 0.02f * em, cx - 0.14f * em, cy + 0.30f * em, w);
+      Line(cx - 0.14f * em, cy + 0.30f * em, cx + 0.44f * em, cy - 0.28f * em, w);
+      break;
+    case GlyphChevronDown:
+      Line(cx - 0.42f * em, cy - 0.21f * em, cx, cy + 0.21f * em, w);
+      Line(cx, cy + 0.21f * em, cx + 0.42f * em, cy - 0.21f * em, w);
+      break;
+    case GlyphMinimise:
+      Line(cx - 0.45f * em, cy, cx + 0.45f * em, cy, w);
+      break;
+    case GlyphClose:
+      Line(cx - 0.4f * em, cy - 0.4f * em, cx + 0.4f * em, cy + 0.4f * em, w);
+      Line(cx - 0.4f * em, cy + 0.4f * em, cx + 0.4f * em, cy - 0.4f * em, w);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace
+
+Colour ToColour(uint32_t rgb, float alpha) {
+  return Colour{((rgb >> 16) & 0xFF) / 255.0f, ((rgb >> 8) & 0xFF) / 255.0f, (rgb & 0xFF) / 255.0f, alpha};
+}
+
+void CreateDrawingResources() {
+  if (auto create = SystemProc<D2D1CreateFactoryFn>(L"d2d1.dll", "D2D1CreateFactory")) {
+    if (FAILED(create(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory), nullptr,
+                      reinterpret_cast<void**>(&s_d2d))))
+      s_d2d = nullptr;
+  }
+  if (auto create = SystemProc<DWriteCreateFactoryFn>(L"dwrite.dll", "DWriteCreateFactory")) {
+    if (FAILED(create(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
+                      reinterpret_cast<IUnknown**>(&s_dwrite))))
+      s_dwrite = nullptr;
+  }
+  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_IWICImagingFactory, reinterpret_cast<void**>(&s_wic))))
+    s_wic = nullptr;
+
+  if (s_d2d) {
+    const D2D1_STROKE_STYLE_PROPERTIES round{D2D1_CAP_STYLE_ROUND, D2D1_CAP_STYLE_ROUND,
+                                             D2D1_CAP_STYLE_ROUND, D2D1_LINE_JOIN_ROUND, 10.0f,
+                                             D2D1_DASH_STYLE_SOLID, 0.0f};
+    if (FAILED(s_d2d->CreateStrokeStyle(&round, nullptr, 0, &s_roundStroke))) s_roundStroke = nullptr;
+  }
+  if (s_dwrite) {
+    ChooseFontFamilies();
+    CreateTextFormats();
+  }
+  if (s_wic) {
+    for (int i = 0; i < kImageCount; ++i) s_images[i] = LoadImageResource(kImageNames[i]);
+  }
+}
+
+const std::wstring& UiFontFamily() { return s_family; }
+bool HaveIconFont() { return s_haveIconFont; }
+
+bool BeginFrame(HWND window, HDC paintDc) {
+  ClearHitRegions();
+  if (!s_target && !CreateDeviceObjects(window)) return false;
+  if (s_dcTarget) {
+    RECT client{};
+    GetClientRect(window, &client);
+    if (!paintDc || FAILED(s_dcTarget->BindDC(paintDc, &client))) return false;
+  }
+  s_target->BeginDraw();
+  s_target->Clear(ToD2D(ToColour(ClearColour, 1.0f)));
+  return true;
+}
+
+void EndFrame() {
+  if (!s_target) return;
+  if (s_target->EndDraw(nullptr, nullptr) == static_cast<HRESULT>(D2DERR_RECREATE_TARGET))
+    ReleaseDeviceObjects();
+}
+
+void ReleaseDeviceObjects() {
+  for (auto& bitmap : s_bitmaps) Release(bitmap);
+  Release(s_brush);
+  s_target = nullptr;
+  Release(s_hwndTarget);
+  Release(s_dcTarget);
+}
+
+int DeviceCreations() { return s_deviceCreations; }
+
+void ResizeTarget(UINT width, UINT height) {
+  // A DC render target takes the size from the paint's BindDC.
+  if (s_hwndTarget) {
+    const D2D1_SIZE_U size{width, height};
+    s_hwndTarget->Resize(&size);
+  }
+}
+
+void DrawTextIn(const std::wstring& text, TextStyle style, uint32_t colour, TextAlign horizontal,
+                ParagraphAlign vertical, float alpha, Rect rect) {
+  if (!Ready() || style < 0 || style >= kTextStyleCount || !s_formats[style] || text.empty()) return;
+  IDWriteTextFormat* format = s_formats[style];
+  format->SetTextAlignment(static_cast<DWRITE_TEXT_ALIGNMENT>(horizontal));
+  format->SetParagraphAlignment(static_cast<DWRITE_PARAGRAPH_ALIGNMENT>(vertical));
+  SetBrush(colour, alpha);
+  const D2D1_RECT_F layout = ToD2D(rect);
+  s_target->DrawText(text.c_str(), static_cast<UINT32>(text.size()), format, &layout, s_brush,
+                     D2D1_DRAW_TEXT_OPTIONS_CLIP, DWRITE_MEASURING_MODE_NATURAL);
+}
+
+void DrawGlyph(wchar_t glyph, TextStyle style, uint32_t colour, float alpha, Rect rect) {
+  if (!Ready()) return;
+  const float em = style == BigIconText ? 34.0f : 11.0f;
+  if (!s_haveIconFont) {
+    SetBrush(colour, alpha);
+    DrawVectorGlyph(glyph, em, rect);
+    return;
+  }
+  const std::wstring text(1, glyph);
+  if (style != BigIconText) {
+    DrawTextIn(text, IconText, colour, AlignCentre, AlignMiddle, alpha, rect);
+    return;
+  }
+  // The big format serves one badge: made for this paint and released after it.
+  if (!s_dwrite) return;
+  IDWriteTextFormat* big = CreateFormat(kIconFamily, 400, em);
+  if (!big) return;
+  s_formats[BigIconText] = big;
+  DrawTextIn(text, BigIconText, colour, AlignCentre, AlignMiddle, alpha, rect);
+  s_formats[BigIconText] = nullptr;
+  big->Release();
+}
+
+void StrokeFrame(uint32_t colour, float alpha, Rect rect) {
+  if (!Ready()) return;
+  SetBrush(colour, alpha);
+  const D2D1_RECT_F r{rect.left + 0.5f, rect.top + 0.5f, rect.right - 0.5f, rect.bottom - 0.5f};
+  s_target->DrawRectangle(&r, s_brush, 1.0f, nullptr);
+}
+
+void FillRect(Colour colour, Rect rect) {
+  if (!Ready()) return;
+  s_brush->SetColor(ToD2D(colour));
+  const D2D1_RECT_F r = ToD2D(rect);
+  s_target->FillRectangle(&r, s_brush);
+}
+
+void FillHorizontalGradient(uint32_t startColour, float startAlpha, uint32_t endColour,
+                            float endAlpha, Rect rect) {
+  if (!Ready()) return;
+  const D2D1_GRADIENT_STOP stops[2] = {{0.0f, ToD2D(ToColour(startColour, startAlpha))},
+                                       {1.0f, ToD2D(ToColour(endColour, endAlpha))}};
+  ComPtr<ID2D1GradientStopCollection> collection;
+  if (FAILED(s_target->CreateGradientStopCollection(stops, 2, D2D1_GAMMA_2_2, D2D1_EXTEND_MODE_CLAMP,
+                                                    collection.put())))
+    return;
+  const D2D1_LINEAR_GRADIENT_BRUSH_PROPERTIES line{D2D1_POINT_2F{rect.left, rect.top},
+                                                   D2D1_POINT_2F{rect.right, rect.top}};
+  ComPtr<ID2D1LinearGradientBrush> brush;
+  if (FAILED(s_target->CreateLinearGradientBrush(&line, nullptr, collection.get(), brush.put()))) return;
+  const D2D1_RECT_F r = ToD2D(rect);
+  s_target->FillRectangle(&r, brush.get());
+}
+
+bool ImageSize(ImageId image, float& width, float& height) {
+  if (!s_target || image < 0 || image >= kImageCount || !s_bitmaps[image]) return false;
+  const D2D1_SIZE_F size = s_bitmaps[image]->GetSize();
+  width = size.width;
+  height = size.height;
+  return width > 0 && height > 0;
+}
+
+void DrawImage(ImageId image, Rect dest, float opacity, const Rect* source) {
+  if (!s_target || image < 0 || image >= kImageCount || !s_bitmaps[image]) return;
+  const D2D1_RECT_F d = ToD2D(dest);
+  D2D1_RECT_F s{};
+  if (source) s = ToD2D(*source);
+  s_target->DrawBitmap(s_bitmaps[image], &d, opacity, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR,
+                       source ? &s : nullptr);
+}
+
+void FillCircle(float cx, float cy, float radius, uint32_t colour, float alpha) {
+  if (!Ready()) return;
+  SetBrush(colour, alpha);
+  const D2D1_ELLIPSE e{D2D1_POINT_2F{cx, cy}, radius, radius};
+  s_target->FillEllipse(&e, s_brush);
+}
+
+void StrokeCircle(float cx, float cy, float radius, uint32_t colour, float alpha, float width) {
+  if (!Ready()) return;
+  SetBrush(colour, alpha);
+  const D2D1_ELLIPSE e{D2D1_POINT_2F{cx, cy}, radius, radius};
+  s_target->DrawEllipse(&e, s_brush, width, nullptr);
+}
+
+void PushClip(Rect rect) {
+  if (!s_target) return;
+  const D2D1_RECT_F r = ToD2D(rect);
+  s_target->PushAxisAlignedClip(&r, D2D1_ANTIALIAS_MODE_ALIASED);
+}
+
+void PopClip() {
+  if (s_target) s_target->PopAxisAlignedClip();
+}
+
+Rect CoverRect(float w, float h) {
+  const float s = std::max(kCanvasHeight / h, kCanvasWidth / w);
+  return Rect{(kCanvasWidth - w * s) / 2, (kCanvasHeight - h * s) / 2, (kCanvasWidth + w * s) / 2,
+              (kCanvasHeight + h * s) / 2};
+}
+
+void DrawBackground() {
+  float w = 0, h = 0;
+  if (ImageSize(ImageBackground, w, h)) DrawImage(ImageBackground, CoverRect(w, h), 1.0f);
+  FillRect(ShadeColour, 0.5f, Rect{0, 0, kCanvasWidth, kCanvasHeight});
+  StrokeFrame(FrameColour, 1.0f, Rect{0, 0, kCanvasWidth, kCanvasHeight});
+}

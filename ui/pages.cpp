@@ -1,0 +1,235 @@
+// Every page of the wizard and its two overlays. Pages keep no state: each paint draws the
+// shared data as it is at that moment.
+#include "ui/pages.h"
+
+#include <mutex>
+#include <string>
+
+#include "app/languages.h"
+#include "app/setup_state.h"
+#include "install/folder.h"
+#include "patch/engine.h"
+#include "ui/draw.h"
+#include "ui/format.h"
+#include "ui/widgets.h"
+#include "ui/window.h"
+
+static std::wstring Text(int field) { return InstallerString(field); }
+
+static void ErrorLine() {
+  if (!g_setup.errorText.empty())
+    DrawTextIn(g_setup.errorText, SmallText, BadColour, AlignLeading, AlignMiddle, 1.0f, Rect{282, 448, 850, 472});
+}
+
+static void Caption(int field, Rect rect) {
+  DrawTextIn(Text(field), SmallText, MutedColour, AlignLeading, AlignNear, 1.0f, rect);
+}
+
+static void Value(const std::wstring& text, uint32_t colour, Rect rect) {
+  DrawTextIn(text, LabelText, colour, AlignLeading, AlignNear, 1.0f, rect);
+}
+
+// A dark box with a 1-unit frame, as behind the folder field and the summary.
+static void FieldBox(Rect rect) {
+  FillRect(FieldColour, 0.95f, rect);
+  StrokeFrame(FrameColour, 1.0f, rect);
+}
+
+FolderSpace CheckFolderSpace() {
+  FolderSpace space;
+  const std::wstring folder = NormalizeInstallPath(g_setup.installDir);
+  if (folder.size() > 2 && folder[1] == L':') {
+    const wchar_t root[4] = {folder[0], L':', L'\\', 0};
+    ULARGE_INTEGER available{};
+    if (GetDiskFreeSpaceExW(root, &available, nullptr, nullptr)) {
+      space.usable = true;
+      space.free = available.QuadPart;
+    }
+  }
+  space.required = GetRequiredBytes();
+  space.enough = space.usable && space.free >= space.required;
+  return space;
+}
+
+static void WelcomePage() {
+  DrawPageHeader(Text(WelcomeTitle), Text(WelcomeText));
+  DrawTextIn(Text(GameLanguageLabel), LabelText, LabelColour, AlignLeading, AlignNear, 1.0f, Rect{282, 202, 850, 224});
+  DrawLanguageSelector();
+  Caption(VersionLabel, Rect{282, 292, 452, 310});
+  Caption(GameSizeLabel, Rect{462, 292, 682, 310});
+  const int32_t version = g_setup.remoteVersion.load();
+  const uint64_t size = g_setup.gameSize.load();
+  Value(version != 0 ? std::to_wstring(version) : L"...", HighlightColour, Rect{282, 311, 452, 334});
+  Value(size != 0 ? FormatSize(size) : L"...", HighlightColour, Rect{462, 311, 682, 334});
+  if (g_setup.existingInstall)
+    DrawTextIn(Text(ExistingInstallNote), SmallText, GoodColour, AlignLeading, AlignNear, 1.0f, Rect{282, 348, 850, 368});
+  DrawButton(IdCancel, Text(CancelButton), false, true, kLeftButton);
+  DrawButton(IdPrimary, Text(NextButton), true, true, kRightButton);
+}
+
+static void FolderPage() {
+  DrawPageHeader(Text(FolderTitle), Text(FolderText));
+  DrawTextIn(Text(InstallFolderLabel), LabelText, LabelColour, AlignLeading, AlignNear, 1.0f, Rect{282, 194, 850, 216});
+  FieldBox(Rect{282, 222, 720, 260});
+  DrawButton(IdBrowse, Text(BrowseButton), false, true, Rect{730, 222, 850, 260});
+
+  const FolderSpace space = CheckFolderSpace();
+  Caption(SpaceRequiredLabel, Rect{282, 288, 562, 306});
+  Value(FormatSize(space.required), HighlightColour, Rect{282, 306, 562, 330});
+  Caption(SpaceAvailableLabel, Rect{582, 288, 850, 306});
+  Value(space.usable ? FormatSize(space.free) : L"-", space.enough ? GoodColour : BadColour, Rect{582, 306, 850, 330});
+  const double fraction = space.free == 0 ? 1.0 : static_cast<double>(space.required) / static_cast<double>(space.free);
+  if (space.enough)
+    DrawProgressBar(DarkGoldColour, GoldColour, fraction, false, Rect{282, 340, 850, 350});
+  else
+    DrawProgressBar(BadColour, BadColour, fraction, false, Rect{282, 340, 850, 350});
+  ErrorLine();
+  DrawButton(IdBack, Text(BackButton), false, true, kLeftButton);
+  DrawButton(IdPrimary, Text(NextButton), true, space.enough, kRightButton);
+}
+
+static void SummaryPage() {
+  DrawPageHeader(Text(SummaryTitle), Text(SummaryText));
+  FieldBox(Rect{282, 190, 850, 302});
+  const std::wstring values[3] = {NormalizeInstallPath(g_setup.installDir),
+                                  InstallerLanguageName(g_installerLanguage.load()),
+                                  FormatSize(GetRequiredBytes())};
+  const int captions[3] = {InstallFolderLabel, GameLanguageLabel, SpaceRequiredLabel};
+  for (int i = 0; i < 3; ++i) {
+    const float t = 202.0f + 30.0f * i;
+    DrawTextIn(Text(captions[i]), SmallText, MutedColour, AlignLeading, AlignMiddle, 1.0f, Rect{298, t, 464, t + 28});
+    DrawTextIn(values[i], LabelText, LabelColour, AlignLeading, AlignMiddle, 1.0f, Rect{472, t, 836, t + 28});
+  }
+  DrawCheckBox(IdDesktopShortcut, Text(DesktopShortcutOption), g_setup.optDesktopShortcut, 282, 318, 568);
+  DrawCheckBox(IdStartMenuShortcut, Text(StartMenuShortcutOption), g_setup.optStartMenuShortcut, 282, 348, 568);
+  ErrorLine();
+  DrawButton(IdBack, Text(BackButton), false, true, kLeftButton);
+  DrawButton(IdPrimary, Text(InstallButton), true, true, kRightButton);
+}
+
+static void InstallingPage() {
+  const int32_t stage = g_engine.stage.load();
+  const uint64_t done = g_engine.doneBytes.load();
+  const uint64_t total = g_engine.totalBytes.load();
+  int subtitle = StatusConnecting;
+  if (g_setup.installFailed)
+    subtitle = ErrorInterrupted;
+  else if (stage == StageChecking)
+    subtitle = StatusChecking;
+  else if (stage == StageDownloading)
+    subtitle = StatusDownloading;
+  else if (stage == StageApplying || stage == StageDone)
+    subtitle = StatusFinishing;
+  DrawPageHeader(Text(InstallingTitle), Text(subtitle));
+
+  double fraction = 0.0;
+  if ((stage == StageChecking || stage == StageDownloading) && total != 0)
+    fraction = static_cast<double>(done) / static_cast<double>(total);
+  else if (stage == StageApplying || stage == StageDone)
+    fraction = 1.0;
+  DrawTextIn(FormatPercent(fraction), PercentText, HighlightColour, AlignLeading, AlignNear, 1.0f, Rect{282, 188, 482, 254});
+  DrawProgressBar(DarkGoldColour, HighlightColour, fraction, !g_setup.installFailed, Rect{282, 264, 850, 286});
+
+  std::wstring status;
+  {
+    std::lock_guard<std::mutex> lock(g_engine.stateLock);
+    status = g_engine.currentFile;
+  }
+  DrawTextIn(status, SmallText, DimColour, AlignLeading, AlignMiddle, 1.0f, Rect{282, 290, 850, 312});
+
+  const bool downloading = stage == StageDownloading;
+  const std::wstring values[3] = {
+      downloading ? FormatSpeed(g_speed.speed) : L"-",
+      downloading ? FormatTimeLeft(g_speed.speed, done, total) : L"-",
+      downloading ? FormatDownloaded(done, total) : L"-"};
+  const int captions[3] = {SpeedLabel, TimeLeftLabel, DownloadedLabel};
+  const float column = 568.0f / 3.0f;
+  for (int k = 0; k < 3; ++k) {
+    const float left = 282.0f + column * k, right = 282.0f + column * (k + 1) - 8;
+    Caption(captions[k], Rect{left, 324, right, 342});
+    Value(values[k], LabelColour, Rect{left, 342, right, 366});
+  }
+  ErrorLine();
+
+  const bool cancelEnabled = !g_setup.cancelRequested;
+  if (g_setup.installFailed) {
+    DrawButton(IdCancel, Text(CancelButton), false, cancelEnabled, kLeftButton);
+    DrawButton(IdTryAgain, Text(RetryButton), true, true, kRightButton);
+  } else {
+    DrawButton(IdCancel, Text(CancelButton), false, cancelEnabled, kRightButton);
+  }
+}
+
+static void FinishedPage() {
+  DrawPageHeader(Text(FinishedTitle), Text(FinishedText));
+  FillCircle(566, 252, 44, GoldColour, 0.14f);
+  StrokeCircle(566, 252, 44, GoldColour, 1.0f, 2.0f);
+  DrawGlyph(GlyphCheckMark, BigIconText, HighlightColour, 1.0f, Rect{522, 208, 610, 296});
+  DrawCheckBox(IdLaunchGame, Text(LaunchOption), g_setup.optLaunchGame, 282, 330, 568);
+  DrawButton(IdPrimary, Text(FinishButton), true, true, kRightButton);
+}
+
+static void UninstallConfirmPage() {
+  DrawPageHeader(Text(UninstallTitle), Text(UninstallText));
+  FieldBox(Rect{282, 196, 850, 236});
+  DrawTextIn(g_setup.installDir, LabelText, LabelColour, AlignLeading, AlignMiddle, 1.0f, Rect{294, 196, 838, 236});
+  DrawCheckBox(IdKeepUserData, Text(KeepUserDataOption), g_setup.optKeepUserData, 282, 252, 568);
+  ErrorLine();
+  DrawButton(IdCancel, Text(CancelButton), false, true, kLeftButton);
+  DrawButton(IdPrimary, Text(UninstallButton), true, true, kRightButton);
+}
+
+static void UninstallingPage() {
+  DrawPageHeader(Text(UninstallTitle), Text(StatusRemoving));
+  const int32_t done = g_setup.uninstallDone.load();
+  const int32_t total = g_setup.uninstallTotal.load();
+  const double fraction = total != 0 ? static_cast<double>(static_cast<float>(done) / static_cast<float>(total)) : 0.0;
+  DrawTextIn(FormatPercent(fraction), PercentText, HighlightColour, AlignLeading, AlignNear, 1.0f, Rect{282, 188, 482, 254});
+  DrawProgressBar(DarkGoldColour, HighlightColour, fraction, true, Rect{282, 264, 850, 286});
+}
+
+static void UninstallDonePage() {
+  DrawPageHeader(Text(UninstallDoneTitle), Text(UninstallDoneText));
+  DrawButton(IdPrimary, Text(CloseButton), true, true, kRightButton);
+}
+
+static void CancelConfirmation() {
+  AddHitRegion(IdOverlay, Rect{0, 0, kCanvasWidth, kCanvasHeight}, true, -1);
+  FillRect(DimmerColour, 0.62f, Rect{0, 0, kCanvasWidth, kCanvasHeight});
+  DrawPanel(Rect{220, 188, 680, 372});
+  DrawTextIn(Text(CancelQuestion), BodyText, LabelColour, AlignLeading, AlignNear, 1.0f, Rect{246, 214, 654, 300});
+  DrawButton(IdConfirmNo, Text(NoButton), true, true, Rect{380, 314, 514, 352});
+  DrawButton(IdConfirmYes, Text(YesButton), false, true, Rect{524, 314, 658, 352});
+}
+
+int32_t PaintedPage(int32_t page) {
+  if (page < Welcome) return Welcome;
+  if (page > UninstallDone) return UninstallDone;
+  return page;
+}
+
+void PaintContent() {
+  const int32_t page = PaintedPage(g_setup.page);
+  DrawBackground();
+  DrawSideBar(page);
+  DrawPanel(Rect{252, 20, 880, 540});
+  switch (page) {
+    case Welcome: WelcomePage(); break;
+    case Folder: FolderPage(); break;
+    case Summary: SummaryPage(); break;
+    case Installing: InstallingPage(); break;
+    case Finished: FinishedPage(); break;
+    case UninstallConfirm: UninstallConfirmPage(); break;
+    case Uninstalling: UninstallingPage(); break;
+    default: UninstallDonePage(); break;
+  }
+  DrawTitleButtons();
+  if (g_ui.languageListOpen) DrawLanguageList();
+  if (g_ui.confirmOpen) CancelConfirmation();
+}
+
+void PaintWindow(HWND window, HDC paintDc) {
+  if (!BeginFrame(window, paintDc)) return;
+  PaintContent();
+  EndFrame();
+}

@@ -1,0 +1,22 @@
+#pragma once
+// The wizard's pages and overlays, drawn from the shared state on every paint.
+#include <windows.h>
+#include <cstdint>
+
+// One frame of the window: background, side bar, page, title buttons, open overlays.
+void PaintWindow(HWND window, HDC paintDc);
+// Everything of a frame between BeginFrame and EndFrame; also fills the hit list when there is
+// no render target (tests read the regions a page offers).
+void PaintContent();
+// The page a page number shows: below 0 the Welcome page, 7 and above the uninstall end page.
+int32_t PaintedPage(int32_t page);
+
+// What the Folder and Summary pages know about the install folder's drive.
+struct FolderSpace {
+  bool usable = false;    // the drive could be queried
+  uint64_t free = 0;      // bytes available to the user (0 when not usable)
+  uint64_t required = 0;  // bytes the install needs
+  bool enough = false;    // usable and free >= required
+};
+// Checks the drive of the install folder as it stands now.
+FolderSpace CheckFolderSpace();

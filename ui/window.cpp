@@ -1,0 +1,359 @@
+// The wizard's window procedure: input on hit regions, navigation between pages, the
+// animation timer and the messages the workers post.
+#include <windows.h>
+#include <windowsx.h>
+// The shell's scripting type "Folder" would clash with the wizard page of that name.
+#define Folder ShellScriptingFolder
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#undef Folder
+
+#include "ui/window.h"
+
+#include <mutex>
+#include <string>
+
+#include "app/languages.h"
+#include "app/setup_state.h"
+#include "install/folder.h"
+#include "install/register.h"
+#include "install/start.h"
+#include "patch/engine.h"
+#include "support/handles.h"
+#include "support/system_library.h"
+#include "ui/draw.h"
+#include "ui/format.h"
+#include "ui/pages.h"
+#include "ui/widgets.h"
+#include "uninstall/worker.h"
+
+namespace {
+
+constexpr UINT_PTR kAnimationTimer = 1;
+constexpr DWORD kDarkModeAttribute = 20;  // DWMWA_USE_IMMERSIVE_DARK_MODE
+
+using DwmSetWindowAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
+
+void ChangePage(int32_t page) {
+  g_setup.page = page;
+  g_setup.errorText.clear();
+  g_ui.languageListOpen = false;
+  LayoutFolderField();
+  Redraw();
+}
+
+void RequestClose(HWND window) {
+  if (g_setup.silent) return;
+  if (g_setup.page == Installing && g_engine.running.load()) {
+    g_ui.confirmOpen = true;
+    Redraw();
+  } else if (g_setup.page != Uninstalling) {
+    DestroyWindow(window);
+  }
+}
+
+void PickFolder(HWND window) {
+  ComPtr<IFileOpenDialog> dialog;
+  if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
+                              dialog.put_void())))
+    return;
+  FILEOPENDIALOGOPTIONS options = 0;
+  dialog->GetOptions(&options);
+  dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+  dialog->SetTitle(InstallerString(InstallFolderLabel));
+  if (FAILED(dialog->Show(window))) return;
+  ComPtr<IShellItem> item;
+  if (FAILED(dialog->GetResult(item.put()))) return;
+  wchar_t* name = nullptr;
+  if (FAILED(item->GetDisplayName(SIGDN_FILESYSPATH, &name)) || !name) return;
+  g_setup.installDir = AppendProductFolder(name);
+  CoTaskMemFree(name);
+  if (g_folderField) SetWindowTextW(g_folderField, g_setup.installDir.c_str());
+}
+
+void LaunchGame() {
+  if (!g_setup.optLaunchGame || g_setup.noLaunch) return;
+  const std::wstring exe = g_setup.installDir + L"\\Quorvel.exe";
+  ShellExecuteW(nullptr, L"open", exe.c_str(), nullptr, g_setup.installDir.c_str(), SW_SHOWNORMAL);
+}
+
+void RunPrimary(HWND window) {
+  switch (PaintedPage(g_setup.page)) {
+    case Welcome:
+      ChangePage(Folder);
+      break;
+    case Folder:
+      g_setup.installDir = NormalizeInstallPath(g_setup.installDir);
+      if (ValidateInstallFolder()) ChangePage(Summary);
+      break;
+    case Summary:
+      StartInstall();
+      break;
+    case Finished:
+      LaunchGame();
+      DestroyWindow(window);
+      break;
+    case UninstallConfirm:
+      StartUninstall();
+      break;
+    case UninstallDone:
+      DestroyWindow(window);
+      break;
+    default:  // Installing, Uninstalling: the button there is not the primary one
+      break;
+  }
+}
+
+void ChooseLanguage(HWND window, int32_t index) {
+  if (index < 0 || index >= kInstallerLanguageCount) return;
+  g_installerLanguage.store(index);
+  SelectLauncherLanguage(InstallerLanguageCode(index));
+  SetWindowTextW(window, InstallerString(WindowTitle));
+  g_ui.languageListOpen = false;
+}
+
+void RunAction(HWND window, int32_t id, int32_t value) {
+  if (g_setup.silent) return;
+  switch (id) {
+    case IdClose: RequestClose(window); break;
+    case IdMinimise: ShowWindow(window, SW_MINIMIZE); break;
+    case IdBack: ChangePage(PaintedPage(g_setup.page) - 1); break;
+    case IdPrimary: RunPrimary(window); break;
+    case IdCancel:
+      if (g_setup.page != Installing)
+        DestroyWindow(window);
+      else if (g_engine.running.load())
+        g_ui.confirmOpen = true;
+      else
+        ChangePage(Summary);
+      break;
+    case IdLanguageSelector: g_ui.languageListOpen = !g_ui.languageListOpen; break;
+    case IdLanguageItem: ChooseLanguage(window, value); break;
+    case IdOverlay: g_ui.languageListOpen = false; break;
+    case IdBrowse: PickFolder(window); break;
+    case IdDesktopShortcut: g_setup.optDesktopShortcut = !g_setup.optDesktopShortcut; break;
+    case IdStartMenuShortcut: g_setup.optStartMenuShortcut = !g_setup.optStartMenuShortcut; break;
+    case IdLaunchGame: g_setup.optLaunchGame = !g_setup.optLaunchGame; break;
+    case IdKeepUserData: g_setup.optKeepUserData = !g_setup.optKeepUserData; break;
+    case IdTryAgain: StartInstall(); break;
+    case IdConfirmYes:
+      g_ui.confirmOpen = false;
+      g_setup.cancelRequested = true;
+      g_engine.cancel.exchange(true);
+      break;
+    case IdConfirmNo: g_ui.confirmOpen = false; break;
+    default: break;
+  }
+  Redraw();
+}
+
+// The run has ended (its running flag is clear) while the Installing page is shown.
+void FinishRun(HWND window) {
+  KillTimer(window, kAnimationTimer);
+  // The question was about a run that no longer exists.
+  g_ui.confirmOpen = false;
+  if (g_setup.cancelRequested) {
+    g_setup.cancelRequested = false;
+    if (g_setup.silent) {
+      g_setup.exitCode = 5;
+      DestroyWindow(window);
+      return;
+    }
+    ChangePage(Summary);
+  } else if (g_engine.stage.load() == StageDone) {
+    RegisterInstallation();
+    if (g_setup.silent) {
+      DestroyWindow(window);
+      return;
+    }
+    ChangePage(Finished);
+  } else {
+    g_setup.installFailed = true;
+    {
+      std::lock_guard<std::mutex> lock(g_engine.stateLock);
+      g_setup.errorText = g_engine.errorMessage;
+    }
+    if (g_setup.errorText.empty()) g_setup.errorText = InstallerString(ErrorInterrupted);
+    if (g_setup.silent) {
+      g_setup.exitCode = 6;
+      DestroyWindow(window);
+      return;
+    }
+    Redraw();
+  }
+}
+
+void UninstallFinished(HWND window) {
+  KillTimer(window, kAnimationTimer);
+  if (g_setup.uninstallThread.joinable()) g_setup.uninstallThread.join();
+  if (g_setup.silent) {
+    DestroyWindow(window);
+    return;
+  }
+  g_setup.page = UninstallDone;
+  Redraw();
+}
+
+void OnCreate(HWND window) {
+  g_setup.mainWindow = window;
+  if (auto setAttribute = SystemProc<DwmSetWindowAttributeFn>(L"dwmapi.dll", "DwmSetWindowAttribute")) {
+    const BOOL dark = TRUE;
+    setAttribute(window, kDarkModeAttribute, &dark, sizeof dark);
+  }
+  CreateFolderField(window, UiFontFamily().c_str());
+}
+
+void OnDestroy(HWND window) {
+  ShowWindow(window, SW_HIDE);
+  g_engine.cancel.exchange(true);
+  if (g_engine.worker.joinable()) g_engine.worker.join();
+  PostQuitMessage(0);
+}
+
+void OnMouseMove(HWND window, int x, int y) {
+  if (!g_ui.trackingLeave) {
+    TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, window, 0};
+    TrackMouseEvent(&track);
+    g_ui.trackingLeave = true;
+  }
+  const HitRegion* region = HitTestClientPixels(x, y);
+  const int32_t id = region ? region->id : 0;
+  const int32_t value = region ? region->value : -1;
+  if (id == g_ui.hoverId && value == g_ui.hoverValue) return;
+  g_ui.hoverId = id;
+  g_ui.hoverValue = value;
+  Redraw();
+}
+
+void OnButtonDown(HWND window, int x, int y) {
+  const HitRegion* region = HitTestClientPixels(x, y);
+  g_ui.pressedId = region && region->enabled ? region->id : 0;
+  g_ui.pressedValue = region ? region->value : -1;
+  if (g_ui.pressedId != 0) SetCapture(window);
+  SetFocus(window);
+  Redraw();
+}
+
+void OnButtonUp(HWND window, int x, int y) {
+  const int32_t id = g_ui.pressedId;
+  const int32_t value = g_ui.pressedValue;
+  g_ui.pressedId = 0;
+  ReleaseCapture();
+  const HitRegion* region = HitTestClientPixels(x, y);
+  if (id != 0 && region && region->id == id && region->value == value && region->enabled)
+    RunAction(window, id, value);
+  else
+    Redraw();
+}
+
+bool OnSetCursor(HWND window, WPARAM wParam, LPARAM lParam) {
+  // The text box keeps its own I-beam.
+  if (LOWORD(lParam) != HTCLIENT || reinterpret_cast<HWND>(wParam) != window) return false;
+  POINT p{};
+  GetCursorPos(&p);
+  ScreenToClient(window, &p);
+  const HitRegion* region = HitTestClientPixels(p.x, p.y);
+  const bool hand = region && region->enabled && region->id != IdOverlay;
+  SetCursor(LoadCursorW(nullptr, hand ? IDC_HAND : IDC_ARROW));
+  return true;
+}
+
+}  // namespace
+
+LRESULT CALLBACK WizardWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_CREATE:
+      OnCreate(window);
+      return 0;
+    case WM_DESTROY:
+      OnDestroy(window);
+      return 0;
+    case WM_SIZE:
+      ResizeTarget(LOWORD(lParam), HIWORD(lParam));
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window, &ps);
+      PaintWindow(window, dc);
+      EndPaint(window, &ps);
+      return 0;
+    }
+    case WM_CLOSE:
+      RequestClose(window);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_SETCURSOR:
+      if (OnSetCursor(window, wParam, lParam)) return TRUE;
+      break;
+    case WM_NCHITTEST: {
+      POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      ScreenToClient(window, &p);
+      return HitTestClientPixels(p.x, p.y) ? HTCLIENT : HTCAPTION;
+    }
+    case WM_KEYDOWN:
+      if (wParam == VK_ESCAPE) {
+        if (g_ui.languageListOpen) {
+          g_ui.languageListOpen = false;
+          Redraw();
+        } else if (g_ui.confirmOpen) {
+          g_ui.confirmOpen = false;
+          Redraw();
+        }
+      }
+      return 0;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kFolderFieldId && HIWORD(wParam) == EN_CHANGE) {
+        g_setup.installDir = ReadFolderField();
+        g_setup.errorText.clear();
+        Redraw();
+      }
+      return 0;
+    case WM_TIMER:
+      if (wParam == kAnimationTimer) {
+        g_ui.animPhase += 0.033f;
+        if (g_engine.stage.load() == StageDownloading)
+          SampleSpeed(g_speed.speed, g_speed.lastSampleBytes, g_speed.lastSampleTick,
+                      g_engine.doneBytes.load(), GetTickCount64());
+        Redraw();
+      }
+      return 0;
+    case WM_CTLCOLOREDIT: {
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      SetBkColor(dc, RGB(0x15, 0x10, 0x0D));
+      SetTextColor(dc, RGB(0xE3, 0xDC, 0xCF));
+      return reinterpret_cast<LRESULT>(FolderFieldBrush());
+    }
+    case WM_MOUSEMOVE:
+      OnMouseMove(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_LBUTTONDOWN:
+      OnButtonDown(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_LBUTTONUP:
+      OnButtonUp(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    case WM_MOUSELEAVE:
+      g_ui.trackingLeave = false;
+      g_ui.hoverId = 0;
+      g_ui.hoverValue = -1;
+      Redraw();
+      return 0;
+    case kMsgPatchStage:
+      if (!g_engine.running.load() && g_setup.page == Installing)
+        FinishRun(window);
+      else
+        Redraw();
+      return 0;
+    case kMsgGameSize:
+      Redraw();
+      return 0;
+    case kMsgUninstallDone:
+      UninstallFinished(window);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window, msg, wParam, lParam);
+}
