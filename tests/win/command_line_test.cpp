@@ -1,0 +1,174 @@
+// The command line and the start-up decisions drawn from it, on real argument splitting and
+// real folders (the installation marker is looked up on disk).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/languages.h"
+#include "app/setup_state.h"
+
+namespace {
+
+std::vector<std::wstring> Args(std::initializer_list<const wchar_t*> list) {
+  std::vector<std::wstring> args{L"C:\\Downloads\\QuorvelSetup.exe"};
+  for (const wchar_t* a : list) args.emplace_back(a);
+  return args;
+}
+
+// A fresh state after the start-up steps with the given arguments and registry folder.
+SetupState* Start(const std::vector<std::wstring>& args, const std::wstring& registryPath = L"") {
+  static SetupState* state = nullptr;
+  delete state;
+  state = new SetupState();
+  ApplyStartupOptions(ParseStartupOptions(args), registryPath, L"C:\\Quorvel", *state);
+  return state;
+}
+
+// A folder under the temporary folder, optionally holding an installation marker.
+std::wstring MakeFolder(const wchar_t* name, bool marker) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring folder = std::wstring(temp) + L"qv-cmdline-" + name;
+  CreateDirectoryW(folder.c_str(), nullptr);
+  CreateDirectoryW((folder + L"\\bin").c_str(), nullptr);
+  const std::wstring markerPath = folder + L"\\bin\\quorvel.install";
+  if (marker) {
+    HANDLE h = CreateFileW(markerPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(h);
+  } else {
+    DeleteFileW(markerPath.c_str());
+  }
+  return folder;
+}
+
+}  // namespace
+
+TEST(CommandLine, OptionsAreCaseSensitive) {
+  const StartupOptions o = ParseStartupOptions(Args({L"--UNINSTALL", L"--Silent", L"--No-Launch", L"--DIR=D:\\X"}));
+  EXPECT_EQ(ChooseRunMode(o), RunMode::InstallWizard);
+  EXPECT_FALSE(o.silent);
+  EXPECT_FALSE(o.noLaunch);
+  SetupState* s = Start(Args({L"--UNINSTALL", L"--Silent", L"--DIR=D:\\X", L"--Page=4"}));
+  EXPECT_FALSE(s->silent);
+  EXPECT_EQ(s->installDir, L"C:\\Quorvel");
+  EXPECT_EQ(s->page, Welcome);
+}
+
+TEST(CommandLine, RunModes) {
+  EXPECT_EQ(ChooseRunMode(ParseStartupOptions(Args({}))), RunMode::InstallWizard);
+  EXPECT_EQ(ChooseRunMode(ParseStartupOptions(Args({L"--uninstall-run"}))), RunMode::UninstallWizard);
+  // --uninstall wins over --uninstall-run in either order.
+  EXPECT_EQ(ChooseRunMode(ParseStartupOptions(Args({L"--uninstall-run", L"--uninstall"}))), RunMode::UninstallRelaunch);
+  EXPECT_EQ(ChooseRunMode(ParseStartupOptions(Args({L"--uninstall", L"--uninstall-run"}))), RunMode::UninstallRelaunch);
+  // Whole-word options are not prefixes: --uninstallx and --silently mean nothing.
+  const StartupOptions o = ParseStartupOptions(Args({L"--uninstallx", L"--silently"}));
+  EXPECT_EQ(ChooseRunMode(o), RunMode::InstallWizard);
+  EXPECT_FALSE(o.silent);
+}
+
+TEST(CommandLine, ProgramPathIsNeverAnOption) {
+  const std::vector<std::wstring> args{L"--silent"};
+  EXPECT_FALSE(ParseStartupOptions(args).silent);
+  EXPECT_FALSE(HasWholeOption(args, L"--silent"));
+}
+
+TEST(CommandLine, QuotedFolderEndingInBackslash) {
+  // The system splitter turns "--dir=D:\Games\Quorvel\" into a value ending in a quote.
+  const std::vector<std::wstring> args =
+      SplitCommandLine(L"\"C:\\Downloads\\QuorvelSetup.exe\" \"--dir=D:\\Games\\Quorvel\\\"");
+  ASSERT_EQ(args.size(), 2u);
+  EXPECT_EQ(args[1], L"--dir=D:\\Games\\Quorvel\"");
+  SetupState* s = Start(args);
+  EXPECT_EQ(s->installDir, L"D:\\Games\\Quorvel");
+  EXPECT_FALSE(s->existingInstall);
+}
+
+TEST(CommandLine, FirstDirWinsAndEmptyIsIgnored) {
+  EXPECT_EQ(Start(Args({L"--dir=D:\\First", L"--dir=E:\\Second"}))->installDir, L"D:\\First");
+  // The first --dir= matches even when empty, so the second one never counts.
+  EXPECT_EQ(Start(Args({L"--dir=", L"--dir=E:\\Second"}))->installDir, L"C:\\Quorvel");
+  EXPECT_EQ(Start(Args({L"--dir=  D:/Games/Quorvel/ "}))->installDir, L"D:\\Games\\Quorvel");
+}
+
+TEST(CommandLine, PageNumbers) {
+  EXPECT_EQ(ParsePageNumber(L"abc"), 0);
+  EXPECT_EQ(ParsePageNumber(L"4"), 4);
+  EXPECT_EQ(ParsePageNumber(L"  -3x"), -3);
+  EXPECT_EQ(ParsePageNumber(L"+7"), 7);
+  EXPECT_EQ(ParsePageNumber(L"12abc34"), 12);
+  EXPECT_EQ(ParsePageNumber(L"-"), 0);
+  EXPECT_EQ(ParsePageNumber(L"99999999999"), INT_MAX);
+  EXPECT_EQ(ParsePageNumber(L"-99999999999"), INT_MIN);
+  EXPECT_EQ(Start(Args({L"--page=abc"}))->page, 0);
+  EXPECT_EQ(Start(Args({L"--page=9"}))->page, 9);
+  EXPECT_EQ(Start(Args({L"--uninstall-run"}))->page, UninstallConfirm);
+  // --page= overrides the uninstall wizard's first page, even with 0; an empty value does not.
+  EXPECT_EQ(Start(Args({L"--uninstall-run", L"--page=0"}))->page, Welcome);
+  EXPECT_EQ(Start(Args({L"--uninstall-run", L"--page="}))->page, UninstallConfirm);
+}
+
+TEST(CommandLine, KeepValues) {
+  EXPECT_FALSE(Start(Args({L"--keep=0"}))->optKeepUserData);
+  EXPECT_TRUE(Start(Args({L"--keep=1"}))->optKeepUserData);
+  EXPECT_TRUE(Start(Args({L"--keep=no"}))->optKeepUserData);
+  EXPECT_TRUE(Start(Args({L"--keep="}))->optKeepUserData);
+  EXPECT_TRUE(Start(Args({L"--keep=00"}))->optKeepUserData);
+  EXPECT_TRUE(Start(Args({L"--keep=1", L"--keep=0"}))->optKeepUserData);  // first wins
+}
+
+TEST(CommandLine, Flags) {
+  SetupState* s = Start(Args({L"--silent", L"--no-shortcuts", L"--no-launch"}));
+  EXPECT_TRUE(s->silent);
+  EXPECT_TRUE(s->noShortcuts);
+  EXPECT_TRUE(s->noLaunch);
+  s = Start(Args({}));
+  EXPECT_FALSE(s->silent || s->noShortcuts || s->noLaunch);
+  EXPECT_TRUE(s->optKeepUserData && s->optLaunchGame && s->optDesktopShortcut && s->optStartMenuShortcut);
+}
+
+TEST(CommandLine, DefaultFolderIsOnTheSystemDrive) {
+  EXPECT_EQ(DefaultInstallFolder(L"D:\\WINDOWS"), L"D:\\Quorvel");
+  EXPECT_EQ(DefaultInstallFolder(L"C:\\windows"), L"C:\\Quorvel");
+  EXPECT_EQ(DefaultInstallFolder(L""), L"C:\\Quorvel");
+}
+
+TEST(CommandLine, RegistryFolderCountsOnlyWithAMarker) {
+  const std::wstring withMarker = MakeFolder(L"marked", true);
+  const std::wstring without = MakeFolder(L"unmarked", false);
+  SetupState* s = Start(Args({}), without);
+  EXPECT_EQ(s->installDir, L"C:\\Quorvel");
+  EXPECT_FALSE(s->existingInstall);
+
+  // Taken exactly as stored, trailing backslash and all.
+  s = Start(Args({}), withMarker + L"\\");
+  EXPECT_EQ(s->installDir, withMarker + L"\\");
+  EXPECT_TRUE(s->existingInstall);
+
+  // --dir= overrides it, and the flag then describes the new folder only.
+  s = Start(Args({(L"--dir=" + without).c_str()}), withMarker);
+  EXPECT_EQ(s->installDir, without);
+  EXPECT_FALSE(s->existingInstall);
+  s = Start(Args({(L"--dir=" + withMarker + L"\\").c_str()}), without);
+  EXPECT_EQ(s->installDir, withMarker);
+  EXPECT_TRUE(s->existingInstall);
+}
+
+TEST(CommandLine, LanguageChoice) {
+  // EN is not en: the registry decides, then the display language.
+  int32_t index = ChooseLanguages(ParseStartupOptions(Args({L"--lang=EN"})), L"de", LANG_FRENCH);
+  EXPECT_STREQ(InstallerLanguageCode(index), "de");
+  index = ChooseLanguages(ParseStartupOptions(Args({L"--lang=EN"})), L"", LANG_FRENCH);
+  EXPECT_STREQ(InstallerLanguageCode(index), "fr");
+  index = ChooseLanguages(ParseStartupOptions(Args({L"--lang=pl", L"--lang=tr"})), L"de", LANG_FRENCH);
+  EXPECT_STREQ(InstallerLanguageCode(index), "pl");
+  EXPECT_EQ(g_installerLanguage.load(), index);
+  EXPECT_STREQ(LauncherLanguageCode(g_launcherLanguage.load()), "pl");
+  // An unknown stored code falls through to the display language.
+  index = ChooseLanguages(ParseStartupOptions(Args({})), L"xx", LANG_HUNGARIAN);
+  EXPECT_STREQ(InstallerLanguageCode(index), "hu");
+}
