@@ -1,0 +1,156 @@
+// Quorvel Setup: installs, repairs and removes the game for the current user.
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+// The shell's scripting type "Folder" would clash with the wizard page of that name.
+#define Folder ShellScriptingFolder
+#include <shlobj.h>
+#undef Folder
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/languages.h"
+#include "app/setup_state.h"
+#include "install/folder.h"
+#include "install/register.h"
+#include "install/size_query.h"
+#include "install/start.h"
+#include "support/http.h"
+#include "ui/draw.h"
+#include "ui/window.h"
+#include "uninstall/relaunch.h"
+#include "uninstall/worker.h"
+
+namespace {
+
+const wchar_t kMutexName[] = L"Quorvel.Setup.{9B6A7C14-52E1-4F7D-8E0A-1C3D5F7A9B20}";
+const wchar_t kWindowClass[] = L"QuorvelSetup";
+
+// DLLs loaded later (by the system on our behalf included) come from the system folder only,
+// never from the folder the program was downloaded to. Absent on Windows 7 without KB2533623.
+void RestrictDllSearch() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  auto restrict = kernel ? reinterpret_cast<SetDefaultDllDirectoriesFn>(
+                               reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")))
+                         : nullptr;
+  if (restrict) restrict(0x00000800 /* LOAD_LIBRARY_SEARCH_SYSTEM32 */);
+}
+
+std::wstring WindowsFolderRoot() {
+  wchar_t buffer[MAX_PATH] = L"C:\\";
+  GetWindowsDirectoryW(buffer, MAX_PATH);
+  return std::wstring(buffer, 3);
+}
+
+bool CreateMainWindow(HINSTANCE instance) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_DROPSHADOW;
+  wc.lpfnWndProc = WizardWindowProc;
+  wc.hInstance = instance;
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  wc.hIconSm = wc.hIcon;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = kWindowClass;
+  RegisterClassExW(&wc);
+
+  const int width = static_cast<int>(g_setup.dpiScale * 900);
+  const int height = static_cast<int>(g_setup.dpiScale * 560);
+  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  const int x = work.left + ((work.right - work.left) - width) / 2;
+  const int y = work.top + ((work.bottom - work.top) - height) / 2;
+  CreateWindowExW(WS_EX_APPWINDOW, kWindowClass, InstallerString(WindowTitle),
+                  WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, x, y, width, height, nullptr,
+                  nullptr, instance, nullptr);
+  return g_setup.mainWindow != nullptr;
+}
+
+// The unattended start: the window stays hidden and closes itself when the work ends.
+void StartUnattended(bool uninstallWizard) {
+  if (uninstallWizard) {
+    // A refused uninstall leaves nothing running that would close the window.
+    if (!StartUninstall()) {
+      g_setup.exitCode = 3;
+      DestroyWindow(g_setup.mainWindow);
+    }
+    return;
+  }
+  if (!IsValidInstallFolder(NormalizeInstallPath(g_setup.installDir))) {
+    g_setup.exitCode = 1;
+    DestroyWindow(g_setup.mainWindow);
+  } else if (!StartInstall()) {
+    g_setup.exitCode = 3;
+    DestroyWindow(g_setup.mainWindow);
+  }
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  RestrictDllSearch();
+  const std::vector<std::wstring> args = SplitCommandLine(GetCommandLineW());
+  const StartupOptions options = ParseStartupOptions(args);
+
+  const RunMode mode = ChooseRunMode(options);
+  if (mode == RunMode::UninstallRelaunch) {
+    std::vector<wchar_t*> argv;
+    for (const std::wstring& a : args) argv.push_back(const_cast<wchar_t*>(a.c_str()));
+    RelaunchForUninstall(static_cast<int>(argv.size()), argv.data());
+    return 0;
+  }
+
+  HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    // An unattended copy keeps its window hidden: nothing to bring forward there.
+    HWND other = FindWindowW(kWindowClass, nullptr);
+    if (other && IsWindowVisible(other)) {
+      ShowWindow(other, SW_RESTORE);
+      SetForegroundWindow(other);
+    }
+    if (mutex) CloseHandle(mutex);
+    return 0;
+  }
+
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  HttpOpenSession();
+
+  const std::wstring registryPath = ReadSetupRegistryValue(L"InstallPath");
+  const std::wstring registryLanguage = ReadSetupRegistryValue(L"Language");
+  ChooseLanguages(options, registryLanguage, DisplayPrimaryLanguage());
+  ApplyStartupOptions(options, registryPath, DefaultInstallFolder(WindowsFolderRoot()), g_setup);
+
+  CreateDrawingResources();
+  HDC screen = GetDC(nullptr);
+  g_setup.dpiScale = static_cast<float>(GetDeviceCaps(screen, LOGPIXELSX) / 96.0);
+  ReleaseDC(nullptr, screen);
+
+  if (!CreateMainWindow(instance)) {
+    HttpCloseSession();
+    if (mutex) CloseHandle(mutex);
+    ExitProcess(1);
+  }
+  LayoutFolderField();
+  if (!g_setup.silent) {
+    ShowWindow(g_setup.mainWindow, SW_SHOW);
+    UpdateWindow(g_setup.mainWindow);
+  }
+  std::thread(QueryGameSize).detach();
+  if (g_setup.silent) StartUnattended(mode == RunMode::UninstallWizard);
+
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+
+  if (g_setup.uninstallThread.joinable()) g_setup.uninstallThread.join();
+  if (mode == RunMode::UninstallWizard) ScheduleSelfDelete();
+  HttpCloseSession();
+  if (mutex) CloseHandle(mutex);
+  ExitProcess(static_cast<UINT>(g_setup.exitCode));
+}
