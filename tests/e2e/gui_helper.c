@@ -1,0 +1,204 @@
+/* Small Windows helper for the wizard's screen tests.
+ *   gui_helper agent FOLDER                      stays in the test's Wine desktop and carries out
+ *                                                the command files FOLDER\*.cmd in name order:
+ *                                                one item a line, UTF-8; "run EXITFILE PROGRAM
+ *                                                ARGS..." (not waited for), "window OUTFILE", "quit"
+ *   gui_helper run EXITFILE PROGRAM [ARGS...]   runs PROGRAM, waits, writes its exit code
+ *   gui_helper window OUTFILE                    describes the wizard window (class QuorvelSetup)
+ *   gui_helper hold NAME READYFILE STOPFILE      holds a named mutex until STOPFILE appears
+ *   gui_helper kill PID                          ends one process started by "run"
+ * Files are written whole and then renamed, so a reader never sees half a line. */
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <wchar.h>
+
+static void write_result(const wchar_t* path, const char* text) {
+  wchar_t tmp[MAX_PATH + 8];
+  swprintf(tmp, MAX_PATH + 8, L"%ls.tmp", path);
+  HANDLE f = CreateFileW(tmp, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+  if (f == INVALID_HANDLE_VALUE) return;
+  DWORD written;
+  WriteFile(f, text, (DWORD)strlen(text), &written, NULL);
+  CloseHandle(f);
+  MoveFileExW(tmp, path, MOVEFILE_REPLACE_EXISTING);
+}
+
+/* Appends one argument to a command line, quoted as the system's splitter expects. */
+static void append_argument(wchar_t* line, size_t size, const wchar_t* arg) {
+  size_t n = wcslen(line);
+#define EMIT(c) do { if (n + 2 < size) line[n++] = (c); } while (0)
+  if (n) EMIT(L' ');
+  EMIT(L'"');
+  for (const wchar_t* p = arg;;) {
+    size_t slashes = 0;
+    while (*p == L'\\') { ++slashes; ++p; }
+    if (*p == 0) {
+      for (size_t i = 0; i < slashes * 2; ++i) EMIT(L'\\');
+      break;
+    }
+    if (*p == L'"') {
+      for (size_t i = 0; i < slashes * 2 + 1; ++i) EMIT(L'\\');
+    } else {
+      for (size_t i = 0; i < slashes; ++i) EMIT(L'\\');
+    }
+    EMIT(*p++);
+  }
+  EMIT(L'"');
+#undef EMIT
+  line[n] = 0;
+}
+
+struct waiter {
+  HANDLE process;
+  wchar_t exitFile[MAX_PATH];
+};
+
+static DWORD WINAPI wait_for_exit(void* arg) {
+  struct waiter* w = arg;
+  WaitForSingleObject(w->process, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(w->process, &code);
+  char text[32];
+  snprintf(text, sizeof text, "%lu\n", (unsigned long)code);
+  write_result(w->exitFile, text);
+  CloseHandle(w->process);
+  free(w);
+  return 0;
+}
+
+/* Starts argv[1] with the arguments argv[1..argc-1]; the exit code is written to exitFile
+ * (and the process id to exitFile.pid) by a thread that waits for it. */
+static HANDLE start_program(const wchar_t* exitFile, int argc, wchar_t** argv) {
+  static wchar_t line[32768];
+  line[0] = 0;
+  for (int i = 0; i < argc; ++i) append_argument(line, 32768, argv[i]);
+  STARTUPINFOW si = {sizeof si};
+  PROCESS_INFORMATION pi;
+  if (!CreateProcessW(argv[0], line, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+    write_result(exitFile, "start-failed\n");
+    return NULL;
+  }
+  CloseHandle(pi.hThread);
+  wchar_t pidFile[MAX_PATH + 8];
+  char text[32];
+  swprintf(pidFile, MAX_PATH + 8, L"%ls.pid", exitFile);
+  snprintf(text, sizeof text, "%lu\n", (unsigned long)pi.dwProcessId);
+  write_result(pidFile, text);
+  struct waiter* w = calloc(1, sizeof *w);
+  w->process = pi.hProcess;
+  wcsncpy(w->exitFile, exitFile, MAX_PATH - 1);
+  return CreateThread(NULL, 0, wait_for_exit, w, 0, NULL);
+}
+
+static int run(int argc, wchar_t** argv) {
+  HANDLE waiter = start_program(argv[2], argc - 3, argv + 3);
+  if (!waiter) return 1;
+  WaitForSingleObject(waiter, INFINITE);
+  return 0;
+}
+
+static int window(const wchar_t* out) {
+  HWND w = FindWindowW(L"QuorvelSetup", NULL);
+  if (!w) {
+    write_result(out, "none\n");
+    return 0;
+  }
+  RECT r;
+  GetWindowRect(w, &r);
+  wchar_t title[256] = {0};
+  GetWindowTextW(w, title, 256);
+  char utf8[1024] = {0};
+  WideCharToMultiByte(CP_UTF8, 0, title, -1, utf8, sizeof utf8, NULL, NULL);
+  char text[1400];
+  snprintf(text, sizeof text, "visible=%d iconic=%d foreground=%d rect=%ld,%ld,%ld,%ld title=%s\n",
+           IsWindowVisible(w) ? 1 : 0, IsIconic(w) ? 1 : 0, GetForegroundWindow() == w ? 1 : 0,
+           r.left, r.top, r.right, r.bottom, utf8);
+  write_result(out, text);
+  return 0;
+}
+
+static int hold(const wchar_t* name, const wchar_t* ready, const wchar_t* stop) {
+  HANDLE m = CreateMutexW(NULL, FALSE, name);
+  if (!m) return 1;
+  DWORD r = WaitForSingleObject(m, INFINITE);
+  if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) return 1;
+  write_result(ready, "held\n");
+  while (GetFileAttributesW(stop) == INVALID_FILE_ATTRIBUTES) Sleep(100);
+  ReleaseMutex(m);
+  CloseHandle(m);
+  return 0;
+}
+
+static int kill_process(const wchar_t* pid) {
+  HANDLE p = OpenProcess(PROCESS_TERMINATE, FALSE, (DWORD)wcstoul(pid, NULL, 10));
+  if (!p) return 1;
+  BOOL ok = TerminateProcess(p, 99);
+  CloseHandle(p);
+  return ok ? 0 : 1;
+}
+
+static int compare_names(const void* a, const void* b) {
+  return wcscmp((const wchar_t*)a, (const wchar_t*)b);
+}
+
+static int agent(const wchar_t* folder) {
+  static wchar_t names[256][MAX_PATH];
+  for (;;) {
+    wchar_t pattern[MAX_PATH];
+    swprintf(pattern, MAX_PATH, L"%ls\\*.cmd", folder);
+    WIN32_FIND_DATAW fd;
+    HANDLE find = FindFirstFileW(pattern, &fd);
+    int count = 0;
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        if (count < 256) wcsncpy(names[count++], fd.cFileName, MAX_PATH - 1);
+      } while (FindNextFileW(find, &fd));
+      FindClose(find);
+    }
+    qsort(names, count, sizeof names[0], compare_names);
+    for (int i = 0; i < count; ++i) {
+      wchar_t path[MAX_PATH];
+      swprintf(path, MAX_PATH, L"%ls\\%ls", folder, names[i]);
+      HANDLE f = CreateFileW(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+      if (f == INVALID_HANDLE_VALUE) continue;
+      static char bytes[65536];
+      DWORD got = 0;
+      ReadFile(f, bytes, sizeof bytes - 1, &got, NULL);
+      CloseHandle(f);
+      DeleteFileW(path);
+      bytes[got] = 0;
+      static wchar_t text[65536];
+      int n = MultiByteToWideChar(CP_UTF8, 0, bytes, -1, text, 65536);
+      if (n <= 0) continue;
+      wchar_t* items[64];
+      int argc = 0;
+      for (wchar_t* p = text; *p && argc < 64;) {
+        items[argc++] = p;
+        wchar_t* end = wcschr(p, L'\n');
+        if (!end) break;
+        *end = 0;
+        if (end > p && end[-1] == L'\r') end[-1] = 0;
+        p = end + 1;
+      }
+      if (argc >= 1 && wcscmp(items[0], L"quit") == 0) return 0;
+      if (argc >= 3 && wcscmp(items[0], L"run") == 0) {
+        HANDLE waiter = start_program(items[1], argc - 2, items + 2);
+        if (waiter) CloseHandle(waiter);
+      } else if (argc == 2 && wcscmp(items[0], L"window") == 0) {
+        window(items[1]);
+      }
+    }
+    Sleep(100);
+  }
+}
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc == 3 && wcscmp(argv[1], L"agent") == 0) return agent(argv[2]);
+  if (argc == 3 && wcscmp(argv[1], L"kill") == 0) return kill_process(argv[2]);
+  if (argc >= 4 && wcscmp(argv[1], L"run") == 0) return run(argc, argv);
+  if (argc == 3 && wcscmp(argv[1], L"window") == 0) return window(argv[2]);
+  if (argc == 5 && wcscmp(argv[1], L"hold") == 0) return hold(argv[2], argv[3], argv[4]);
+  fwprintf(stderr, L"usage: gui_helper agent FOLDER | run EXITFILE PROGRAM [ARGS...] | window OUTFILE | hold NAME READY STOP | kill PID\n");
+  return 2;
+}

@@ -1,0 +1,294 @@
+#!/usr/bin/env bash
+# Shared by the wizard's screen tests (test_gui_*.sh). Source it, then call gui_begin. Each
+# script gets an X server and a Wine desktop of its own (a named virtual desktop in the run's
+# prefix, so nothing of the prefix has to be restarted), runs QuorvelSetup-e2e.exe in it,
+# takes screenshots into $QV_BUILD_DIR/screenshots/ and probes their pixels. Everything it
+# started is ended again, by process id, however the script ends.
+set -uo pipefail
+
+: "${QV_BUILD_DIR:?build folder (windows preset)}" "${QV_SOURCE_DIR:?source folder}" "${QV_E2E_PORT:?port}"
+QV_BUILD_DIR=$(cd "$QV_BUILD_DIR" && pwd)
+export WINEPREFIX=${WINEPREFIX:-$(cd "$QV_BUILD_DIR/.." && pwd)/wineprefix}
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" WINEARCH=win64
+PY=/usr/bin/python3
+PROBE="$PY $QV_SOURCE_DIR/tests/e2e/gui_probe.py"
+SETUP_EXE=$QV_BUILD_DIR/QuorvelSetup-e2e.exe
+SHOTS=$QV_BUILD_DIR/screenshots
+SHARED_LOCK='Quorvel.Tests.SharedState'
+SETUP_KEY='HKCU\Software\Quorvel'
+UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvel'
+
+GUI_NAME=$(basename "$0" .sh)
+GUI=$WINEPREFIX/drive_c/qvgui/$GUI_NAME   # this script's folder (Unix name)
+GUI_WIN="C:\\qvgui\\$GUI_NAME"            # the same folder as Windows names it
+DESKTOP=QvGui$$
+SCREEN_W=1280
+SCREEN_H=800
+SCALE=1        # the wizard's DPI scale, for turning canvas units into pixels
+WIN_X=0        # the wizard's top-left corner on the screen, once it is up
+WIN_Y=0
+failures=0
+_pids=()       # Unix processes of ours (Xvfb, nginx)
+_runs=()       # wizard runs still to be ended: their exit files
+_lock_stop=
+
+section() { echo "== $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass_or_fail() { [[ $failures -eq 0 ]] && { echo "PASS"; exit 0; }; echo "$failures failure(s)"; exit 1; }
+expect_eq() { [[ "$2" == "$3" ]] || fail "$1: got '$2', expected '$3'"; }
+wait_until() {  # SECONDS CMD...: true as soon as CMD succeeds
+  local limit=$(( $1 * 10 )); shift
+  for _ in $(seq 1 "$limit"); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+winpath() {  # Windows name of a Unix path (drive C inside the prefix, Z: for the rest)
+  local p=${1#"$WINEPREFIX/drive_c/"}
+  if [[ $p == "$1" ]]; then
+    p=${1#/}
+    printf 'Z:\\%s' "${p//\//\\}"
+  else
+    printf 'C:\\%s' "${p//\//\\}"
+  fi
+}
+
+# ---- set-up and clean-up ----------------------------------------------------------------------
+gui_begin() {  # [WIDTH HEIGHT]: the size of the screen and of the Wine desktop
+  SCREEN_W=${1:-1280}
+  SCREEN_H=${2:-800}
+  trap gui_end EXIT
+  trap "exit 143" TERM INT
+  [[ -x $SETUP_EXE ]] || { echo "no $SETUP_EXE"; exit 1; }
+  (setsid wineserver -p </dev/null >/dev/null 2>&1 &)
+  [[ -f $WINEPREFIX/system.reg ]] || wine wineboot -i </dev/null >/dev/null 2>&1
+  rm -rf "$GUI"
+  mkdir -p "$GUI" "$SHOTS"
+  HELPER=$GUI/gui_helper.exe
+  x86_64-w64-mingw32-gcc -municode -static -O2 -o "$HELPER" "$QV_SOURCE_DIR/tests/e2e/gui_helper.c" ||
+    { echo "cannot build the helper"; exit 1; }
+  local fifo=$GUI/display
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 "${SCREEN_W}x${SCREEN_H}x24" -nolisten tcp 3>"$fifo" </dev/null >/dev/null 2>&1 &
+  _pids+=($!)
+  local n
+  read -r -t 20 n <"$fifo" || { echo "Xvfb did not start"; exit 1; }
+  export DISPLAY=:$n
+  # What the wizard does to the registry and shortcuts is also what other tests look at.
+  local ready=$GUI/lock.ready
+  _lock_stop=$GUI/lock.stop
+  wine "$HELPER" hold "$SHARED_LOCK" "$(winpath "$ready")" "$(winpath "$_lock_stop")" </dev/null >/dev/null 2>&1 &
+  wait_until 900 test -e "$ready" || { echo "shared state lock not obtained"; exit 1; }
+  # One agent lives in the test's desktop and starts everything there (a second explorer for
+  # the same desktop would stay behind as its message loop). Programs it starts see
+  # QV_GUI_DISPLAY, which lets the unit tests that need a screen run.
+  mkdir -p "$GUI/agent"
+  QV_GUI_DISPLAY=1 wine explorer "/desktop=$DESKTOP,${SCREEN_W}x${SCREEN_H}" "$(winpath "$HELPER")" agent \
+    "$(winpath "$GUI/agent")" </dev/null >>"$GUI/wine.log" 2>&1 &
+}
+
+# agent_do ITEMS...: hands one command to the agent in the desktop.
+_agent_seq=0
+agent_do() {
+  _agent_seq=$((_agent_seq + 1))
+  local file
+  file=$GUI/agent/$(printf '%06d' "$_agent_seq")
+  printf '%s\n' "$@" >"$file.tmp"
+  mv "$file.tmp" "$file.cmd"
+}
+
+gui_end() {
+  local rc=$?
+  local f pid
+  for f in "${_runs[@]}"; do
+    if [[ ! -e $f && -s $f.pid ]]; then
+      pid=$(cat "$f.pid")
+      wine "$HELPER" kill "$pid" </dev/null >/dev/null 2>&1
+    fi
+  done
+  for f in "${_runs[@]}"; do wait_until 20 test -e "$f"; done
+  [[ -d $GUI/agent ]] && agent_do quit
+  [[ -n $_lock_stop ]] && touch "$_lock_stop"
+  [[ -n ${_nginx_pid:-} ]] && stop_patch_server
+  sleep 0.5
+  for pid in "${_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  rm -rf "$GUI"
+  exit $rc
+}
+
+# ---- the wizard -----------------------------------------------------------------------------------
+# in_desktop TAG PROGRAM ARGS...: starts a Windows program in this script's desktop; its exit
+# code lands in $GUI/TAG.exit when it ends.
+in_desktop() {
+  local tag=$1 program=$2; shift 2
+  local exitfile=$GUI/$tag.exit
+  rm -f "$exitfile" "$exitfile.pid"
+  _runs+=("$exitfile")
+  agent_do run "$(winpath "$exitfile")" "$(winpath "$program")" "$@"
+}
+# start_wizard TAG ARGS...: starts the wizard and returns once its window is shown (WIN_X, WIN_Y).
+start_wizard() {
+  local tag=$1; shift
+  in_desktop "$tag" "$SETUP_EXE" "$@"
+  wait_until 90 window_shown || { fail "the wizard window did not appear ($tag)"; return 1; }
+  WIN_X=${WINDOW_RECT[0]}
+  WIN_Y=${WINDOW_RECT[1]}
+  pointer 450 280   # an empty spot, so that no button starts out hovered
+}
+# run_wizard TAG ARGS...: another start of the program in the same desktop, waited for.
+run_wizard() {
+  local tag=$1; shift
+  in_desktop "$tag" "$SETUP_EXE" "$@"
+  wait_until 120 test -e "$GUI/$tag.exit"
+}
+# end_run TAG: ends a run that does not close by itself (by its process id) and waits for it.
+end_run() {
+  [[ -s $GUI/$1.exit.pid ]] && wine "$HELPER" kill "$(cat "$GUI/$1.exit.pid")" </dev/null >/dev/null 2>&1
+  wait_until 30 test -e "$GUI/$1.exit"
+}
+# exit_code TAG SECONDS: the run's exit code once it has ended ("" if it has not).
+exit_code() {
+  wait_until "$2" test -e "$GUI/$1.exit" || return 0
+  tr -d '\r\n' <"$GUI/$1.exit"
+}
+# query_window: fills WINDOW_INFO ("visible=1 iconic=0 ...") and WINDOW_RECT from the wizard.
+query_window() {
+  local out=$GUI/window.txt
+  rm -f "$out"
+  agent_do window "$(winpath "$out")"
+  wait_until 30 test -e "$out" || return 1
+  WINDOW_INFO=$(tr -d '\r' <"$out")
+  local rect=${WINDOW_INFO#*rect=}
+  rect=${rect%% *}
+  IFS=, read -r -a WINDOW_RECT <<<"$rect"
+}
+window_shown() { query_window && [[ $WINDOW_INFO == visible=1* ]]; }
+
+# ---- screenshots and probes --------------------------------------------------------------------
+px() { awk -v v="$1" -v s="$SCALE" 'BEGIN { printf "%d", v * s }'; }
+# grab FILE: the wizard's window (900 x 560 canvas units) as a PNG.
+grab() {
+  local w h
+  w=$(px 900); h=$(px 560)
+  xwd -root -silent | convert xwd:- -crop "${w}x${h}+${WIN_X}+${WIN_Y}" +repage "$1"
+}
+# settle FILE: waits for the window's first paint (until then the desktop shows through), then
+# grabs until two grabs in a row are the same (paints are slow under Wine).
+DESKTOP_COLOUR=256f95
+settle() {
+  local prev=$GUI/settle.png
+  for _ in $(seq 1 120); do
+    grab "$prev"
+    $PROBE near "$prev" 3 3 "$DESKTOP_COLOUR" 8 >/dev/null || break
+    sleep 0.5
+  done
+  for _ in $(seq 1 60); do
+    sleep 0.5
+    grab "$1"
+    $PROBE same "$1" "$prev" && return 0
+    cp "$1" "$prev"
+  done
+  return 0
+}
+# shot NAME: a settled screenshot kept as $SHOTS/NAME.png; SHOT is its path.
+shot() {
+  SHOT=$SHOTS/$1.png
+  settle "$SHOT"
+}
+# probe_near DESCRIPTION X Y RRGGBB TOL: one pixel of SHOT at canvas point (X, Y).
+probe_near() {
+  local out
+  out=$($PROBE near "$SHOT" "$(px "$2")" "$(px "$3")" "$4" "$5") || fail "$1: $out, expected $4 ($(basename "$SHOT"))"
+}
+# probe_count L T R B RRGGBB TOL: pixels of a canvas box of SHOT near the colour.
+probe_count() {
+  $PROBE count "$SHOT" "$(px "$1")" "$(px "$2")" "$(px "$3")" "$(px "$4")" "$5" "$6"
+}
+# expect_text DESCRIPTION L T R B RRGGBB [MIN]: text (at least MIN pixels, default 12) of that
+# colour was drawn inside the box.
+expect_text() {
+  local n
+  n=$(probe_count "$2" "$3" "$4" "$5" "$6" 24)
+  [[ $n -ge ${7:-12} ]] || fail "$1: no text in $6 drawn in ($2, $3, $4, $5) of $(basename "$SHOT") ($n pixels)"
+}
+# expect_no_text DESCRIPTION L T R B RRGGBB
+expect_no_text() {
+  local n
+  n=$(probe_count "$2" "$3" "$4" "$5" "$6" 24)
+  [[ $n -lt 3 ]] || fail "$1: unexpected $6 pixels in ($2, $3, $4, $5) of $(basename "$SHOT") ($n)"
+}
+
+# ---- input -------------------------------------------------------------------------------------
+# pointer X Y: moves the pointer to a canvas point.
+pointer() { xdotool mousemove $((WIN_X + $(px "$1"))) $((WIN_Y + $(px "$2"))); sleep 0.3; }
+# click X Y: a left click at a canvas point, slow enough for Wine.
+click() {
+  pointer "$1" "$2"
+  xdotool mousedown 1; sleep 0.2; xdotool mouseup 1; sleep 0.5
+}
+type_text() { xdotool type --delay 60 "$1"; sleep 0.5; }
+key() { xdotool key --delay 80 "$@"; sleep 0.5; }
+
+# ---- the patch server -------------------------------------------------------------------------
+# start_patch_server RELEASE_ROOT [RATE]: nginx on 127.0.0.1:$QV_E2E_PORT serving RELEASE_ROOT
+# (which holds patch/), optionally limited to RATE bytes per second per connection.
+start_patch_server() {
+  local conf=$GUI/nginx
+  mkdir -p "$conf/tmp"
+  local limit=""
+  [[ -n ${2:-} ]] && limit="limit_rate $2;"
+  cat >"$conf/nginx.conf" <<CONF
+daemon on;
+master_process on;
+worker_processes 1;
+pid $conf/nginx.pid;
+error_log $conf/error.log warn;
+events { worker_connections 64; }
+http {
+  access_log $conf/access.log;
+  client_body_temp_path $conf/tmp/body;
+  proxy_temp_path $conf/tmp/proxy;
+  fastcgi_temp_path $conf/tmp/fastcgi;
+  uwsgi_temp_path $conf/tmp/uwsgi;
+  scgi_temp_path $conf/tmp/scgi;
+  types { application/json json; application/octet-stream sig z; }
+  default_type application/octet-stream;
+  server {
+    listen 127.0.0.1:$QV_E2E_PORT;
+    root $1;
+    location / { $limit }
+  }
+}
+CONF
+  nginx -e "$conf/error.log" -c "$conf/nginx.conf" </dev/null >"$conf/start.log" 2>&1 ||
+    { cat "$conf/start.log" "$conf/error.log" 2>/dev/null; echo "nginx did not start on $QV_E2E_PORT"; exit 1; }
+  wait_until 10 test -s "$conf/nginx.pid" || { echo "nginx wrote no pid"; exit 1; }
+  _nginx_pid=$(cat "$conf/nginx.pid")
+  wait_until 10 curl -sf -o /dev/null "http://127.0.0.1:$QV_E2E_PORT/patch/manifest.sig" ||
+    { echo "no answer from the patch server"; exit 1; }
+}
+stop_patch_server() {
+  kill -QUIT "$_nginx_pid" 2>/dev/null
+  for _ in $(seq 1 100); do kill -0 "$_nginx_pid" 2>/dev/null || break; sleep 0.05; done
+  _nginx_pid=
+}
+# publish GAME RELEASE VERSION: a signed release of GAME in RELEASE (the publisher when the host
+# build has it, else the test release tool, which writes the same format).
+publish() {
+  local publisher key=$QV_SOURCE_DIR/tests/data/test_release.key
+  publisher=$(cd "$QV_BUILD_DIR/.." && pwd)/host/tools/quorvel-publish
+  if [[ -x $publisher ]]; then
+    "$publisher" build "$1" "$2" --key "$key" --version "$3" >"$GUI/publish.log" 2>&1
+  else
+    $PY "$QV_SOURCE_DIR/tests/servers/make_release.py" build "$1" "$2" --key "$key" --version "$3" >"$GUI/publish.log" 2>&1
+  fi || { cat "$GUI/publish.log"; echo "publishing failed"; exit 1; }
+}
+
+# ---- registry ------------------------------------------------------------------------------------
+reg_value() {  # KEY NAME
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+    awk -v n="$2" '{ if ($1 == n) { sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]+/, ""); print; exit } }'
+}
+clean_user_state() {
+  wine reg delete "$UNINSTALL_KEY" /f >/dev/null 2>&1
+  wine reg delete "$SETUP_KEY" /f >/dev/null 2>&1
+  return 0
+}
