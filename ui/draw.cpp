@@ -207,6 +207,19 @@ bool CreateDeviceObjects(HWND window) {
 
 bool Ready() { return s_target && s_brush; }
 
+// Wine's Direct2D blends gradient stops as if they were premultiplied, which turns a faint
+// white shine into a solid white block; giving it premultiplied stops draws what Windows draws.
+D2D1_COLOR_F GradientStopColour(uint32_t rgb, float alpha) {
+  static const bool premultiply = RunningOnWine();
+  Colour c = ToColour(rgb, alpha);
+  if (premultiply) {
+    c.r *= alpha;
+    c.g *= alpha;
+    c.b *= alpha;
+  }
+  return ToD2D(c);
+}
+
 void SetBrush(uint32_t rgb, float alpha) { s_brush->SetColor(ToD2D(ToColour(rgb, alpha))); }
 
 void Line(float x1, float y1, float x2, float y2, float width) {
@@ -367,8 +380,8 @@ void FillRect(Colour colour, Rect rect) {
 void FillHorizontalGradient(uint32_t startColour, float startAlpha, uint32_t endColour,
                             float endAlpha, Rect rect) {
   if (!Ready()) return;
-  const D2D1_GRADIENT_STOP stops[2] = {{0.0f, ToD2D(ToColour(startColour, startAlpha))},
-                                       {1.0f, ToD2D(ToColour(endColour, endAlpha))}};
+  const D2D1_GRADIENT_STOP stops[2] = {{0.0f, GradientStopColour(startColour, startAlpha)},
+                                       {1.0f, GradientStopColour(endColour, endAlpha)}};
   ComPtr<ID2D1GradientStopCollection> collection;
   if (FAILED(s_target->CreateGradientStopCollection(stops, 2, D2D1_GAMMA_2_2, D2D1_EXTEND_MODE_CLAMP,
                                                     collection.put())))

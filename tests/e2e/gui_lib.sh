@@ -98,6 +98,7 @@ agent_do() {
 gui_end() {
   local rc=$?
   local f pid
+  declare -F gui_cleanup >/dev/null && gui_cleanup   # the script's own clean-up, if any
   for f in "${_runs[@]}"; do
     if [[ ! -e $f && -s $f.pid ]]; then
       pid=$(cat "$f.pid")
@@ -270,16 +271,18 @@ stop_patch_server() {
   for _ in $(seq 1 100); do kill -0 "$_nginx_pid" 2>/dev/null || break; sleep 0.05; done
   _nginx_pid=
 }
-# publish GAME RELEASE VERSION: a signed release of GAME in RELEASE (the publisher when the host
-# build has it, else the test release tool, which writes the same format).
+# make_game DIR FILES SIZE: a deterministic sample game (the project's generator).
+make_game() {
+  $PY "$QV_SOURCE_DIR/tools/make_sample_game.py" create "$1" --files "$2" --size "$3" --seed 7 >/dev/null ||
+    { echo "sample game failed"; exit 1; }
+}
+# publish GAME RELEASE VERSION: a signed release of GAME in RELEASE, made by quorvel-publish.
 publish() {
-  local publisher key=$QV_SOURCE_DIR/tests/data/test_release.key
+  local publisher
   publisher=$(cd "$QV_BUILD_DIR/.." && pwd)/host/tools/quorvel-publish
-  if [[ -x $publisher ]]; then
-    "$publisher" build "$1" "$2" --key "$key" --version "$3" >"$GUI/publish.log" 2>&1
-  else
-    $PY "$QV_SOURCE_DIR/tests/servers/make_release.py" build "$1" "$2" --key "$key" --version "$3" >"$GUI/publish.log" 2>&1
-  fi || { cat "$GUI/publish.log"; echo "publishing failed"; exit 1; }
+  [[ -x $publisher ]] || { echo "no $publisher (host build)"; exit 1; }
+  "$publisher" build "$1" "$2" --key "$QV_SOURCE_DIR/tests/data/test_release.key" --version "$3" \
+    >"$GUI/publish.log" 2>&1 || { cat "$GUI/publish.log"; echo "publishing failed"; exit 1; }
 }
 
 # ---- registry ------------------------------------------------------------------------------------

@@ -45,7 +45,7 @@ close_wizard() {  # TAG: the title bar's close button, then the exit code must b
 
 section "a release to show the version and size of"
 GAME=$GUI/game
-$PY "$QV_SOURCE_DIR/tests/servers/make_release.py" sample-game "$GAME" >/dev/null
+make_game "$GAME" 20 2M
 publish "$GAME" "$GUI/www/patch" 7
 start_patch_server "$GUI/www"
 

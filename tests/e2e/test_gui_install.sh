@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# A whole install driven by mouse and keyboard through the real window: another language, Next,
+# a folder typed into the text box, Next, Install, the Installing page moving (and the cancel
+# question asked and declined on the way), Finished, the launch option cleared, Finish. Then the
+# installed files, the locale file, the registry and the shortcuts are checked.
+. "$(dirname "$0")/gui_lib.sh"
+gui_begin
+
+GOLD=c9a475 HIGHLIGHT=ecd6ae LABEL=e3dccf BAD=e9705f
+FOLDER_WIN="$GUI_WIN\\Jeux\\Quorvel Test"
+FOLDER=$GUI/Jeux/"Quorvel Test"
+DESKTOP_LNK=$(winepath -u 'C:\users\'"$(id -un)"'\Desktop\Quorvel.lnk' 2>/dev/null | tr -d '\r')
+PROGRAMS_LNK=$(winepath -u 'C:\users\'"$(id -un)"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Quorvel.lnk' 2>/dev/null | tr -d '\r')
+gui_cleanup() { clean_user_state; rm -f "$DESKTOP_LNK" "$PROGRAMS_LNK"; }
+gui_cleanup
+
+# bar_fill SHOT: how many pixels of the Installing page's bar are filled (not the dark track).
+bar_fill() {
+  local track
+  track=$($PROBE count "$1" 283 270 849 281 14100d 10)
+  echo $(( (849 - 283) * (281 - 270) - track ))
+}
+
+section "a release served slowly enough to watch"
+GAME=$GUI/game
+make_game "$GAME" 40 24M
+publish "$GAME" "$GUI/www/patch" 12
+start_patch_server "$GUI/www" 150k
+
+section "Welcome: the language list, French chosen"
+start_wizard install
+shot install-1-welcome
+click 420 246
+shot install-2-language-list
+click 420 $((223 + 28 * 3 + 14))   # row 3: Français
+shot install-3-french
+query_window
+[[ $WINDOW_INFO == *"title=Installation de Quorvel" ]] || fail "window title after choosing French: $WINDOW_INFO"
+expect_text "selector shows the new language" 294 228 532 264 "$LABEL"
+$PROBE same "$SHOT" "$SHOTS/install-1-welcome.png" && fail "the page did not change with the language"
+
+section "Folder: a folder typed into the text box"
+click 775 498
+shot install-4-folder
+click 500 241
+key End shift+Home
+type_text "$FOLDER_WIN"
+shot install-5-folder-typed
+expect_text "the typed folder" 292 232 710 252 "$LABEL"
+click 775 498
+
+section "Summary"
+shot install-6-summary
+expect_text "the folder on the summary" 472 202 836 230 "$LABEL"
+click 775 498   # Installer
+
+section "Installing: the cancel question, declined"
+# At once, while the run is surely still going: Cancel asks first.
+shot_now() { SHOT=$SHOTS/$1.png; grab "$SHOT"; }
+for _ in $(seq 1 60); do
+  shot_now install-7-installing
+  [[ $(probe_count 282 188 482 254 "$HIGHLIGHT" 24) -ge 12 ]] && break   # the percentage
+  sleep 0.5
+done
+# brightness FILE: mean red of an empty part of the page (the animation never reaches it).
+brightness() { $PROBE mean "$1" 300 380 500 440 | cut -d' ' -f1; }
+# dimmed FILE: the whole window darkened to about 38 % by the dialog's dimmer.
+dimmed() { awk -v b="$before" -v a="$(brightness "$1")" 'BEGIN { r = a / b; exit !(r > 0.30 && r < 0.46) }'; }
+before=$(brightness "$SHOT")
+click 775 498   # Cancel, in the right slot while the run goes on
+for _ in $(seq 1 60); do
+  shot_now overlay-cancel-confirm
+  dimmed "$SHOT" && break
+  sleep 0.5
+done
+dimmed "$SHOT" || fail "the dimmer: brightness $(brightness "$SHOT") against $before (expected about 38 %)"
+expect_text "the question" 246 214 654 300 "$LABEL"
+expect_text "No, the default" 380 314 514 352 "$HIGHLIGHT"
+expect_text "Yes" 524 314 658 352 "$LABEL"
+click 447 333   # No
+pointer 450 420
+for _ in $(seq 1 60); do
+  grab "$GUI/after-no.png"
+  dimmed "$GUI/after-no.png" || break
+  sleep 0.5
+done
+dimmed "$GUI/after-no.png" && fail "the question stayed open after No"
+grep -q . <(query_window; echo "$WINDOW_INFO" | grep visible=1) || fail "the window went away after No"
+
+section "Installing: the page moves"
+first=$(bar_fill "$GUI/after-no.png")
+moved=0
+for _ in $(seq 1 120); do
+  sleep 1
+  grab "$GUI/now.png"
+  now=$(bar_fill "$GUI/now.png")
+  if (( now > first + 20 )); then moved=1; break; fi
+done
+(( moved )) || fail "the progress bar did not move (fill $first)"
+cp "$GUI/now.png" "$SHOTS/install-8-progress.png"
+
+section "Finished"
+finished=0
+for _ in $(seq 1 300); do
+  grab "$GUI/now.png"
+  if $PROBE near "$GUI/now.png" 566 208 "$GOLD" 6 >/dev/null; then finished=1; break; fi
+  sleep 1
+done
+(( finished )) || { cp "$GUI/now.png" "$SHOTS/install-9-stuck.png"; fail "the Finished page did not come"; }
+shot install-9-finished
+expect_no_text "no error line" 282 448 850 472 "$BAD"
+click 290 342   # clear "Open Quorvel now"
+shot install-10-no-launch
+expect_no_text "launch option cleared" 282 333 300 351 "$HIGHLIGHT"
+click 775 498   # Finish
+expect_eq "exit code" "$(exit_code install 120)" 0
+
+section "what was installed"
+while IFS= read -r -d '' rel; do
+  rel=${rel#./}
+  cmp -s "$GAME/$rel" "$FOLDER/$rel" || fail "installed file differs or is missing: $rel"
+done < <(cd "$GAME" && find . -type f -print0)
+[[ -f $FOLDER/bin/quorvel.install ]] || fail "no installation marker"
+[[ -f "$FOLDER/bin/Uninstall Quorvel.exe" ]] || fail "no uninstaller"
+expect_eq "locale.cfg" "$(cat "$FOLDER/config/locale.cfg" 2>/dev/null)" "1252 fr"
+expect_eq "InstallPath" "$(reg_value "$SETUP_KEY" InstallPath)" "$FOLDER_WIN"
+expect_eq "Language" "$(reg_value "$SETUP_KEY" Language)" "fr"
+expect_eq "DisplayName" "$(reg_value "$UNINSTALL_KEY" DisplayName)" "Quorvel"
+expect_eq "DisplayVersion" "$(reg_value "$UNINSTALL_KEY" DisplayVersion)" "12"
+[[ -f $DESKTOP_LNK ]] || fail "no desktop shortcut"
+[[ -f $PROGRAMS_LNK ]] || fail "no Start menu shortcut"
+
+pass_or_fail
