@@ -2,7 +2,8 @@
  *   gui_helper agent FOLDER                      stays in the test's Wine desktop and carries out
  *                                                the command files FOLDER\*.cmd in name order:
  *                                                one item a line, UTF-8; "run EXITFILE PROGRAM
- *                                                ARGS..." (not waited for), "window OUTFILE", "quit"
+ *                                                ARGS..." (not waited for), "window OUTFILE",
+ *                                                "env NAME VALUE" (for what it starts later), "quit"
  *   gui_helper run EXITFILE PROGRAM [ARGS...]   runs PROGRAM, waits, writes its exit code
  *   gui_helper window OUTFILE                    describes the wizard window (class QuorvelSetup)
  *   gui_helper hold NAME READYFILE STOPFILE      holds a named mutex until STOPFILE appears
@@ -185,6 +186,8 @@ static int agent(const wchar_t* folder) {
       if (argc >= 3 && wcscmp(items[0], L"run") == 0) {
         HANDLE waiter = start_program(items[1], argc - 2, items + 2);
         if (waiter) CloseHandle(waiter);
+      } else if (argc == 3 && wcscmp(items[0], L"env") == 0) {
+        SetEnvironmentVariableW(items[1], items[2]);
       } else if (argc == 2 && wcscmp(items[0], L"window") == 0) {
         window(items[1]);
       }

@@ -50,7 +50,7 @@ publish "$GAME" "$GUI/www/patch" 7
 start_patch_server "$GUI/www"
 
 section "page 0: Welcome"
-start_wizard page0 --page=0 --dir="$GUI_WIN\\Game"
+start_wizard page0 --page=0 --dir="$GUI_WIN\\Target"
 # The size query answers soon; wait for the version to appear.
 for _ in $(seq 1 60); do
   grab "$GUI/probe.png"
@@ -126,7 +126,7 @@ for page in 2 3 4 5 6 7 8 9; do
     6) name=uninstalling ;; 7) name=uninstall-done ;; *) name=out-of-range ;;
   esac
   section "page $page"
-  start_wizard "page$page" --page=$page --dir="$GUI_WIN\\Game"
+  start_wizard "page$page" --page=$page --dir="$GUI_WIN\\Target"
   shot "page$page-$name"
   header
   if (( page <= 4 )); then
