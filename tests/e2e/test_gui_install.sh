@@ -11,8 +11,24 @@ FOLDER_WIN="$GUI_WIN\\Jeux\\Quorvel Test"
 FOLDER=$GUI/Jeux/"Quorvel Test"
 DESKTOP_LNK=$(winepath -u 'C:\users\'"$(id -un)"'\Desktop\Quorvel.lnk' 2>/dev/null | tr -d '\r')
 PROGRAMS_LNK=$(winepath -u 'C:\users\'"$(id -un)"'\AppData\Roaming\Microsoft\Windows\Start Menu\Programs\Quorvel.lnk' 2>/dev/null | tr -d '\r')
-gui_cleanup() { clean_user_state; rm -f "$DESKTOP_LNK" "$PROGRAMS_LNK"; }
-gui_cleanup
+# Wine links the prefix's Desktop to the home folder, which every prefix on the machine shares;
+# a real folder for the time of this test keeps other prefixes' tests off our shortcut.
+DESKTOP_DIR=$WINEPREFIX/drive_c/users/$(id -un)/Desktop
+desktop_link=
+if [[ -L $DESKTOP_DIR ]]; then
+  desktop_link=$(readlink "$DESKTOP_DIR")
+  rm "$DESKTOP_DIR" && mkdir "$DESKTOP_DIR"
+fi
+gui_cleanup() {
+  clean_user_state
+  rm -f "$DESKTOP_LNK" "$PROGRAMS_LNK"
+  if [[ -n $desktop_link ]]; then
+    rm -rf "$DESKTOP_DIR" && ln -s "$desktop_link" "$DESKTOP_DIR"
+    desktop_link=
+  fi
+}
+clean_user_state
+rm -f "$DESKTOP_LNK" "$PROGRAMS_LNK"
 
 # bar_fill SHOT: how many pixels of the Installing page's bar are filled (not the dark track).
 bar_fill() {
