@@ -1,0 +1,50 @@
+/* Small Windows helper of the end-to-end scripts, built by lib.sh with the cross compiler.
+ *   e2e_helper hold NAME READY STOP   create and own the named mutex NAME (waiting while another
+ *                                     process owns it), create the file READY, keep the mutex
+ *                                     until the file STOP exists (at most 15 minutes)
+ *   e2e_helper run COMMAND_LINE       start COMMAND_LINE as Windows starts an uninstall command
+ *                                     (CreateProcess with no application name), wait, and end
+ *                                     with its exit code
+ */
+#include <windows.h>
+#include <stdio.h>
+
+static int Hold(const wchar_t* name, const wchar_t* ready, const wchar_t* stop) {
+  HANDLE mutex = CreateMutexW(NULL, FALSE, name);
+  if (!mutex) return 2;
+  DWORD r = WaitForSingleObject(mutex, INFINITE);
+  if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) return 2;
+  HANDLE f = CreateFileW(ready, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+  if (f == INVALID_HANDLE_VALUE) return 2;
+  CloseHandle(f);
+  for (int i = 0; i < 15 * 60 * 20; ++i) {
+    if (GetFileAttributesW(stop) != INVALID_FILE_ATTRIBUTES) break;
+    Sleep(50);
+  }
+  ReleaseMutex(mutex);
+  CloseHandle(mutex);
+  return 0;
+}
+
+static int Run(const wchar_t* commandLine) {
+  wchar_t line[4096];
+  if (wcslen(commandLine) >= 4096) return 2;
+  wcscpy(line, commandLine);
+  STARTUPINFOW startup = {0};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {0};
+  if (!CreateProcessW(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) return 2;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 2;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return (int)code;
+}
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc == 5 && wcscmp(argv[1], L"hold") == 0) return Hold(argv[2], argv[3], argv[4]);
+  if (argc == 3 && wcscmp(argv[1], L"run") == 0) return Run(argv[2]);
+  fwprintf(stderr, L"usage: e2e_helper hold NAME READY STOP | run COMMAND_LINE\n");
+  return 2;
+}

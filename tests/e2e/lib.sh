@@ -1,0 +1,280 @@
+#!/usr/bin/env bash
+# Shared by the end-to-end scripts that drive QuorvelSetup-e2e.exe under Wine. Source it, then
+# call e2e_begin. Each script gets: its own folder below C:\qve2e, an X server of its own, the
+# patch server (nginx on 127.0.0.1:$QV_E2E_PORT serving a release published with
+# quorvel-publish), and the shared-state lock that the Windows unit tests take as well. Everything
+# it started is stopped again however the script ends.
+set -uo pipefail
+
+: "${QV_BUILD_DIR:?build folder (windows preset)}" "${QV_SOURCE_DIR:?source folder}" "${QV_E2E_PORT:?port}"
+QV_BUILD_DIR=$(cd "$QV_BUILD_DIR" && pwd)
+export WINEPREFIX=${WINEPREFIX:-$(cd "$QV_BUILD_DIR/.." && pwd)/wineprefix}
+# winemenubuilder would mirror every shortcut the program makes into the Unix user's menus.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d" WINEARCH=win64
+PY=/usr/bin/python3
+SETUP_EXE=$QV_BUILD_DIR/QuorvelSetup-e2e.exe
+PUBLISH=$(cd "$QV_BUILD_DIR/.." && pwd)/host/tools/quorvel-publish
+SIGNING_KEY=$QV_SOURCE_DIR/tests/data/test_release.key
+LAUNCHER_MUTEX='Quorvel.OrskLauncher.{3F8B2C71-9D4E-4A6B-8E15-7C2D9A0B4E63}'
+SHARED_LOCK='Quorvel.Tests.SharedState'
+UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvel'
+SETUP_KEY='HKCU\Software\Quorvel'
+
+E2E_NAME=$(basename "$0" .sh)
+E2E=$WINEPREFIX/drive_c/qve2e/$E2E_NAME   # Unix path of this script's folder
+E2E_WIN="C:\\qve2e\\$E2E_NAME"             # the same folder as Windows names it
+failures=0
+HELPER= WINE_TEMP= WINE_TEMP_UNIX= DESKTOP_LNK= PROGRAMS_LNK= _desktop= _desktop_link=
+_pids=()
+_holds=()
+_immutable=()
+
+section() { echo "== $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass_or_fail() { [[ $failures -eq 0 ]] && { echo "PASS"; exit 0; }; echo "$failures failure(s)"; exit 1; }
+
+expect_eq() {  # description, actual, expected
+  [[ "$2" == "$3" ]] || fail "$1: got '$2', expected '$3'"
+}
+expect_exists() { [[ -e "$1" || -L "$1" ]] || fail "missing: ${1#"$E2E"/}"; }
+expect_missing() { [[ ! -e "$1" && ! -L "$1" ]] || fail "still there: ${1#"$E2E"/}"; }
+expect_content() {  # file, exact contents
+  if [[ ! -f "$1" ]]; then fail "missing: ${1#"$E2E"/}"; return; fi
+  [[ "$(cat "$1")" == "$2" ]] || fail "${1#"$E2E"/} holds '$(head -c 200 "$1")', expected '$2'"
+}
+
+# Windows name of a Unix path inside the prefix's drive C.
+winpath() {
+  local p=${1#"$WINEPREFIX/drive_c/"}
+  [[ $p != "$1" ]] || { echo "winpath: $1 is not on drive C" >&2; return 1; }
+  printf 'C:\\%s' "${p//\//\\}"
+}
+
+# ---- set-up and clean-up -------------------------------------------------------------------
+e2e_begin() {
+  trap e2e_end EXIT
+  [[ -x $SETUP_EXE ]] || { echo "no $SETUP_EXE"; exit 1; }
+  [[ -x $PUBLISH ]] || { echo "no $PUBLISH (host build)"; exit 1; }
+  # A server for the prefix when run outside ./run test (it exits at once if one is running),
+  # and its services started with no inherited descriptors, so that none keeps a caller's pipe.
+  (setsid wineserver -p </dev/null >/dev/null 2>&1 &)
+  wine wineboot -i </dev/null >/dev/null 2>&1
+  rm -rf "$E2E"
+  mkdir -p "$E2E/www" "$E2E/nginx/tmp" "$E2E/flags"
+  HELPER=$E2E/e2e_helper.exe
+  x86_64-w64-mingw32-gcc -municode -static -O2 -o "$HELPER" "$QV_SOURCE_DIR/tests/e2e/e2e_helper.c" ||
+    { echo "cannot build the helper"; exit 1; }
+  _start_x
+  hold_mutex shared "$SHARED_LOCK"
+  local places
+  mapfile -t places < <(wine cmd /c 'echo %TEMP%& echo %USERPROFILE%& echo %APPDATA%' 2>/dev/null | tr -d '\r')
+  WINE_TEMP=${places[0]}
+  WINE_TEMP_UNIX=$(winepath -u "$WINE_TEMP" 2>/dev/null | tr -d '\r')
+  # Wine links a new prefix's Desktop to the Unix home folder, which every other prefix on the
+  # machine shares; this prefix gets a Desktop of its own so no other run sees its shortcuts.
+  local desktop
+  desktop=$(winepath -u "${places[1]}\\Desktop" 2>/dev/null | tr -d '\r')
+  desktop=${desktop%/}
+  if [[ -L $desktop ]]; then
+    _desktop_link=$(readlink "$desktop")
+    _desktop=$desktop
+    rm -f "$desktop" && mkdir -p "$desktop"
+  fi
+  DESKTOP_LNK=$(winepath -u "${places[1]}\\Desktop\\Quorvel.lnk" 2>/dev/null | tr -d '\r')
+  PROGRAMS_LNK=$(winepath -u "${places[2]}\\Microsoft\\Windows\\Start Menu\\Programs\\Quorvel.lnk" 2>/dev/null | tr -d '\r')
+  [[ -n $WINE_TEMP_UNIX && -n $DESKTOP_LNK && -n $PROGRAMS_LNK ]] || { echo "cannot find the prefix's user folders"; exit 1; }
+  clean_user_state
+}
+
+e2e_end() {
+  local rc=$?
+  for f in "${_immutable[@]}"; do chattr -i "$f" 2>/dev/null; done
+  for name in "${_holds[@]}"; do release_mutex "$name"; done
+  stop_patch_server
+  # Wait (bounded) for our Windows processes, so that nothing of ours keeps running.
+  for _ in $(seq 1 100); do
+    pgrep -f 'QuorvelSetup-e2e.exe|Quorvel-Uninstall-|e2e_helper.exe' >/dev/null || break
+    sleep 0.1
+  done
+  clean_user_state
+  # The Desktop link goes back as Wine made it, unless something else was put there meanwhile.
+  if [[ -n $_desktop_link ]] && rmdir "$_desktop" 2>/dev/null; then ln -s "$_desktop_link" "$_desktop"; fi
+  for pid in "${_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  rm -rf "$E2E"
+  exit $rc
+}
+
+# An X server for the hidden wizard window (Wine creates no window without one), on a display
+# number that Xvfb picks itself.
+_start_x() {
+  local fifo=$E2E/display
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" </dev/null >/dev/null 2>&1 &
+  _pids+=($!)
+  local n
+  read -r -t 20 n <"$fifo" || { echo "Xvfb did not start"; exit 1; }
+  export DISPLAY=:$n
+}
+
+# The program's registry keys, shortcuts and leftover temporary copies of earlier runs.
+clean_user_state() {
+  [[ -n $DESKTOP_LNK ]] || return 0
+  wine reg delete "$UNINSTALL_KEY" /f >/dev/null 2>&1
+  wine reg delete "$SETUP_KEY" /f >/dev/null 2>&1
+  rm -f "$DESKTOP_LNK" "$PROGRAMS_LNK"
+  [[ -n $WINE_TEMP_UNIX ]] && rm -f "$WINE_TEMP_UNIX"/Quorvel-Uninstall-*.exe
+  return 0
+}
+
+# ---- named mutexes held by a helper process -------------------------------------------------
+hold_mutex() {  # tag, mutex name
+  local tag=$1 ready=$E2E/flags/$1.ready stop=$E2E/flags/$1.stop
+  rm -f "$ready" "$stop"
+  wine "$HELPER" hold "$2" "$(winepath "$ready")" "$(winepath "$stop")" </dev/null >/dev/null 2>&1 &
+  for _ in $(seq 1 9000); do [[ -e $ready ]] && break; sleep 0.1; done
+  [[ -e $ready ]] || { echo "could not take mutex $2"; exit 1; }
+  _holds+=("$tag")
+}
+release_mutex() {  # tag
+  local stop=$E2E/flags/$1.stop
+  [[ -e $E2E/flags/$1.ready ]] || return 0
+  touch "$stop"
+  for _ in $(seq 1 100); do pgrep -f "e2e_helper.exe hold.*$1.stop" >/dev/null || break; sleep 0.1; done
+  rm -f "$E2E/flags/$1.ready"
+}
+hold_launcher() { hold_mutex launcher "$LAUNCHER_MUTEX"; }
+release_launcher() { release_mutex launcher; }
+
+# ---- the patch server -----------------------------------------------------------------------
+# make_game DIR SEED: a small deterministic sample game.
+make_game() {
+  $PY "$QV_SOURCE_DIR/tools/make_sample_game.py" create "$1" --files 40 --size 3M --seed "$2" >/dev/null ||
+    { echo "sample game failed"; exit 1; }
+}
+# publish GAME_DIR VERSION: the signed release the patch server serves at /patch/.
+publish() {
+  rm -rf "$E2E/www/patch"
+  "$PUBLISH" build "$1" "$E2E/www/patch" --key "$SIGNING_KEY" --version "$2" >"$E2E/publish.log" 2>&1 ||
+    { cat "$E2E/publish.log"; echo "publishing failed"; exit 1; }
+}
+start_patch_server() {
+  cat >"$E2E/nginx/nginx.conf" <<CONF
+daemon on;
+master_process on;
+worker_processes 1;
+pid $E2E/nginx/nginx.pid;
+error_log $E2E/nginx/error.log warn;
+events { worker_connections 64; }
+http {
+  access_log $E2E/nginx/access.log;
+  client_body_temp_path $E2E/nginx/tmp/body;
+  proxy_temp_path $E2E/nginx/tmp/proxy;
+  fastcgi_temp_path $E2E/nginx/tmp/fastcgi;
+  uwsgi_temp_path $E2E/nginx/tmp/uwsgi;
+  scgi_temp_path $E2E/nginx/tmp/scgi;
+  types { application/json json; application/octet-stream sig z; }
+  default_type application/octet-stream;
+  server {
+    listen 127.0.0.1:$QV_E2E_PORT;
+    root $E2E/www;
+    location / { }
+  }
+}
+CONF
+  nginx -e "$E2E/nginx/error.log" -c "$E2E/nginx/nginx.conf" </dev/null >"$E2E/nginx/start.log" 2>&1 ||
+    { cat "$E2E/nginx/start.log" "$E2E/nginx/error.log" 2>/dev/null; echo "nginx did not start on $QV_E2E_PORT"; exit 1; }
+  for _ in $(seq 1 100); do
+    curl -sf -o /dev/null "http://127.0.0.1:$QV_E2E_PORT/patch/manifest.sig" && return 0
+    sleep 0.05
+  done
+  echo "no answer from the patch server"; exit 1
+}
+stop_patch_server() {
+  local pidfile=$E2E/nginx/nginx.pid
+  [[ -s $pidfile ]] || return 0
+  local pid
+  pid=$(cat "$pidfile")
+  kill -QUIT "$pid" 2>/dev/null
+  for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  rm -f "$pidfile"
+}
+
+# ---- running the program ----------------------------------------------------------------------
+# setup ARGS...: runs the e2e variant and leaves its exit code in $rc.
+setup() {
+  timeout 600 wine "$SETUP_EXE" "$@" </dev/null >>"$E2E/wine.log" 2>&1
+  rc=$?
+}
+# run_command_line LINE: starts LINE as Windows starts a registered uninstall command.
+run_command_line() {
+  timeout 600 wine "$HELPER" run "$1" </dev/null >>"$E2E/wine.log" 2>&1
+  rc=$?
+}
+# wait_until SECONDS CMD...: true as soon as CMD succeeds, false after SECONDS.
+wait_until() {
+  local limit=$(( $1 * 10 )); shift
+  for _ in $(seq 1 "$limit"); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+
+# ---- reading results -----------------------------------------------------------------------------
+# reg_value KEY NAME: the data of one value as `wine reg query` prints it (empty if missing).
+reg_value() {
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+    awk -v n="$2" '{ if ($1 == n) { sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]+/, ""); print; exit } }'
+}
+reg_type() {
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n { print $2; exit }'
+}
+key_exists() { wine reg query "$1" >/dev/null 2>&1; }
+# lnk_field FILE LABEL: one field of lnkinfo's report ("Local path", "Working directory", ...).
+lnk_field() {
+  lnkinfo "$1" 2>/dev/null | awk -F': ' -v want="$2" '{ k=$1; gsub(/^[ \t]+|[ \t]+$/, "", k); if (k == want) { sub(/^[^:]*: /, ""); print; exit } }'
+}
+# same_tree GAME INSTALL: every file of GAME is in INSTALL with the same SHA-256.
+same_tree() {
+  local bad=0 rel
+  while IFS= read -r -d '' rel; do
+    rel=${rel#./}
+    if [[ ! -f "$2/$rel" ]] || [[ $(sha256sum <"$1/$rel") != $(sha256sum <"$2/$rel") ]]; then
+      fail "installed file differs or is missing: $rel"; bad=1
+    fi
+  done < <(cd "$1" && find . -type f -print0)
+  return $bad
+}
+# make_immutable PATH: a folder nobody can write, not even root (ext4 attribute), undone at exit.
+make_immutable() {
+  chattr +i "$1" || { echo "chattr not supported here"; exit 1; }
+  _immutable+=("$1")
+}
+
+# ---- installing and uninstalling ---------------------------------------------------------------
+# install_game DIR [ARGS...]: an unattended install that must succeed.
+install_game() {
+  local dir=$1; shift
+  setup --silent "--dir=$(winpath "$dir")" "$@"
+  [[ $rc -eq 0 ]] || { fail "install into ${dir#"$E2E"/} ended with $rc"; return 1; }
+}
+# files_below DIR: every file and link below DIR, relative, sorted, one per line.
+files_below() { (cd "$1" 2>/dev/null && find . \( -type f -o -type l \) | sed 's|^\./||' | LC_ALL=C sort); }
+_uninstall_running() { pgrep -f 'Quorvel-Uninstall-[0-9]+\.exe' >/dev/null; }
+_temp_copies() { compgen -G "$WINE_TEMP_UNIX/Quorvel-Uninstall-*.exe" >/dev/null; }
+# uninstall_via_registry EXTRA: runs the registered uninstall command exactly as stored, with
+# EXTRA appended, as the system's list of programs does; checks that the temporary copy was
+# started, waits for it to end and for it to have deleted itself.
+uninstall_via_registry() {
+  local command
+  command=$(reg_value "$UNINSTALL_KEY" UninstallString)
+  [[ -n $command ]] || { fail "no UninstallString registered"; return 1; }
+  rm -f "$WINE_TEMP_UNIX"/Quorvel-Uninstall-*.exe
+  run_command_line "$command $1"
+  [[ $rc -eq 0 ]] || fail "the uninstall command ended with $rc"
+  _temp_copies || _uninstall_running || fail "no temporary uninstaller copy was started"
+  wait_for_uninstaller
+}
+# wait_for_uninstaller: the temporary copy has ended and deleted its own file (bounded).
+wait_for_uninstaller() {
+  wait_until 300 bash -c '! pgrep -f "Quorvel-Uninstall-[0-9]+\.exe" >/dev/null' || fail "the uninstaller copy is still running"
+  wait_until 60 bash -c "! compgen -G '$WINE_TEMP_UNIX/Quorvel-Uninstall-*.exe' >/dev/null" ||
+    fail "the temporary uninstaller copy did not delete itself"
+}

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Unattended install, repair and --no-shortcuts through the real program: the files with their
+# hashes, marker, locale files and patch state, both registry keys, both shortcuts and the
+# uninstaller copy, as a player's machine would hold them afterwards.
+source "$(dirname "$0")/lib.sh"
+e2e_begin
+
+GAME=$E2E/game
+make_game "$GAME" 11
+publish "$GAME" 5
+start_patch_server
+
+DIR=$E2E/Games/Quorvel
+WDIR=$(winpath "$DIR")
+game_kib=$(( $(find "$GAME" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }') / 1024 ))
+
+section "unattended install into a new folder"
+setup --silent "--dir=$WDIR" --lang=tr
+expect_eq "exit code" "$rc" 0
+same_tree "$GAME" "$DIR"
+expect_content "$DIR/bin/quorvel.install" "Quorvel"
+expect_content "$DIR/config/locale.cfg" "1254 tr"
+expect_content "$DIR/config/loca.cfg" "1254 tr"
+expect_exists "$DIR/logs"
+grep -qx 'version=5' <(tr -d '\r' <"$DIR/config/patcher.ini") || fail "patcher.ini does not record version 5"
+[[ -s $DIR/config/patcher_cache.dat ]] || fail "no patch cache"
+cmp -s "$SETUP_EXE" "$DIR/bin/Uninstall Quorvel.exe" || fail "the uninstaller is not a copy of the program"
+[[ -z $(find "$DIR" -name '*.ap_tmp' -o -name 'patcher_parts' -type d -not -empty) ]] || fail "temporary files left"
+
+expect_eq "InstallPath" "$(reg_value "$SETUP_KEY" InstallPath)" "$WDIR"
+expect_eq "InstallPath type" "$(reg_type "$SETUP_KEY" InstallPath)" REG_SZ
+expect_eq "Language" "$(reg_value "$SETUP_KEY" Language)" tr
+expect_eq "DisplayName" "$(reg_value "$UNINSTALL_KEY" DisplayName)" Quorvel
+expect_eq "DisplayIcon" "$(reg_value "$UNINSTALL_KEY" DisplayIcon)" "$WDIR\\Quorvel.exe"
+expect_eq "DisplayVersion" "$(reg_value "$UNINSTALL_KEY" DisplayVersion)" 5
+expect_eq "Publisher" "$(reg_value "$UNINSTALL_KEY" Publisher)" Quorvel
+expect_eq "InstallLocation" "$(reg_value "$UNINSTALL_KEY" InstallLocation)" "$WDIR"
+expect_eq "URLInfoAbout" "$(reg_value "$UNINSTALL_KEY" URLInfoAbout)" "https://www.quorvel.net/"
+expect_eq "UninstallString" "$(reg_value "$UNINSTALL_KEY" UninstallString)" "\"$WDIR\\bin\\Uninstall Quorvel.exe\" --uninstall"
+expect_eq "NoModify" "$(reg_value "$UNINSTALL_KEY" NoModify)" 0x1
+expect_eq "NoRepair" "$(reg_value "$UNINSTALL_KEY" NoRepair)" 0x1
+expect_eq "NoRepair type" "$(reg_type "$UNINSTALL_KEY" NoRepair)" REG_DWORD
+expect_eq "EstimatedSize" "$(reg_value "$UNINSTALL_KEY" EstimatedSize)" "$(printf '0x%x' "$game_kib")"
+
+for lnk in "$DESKTOP_LNK" "$PROGRAMS_LNK"; do
+  expect_exists "$lnk"
+  expect_eq "shortcut target" "$(lnk_field "$lnk" 'Local path')" "$WDIR\\Quorvel.exe"
+  expect_eq "shortcut working folder" "$(lnk_field "$lnk" 'Working directory')" "$WDIR"
+  expect_eq "shortcut icon" "$(lnk_field "$lnk" 'Icon location')" "$WDIR\\Quorvel.exe"
+  expect_eq "shortcut icon index" "$(lnk_field "$lnk" 'Icon index')" 0
+  expect_eq "shortcut description" "$(lnk_field "$lnk" 'Description')" Quorvel
+done
+
+section "unattended repair of a damaged installation"
+victim=$(cd "$GAME" && find . -type f -size +1k | LC_ALL=C sort | sed -n 2p)
+gone=$(cd "$GAME" && find . -type f | LC_ALL=C sort | sed -n 5p)
+[[ -n $victim && -n $gone && $victim != "$gone" ]] || fail "no files to damage"
+printf 'X' >>"$DIR/$victim"
+rm -f "$DIR/$gone"
+echo "my settings" >"$DIR/config/mouse.cfg"
+setup --silent "--dir=$WDIR\\" --lang=cz
+expect_eq "exit code" "$rc" 0
+same_tree "$GAME" "$DIR"
+expect_content "$DIR/config/locale.cfg" "1250 cz"
+expect_content "$DIR/config/mouse.cfg" "my settings"
+expect_eq "Language after repair" "$(reg_value "$SETUP_KEY" Language)" cz
+
+section "repair started from the uninstaller itself (no copy onto itself)"
+printf 'Y' >>"$DIR/$victim"
+timeout 600 wine "$DIR/bin/Uninstall Quorvel.exe" --silent "--dir=$WDIR" </dev/null >>"$E2E/wine.log" 2>&1
+expect_eq "exit code" "$?" 0
+same_tree "$GAME" "$DIR"
+cmp -s "$SETUP_EXE" "$DIR/bin/Uninstall Quorvel.exe" || fail "the uninstaller changed"
+
+section "--no-shortcuts: registry written, no shortcut"
+clean_user_state
+DIR2=$E2E/Other/Quorvel
+setup --silent --no-shortcuts "--dir=$(winpath "$DIR2")"
+expect_eq "exit code" "$rc" 0
+same_tree "$GAME" "$DIR2"
+expect_missing "$DESKTOP_LNK"
+expect_missing "$PROGRAMS_LNK"
+expect_eq "InstallPath" "$(reg_value "$SETUP_KEY" InstallPath)" "$(winpath "$DIR2")"
+expect_eq "UninstallString" "$(reg_value "$UNINSTALL_KEY" UninstallString)" "\"$(winpath "$DIR2")\\bin\\Uninstall Quorvel.exe\" --uninstall"
+
+pass_or_fail

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The uninstall as Windows runs it: the registered command (plus --silent and --keep=) starts a
+# temporary copy, which removes the installation, the registry keys and the shortcuts, keeps the
+# player's settings, screenshots and user data unless told otherwise, and deletes itself.
+source "$(dirname "$0")/lib.sh"
+e2e_begin
+
+GAME=$E2E/game
+make_game "$GAME" 21
+publish "$GAME" 9
+start_patch_server
+
+SETTINGS=(locale.cfg tarnel.cfg config.cfg channel.inf mouse.cfg loca.cfg interface.cfg switchbot.pkl enbconvertor.ini)
+add_player_data() {
+  for f in "${SETTINGS[@]}"; do echo "player $f" >"$1/config/$f"; done
+  mkdir -p "$1/screenshot" "$1/Data/UserData/saves"
+  echo "a screenshot" >"$1/screenshot/shot1.jpg"
+  echo "a save" >"$1/Data/UserData/saves/slot1.dat"
+}
+expect_player_data_kept() {
+  local expected
+  expected=$( (for f in "${SETTINGS[@]}"; do echo "config/$f"; done
+               echo "screenshot/shot1.jpg"; echo "Data/UserData/saves/slot1.dat") | LC_ALL=C sort)
+  expect_eq "what stays of ${1#"$E2E"/}" "$(files_below "$1")" "$expected"
+  for f in "${SETTINGS[@]}"; do expect_content "$1/config/$f" "player $f"; done
+  expect_content "$1/screenshot/shot1.jpg" "a screenshot"
+  expect_content "$1/Data/UserData/saves/slot1.dat" "a save"
+}
+expect_unregistered() {
+  key_exists "$SETUP_KEY" && fail "the program's key is still there"
+  key_exists "$UNINSTALL_KEY" && fail "the uninstall entry is still there"
+  expect_missing "$DESKTOP_LNK"
+  expect_missing "$PROGRAMS_LNK"
+}
+
+section "keep on (--keep=1 forwarded): settings, screenshots and user data stay, the rest goes"
+A=$E2E/A/Quorvel
+install_game "$A"
+add_player_data "$A"
+expect_exists "$DESKTOP_LNK"
+uninstall_via_registry "--silent --keep=1"
+expect_player_data_kept "$A"
+expect_unregistered
+
+section "empty --keep= is not forwarded: keep stays on"
+B=$E2E/B/Quorvel
+install_game "$B"
+add_player_data "$B"
+uninstall_via_registry "--silent --keep="
+expect_player_data_kept "$B"
+expect_unregistered
+
+section "keep off (--keep=0): a folder holding only known files disappears"
+C=$E2E/C/Quorvel
+install_game "$C"
+add_player_data "$C"
+uninstall_via_registry "--silent --keep=0"
+expect_missing "$C"
+expect_exists "$E2E/C"
+expect_unregistered
+
+section "a player's own files survive with their folders"
+D=$E2E/D/Quorvel
+install_game "$D"
+echo "mine" >"$D/notes.txt"
+mkdir -p "$D/data/mymod"
+echo "my mod" >"$D/data/mymod/readme.txt"
+uninstall_via_registry "--silent --keep=0"
+expect_eq "what stays" "$(files_below "$D")" "$(printf '%s\n' data/mymod/readme.txt notes.txt | LC_ALL=C sort)"
+expect_content "$D/notes.txt" "mine"
+expect_unregistered
+
+section "an uninstaller in a folder named BIN"
+E=$E2E/E/Quorvel
+install_game "$E"
+mv "$E/bin" "$E/BIN"
+rm -f "$WINE_TEMP_UNIX"/Quorvel-Uninstall-*.exe
+run_command_line "\"$(winpath "$E")\\BIN\\Uninstall Quorvel.exe\" --uninstall --silent --keep=0"
+expect_eq "relaunch exit code" "$rc" 0
+wait_for_uninstaller
+expect_missing "$E"
+expect_unregistered
+
+pass_or_fail
