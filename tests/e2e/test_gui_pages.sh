@@ -2,8 +2,8 @@
 # Every page of the wizard (--page=0 to 9) and the language list, on a real screen, kept as
 # screenshots in $QV_BUILD_DIR/screenshots/ and checked by pixels at the places the layout fixes:
 # the gold bar under the title, the side bar's step circles, button faces and captions, the
-# error line, the space bar, and that each text was really drawn. Also the folder text box
-# tests of the unit test program, which need a screen.
+# error line, the space bar, and that each text was really drawn. Also the unit tests that need
+# a screen (the folder text box, a repaint after a device loss).
 . "$(dirname "$0")/gui_lib.sh"
 gui_begin
 
@@ -178,11 +178,11 @@ for page in 2 3 4 5 6 7 8 9; do
   fi
 done
 
-section "the folder text box (unit tests that need a screen)"
+section "the folder text box and a repaint after a device loss (unit tests that need a screen)"
 cp "$QV_BUILD_DIR/qv_tests.exe" "$GUI/"
-in_desktop folderbox "$GUI/qv_tests.exe" --gtest_filter='FolderBox.*' \
+in_desktop folderbox "$GUI/qv_tests.exe" --gtest_filter='OnScreen.*' \
   "--gtest_output=xml:$GUI_WIN\\folderbox.xml"
-expect_eq "folder box tests" "$(exit_code folderbox 300)" 0
-grep -q 'result="completed"' "$GUI/folderbox.xml" 2>/dev/null || fail "the folder box tests did not run"
+expect_eq "on-screen unit tests" "$(exit_code folderbox 300)" 0
+[[ $(grep -c 'result="completed"' "$GUI/folderbox.xml" 2>/dev/null) -eq 2 ]] || fail "the on-screen unit tests did not all run"
 
 pass_or_fail

@@ -10,6 +10,7 @@
 #include "app/languages.h"
 #include "app/setup_state.h"
 #include "patch/engine.h"
+#include "ui/draw.h"
 #include "ui/pages.h"
 #include "ui/widgets.h"
 #include "ui/window.h"
@@ -356,12 +357,13 @@ TEST_F(WizardWindow, StageMessagesOffTheInstallingPageOnlyRepaint) {
   EXPECT_FALSE(g_setup.installFailed);
 }
 
-class FolderBox : public WizardWindow {
+// A top-level window, for what needs a screen: the text box and real paints.
+class OnScreen : public WizardWindow {
 protected:
   HWND Parent() override { return nullptr; }
 };
 
-TEST_F(FolderBox, TypingUpdatesTheFolder) {
+TEST_F(OnScreen, FolderBoxTypingUpdatesTheFolder) {
   g_setup.page = Folder;
   g_setup.errorText = L"old message";
   LayoutFolderField();
@@ -414,4 +416,37 @@ TEST_F(WizardWindow, PagesAndTheirButtons) {
     EXPECT_EQ(HitTestClientPixels(kCloseButton.x, kCloseButton.y)->id, IdClose);
   }
   g_engine.running = false;
+}
+
+// True if the pixel is within 6 of the colour in every channel.
+static bool Near(COLORREF pixel, uint32_t rgb) {
+  return abs(static_cast<int>(GetRValue(pixel)) - static_cast<int>((rgb >> 16) & 0xFF)) <= 6 &&
+         abs(static_cast<int>(GetGValue(pixel)) - static_cast<int>((rgb >> 8) & 0xFF)) <= 6 &&
+         abs(static_cast<int>(GetBValue(pixel)) - static_cast<int>(rgb & 0xFF)) <= 6;
+}
+
+TEST_F(OnScreen, RepaintsCompletelyAfterADeviceLoss) {
+  CreateDrawingResources();
+  ShowWindow(window_, SW_SHOWNA);
+  g_setup.page = Welcome;
+  HDC dc = GetDC(window_);
+  PaintWindow(window_, dc);
+  const int created = DeviceCreations();
+  ASSERT_GE(created, 1);
+  EXPECT_TRUE(Near(GetPixel(dc, 300, 108), GoldColour)) << std::hex << GetPixel(dc, 300, 108);
+  const size_t regions = g_hitRegions.size();
+  EXPECT_GT(regions, 0u);
+
+  // What a lost device leaves behind: nothing drawn, every device object gone.
+  RECT client{};
+  GetClientRect(window_, &client);
+  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EXPECT_TRUE(Near(GetPixel(dc, 300, 108), 0x000000));
+  ReleaseDeviceObjects();
+  PaintWindow(window_, dc);
+  EXPECT_EQ(DeviceCreations(), created + 1);
+  EXPECT_TRUE(Near(GetPixel(dc, 300, 108), GoldColour)) << std::hex << GetPixel(dc, 300, 108);
+  EXPECT_TRUE(Near(GetPixel(dc, 50, 210), GoldColour)) << "current step circle";
+  EXPECT_EQ(g_hitRegions.size(), regions);
+  ReleaseDC(window_, dc);
 }
