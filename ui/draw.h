@@ -110,15 +110,18 @@ void FillHorizontalGradient(uint32_t startColour, float startAlpha, uint32_t end
 bool ImageSize(ImageId image, float& width, float& height);
 // Draws an image (or its source part) into dest; does nothing if the bitmap is missing.
 void DrawImage(ImageId image, Rect dest, float opacity, const Rect* source = nullptr);
+// A filled circle.
 void FillCircle(float cx, float cy, float radius, uint32_t colour, float alpha);
+// A circle's outline of the given stroke width.
 void StrokeCircle(float cx, float cy, float radius, uint32_t colour, float alpha, float width);
+// Limits drawing to rect (aliased edges) until the matching PopClip.
 void PushClip(Rect rect);
 void PopClip();
 
 // The window background: cover-scaled picture, shade and the outer frame.
 void DrawBackground();
 
-// Scale and offset that make an image of w x h cover the canvas, centred, aspect kept.
+// Where an image of w x h goes so that it covers the canvas, centred, aspect kept.
 Rect CoverRect(float imageWidth, float imageHeight);
 
 // For tests: forgets the device objects as a device loss does (the next BeginFrame recreates them).

@@ -65,16 +65,25 @@ const HitRegion* HitTestClientPixels(int x, int y);
 constexpr Rect kLeftButton{540, 478, 690, 518};
 constexpr Rect kRightButton{700, 478, 850, 518};
 
+// The stone slab behind the side bar, the page and the dialog.
 void DrawPanel(Rect rect);
+// A dark box, its frame gold when highlighted.
 void DrawCard(bool highlighted, Rect rect);
+// Page title, its gold underline bar and the subtitle.
 void DrawPageHeader(const std::wstring& title, const std::wstring& subtitle);
+// A button with its face picture (hover, pressed, disabled) and caption; registers its region.
 void DrawButton(int32_t id, const std::wstring& caption, bool isDefault, bool enabled, Rect rect);
 // A 24-high check-box row at (x, y); the whole row toggles.
 void DrawCheckBox(int32_t id, const std::wstring& label, bool checked, float x, float y, float width);
+// Track, gradient fill up to the fraction, gloss and (if animated) the moving shine.
 void DrawProgressBar(uint32_t startColour, uint32_t endColour, double fraction, bool animated, Rect rect);
+// The left column: panel, logo and, on the install pages, the five steps.
 void DrawSideBar(int32_t page);
+// Minimise and close in the top right corner; registers both.
 void DrawTitleButtons();
+// The Welcome page's language card; registers it.
 void DrawLanguageSelector();
+// The open language list over everything, with the catcher region beneath it.
 void DrawLanguageList();
 
 // Width of a progress bar's fill for a fraction (limited to 0..1) between left and right.
