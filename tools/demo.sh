@@ -5,7 +5,7 @@
 #   tools/demo.sh BUILD_DIR      (./run demo calls it after installing the packages)
 set -euo pipefail
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD=${1:-$ROOT/build}
+BUILD=$(mkdir -p "${1:-$ROOT/build}" && cd "${1:-$ROOT/build}" && pwd)
 DEMO=$BUILD/demo
 PY=/usr/bin/python3
 
@@ -46,35 +46,49 @@ nginx_pid() { cat "$DEMO/nginx/nginx.pid" 2>/dev/null || true; }
 if [[ -n $(nginx_pid) ]] && kill -0 "$(nginx_pid)" 2>/dev/null; then kill "$(nginx_pid)"; sleep 0.5; fi
 nginx -e "$DEMO/nginx/error.log" -c "$DEMO/nginx/nginx.conf"
 
-export WINEPREFIX=$DEMO/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" WINEARCH=win64
+export WINEPREFIX=$DEMO/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d" WINEARCH=win64
 mkdir -p "$WINEPREFIX"
+XVFB_PID=
 cleanup() {
   local pid; pid=$(nginx_pid)
   [[ -n $pid ]] && kill "$pid" 2>/dev/null || true
   wineserver -k >/dev/null 2>&1 || true
+  [[ -n $XVFB_PID ]] && kill "$XVFB_PID" 2>/dev/null || true
 }
 trap cleanup EXIT
+
+UNATTENDED=
+if [[ -z ${DISPLAY:-} ]]; then
+  # Wine delivers window messages only with a display, so the unattended run gets a virtual one.
+  # It must exist before the Wine server starts: a prefix booted without one stays without one.
+  UNATTENDED=1
+  fifo=$DEMO/display; rm -f "$fifo"; mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" </dev/null >/dev/null 2>&1 &
+  XVFB_PID=$!
+  read -r -t 20 n <"$fifo" || { echo "demo: Xvfb did not start" >&2; exit 1; }
+  rm -f "$fifo"
+  export DISPLAY=:$n
+fi
+wineserver -k >/dev/null 2>&1 || true
 (setsid wineserver -p </dev/null >/dev/null 2>&1 &)
 wine wineboot -i </dev/null >/dev/null 2>&1 || true
 
 say "Installing"
 cp "$SETUP" "$DEMO/QuorvelSetup.exe"
-if [[ -n ${DISPLAY:-} ]]; then
+if [[ -z $UNATTENDED ]]; then
   echo "The wizard is on your screen: choose a language and a folder, then Install and Finish."
   wine "$DEMO/QuorvelSetup.exe" --no-launch </dev/null || true
 else
-  # Wine delivers window messages only with a display, so the unattended run gets a virtual one.
-  for n in $(seq 90 120); do [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] || break; done
-  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-  XVFB_PID=$!
-  for _ in $(seq 1 50); do [[ -e /tmp/.X11-unix/X$n ]] && break; sleep 0.1; done
   echo "No display: installing unattended into C:\\Quorvel"
   set +e
-  DISPLAY=":$n" wine "$DEMO/QuorvelSetup.exe" --silent --dir='C:\Quorvel' </dev/null
+  timeout 900 wine "$DEMO/QuorvelSetup.exe" --silent --dir='C:\Quorvel' </dev/null
   code=$?
   set -e
-  kill "$XVFB_PID" 2>/dev/null || true
-  echo "QuorvelSetup.exe ended with exit code $code (0 means installed)"
+  case $code in
+    0) echo "QuorvelSetup.exe ended with exit code 0: installed" ;;
+    124) echo "demo: QuorvelSetup.exe did not finish within 15 minutes" >&2; exit 1 ;;
+    *) echo "QuorvelSetup.exe ended with exit code $code (0 means installed)" ;;
+  esac
 fi
 
 say "What the setup left on this machine"
@@ -86,9 +100,16 @@ if [[ -n $dir ]]; then
   unix=$(winepath -u "$dir" 2>/dev/null | tr -d '\r')
   echo
   echo "Installed into $dir ($unix): $(find "$unix" -type f | wc -l) files, $(du -sh "$unix" | cut -f1)"
+  bad=0; total=0
+  while IFS= read -r -d '' f; do
+    total=$((total + 1))
+    cmp -s "$DEMO/game/$f" "$unix/$f" || { echo "   differs from the published game: $f"; bad=$((bad + 1)); }
+  done < <(cd "$DEMO/game" && find . -type f -printf '%P\0')
+  echo "$((total - bad)) of the $total published files are installed byte for byte"
 fi
-for lnk in "$WINEPREFIX/drive_c/users/$USER/Desktop/Quorvel.lnk" \
-           "$WINEPREFIX/drive_c/users/$USER/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Quorvel.lnk"; do
+WINE_USER=$(id -un)
+for lnk in "$WINEPREFIX/drive_c/users/$WINE_USER/Desktop/Quorvel.lnk" \
+           "$WINEPREFIX/drive_c/users/$WINE_USER/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Quorvel.lnk"; do
   if [[ -f $lnk ]]; then
     echo "Shortcut: $lnk"
     lnkinfo "$lnk" 2>/dev/null | grep -E 'Local path|Working directory|Description|Icon location' | sed 's/^/   /'
@@ -97,8 +118,9 @@ done
 
 cat <<TEXT
 
-Start the wizard again (repair, another language):
-  WINEPREFIX=$WINEPREFIX wine "$DEMO/QuorvelSetup.exe"       (with the server: ./run demo)
+Start the wizard again (repair, another language); it needs the patch server, which runs
+only while ./run demo does, so run the demo again from a terminal with a display, or:
+  WINEPREFIX=$WINEPREFIX wine "$DEMO/QuorvelSetup.exe"
 Uninstall (what Windows runs from the list of installed programs):
   WINEPREFIX=$WINEPREFIX wine "${dir:-C:\\Quorvel}\\bin\\Uninstall Quorvel.exe" --uninstall [--silent] [--keep=0]
 TEXT
