@@ -71,6 +71,9 @@ add_executable(qv_patch_driver ${CMAKE_SOURCE_DIR}/tests/tools/patch_driver.cpp 
 target_compile_options(qv_patch_driver PRIVATE ${QV_WARNINGS})
 target_link_options(qv_patch_driver PRIVATE -municode)
 target_link_libraries(qv_patch_driver PRIVATE qv_core)
+
+add_executable(qv_desktop_holder ${CMAKE_SOURCE_DIR}/tests/tools/desktop_holder.c)
+target_link_options(qv_desktop_holder PRIVATE -municode)
 set(QV_TEST_DATA ${CMAKE_BINARY_DIR}/testdata)
 file(MAKE_DIRECTORY ${QV_TEST_DATA})
 gtest_discover_tests(qv_tests

@@ -9,7 +9,7 @@ set -uo pipefail
 : "${QV_BUILD_DIR:?build folder (windows preset)}" "${QV_SOURCE_DIR:?source folder}" "${QV_E2E_PORT:?port}"
 QV_BUILD_DIR=$(cd "$QV_BUILD_DIR" && pwd)
 export WINEPREFIX=${WINEPREFIX:-$(cd "$QV_BUILD_DIR/.." && pwd)/wineprefix}
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" WINEARCH=win64
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d" WINEARCH=win64
 PY=/usr/bin/python3
 PROBE="$PY $QV_SOURCE_DIR/tests/e2e/gui_probe.py"
 SETUP_EXE=$QV_BUILD_DIR/QuorvelSetup-e2e.exe
