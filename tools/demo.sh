@@ -118,9 +118,8 @@ done
 
 cat <<TEXT
 
-Start the wizard again (repair, another language); it needs the patch server, which runs
-only while ./run demo does, so run the demo again from a terminal with a display, or:
-  WINEPREFIX=$WINEPREFIX wine "$DEMO/QuorvelSetup.exe"
-Uninstall (what Windows runs from the list of installed programs):
+Start the wizard again (repair, another language): run ./run demo again from a terminal with a
+display. The setup needs the patch server, which runs only while the demo does.
+Uninstall (what Windows runs from the list of installed programs; under Wine it needs a display too):
   WINEPREFIX=$WINEPREFIX wine "${dir:-C:\\Quorvel}\\bin\\Uninstall Quorvel.exe" --uninstall [--silent] [--keep=0]
 TEXT
