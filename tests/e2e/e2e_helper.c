@@ -2,9 +2,11 @@
  *   e2e_helper hold NAME READY STOP   create and own the named mutex NAME (waiting while another
  *                                     process owns it), create the file READY, keep the mutex
  *                                     until the file STOP exists (at most 15 minutes)
- *   e2e_helper run COMMAND_LINE       start COMMAND_LINE as Windows starts an uninstall command
- *                                     (CreateProcess with no application name), wait, and end
- *                                     with its exit code
+ *   e2e_helper run COMMAND_LINE EXIT  start COMMAND_LINE as Windows starts an uninstall command
+ *                                     (CreateProcess with no application name), wait, and write
+ *                                     its exit code to the file EXIT
+ * The exit code goes to a file because Wine may end a finished process with SIGKILL before its
+ * Unix side has exited, and the shell then sees 137 instead of the Windows exit code.
  */
 #include <windows.h>
 #include <stdio.h>
@@ -26,7 +28,7 @@ static int Hold(const wchar_t* name, const wchar_t* ready, const wchar_t* stop) 
   return 0;
 }
 
-static int Run(const wchar_t* commandLine) {
+static int Run(const wchar_t* commandLine, const wchar_t* exitFile) {
   wchar_t line[4096];
   if (wcslen(commandLine) >= 4096) return 2;
   wcscpy(line, commandLine);
@@ -39,12 +41,18 @@ static int Run(const wchar_t* commandLine) {
   GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return (int)code;
+  HANDLE f = CreateFileW(exitFile, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+  if (f == INVALID_HANDLE_VALUE) return 2;
+  char text[16];
+  DWORD written = 0;
+  WriteFile(f, text, (DWORD)snprintf(text, sizeof text, "%lu\n", (unsigned long)code), &written, NULL);
+  CloseHandle(f);
+  return 0;
 }
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 5 && wcscmp(argv[1], L"hold") == 0) return Hold(argv[2], argv[3], argv[4]);
-  if (argc == 3 && wcscmp(argv[1], L"run") == 0) return Run(argv[2]);
-  fwprintf(stderr, L"usage: e2e_helper hold NAME READY STOP | run COMMAND_LINE\n");
+  if (argc == 4 && wcscmp(argv[1], L"run") == 0) return Run(argv[2], argv[3]);
+  fwprintf(stderr, L"usage: e2e_helper hold NAME READY STOP | run COMMAND_LINE EXIT\n");
   return 2;
 }

@@ -280,6 +280,11 @@ CONF
 stop_patch_server() {
   kill -QUIT "$_nginx_pid" 2>/dev/null
   for _ in $(seq 1 100); do kill -0 "$_nginx_pid" 2>/dev/null || break; sleep 0.05; done
+  # A connection that stays open keeps a graceful stop waiting; the next script needs the port.
+  if kill -0 "$_nginx_pid" 2>/dev/null; then
+    kill -TERM "$_nginx_pid" 2>/dev/null
+    for _ in $(seq 1 100); do kill -0 "$_nginx_pid" 2>/dev/null || break; sleep 0.05; done
+  fi
   _nginx_pid=
 }
 # make_game DIR FILES SIZE: a deterministic sample game (the project's generator).

@@ -24,7 +24,7 @@ E2E_NAME=$(basename "$0" .sh)
 E2E=$WINEPREFIX/drive_c/qve2e/$E2E_NAME   # Unix path of this script's folder
 E2E_WIN="C:\\qve2e\\$E2E_NAME"             # the same folder as Windows names it
 failures=0
-HELPER= WINE_TEMP= WINE_TEMP_UNIX= DESKTOP_LNK= PROGRAMS_LNK= _desktop= _desktop_link=
+HELPER= RUNNER= _runs=0 WINE_TEMP= WINE_TEMP_UNIX= DESKTOP_LNK= PROGRAMS_LNK= _desktop= _desktop_link=
 _pids=()
 _holds=()
 _immutable=()
@@ -64,6 +64,9 @@ e2e_begin() {
   HELPER=$E2E/e2e_helper.exe
   x86_64-w64-mingw32-gcc -municode -static -O2 -o "$HELPER" "$QV_SOURCE_DIR/tests/e2e/e2e_helper.c" ||
     { echo "cannot build the helper"; exit 1; }
+  RUNNER=$E2E/gui_helper.exe
+  x86_64-w64-mingw32-gcc -municode -static -O2 -o "$RUNNER" "$QV_SOURCE_DIR/tests/e2e/gui_helper.c" ||
+    { echo "cannot build the runner"; exit 1; }
   _start_x
   hold_mutex shared "$SHARED_LOCK"
   local places
@@ -93,7 +96,7 @@ e2e_end() {
   stop_patch_server
   # Wait (bounded) for our Windows processes, so that nothing of ours keeps running.
   for _ in $(seq 1 100); do
-    pgrep -f 'QuorvelSetup-e2e.exe|Quorvel-Uninstall-|e2e_helper.exe' >/dev/null || break
+    pgrep -f 'QuorvelSetup-e2e.exe|Quorvel-Uninstall-|e2e_helper.exe|gui_helper.exe' >/dev/null || break
     sleep 0.1
   done
   clean_user_state
@@ -181,7 +184,17 @@ http {
   }
 }
 CONF
-  nginx -e "$E2E/nginx/error.log" -c "$E2E/nginx/nginx.conf" </dev/null >"$E2E/nginx/start.log" 2>&1 ||
+  # The previous script's server may still be letting go of the port, and another checkout's
+  # test run may hold it for a while: wait for it rather than fail.
+  local started=
+  for _ in $(seq 1 1200); do
+    if nginx -e "$E2E/nginx/error.log" -c "$E2E/nginx/nginx.conf" </dev/null >"$E2E/nginx/start.log" 2>&1; then
+      started=1; break
+    fi
+    grep -q 'Address already in use' "$E2E/nginx/start.log" || break
+    sleep 0.5
+  done
+  [[ -n $started ]] ||
     { cat "$E2E/nginx/start.log" "$E2E/nginx/error.log" 2>/dev/null; echo "nginx did not start on $QV_E2E_PORT"; exit 1; }
   for _ in $(seq 1 100); do
     curl -sf -o /dev/null "http://127.0.0.1:$QV_E2E_PORT/patch/manifest.sig" && return 0
@@ -196,19 +209,40 @@ stop_patch_server() {
   pid=$(cat "$pidfile")
   kill -QUIT "$pid" 2>/dev/null
   for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  # A connection that stays open keeps a graceful stop waiting; the next script needs the port.
+  if kill -0 "$pid" 2>/dev/null; then
+    kill -TERM "$pid" 2>/dev/null
+    for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  fi
   rm -f "$pidfile"
 }
 
 # ---- running the program ----------------------------------------------------------------------
-# setup ARGS...: runs the e2e variant and leaves its exit code in $rc.
-setup() {
-  timeout 600 wine "$SETUP_EXE" "$@" </dev/null >>"$E2E/wine.log" 2>&1
-  rc=$?
+# Exit codes are read the way Windows callers read them, from a Windows parent: Wine may end a
+# finished process with SIGKILL before its Unix side has exited, and the shell then sees 137.
+_exit_file() {
+  _runs=$((_runs + 1))
+  EXIT_FILE=$E2E/flags/exit.$_runs
+  rm -f "$EXIT_FILE"
 }
+_read_exit() {  # the Unix status to fall back on (a timeout, a runner that did not start)
+  if [[ -s $EXIT_FILE ]]; then rc=$(tr -dc '0-9a-z-' <"$EXIT_FILE"); else rc=$1; fi
+}
+# run_windows EXE ARGS...: runs a Windows program with these arguments; its exit code in $rc.
+run_windows() {
+  _exit_file
+  local exe
+  exe=$(winepath -w "$1" 2>/dev/null | tr -d '\r'); shift
+  timeout 600 wine "$RUNNER" run "$(winpath "$EXIT_FILE")" "$exe" "$@" </dev/null >>"$E2E/wine.log" 2>&1
+  _read_exit $?
+}
+# setup ARGS...: runs the e2e variant and leaves its exit code in $rc.
+setup() { run_windows "$SETUP_EXE" "$@"; }
 # run_command_line LINE: starts LINE as Windows starts a registered uninstall command.
 run_command_line() {
-  timeout 600 wine "$HELPER" run "$1" </dev/null >>"$E2E/wine.log" 2>&1
-  rc=$?
+  _exit_file
+  timeout 600 wine "$HELPER" run "$1" "$(winpath "$EXIT_FILE")" </dev/null >>"$E2E/wine.log" 2>&1
+  _read_exit $?
 }
 # wait_until SECONDS CMD...: true as soon as CMD succeeds, false after SECONDS.
 wait_until() {

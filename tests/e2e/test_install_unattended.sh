@@ -67,8 +67,8 @@ expect_eq "Language after repair" "$(reg_value "$SETUP_KEY" Language)" cz
 
 section "repair started from the uninstaller itself (no copy onto itself)"
 printf 'Y' >>"$DIR/$victim"
-timeout 600 wine "$DIR/bin/Uninstall Quorvel.exe" --silent "--dir=$WDIR" </dev/null >>"$E2E/wine.log" 2>&1
-expect_eq "exit code" "$?" 0
+run_windows "$DIR/bin/Uninstall Quorvel.exe" --silent "--dir=$WDIR"
+expect_eq "exit code" "$rc" 0
 same_tree "$GAME" "$DIR"
 cmp -s "$SETUP_EXE" "$DIR/bin/Uninstall Quorvel.exe" || fail "the uninstaller changed"
 

@@ -63,8 +63,7 @@ TOOLS=$E2E/tools
 mkdir -p "$TOOLS"
 cp "$SETUP_EXE" "$TOOLS/setup.exe"
 hold_launcher
-timeout 600 wine "$TOOLS/setup.exe" --uninstall-run "--dir=$(winpath "$H")" --silent --keep=0 </dev/null >>"$E2E/wine.log" 2>&1
-rc=$?
+run_windows "$TOOLS/setup.exe" --uninstall-run "--dir=$(winpath "$H")" --silent --keep=0
 expect_eq "exit code" "$rc" 3
 uninstall_via_registry "--silent --keep=0"   # through the temporary copy as well
 release_launcher
@@ -75,14 +74,14 @@ expect_exists "$DESKTOP_LNK"
 section "no installation marker: removes nothing and ends with 3"
 mv "$H/bin/quorvel.install" "$E2E/marker.keep"
 before=$(files_below "$H")
-timeout 600 wine "$TOOLS/setup.exe" --uninstall-run "--dir=$(winpath "$H")" --silent --keep=0 </dev/null >>"$E2E/wine.log" 2>&1
-expect_eq "exit code" "$?" 3
+run_windows "$TOOLS/setup.exe" --uninstall-run "--dir=$(winpath "$H")" --silent --keep=0
+expect_eq "exit code" "$rc" 3
 expect_eq "installation untouched" "$(files_below "$H")" "$before"
 
 section "run directly from outside the temporary folder: removes, never deletes itself"
 mv "$E2E/marker.keep" "$H/bin/quorvel.install"
-timeout 600 wine "$TOOLS/setup.exe" --uninstall-run "--dir=$(winpath "$H")" --silent --keep=0 </dev/null >>"$E2E/wine.log" 2>&1
-expect_eq "exit code" "$?" 0
+run_windows "$TOOLS/setup.exe" --uninstall-run "--dir=$(winpath "$H")" --silent --keep=0
+expect_eq "exit code" "$rc" 0
 expect_missing "$H"
 sleep 4   # longer than the self-deletion would wait
 expect_exists "$TOOLS/setup.exe"
