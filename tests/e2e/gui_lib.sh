@@ -4,19 +4,9 @@
 # prefix, so nothing of the prefix has to be restarted), runs QuorvelSetup-e2e.exe in it,
 # takes screenshots into $QV_BUILD_DIR/screenshots/ and probes their pixels. Everything it
 # started is ended again, by process id, however the script ends.
-set -uo pipefail
-
-: "${QV_BUILD_DIR:?build folder (windows preset)}" "${QV_SOURCE_DIR:?source folder}" "${QV_E2E_PORT:?port}"
-QV_BUILD_DIR=$(cd "$QV_BUILD_DIR" && pwd)
-export WINEPREFIX=${WINEPREFIX:-$(cd "$QV_BUILD_DIR/.." && pwd)/wineprefix}
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d" WINEARCH=win64
-PY=/usr/bin/python3
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 PROBE="$PY $QV_SOURCE_DIR/tests/e2e/gui_probe.py"
-SETUP_EXE=$QV_BUILD_DIR/QuorvelSetup-e2e.exe
 SHOTS=$QV_BUILD_DIR/screenshots
-SHARED_LOCK='Quorvel.Tests.SharedState'
-SETUP_KEY='HKCU\Software\Quorvel'
-UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvel'
 
 GUI_NAME=$(basename "$0" .sh)
 GUI=$WINEPREFIX/drive_c/qvgui/$GUI_NAME   # this script's folder (Unix name)
@@ -27,31 +17,9 @@ SCREEN_H=800
 SCALE=1        # the wizard's DPI scale, for turning canvas units into pixels
 WIN_X=0        # the wizard's top-left corner on the screen, once it is up
 WIN_Y=0
-failures=0
-_pids=()       # Unix processes of ours (Xvfb, nginx)
 _runs=()       # wizard runs still to be ended: their exit files
 _lock_stop=
 
-section() { echo "== $*"; }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass_or_fail() { [[ $failures -eq 0 ]] && { echo "PASS"; exit 0; }; echo "$failures failure(s)"; exit 1; }
-expect_eq() { [[ "$2" == "$3" ]] || fail "$1: got '$2', expected '$3'"; }
-wait_until() {  # SECONDS CMD...: true as soon as CMD succeeds
-  local limit=$(( $1 * 10 )); shift
-  for _ in $(seq 1 "$limit"); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
-winpath() {  # Windows name of a Unix path (drive C inside the prefix, Z: for the rest)
-  local p=${1#"$WINEPREFIX/drive_c/"}
-  if [[ $p == "$1" ]]; then
-    p=${1#/}
-    printf 'Z:\\%s' "${p//\//\\}"
-  else
-    printf 'C:\\%s' "${p//\//\\}"
-  fi
-}
-
-# ---- set-up and clean-up ----------------------------------------------------------------------
 gui_begin() {  # [WIDTH HEIGHT]: the size of the screen and of the Wine desktop
   SCREEN_W=${1:-1280}
   SCREEN_H=${2:-800}
@@ -65,13 +33,7 @@ gui_begin() {  # [WIDTH HEIGHT]: the size of the screen and of the Wine desktop
   HELPER=$GUI/gui_helper.exe
   x86_64-w64-mingw32-gcc -municode -static -O2 -o "$HELPER" "$QV_SOURCE_DIR/tests/e2e/gui_helper.c" ||
     { echo "cannot build the helper"; exit 1; }
-  local fifo=$GUI/display
-  mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "${SCREEN_W}x${SCREEN_H}x24" -nolisten tcp 3>"$fifo" </dev/null >/dev/null 2>&1 &
-  _pids+=($!)
-  local n
-  read -r -t 20 n <"$fifo" || { echo "Xvfb did not start"; exit 1; }
-  export DISPLAY=:$n
+  start_screen "$GUI" "$SCREEN_W" "$SCREEN_H"
   # What the wizard does to the registry and shortcuts is also what other tests look at.
   local ready=$GUI/lock.ready
   _lock_stop=$GUI/lock.stop
@@ -108,7 +70,7 @@ gui_end() {
   for f in "${_runs[@]}"; do wait_until 20 test -e "$f"; done
   [[ -d $GUI/agent ]] && agent_do quit
   [[ -n $_lock_stop ]] && touch "$_lock_stop"
-  [[ -n ${_nginx_pid:-} ]] && stop_patch_server
+  stop_release "$GUI/nginx"
   sleep 0.5
   for pid in "${_pids[@]}"; do kill "$pid" 2>/dev/null; done
   rm -rf "$GUI"
@@ -229,64 +191,9 @@ type_text() { xdotool type --delay 60 "$1"; sleep 0.5; }
 key() { xdotool key --delay 80 "$@"; sleep 0.5; }
 
 # ---- the patch server -------------------------------------------------------------------------
-# start_patch_server RELEASE_ROOT [RATE]: nginx on 127.0.0.1:$QV_E2E_PORT serving RELEASE_ROOT
-# (which holds patch/), optionally limited to RATE bytes per second per connection.
-start_patch_server() {
-  local conf=$GUI/nginx
-  mkdir -p "$conf/tmp"
-  local limit=""
-  [[ -n ${2:-} ]] && limit="limit_rate $2;"
-  cat >"$conf/nginx.conf" <<CONF
-daemon on;
-master_process on;
-worker_processes 1;
-pid $conf/nginx.pid;
-error_log $conf/error.log warn;
-events { worker_connections 64; }
-http {
-  access_log $conf/access.log;
-  client_body_temp_path $conf/tmp/body;
-  proxy_temp_path $conf/tmp/proxy;
-  fastcgi_temp_path $conf/tmp/fastcgi;
-  uwsgi_temp_path $conf/tmp/uwsgi;
-  scgi_temp_path $conf/tmp/scgi;
-  types { application/json json; application/octet-stream sig z; }
-  default_type application/octet-stream;
-  server {
-    listen 127.0.0.1:$QV_E2E_PORT;
-    root $1;
-    location / { $limit }
-  }
-}
-CONF
-  # The test variant of the program knows this one port; another checkout's test run on the
-  # machine may hold it for a while, so wait for it rather than fail.
-  local started=0
-  for _ in $(seq 1 200); do
-    if nginx -e "$conf/error.log" -c "$conf/nginx.conf" </dev/null >"$conf/start.log" 2>&1; then
-      started=1
-      break
-    fi
-    grep -q "Address already in use" "$conf/start.log" "$conf/error.log" 2>/dev/null || break
-    sleep 3
-  done
-  (( started )) ||
-    { cat "$conf/start.log" "$conf/error.log" 2>/dev/null; echo "nginx did not start on $QV_E2E_PORT"; exit 1; }
-  wait_until 10 test -s "$conf/nginx.pid" || { echo "nginx wrote no pid"; exit 1; }
-  _nginx_pid=$(cat "$conf/nginx.pid")
-  wait_until 10 curl -sf -o /dev/null "http://127.0.0.1:$QV_E2E_PORT/patch/manifest.sig" ||
-    { echo "no answer from the patch server"; exit 1; }
-}
-stop_patch_server() {
-  kill -QUIT "$_nginx_pid" 2>/dev/null
-  for _ in $(seq 1 100); do kill -0 "$_nginx_pid" 2>/dev/null || break; sleep 0.05; done
-  # A connection that stays open keeps a graceful stop waiting; the next script needs the port.
-  if kill -0 "$_nginx_pid" 2>/dev/null; then
-    kill -TERM "$_nginx_pid" 2>/dev/null
-    for _ in $(seq 1 100); do kill -0 "$_nginx_pid" 2>/dev/null || break; sleep 0.05; done
-  fi
-  _nginx_pid=
-}
+# start_patch_server RELEASE_ROOT [RATE]: the patch server for RELEASE_ROOT (which holds patch/),
+# optionally limited to RATE bytes per second per connection.
+start_patch_server() { serve_release "$GUI/nginx" "$1" "${2:-}"; }
 # make_game DIR FILES SIZE: a deterministic sample game (the project's generator).
 make_game() {
   $PY "$QV_SOURCE_DIR/tools/make_sample_game.py" create "$1" --files "$2" --size "$3" --seed 7 >/dev/null ||
@@ -302,10 +209,6 @@ publish() {
 }
 
 # ---- registry ------------------------------------------------------------------------------------
-reg_value() {  # KEY NAME
-  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
-    awk -v n="$2" '{ if ($1 == n) { sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]+/, ""); print; exit } }'
-}
 clean_user_state() {
   wine reg delete "$UNINSTALL_KEY" /f >/dev/null 2>&1
   wine reg delete "$SETUP_KEY" /f >/dev/null 2>&1

@@ -4,50 +4,23 @@
 # patch server (nginx on 127.0.0.1:$QV_E2E_PORT serving a release published with
 # quorvel-publish), and the shared-state lock that the Windows unit tests take as well. Everything
 # it started is stopped again however the script ends.
-set -uo pipefail
-
-: "${QV_BUILD_DIR:?build folder (windows preset)}" "${QV_SOURCE_DIR:?source folder}" "${QV_E2E_PORT:?port}"
-QV_BUILD_DIR=$(cd "$QV_BUILD_DIR" && pwd)
-export WINEPREFIX=${WINEPREFIX:-$(cd "$QV_BUILD_DIR/.." && pwd)/wineprefix}
-# winemenubuilder would mirror every shortcut the program makes into the Unix user's menus.
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d" WINEARCH=win64
-PY=/usr/bin/python3
-SETUP_EXE=$QV_BUILD_DIR/QuorvelSetup-e2e.exe
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 PUBLISH=$(cd "$QV_BUILD_DIR/.." && pwd)/host/tools/quorvel-publish
 SIGNING_KEY=$QV_SOURCE_DIR/tests/data/test_release.key
 LAUNCHER_MUTEX='Quorvel.OrskLauncher.{3F8B2C71-9D4E-4A6B-8E15-7C2D9A0B4E63}'
-SHARED_LOCK='Quorvel.Tests.SharedState'
-UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvel'
-SETUP_KEY='HKCU\Software\Quorvel'
 
 E2E_NAME=$(basename "$0" .sh)
 E2E=$WINEPREFIX/drive_c/qve2e/$E2E_NAME   # Unix path of this script's folder
 E2E_WIN="C:\\qve2e\\$E2E_NAME"             # the same folder as Windows names it
-failures=0
 HELPER= RUNNER= _runs=0 WINE_TEMP= WINE_TEMP_UNIX= DESKTOP_LNK= PROGRAMS_LNK= _desktop= _desktop_link=
-_pids=()
 _holds=()
 _immutable=()
 
-section() { echo "== $*"; }
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass_or_fail() { [[ $failures -eq 0 ]] && { echo "PASS"; exit 0; }; echo "$failures failure(s)"; exit 1; }
-
-expect_eq() {  # description, actual, expected
-  [[ "$2" == "$3" ]] || fail "$1: got '$2', expected '$3'"
-}
 expect_exists() { [[ -e "$1" || -L "$1" ]] || fail "missing: ${1#"$E2E"/}"; }
 expect_missing() { [[ ! -e "$1" && ! -L "$1" ]] || fail "still there: ${1#"$E2E"/}"; }
 expect_content() {  # file, exact contents
   if [[ ! -f "$1" ]]; then fail "missing: ${1#"$E2E"/}"; return; fi
   [[ "$(cat "$1")" == "$2" ]] || fail "${1#"$E2E"/} holds '$(head -c 200 "$1")', expected '$2'"
-}
-
-# Windows name of a Unix path inside the prefix's drive C.
-winpath() {
-  local p=${1#"$WINEPREFIX/drive_c/"}
-  [[ $p != "$1" ]] || { echo "winpath: $1 is not on drive C" >&2; return 1; }
-  printf 'C:\\%s' "${p//\//\\}"
 }
 
 # ---- set-up and clean-up -------------------------------------------------------------------
@@ -67,7 +40,7 @@ e2e_begin() {
   RUNNER=$E2E/gui_helper.exe
   x86_64-w64-mingw32-gcc -municode -static -O2 -o "$RUNNER" "$QV_SOURCE_DIR/tests/e2e/gui_helper.c" ||
     { echo "cannot build the runner"; exit 1; }
-  _start_x
+  start_screen "$E2E" 1280 800
   hold_mutex shared "$SHARED_LOCK"
   local places
   mapfile -t places < <(wine cmd /c 'echo %TEMP%& echo %USERPROFILE%& echo %APPDATA%' 2>/dev/null | tr -d '\r')
@@ -105,18 +78,6 @@ e2e_end() {
   for pid in "${_pids[@]}"; do kill "$pid" 2>/dev/null; done
   rm -rf "$E2E"
   exit $rc
-}
-
-# An X server for the hidden wizard window (Wine creates no window without one), on a display
-# number that Xvfb picks itself.
-_start_x() {
-  local fifo=$E2E/display
-  mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" </dev/null >/dev/null 2>&1 &
-  _pids+=($!)
-  local n
-  read -r -t 20 n <"$fifo" || { echo "Xvfb did not start"; exit 1; }
-  export DISPLAY=:$n
 }
 
 # The program's registry keys, shortcuts and leftover temporary copies of earlier runs.
@@ -160,62 +121,8 @@ publish() {
   "$PUBLISH" build "$1" "$E2E/www/patch" --key "$SIGNING_KEY" --version "$2" >"$E2E/publish.log" 2>&1 ||
     { cat "$E2E/publish.log"; echo "publishing failed"; exit 1; }
 }
-start_patch_server() {
-  cat >"$E2E/nginx/nginx.conf" <<CONF
-daemon on;
-master_process on;
-worker_processes 1;
-pid $E2E/nginx/nginx.pid;
-error_log $E2E/nginx/error.log warn;
-events { worker_connections 64; }
-http {
-  access_log $E2E/nginx/access.log;
-  client_body_temp_path $E2E/nginx/tmp/body;
-  proxy_temp_path $E2E/nginx/tmp/proxy;
-  fastcgi_temp_path $E2E/nginx/tmp/fastcgi;
-  uwsgi_temp_path $E2E/nginx/tmp/uwsgi;
-  scgi_temp_path $E2E/nginx/tmp/scgi;
-  types { application/json json; application/octet-stream sig z; }
-  default_type application/octet-stream;
-  server {
-    listen 127.0.0.1:$QV_E2E_PORT;
-    root $E2E/www;
-    location / { }
-  }
-}
-CONF
-  # The previous script's server may still be letting go of the port, and another checkout's
-  # test run may hold it for a while: wait for it rather than fail.
-  local started=
-  for _ in $(seq 1 1200); do
-    if nginx -e "$E2E/nginx/error.log" -c "$E2E/nginx/nginx.conf" </dev/null >"$E2E/nginx/start.log" 2>&1; then
-      started=1; break
-    fi
-    grep -q 'Address already in use' "$E2E/nginx/start.log" || break
-    sleep 0.5
-  done
-  [[ -n $started ]] ||
-    { cat "$E2E/nginx/start.log" "$E2E/nginx/error.log" 2>/dev/null; echo "nginx did not start on $QV_E2E_PORT"; exit 1; }
-  for _ in $(seq 1 100); do
-    curl -sf -o /dev/null "http://127.0.0.1:$QV_E2E_PORT/patch/manifest.sig" && return 0
-    sleep 0.05
-  done
-  echo "no answer from the patch server"; exit 1
-}
-stop_patch_server() {
-  local pidfile=$E2E/nginx/nginx.pid
-  [[ -s $pidfile ]] || return 0
-  local pid
-  pid=$(cat "$pidfile")
-  kill -QUIT "$pid" 2>/dev/null
-  for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-  # A connection that stays open keeps a graceful stop waiting; the next script needs the port.
-  if kill -0 "$pid" 2>/dev/null; then
-    kill -TERM "$pid" 2>/dev/null
-    for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-  fi
-  rm -f "$pidfile"
-}
+start_patch_server() { serve_release "$E2E/nginx" "$E2E/www"; }
+stop_patch_server() { stop_release "$E2E/nginx"; }
 
 # ---- running the program ----------------------------------------------------------------------
 # Exit codes are read the way Windows callers read them, from a Windows parent: Wine may end a
@@ -232,7 +139,7 @@ _read_exit() {  # the Unix status to fall back on (a timeout, a runner that did 
 run_windows() {
   _exit_file
   local exe
-  exe=$(winepath -w "$1" 2>/dev/null | tr -d '\r'); shift
+  exe=$(winpath "$1"); shift
   timeout 600 wine "$RUNNER" run "$(winpath "$EXIT_FILE")" "$exe" "$@" </dev/null >>"$E2E/wine.log" 2>&1
   _read_exit $?
 }
@@ -244,19 +151,8 @@ run_command_line() {
   timeout 600 wine "$HELPER" run "$1" "$(winpath "$EXIT_FILE")" </dev/null >>"$E2E/wine.log" 2>&1
   _read_exit $?
 }
-# wait_until SECONDS CMD...: true as soon as CMD succeeds, false after SECONDS.
-wait_until() {
-  local limit=$(( $1 * 10 )); shift
-  for _ in $(seq 1 "$limit"); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
 
 # ---- reading results -----------------------------------------------------------------------------
-# reg_value KEY NAME: the data of one value as `wine reg query` prints it (empty if missing).
-reg_value() {
-  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
-    awk -v n="$2" '{ if ($1 == n) { sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]+/, ""); print; exit } }'
-}
 reg_type() {
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n { print $2; exit }'
 }

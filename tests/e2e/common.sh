@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# What both end-to-end libraries (lib.sh, gui_lib.sh) share: the environment, the checks, the
+# virtual screen and the patch server. Sourced by them, never by a test script directly.
+set -uo pipefail
+
+: "${QV_BUILD_DIR:?build folder (windows preset)}" "${QV_SOURCE_DIR:?source folder}" "${QV_E2E_PORT:?port}"
+QV_BUILD_DIR=$(cd "$QV_BUILD_DIR" && pwd)
+export WINEPREFIX=${WINEPREFIX:-$(cd "$QV_BUILD_DIR/.." && pwd)/wineprefix}
+# winemenubuilder would mirror every shortcut the program makes into the Unix user's menus.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d" WINEARCH=win64
+PY=/usr/bin/python3
+SETUP_EXE=$QV_BUILD_DIR/QuorvelSetup-e2e.exe
+SHARED_LOCK='Quorvel.Tests.SharedState'
+UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvel'
+SETUP_KEY='HKCU\Software\Quorvel'
+failures=0
+_pids=()       # Unix processes of ours (Xvfb), ended by the library's clean-up
+
+section() { echo "== $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass_or_fail() { [[ $failures -eq 0 ]] && { echo "PASS"; exit 0; }; echo "$failures failure(s)"; exit 1; }
+expect_eq() { [[ "$2" == "$3" ]] || fail "$1: got '$2', expected '$3'"; }  # description, actual, expected
+wait_until() {  # SECONDS CMD...: true as soon as CMD succeeds
+  local limit=$(( $1 * 10 )); shift
+  for _ in $(seq 1 "$limit"); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+winpath() {  # Windows name of a Unix path (drive C inside the prefix, Z: for the rest)
+  local p=${1#"$WINEPREFIX/drive_c/"}
+  if [[ $p == "$1" ]]; then
+    p=${1#/}
+    printf 'Z:\\%s' "${p//\//\\}"
+  else
+    printf 'C:\\%s' "${p//\//\\}"
+  fi
+}
+# reg_value KEY NAME: the data of one value as `wine reg query` prints it (empty if missing).
+reg_value() {
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+    awk -v n="$2" '{ if ($1 == n) { sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]+/, ""); print; exit } }'
+}
+
+# start_screen FOLDER WIDTH HEIGHT: an X server on a display number Xvfb picks itself (Wine
+# delivers no window messages without one); DISPLAY is set to it.
+start_screen() {
+  local fifo=$1/display
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 "${2}x${3}x24" -nolisten tcp 3>"$fifo" </dev/null >/dev/null 2>&1 &
+  _pids+=($!)
+  local n
+  read -r -t 20 n <"$fifo" || { echo "Xvfb did not start"; exit 1; }
+  export DISPLAY=:$n
+}
+
+# serve_release FOLDER ROOT [RATE]: nginx on 127.0.0.1:$QV_E2E_PORT serving ROOT (which holds
+# patch/), optionally limited to RATE bytes per second per connection; its files in FOLDER.
+serve_release() {
+  local conf=$1 limit=""
+  [[ -n ${3:-} ]] && limit="limit_rate $3;"
+  mkdir -p "$conf/tmp"
+  cat >"$conf/nginx.conf" <<CONF
+daemon on;
+master_process on;
+worker_processes 1;
+pid $conf/nginx.pid;
+error_log $conf/error.log warn;
+events { worker_connections 64; }
+http {
+  access_log $conf/access.log;
+  client_body_temp_path $conf/tmp/body;
+  proxy_temp_path $conf/tmp/proxy;
+  fastcgi_temp_path $conf/tmp/fastcgi;
+  uwsgi_temp_path $conf/tmp/uwsgi;
+  scgi_temp_path $conf/tmp/scgi;
+  types { application/json json; application/octet-stream sig z; }
+  default_type application/octet-stream;
+  server {
+    listen 127.0.0.1:$QV_E2E_PORT;
+    root $2;
+    location / { $limit }
+  }
+}
+CONF
+  # The test variant of the program knows this one port. The previous script's server may still
+  # be letting go of it, and another checkout's test run may hold it for a while: wait for it.
+  local started=
+  for _ in $(seq 1 1200); do
+    if nginx -e "$conf/error.log" -c "$conf/nginx.conf" </dev/null >"$conf/start.log" 2>&1; then
+      started=1; break
+    fi
+    grep -q 'Address already in use' "$conf/start.log" "$conf/error.log" 2>/dev/null || break
+    sleep 0.5
+  done
+  [[ -n $started ]] ||
+    { cat "$conf/start.log" "$conf/error.log" 2>/dev/null; echo "nginx did not start on $QV_E2E_PORT"; exit 1; }
+  wait_until 10 curl -sf -o /dev/null "http://127.0.0.1:$QV_E2E_PORT/patch/manifest.sig" ||
+    { echo "no answer from the patch server"; exit 1; }
+}
+# stop_release FOLDER: stops the server serve_release started with that folder, if it runs.
+stop_release() {
+  local pidfile=$1/nginx.pid
+  [[ -s $pidfile ]] || return 0
+  local pid
+  pid=$(cat "$pidfile")
+  kill -QUIT "$pid" 2>/dev/null
+  for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  # A connection that stays open keeps a graceful stop waiting; the next script needs the port.
+  if kill -0 "$pid" 2>/dev/null; then
+    kill -TERM "$pid" 2>/dev/null
+    for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+  fi
+  rm -f "$pidfile"
+}
