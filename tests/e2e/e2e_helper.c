@@ -5,8 +5,8 @@
  *   e2e_helper run COMMAND_LINE EXIT  start COMMAND_LINE as Windows starts an uninstall command
  *                                     (CreateProcess with no application name), wait, and write
  *                                     its exit code to the file EXIT
- * The exit code goes to a file because Wine may end a finished process with SIGKILL before its
- * Unix side has exited, and the shell then sees 137 instead of the Windows exit code.
+ * The exit code goes to a file because under Wine the shell has seen 137 (SIGKILL) for runs
+ * that had ended, instead of their Windows exit code.
  */
 #include <windows.h>
 #include <stdio.h>

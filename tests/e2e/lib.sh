@@ -125,8 +125,8 @@ start_patch_server() { serve_release "$E2E/nginx" "$E2E/www"; }
 stop_patch_server() { stop_release "$E2E/nginx"; }
 
 # ---- running the program ----------------------------------------------------------------------
-# Exit codes are read the way Windows callers read them, from a Windows parent: Wine may end a
-# finished process with SIGKILL before its Unix side has exited, and the shell then sees 137.
+# Exit codes are read the way Windows callers read them, from a Windows parent: under Wine the
+# shell has seen 137 (SIGKILL) for runs that had ended, instead of their exit code.
 _exit_file() {
   _runs=$((_runs + 1))
   EXIT_FILE=$E2E/flags/exit.$_runs
