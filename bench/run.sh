@@ -162,7 +162,7 @@ SMALL_URL="http://127.0.0.1:$PORT/small/patch/"
 
 say "starting Wine"
 (setsid wineserver -p </dev/null >/dev/null 2>&1 &)
-wine wineboot -i </dev/null >/dev/null 2>&1 || true
+wine wineboot </dev/null >/dev/null 2>&1 || true
 /usr/bin/time -f '%M' -o "$W/idle.rss" wine "$DRIVER" >/dev/null 2>&1 </dev/null || true
 IDLE_RSS=$(tail -1 "$W/idle.rss")
 

@@ -71,7 +71,7 @@ if [[ -z ${DISPLAY:-} ]]; then
 fi
 wineserver -k >/dev/null 2>&1 || true
 (setsid wineserver -p </dev/null >/dev/null 2>&1 &)
-wine wineboot -i </dev/null >/dev/null 2>&1 || true
+wine wineboot </dev/null >/dev/null 2>&1 || true
 
 say "Installing"
 cp "$SETUP" "$DEMO/QuorvelSetup.exe"

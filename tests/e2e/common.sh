@@ -16,7 +16,7 @@ SETUP_KEY='HKCU\Software\Quorvel'
 failures=0
 _pids=()       # Unix processes of ours (Xvfb), ended by the library's clean-up
 
-section() { echo "== $*"; }
+section() { echo "== $* (at ${SECONDS} s)"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass_or_fail() { [[ $failures -eq 0 ]] && { echo "PASS"; exit 0; }; echo "$failures failure(s)"; exit 1; }
 expect_eq() { [[ "$2" == "$3" ]] || fail "$1: got '$2', expected '$3'"; }  # description, actual, expected
@@ -33,6 +33,32 @@ winpath() {  # Windows name of a Unix path (drive C inside the prefix, Z: for th
   else
     printf 'C:\\%s' "${p//\//\\}"
   fi
+}
+# processes_naming TEXT: "PID command line" of each process whose command line contains TEXT
+# (Wine shows a Windows program's own command line), this shell and its subshells left out.
+processes_naming() {
+  local f pid line
+  for f in /proc/[0-9]*/cmdline; do
+    pid=${f#/proc/}; pid=${pid%/cmdline}
+    [[ $pid == "$$" || $pid == "$BASHPID" ]] && continue
+    line=$(tr '\0' ' ' <"$f" 2>/dev/null) || continue
+    [[ $line == *"$1"* ]] && echo "$pid $line"
+  done
+}
+# end_leftovers TEXT: waits (bounded) for the processes processes_naming TEXT finds, then names
+# and kills those still running: a Windows helper that outlived its script once held the lock
+# the next script waits for.
+end_leftovers() {
+  local left=
+  for _ in $(seq 1 50); do
+    left=$(processes_naming "$1")
+    [[ -z $left ]] && return 0
+    sleep 0.2
+  done
+  echo "still running at the end, now killed:"
+  echo "$left"
+  kill -KILL $(cut -d' ' -f1 <<<"$left") 2>/dev/null
+  return 0
 }
 # reg_value KEY NAME: the data of one value as `wine reg query` prints it (empty if missing).
 reg_value() {

@@ -1,7 +1,8 @@
 /* Small Windows helper of the end-to-end scripts, built by lib.sh with the cross compiler.
  *   e2e_helper hold NAME READY STOP   create and own the named mutex NAME (waiting while another
  *                                     process owns it), create the file READY, keep the mutex
- *                                     until the file STOP exists (at most 15 minutes)
+ *                                     until the file STOP exists or READY is gone (at most 15
+ *                                     minutes)
  *   e2e_helper run COMMAND_LINE EXIT  start COMMAND_LINE as Windows starts an uninstall command
  *                                     (CreateProcess with no application name), wait, and write
  *                                     its exit code to the file EXIT
@@ -19,8 +20,11 @@ static int Hold(const wchar_t* name, const wchar_t* ready, const wchar_t* stop) 
   HANDLE f = CreateFileW(ready, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
   if (f == INVALID_HANDLE_VALUE) return 2;
   CloseHandle(f);
+  // A script that ended without the stop file has removed its folder, READY with it: a hold
+  // that outlived its script once kept the next one waiting for the full 15 minutes.
   for (int i = 0; i < 15 * 60 * 20; ++i) {
     if (GetFileAttributesW(stop) != INVALID_FILE_ATTRIBUTES) break;
+    if (GetFileAttributesW(ready) == INVALID_FILE_ATTRIBUTES) break;
     Sleep(50);
   }
   ReleaseMutex(mutex);

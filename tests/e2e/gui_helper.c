@@ -6,7 +6,8 @@
  *                                                "env NAME VALUE" (for what it starts later), "quit"
  *   gui_helper run EXITFILE PROGRAM [ARGS...]   runs PROGRAM, waits, writes its exit code
  *   gui_helper window OUTFILE                    describes the wizard window (class QuorvelSetup)
- *   gui_helper hold NAME READYFILE STOPFILE      holds a named mutex until STOPFILE appears
+ *   gui_helper hold NAME READYFILE STOPFILE      holds a named mutex until STOPFILE appears or
+ *                                                READYFILE goes
  *   gui_helper kill PID                          ends one process started by "run"
  * Files are written whole and then renamed, so a reader never sees half a line. */
 #include <windows.h>
@@ -125,7 +126,13 @@ static int hold(const wchar_t* name, const wchar_t* ready, const wchar_t* stop) 
   DWORD r = WaitForSingleObject(m, INFINITE);
   if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) return 1;
   write_result(ready, "held\n");
-  while (GetFileAttributesW(stop) == INVALID_FILE_ATTRIBUTES) Sleep(100);
+  // Also ends when READY is gone (the script removed its folder) and after 15 minutes, so that
+  // a script that ended without the stop file keeps no other test waiting.
+  for (int i = 0; i < 15 * 60 * 10; ++i) {
+    if (GetFileAttributesW(stop) != INVALID_FILE_ATTRIBUTES) break;
+    if (GetFileAttributesW(ready) == INVALID_FILE_ATTRIBUTES) break;
+    Sleep(100);
+  }
   ReleaseMutex(m);
   CloseHandle(m);
   return 0;

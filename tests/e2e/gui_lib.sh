@@ -27,7 +27,7 @@ gui_begin() {  # [WIDTH HEIGHT]: the size of the screen and of the Wine desktop
   trap "exit 143" TERM INT
   [[ -x $SETUP_EXE ]] || { echo "no $SETUP_EXE"; exit 1; }
   (setsid wineserver -p </dev/null >/dev/null 2>&1 &)
-  [[ -f $WINEPREFIX/system.reg ]] || wine wineboot -i </dev/null >/dev/null 2>&1
+  [[ -f $WINEPREFIX/system.reg ]] || wine wineboot </dev/null >/dev/null 2>&1
   rm -rf "$GUI"
   mkdir -p "$GUI" "$SHOTS"
   HELPER=$GUI/gui_helper.exe
@@ -38,7 +38,8 @@ gui_begin() {  # [WIDTH HEIGHT]: the size of the screen and of the Wine desktop
   local ready=$GUI/lock.ready
   _lock_stop=$GUI/lock.stop
   wine "$HELPER" hold "$SHARED_LOCK" "$(winpath "$ready")" "$(winpath "$_lock_stop")" </dev/null >/dev/null 2>&1 &
-  wait_until 900 test -e "$ready" || { echo "shared state lock not obtained"; exit 1; }
+  wait_until 300 test -e "$ready" ||
+    { echo "shared state lock not obtained in 5 minutes; running:"; processes_naming '.exe'; exit 1; }
   # One agent lives in the test's desktop and starts everything there (a second explorer for
   # the same desktop would stay behind as its message loop). Programs it starts see
   # QV_GUI_DISPLAY, which lets the unit tests that need a screen run.
@@ -71,7 +72,7 @@ gui_end() {
   [[ -d $GUI/agent ]] && agent_do quit
   [[ -n $_lock_stop ]] && touch "$_lock_stop"
   stop_release "$GUI/nginx"
-  sleep 0.5
+  end_leftovers "$GUI_WIN\\"
   for pid in "${_pids[@]}"; do kill "$pid" 2>/dev/null; done
   rm -rf "$GUI"
   exit $rc

@@ -30,8 +30,9 @@ e2e_begin() {
   [[ -x $PUBLISH ]] || { echo "no $PUBLISH (host build)"; exit 1; }
   # A server for the prefix when run outside ./run test (it exits at once if one is running),
   # and its services started with no inherited descriptors, so that none keeps a caller's pipe.
+  # Plain wineboot: with -i, every call starts one more set of services on a running prefix.
   (setsid wineserver -p </dev/null >/dev/null 2>&1 &)
-  wine wineboot -i </dev/null >/dev/null 2>&1
+  wine wineboot </dev/null >/dev/null 2>&1
   rm -rf "$E2E"
   mkdir -p "$E2E/www" "$E2E/nginx/tmp" "$E2E/flags"
   HELPER=$E2E/e2e_helper.exe
@@ -67,11 +68,13 @@ e2e_end() {
   for f in "${_immutable[@]}"; do chattr -i "$f" 2>/dev/null; done
   for name in "${_holds[@]}"; do release_mutex "$name"; done
   stop_patch_server
-  # Wait (bounded) for our Windows processes, so that nothing of ours keeps running.
+  # Wait (bounded) for our Windows processes, so that nothing of ours keeps running; those that
+  # name this script's folder and still run are ended.
   for _ in $(seq 1 100); do
     pgrep -f 'QuorvelSetup-e2e.exe|Quorvel-Uninstall-|e2e_helper.exe|gui_helper.exe' >/dev/null || break
     sleep 0.1
   done
+  end_leftovers "$E2E_WIN\\"
   clean_user_state
   # The Desktop link goes back as Wine made it, unless something else was put there meanwhile.
   if [[ -n $_desktop_link ]] && rmdir "$_desktop" 2>/dev/null; then ln -s "$_desktop_link" "$_desktop"; fi
@@ -95,8 +98,9 @@ hold_mutex() {  # tag, mutex name
   local tag=$1 ready=$E2E/flags/$1.ready stop=$E2E/flags/$1.stop
   rm -f "$ready" "$stop"
   wine "$HELPER" hold "$2" "$(winepath "$ready")" "$(winepath "$stop")" </dev/null >/dev/null 2>&1 &
-  for _ in $(seq 1 9000); do [[ -e $ready ]] && break; sleep 0.1; done
-  [[ -e $ready ]] || { echo "could not take mutex $2"; exit 1; }
+  # Well below the test's time limit, so that a lock nobody gives back is reported with its holders.
+  wait_until 300 test -e "$ready" ||
+    { echo "could not take mutex $2 in 5 minutes; running:"; processes_naming '.exe'; exit 1; }
   _holds+=("$tag")
 }
 release_mutex() {  # tag
