@@ -16,6 +16,17 @@ SETUP_KEY='HKCU\Software\Quorvel'
 failures=0
 _pids=()       # Unix processes of ours (Xvfb), ended by the library's clean-up
 
+# Every Wine call of a script is bounded, so that a program that never ends is reported by the
+# step that ran it instead of running into the test's time limit. The report goes to the test's
+# own error output (descriptor 9), which a caller's 2>/dev/null does not silence. Programs that
+# are meant to run alongside the script are started with `command wine`.
+exec 9>&2
+wine() {
+  timeout 300 wine "$@"
+  local rc=$?
+  [[ $rc -eq 124 ]] && echo "FAIL: 'wine $*' did not end within 300 s" >&9 && failures=$((failures + 1))
+  return $rc
+}
 section() { echo "== $* (at ${SECONDS} s)"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass_or_fail() { [[ $failures -eq 0 ]] && { echo "PASS"; exit 0; }; echo "$failures failure(s)"; exit 1; }

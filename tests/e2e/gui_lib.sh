@@ -37,14 +37,14 @@ gui_begin() {  # [WIDTH HEIGHT]: the size of the screen and of the Wine desktop
   # What the wizard does to the registry and shortcuts is also what other tests look at.
   local ready=$GUI/lock.ready
   _lock_stop=$GUI/lock.stop
-  wine "$HELPER" hold "$SHARED_LOCK" "$(winpath "$ready")" "$(winpath "$_lock_stop")" </dev/null >/dev/null 2>&1 &
+  command wine "$HELPER" hold "$SHARED_LOCK" "$(winpath "$ready")" "$(winpath "$_lock_stop")" </dev/null >/dev/null 2>&1 &
   wait_until 300 test -e "$ready" ||
     { echo "shared state lock not obtained in 5 minutes; running:"; processes_naming '.exe'; exit 1; }
   # One agent lives in the test's desktop and starts everything there (a second explorer for
   # the same desktop would stay behind as its message loop). Programs it starts see
   # QV_GUI_DISPLAY, which lets the unit tests that need a screen run.
   mkdir -p "$GUI/agent"
-  QV_GUI_DISPLAY=1 wine explorer "/desktop=$DESKTOP,${SCREEN_W}x${SCREEN_H}" "$(winpath "$HELPER")" agent \
+  QV_GUI_DISPLAY=1 command wine explorer "/desktop=$DESKTOP,${SCREEN_W}x${SCREEN_H}" "$(winpath "$HELPER")" agent \
     "$(winpath "$GUI/agent")" </dev/null >>"$GUI/wine.log" 2>&1 &
 }
 

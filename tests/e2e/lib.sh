@@ -97,7 +97,7 @@ clean_user_state() {
 hold_mutex() {  # tag, mutex name
   local tag=$1 ready=$E2E/flags/$1.ready stop=$E2E/flags/$1.stop
   rm -f "$ready" "$stop"
-  wine "$HELPER" hold "$2" "$(winepath "$ready")" "$(winepath "$stop")" </dev/null >/dev/null 2>&1 &
+  command wine "$HELPER" hold "$2" "$(winepath "$ready")" "$(winepath "$stop")" </dev/null >/dev/null 2>&1 &
   # Well below the test's time limit, so that a lock nobody gives back is reported with its holders.
   wait_until 300 test -e "$ready" ||
     { echo "could not take mutex $2 in 5 minutes; running:"; processes_naming '.exe'; exit 1; }
