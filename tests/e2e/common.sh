@@ -45,27 +45,25 @@ winpath() {  # Windows name of a Unix path (drive C inside the prefix, Z: for th
     printf 'C:\\%s' "${p//\//\\}"
   fi
 }
-# processes_naming TEXT: "PID command line" of each process whose command line contains TEXT
-# (Wine shows a Windows program's own command line), this shell and its subshells left out.
+# processes_naming TEXT: "PID command line" of each process of this prefix whose command line
+# contains TEXT (Wine shows a Windows program's own command line), this shell and its subshells
+# left out. Another checkout's test run has its own prefix and the same Windows folder names.
 processes_naming() {
-  local f pid line
-  for f in /proc/[0-9]*/cmdline; do
+  local f pid
+  for f in $(grep -l -a -F -- "$1" /proc/[0-9]*/cmdline 2>/dev/null); do
     pid=${f#/proc/}; pid=${pid%/cmdline}
     [[ $pid == "$$" || $pid == "$BASHPID" ]] && continue
-    line=$(tr '\0' ' ' <"$f" 2>/dev/null) || continue
-    [[ $line == *"$1"* ]] && echo "$pid $line"
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+    echo "$pid $(tr '\0' ' ' <"$f" 2>/dev/null)"
   done
 }
-# end_leftovers TEXT: waits (bounded) for the processes processes_naming TEXT finds, then names
-# and kills those still running: a Windows helper that outlived its script once held the lock
+# end_leftovers TEXT: waits up to 10 s for the processes processes_naming TEXT finds, then names
+# and kills those still running: a Windows helper that outlives its script can hold the lock
 # the next script waits for.
 end_leftovers() {
-  local left=
-  for _ in $(seq 1 50); do
-    left=$(processes_naming "$1")
-    [[ -z $left ]] && return 0
-    sleep 0.2
-  done
+  local left deadline=$((SECONDS + 10))
+  while left=$(processes_naming "$1"); [[ -n $left ]] && (( SECONDS < deadline )); do sleep 0.2; done
+  [[ -z $left ]] && return 0
   echo "still running at the end, now killed:"
   echo "$left"
   kill -KILL $(cut -d' ' -f1 <<<"$left") 2>/dev/null

@@ -20,8 +20,8 @@ static int Hold(const wchar_t* name, const wchar_t* ready, const wchar_t* stop) 
   HANDLE f = CreateFileW(ready, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
   if (f == INVALID_HANDLE_VALUE) return 2;
   CloseHandle(f);
-  // A script that ended without the stop file has removed its folder, READY with it: a hold
-  // that outlived its script once kept the next one waiting for the full 15 minutes.
+  // A script that ended before this loop saw the stop file has removed its folder, READY with
+  // it: without that check the hold would keep the next script waiting for 15 minutes.
   for (int i = 0; i < 15 * 60 * 20; ++i) {
     if (GetFileAttributesW(stop) != INVALID_FILE_ATTRIBUTES) break;
     if (GetFileAttributesW(ready) == INVALID_FILE_ATTRIBUTES) break;
