@@ -24,7 +24,7 @@ exec 9>&2
 wine() {
   timeout 300 wine "$@"
   local rc=$?
-  [[ $rc -eq 124 ]] && echo "FAIL: 'wine $*' did not end within 300 s" >&9 && failures=$((failures + 1))
+  [[ $rc -eq 124 ]] && fail "'wine $*' did not end within 300 s" >&9
   return $rc
 }
 section() { echo "== $* (at ${SECONDS} s)"; }
