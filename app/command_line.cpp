@@ -102,6 +102,7 @@ void ApplyStartupOptions(const StartupOptions& options, const std::wstring& regi
   if (options.noShortcuts) state.noShortcuts = true;
   if (options.noLaunch) state.noLaunch = true;
   if (options.keepUserDataOff) state.optKeepUserData = false;
-  if (options.uninstallWizard) state.page = UninstallConfirm;
-  if (options.hasPage) state.page = options.page;
+  if (options.uninstallWizard) state.page = SetupPage::UninstallConfirm;
+  // Any number is kept; the window shows the nearest page.
+  if (options.hasPage) state.page = static_cast<SetupPage>(options.page);
 }

@@ -8,6 +8,7 @@
 // their names (BackButton, RetryButton, VersionLabel) also exist in the wizard's table and
 // many are generic words (Off, Music, Checking): write LauncherString(LauncherText::ErrConnect).
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -167,6 +168,24 @@ struct LauncherLanguage {
   const char* code;
   const wchar_t* texts[kLauncherTextCount];
 };
+
+// Table entries built through these refuse to compile with a text too many or too few, which
+// would otherwise leave a null text that crashes the first paint.
+template <std::size_t N>
+constexpr InstallerLanguage InstallerLanguageEntry(const char* code, int32_t codePage, const wchar_t* nativeName,
+                                                   const wchar_t* const (&texts)[N]) {
+  static_assert(N == kInstallerTextCount, "an installer language needs exactly one text per InstallerText");
+  InstallerLanguage language{code, codePage, nativeName, {}};
+  for (std::size_t i = 0; i < N; ++i) language.texts[i] = texts[i];
+  return language;
+}
+template <std::size_t N>
+constexpr LauncherLanguage LauncherLanguageEntry(const char* code, const wchar_t* const (&texts)[N]) {
+  static_assert(N == kLauncherTextCount, "a launcher language needs exactly one text per LauncherText");
+  LauncherLanguage language{code, {}};
+  for (std::size_t i = 0; i < N; ++i) language.texts[i] = texts[i];
+  return language;
+}
 
 // The tables, in list order: pt en es fr de it ro pl cz hu tr (launcher: the same, then gr).
 extern const InstallerLanguage g_installerLanguages[kInstallerLanguageCount];

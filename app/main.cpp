@@ -2,10 +2,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
-// The shell's scripting type "Folder" would clash with the wizard page of that name.
-#define Folder ShellScriptingFolder
 #include <shlobj.h>
-#undef Folder
 
 #include <string>
 #include <thread>
@@ -17,12 +14,10 @@
 #include "install/folder.h"
 #include "install/register.h"
 #include "install/size_query.h"
-#include "install/start.h"
 #include "support/http.h"
 #include "ui/draw.h"
 #include "ui/window.h"
 #include "uninstall/relaunch.h"
-#include "uninstall/worker.h"
 
 namespace {
 
@@ -74,17 +69,17 @@ bool CreateMainWindow(HINSTANCE instance) {
 void StartUnattended(bool uninstallWizard) {
   if (uninstallWizard) {
     // A refused uninstall leaves nothing running that would close the window.
-    if (!StartUninstall()) {
-      g_setup.exitCode = 3;
+    if (!BeginUninstall()) {
+      g_setup.exitCode = ExitCode::NotStarted;
       DestroyWindow(g_setup.mainWindow);
     }
     return;
   }
   if (!IsValidInstallFolder(NormalizeInstallPath(g_setup.installDir))) {
-    g_setup.exitCode = 1;
+    g_setup.exitCode = ExitCode::FolderUnusable;
     DestroyWindow(g_setup.mainWindow);
-  } else if (!StartInstall()) {
-    g_setup.exitCode = 3;
+  } else if (!BeginInstall()) {
+    g_setup.exitCode = ExitCode::NotStarted;
     DestroyWindow(g_setup.mainWindow);
   }
 }
@@ -132,7 +127,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (!CreateMainWindow(instance)) {
     HttpCloseSession();
     if (mutex) CloseHandle(mutex);
-    ExitProcess(1);
+    ExitProcess(static_cast<UINT>(ExitCode::NoWindow));
   }
   LayoutFolderField();
   if (!g_setup.silent) {

@@ -1,8 +1,9 @@
 // The wizard's texts in every language, in InstallerText order.
 #include "app/languages.h"
 
-const InstallerLanguage g_installerLanguages[kInstallerLanguageCount] = {
-    {"pt", 1252, L"Português", {
+// Unsized, so that a language too many or too few conflicts with the declaration.
+const InstallerLanguage g_installerLanguages[] = {
+    InstallerLanguageEntry("pt", 1252, L"Português", {
         L"Instalador do Quorvel",  // WindowTitle
         L"Bem-vindo",  // StepWelcome
         L"Pasta",  // StepFolder
@@ -58,8 +59,8 @@ const InstallerLanguage g_installerLanguages[kInstallerLanguageCount] = {
         L"Desinstalação concluída",  // UninstallDoneTitle
         L"O Quorvel foi removido deste computador.",  // UninstallDoneText
         L"Fechar",  // CloseButton
-    }},
-    {"en", 1252, L"English", {
+    }),
+    InstallerLanguageEntry("en", 1252, L"English", {
         L"Quorvel Setup",  // WindowTitle
         L"Welcome",  // StepWelcome
         L"Folder",  // StepFolder
@@ -115,8 +116,8 @@ const InstallerLanguage g_installerLanguages[kInstallerLanguageCount] = {
         L"Uninstall complete",  // UninstallDoneTitle
         L"Quorvel was removed from this computer.",  // UninstallDoneText
         L"Close",  // CloseButton
-    }},
-    {"es", 1252, L"Español", {
+    }),
+    InstallerLanguageEntry("es", 1252, L"Español", {
         L"Instalador de Quorvel",  // WindowTitle
         L"Bienvenida",  // StepWelcome
         L"Carpeta",  // StepFolder
@@ -172,8 +173,8 @@ const InstallerLanguage g_installerLanguages[kInstallerLanguageCount] = {
         L"Desinstalación completada",  // UninstallDoneTitle
         L"Quorvel se ha eliminado de este ordenador.",  // UninstallDoneText
         L"Cerrar",  // CloseButton
-    }},
-    {"fr", 1252, L"Français", {
+    }),
+    InstallerLanguageEntry("fr", 1252, L"Français", {
         L"Installation de Quorvel",  // WindowTitle
         L"Bienvenue",  // StepWelcome
         L"Dossier",  // StepFolder
@@ -229,8 +230,8 @@ const InstallerLanguage g_installerLanguages[kInstallerLanguageCount] = {
         L"Désinstallation terminée",  // UninstallDoneTitle
         L"Quorvel a été supprimé de cet ordinateur.",  // UninstallDoneText
         L"Fermer",  // CloseButton
-    }},
-    {"de", 1252, L"Deutsch", {
+    }),
+    InstallerLanguageEntry("de", 1252, L"Deutsch", {
         L"Quorvel Setup",  // WindowTitle
         L"Willkommen",  // StepWelcome
         L"Ordner",  // StepFolder
@@ -286,8 +287,8 @@ const InstallerLanguage g_installerLanguages[kInstallerLanguageCount] = {
         L"Deinstallation abgeschlossen",  // UninstallDoneTitle
         L"Quorvel wurde von diesem Computer entfernt.",  // UninstallDoneText
         L"Schließen",  // CloseButton
-    }},
-    {"it", 1252, L"Italiano", {
+    }),
+    InstallerLanguageEntry("it", 1252, L"Italiano", {
         L"Installazione di Quorvel",  // WindowTitle
         L"Benvenuto",  // StepWelcome
         L"Cartella",  // StepFolder
@@ -343,8 +344,8 @@ const InstallerLanguage g_installerLanguages[kInstallerLanguageCount] = {
         L"Disinstallazione completata",  // UninstallDoneTitle
         L"Quorvel è stato rimosso da questo computer.",  // UninstallDoneText
         L"Chiudi",  // CloseButton
-    }},
-    {"ro", 1250, L"Română", {
+    }),
+    InstallerLanguageEntry("ro", 1250, L"Română", {
         L"Instalare Quorvel",  // WindowTitle
         L"Bun venit",  // StepWelcome
         L"Folder",  // StepFolder
@@ -400,8 +401,8 @@ const InstallerLanguage g_installerLanguages[kInstallerLanguageCount] = {
         L"Dezinstalare finalizată",  // UninstallDoneTitle
         L"Quorvel a fost eliminat de pe acest computer.",  // UninstallDoneText
         L"Închide",  // CloseButton
-    }},
-    {"pl", 1250, L"Polski", {
+    }),
+    InstallerLanguageEntry("pl", 1250, L"Polski", {
         L"Instalator Quorvel",  // WindowTitle
         L"Witaj",  // StepWelcome
         L"Folder",  // StepFolder
@@ -457,8 +458,8 @@ const InstallerLanguage g_installerLanguages[kInstallerLanguageCount] = {
         L"Dezinstalacja zakończona",  // UninstallDoneTitle
         L"Quorvel został usunięty z tego komputera.",  // UninstallDoneText
         L"Zamknij",  // CloseButton
-    }},
-    {"cz", 1250, L"Čeština", {
+    }),
+    InstallerLanguageEntry("cz", 1250, L"Čeština", {
         L"Instalace Quorvel",  // WindowTitle
         L"Vítejte",  // StepWelcome
         L"Složka",  // StepFolder
@@ -514,8 +515,8 @@ const InstallerLanguage g_installerLanguages[kInstallerLanguageCount] = {
         L"Odinstalace dokončena",  // UninstallDoneTitle
         L"Quorvel byl z tohoto počítače odstraněn.",  // UninstallDoneText
         L"Zavřít",  // CloseButton
-    }},
-    {"hu", 1250, L"Magyar", {
+    }),
+    InstallerLanguageEntry("hu", 1250, L"Magyar", {
         L"Quorvel telepítő",  // WindowTitle
         L"Üdvözlet",  // StepWelcome
         L"Mappa",  // StepFolder
@@ -571,8 +572,8 @@ const InstallerLanguage g_installerLanguages[kInstallerLanguageCount] = {
         L"Az eltávolítás befejeződött",  // UninstallDoneTitle
         L"A Quorvel törölve lett erről a számítógépről.",  // UninstallDoneText
         L"Bezárás",  // CloseButton
-    }},
-    {"tr", 1254, L"Türkçe", {
+    }),
+    InstallerLanguageEntry("tr", 1254, L"Türkçe", {
         L"Quorvel Kurulumu",  // WindowTitle
         L"Hoş geldin",  // StepWelcome
         L"Klasör",  // StepFolder
@@ -628,5 +629,5 @@ const InstallerLanguage g_installerLanguages[kInstallerLanguageCount] = {
         L"Kaldırma tamamlandı",  // UninstallDoneTitle
         L"Quorvel bu bilgisayardan kaldırıldı.",  // UninstallDoneText
         L"Kapat",  // CloseButton
-    }},
+    }),
 };

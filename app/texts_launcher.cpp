@@ -1,8 +1,9 @@
 // The patch engine's texts, shared with the game launcher, in LauncherText order.
 #include "app/languages.h"
 
-const LauncherLanguage g_launcherLanguages[kLauncherLanguageCount] = {
-    {"pt", {
+// Unsized, so that a language too many or too few conflicts with the declaration.
+const LauncherLanguage g_launcherLanguages[] = {
+    LauncherLanguageEntry("pt", {
         L"A ligar ao servidor de patch...",  // PatchConnecting
         L"A verificar a assinatura...",  // PatchVerifying
         L"A VERIFICAR",  // StateChecking
@@ -78,8 +79,8 @@ const LauncherLanguage g_launcherLanguages[kLauncherLanguageCount] = {
         L"Retomar",  // ResumeButton
         L"EM PAUSA",  // StatePaused
         L"A transferência vai continuar onde parou.",  // PausedHint
-    }},
-    {"en", {
+    }),
+    LauncherLanguageEntry("en", {
         L"Connecting to patch server...",  // PatchConnecting
         L"Verifying signature...",  // PatchVerifying
         L"CHECKING",  // StateChecking
@@ -155,8 +156,8 @@ const LauncherLanguage g_launcherLanguages[kLauncherLanguageCount] = {
         L"Resume",  // ResumeButton
         L"PAUSED",  // StatePaused
         L"The download will continue where it stopped.",  // PausedHint
-    }},
-    {"es", {
+    }),
+    LauncherLanguageEntry("es", {
         L"Conectando con el servidor de parches...",  // PatchConnecting
         L"Verificando la firma...",  // PatchVerifying
         L"COMPROBANDO",  // StateChecking
@@ -232,8 +233,8 @@ const LauncherLanguage g_launcherLanguages[kLauncherLanguageCount] = {
         L"Reanudar",  // ResumeButton
         L"EN PAUSA",  // StatePaused
         L"La descarga continuará donde se detuvo.",  // PausedHint
-    }},
-    {"fr", {
+    }),
+    LauncherLanguageEntry("fr", {
         L"Connexion au serveur de mise à jour...",  // PatchConnecting
         L"Vérification de la signature...",  // PatchVerifying
         L"VÉRIFICATION",  // StateChecking
@@ -309,8 +310,8 @@ const LauncherLanguage g_launcherLanguages[kLauncherLanguageCount] = {
         L"Reprendre",  // ResumeButton
         L"EN PAUSE",  // StatePaused
         L"Le téléchargement reprendra là où il s'est arrêté.",  // PausedHint
-    }},
-    {"de", {
+    }),
+    LauncherLanguageEntry("de", {
         L"Verbindung zum Patch-Server...",  // PatchConnecting
         L"Signatur wird geprüft...",  // PatchVerifying
         L"PRÜFUNG",  // StateChecking
@@ -386,8 +387,8 @@ const LauncherLanguage g_launcherLanguages[kLauncherLanguageCount] = {
         L"Fortsetzen",  // ResumeButton
         L"PAUSIERT",  // StatePaused
         L"Der Download wird dort fortgesetzt, wo er angehalten wurde.",  // PausedHint
-    }},
-    {"it", {
+    }),
+    LauncherLanguageEntry("it", {
         L"Connessione al server delle patch...",  // PatchConnecting
         L"Verifica della firma...",  // PatchVerifying
         L"VERIFICA",  // StateChecking
@@ -463,8 +464,8 @@ const LauncherLanguage g_launcherLanguages[kLauncherLanguageCount] = {
         L"Riprendi",  // ResumeButton
         L"IN PAUSA",  // StatePaused
         L"Il download riprenderà da dove si è interrotto.",  // PausedHint
-    }},
-    {"ro", {
+    }),
+    LauncherLanguageEntry("ro", {
         L"Conectare la serverul de patch...",  // PatchConnecting
         L"Se verifică semnătura...",  // PatchVerifying
         L"VERIFICARE",  // StateChecking
@@ -540,8 +541,8 @@ const LauncherLanguage g_launcherLanguages[kLauncherLanguageCount] = {
         L"Continuă",  // ResumeButton
         L"ÎN PAUZĂ",  // StatePaused
         L"Descărcarea va continua de unde s-a oprit.",  // PausedHint
-    }},
-    {"pl", {
+    }),
+    LauncherLanguageEntry("pl", {
         L"Łączenie z serwerem aktualizacji...",  // PatchConnecting
         L"Weryfikacja podpisu...",  // PatchVerifying
         L"SPRAWDZANIE",  // StateChecking
@@ -617,8 +618,8 @@ const LauncherLanguage g_launcherLanguages[kLauncherLanguageCount] = {
         L"Wznów",  // ResumeButton
         L"WSTRZYMANO",  // StatePaused
         L"Pobieranie zostanie wznowione od miejsca, w którym je przerwano.",  // PausedHint
-    }},
-    {"cz", {
+    }),
+    LauncherLanguageEntry("cz", {
         L"Připojování k aktualizačnímu serveru...",  // PatchConnecting
         L"Ověřování podpisu...",  // PatchVerifying
         L"KONTROLA",  // StateChecking
@@ -694,8 +695,8 @@ const LauncherLanguage g_launcherLanguages[kLauncherLanguageCount] = {
         L"Pokračovat",  // ResumeButton
         L"POZASTAVENO",  // StatePaused
         L"Stahování bude pokračovat tam, kde se zastavilo.",  // PausedHint
-    }},
-    {"hu", {
+    }),
+    LauncherLanguageEntry("hu", {
         L"Csatlakozás a frissítési szerverhez...",  // PatchConnecting
         L"Aláírás ellenőrzése...",  // PatchVerifying
         L"ELLENŐRZÉS",  // StateChecking
@@ -771,8 +772,8 @@ const LauncherLanguage g_launcherLanguages[kLauncherLanguageCount] = {
         L"Folytatás",  // ResumeButton
         L"SZÜNETEL",  // StatePaused
         L"A letöltés ott folytatódik, ahol abbamaradt.",  // PausedHint
-    }},
-    {"tr", {
+    }),
+    LauncherLanguageEntry("tr", {
         L"Yama sunucusuna bağlanılıyor...",  // PatchConnecting
         L"İmza doğrulanıyor...",  // PatchVerifying
         L"KONTROL EDİLİYOR",  // StateChecking
@@ -848,8 +849,8 @@ const LauncherLanguage g_launcherLanguages[kLauncherLanguageCount] = {
         L"Devam et",  // ResumeButton
         L"DURAKLATILDI",  // StatePaused
         L"İndirme kaldığı yerden devam edecek.",  // PausedHint
-    }},
-    {"gr", {
+    }),
+    LauncherLanguageEntry("gr", {
         L"Σύνδεση στον διακομιστή ενημερώσεων...",  // PatchConnecting
         L"Επαλήθευση υπογραφής...",  // PatchVerifying
         L"ΕΛΕΓΧΟΣ",  // StateChecking
@@ -925,5 +926,5 @@ const LauncherLanguage g_launcherLanguages[kLauncherLanguageCount] = {
         L"Συνέχεια",  // ResumeButton
         L"ΣΕ ΠΑΥΣΗ",  // StatePaused
         L"Η λήψη θα συνεχιστεί από εκεί που σταμάτησε.",  // PausedHint
-    }},
+    }),
 };

@@ -6,6 +6,7 @@
 
 #include "app/languages.h"
 #include "app/setup_state.h"
+#include "support/layout.h"
 
 static constexpr uint64_t kRepairBytes = 1073741824ull;    // 1 GiB
 static constexpr uint64_t kMarginBytes = 536870912ull;     // 512 MiB over the game size
@@ -36,7 +37,7 @@ static bool Exists(const std::wstring& path) {
 }
 
 bool HasInstallMarker(const std::wstring& folder) {
-  return Exists(folder + L"\\bin\\quorvel.install") || Exists(folder + L"\\quorvel.install");
+  return Exists(folder + L"\\" + layout::kMarker) || Exists(folder + L"\\" + layout::kLegacyMarker);
 }
 
 bool IsValidInstallFolder(const std::wstring& folder) {

@@ -1,7 +1,5 @@
 #include "install/register.h"
 
-// shlobj.h without the shell automation interfaces, whose Folder clashes with the page name.
-#define NO_SHDOCVW_GUIDS
 #include <shlobj.h>
 #include <shobjidl.h>
 
@@ -11,10 +9,9 @@
 #include "patch/engine.h"
 #include "support/files.h"
 #include "support/handles.h"
+#include "support/layout.h"
 #include "support/text.h"
 
-static constexpr wchar_t kSetupKey[] = L"Software\\Quorvel";
-static constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel";
 
 static bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
@@ -39,7 +36,7 @@ static bool CreateKey(const wchar_t* path, UniqueRegKey& key) {
 std::wstring ReadSetupRegistryValue(const wchar_t* name) {
   wchar_t buffer[512] = {};  // 1,024 bytes; at most 510 characters and the NUL are accepted
   DWORD size = 1022;
-  if (RegGetValueW(HKEY_CURRENT_USER, kSetupKey, name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+  if (RegGetValueW(HKEY_CURRENT_USER, layout::kSetupKey, name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
     return {};
   return buffer;
 }
@@ -48,7 +45,7 @@ std::wstring ShortcutPath(REFKNOWNFOLDERID folder) {
   PWSTR path = nullptr;
   HRESULT hr = SHGetKnownFolderPath(folder, KF_FLAG_CREATE, nullptr, &path);
   std::wstring result;
-  if (SUCCEEDED(hr) && path) result = std::wstring(path) + L"\\Quorvel.lnk";
+  if (SUCCEEDED(hr) && path) result = std::wstring(path) + L"\\" + layout::kShortcutName;
   CoTaskMemFree(path);
   return result;
 }
@@ -69,10 +66,10 @@ void CreateShortcut(REFKNOWNFOLDERID folder, const std::wstring& target) {
 
 void RegisterInstallation() {
   const std::wstring& dir = g_setup.installDir;
-  const std::wstring launcher = dir + L"\\Quorvel.exe";
-  const std::wstring uninstaller = dir + L"\\bin\\Uninstall Quorvel.exe";
-  const std::wstring oldUninstaller = dir + L"\\Uninstall Quorvel.exe";
-  const std::wstring oldMarker = dir + L"\\quorvel.install";
+  const std::wstring launcher = dir + L"\\" + layout::kLauncherExe;
+  const std::wstring uninstaller = dir + L"\\" + layout::kUninstaller;
+  const std::wstring oldUninstaller = dir + L"\\" + layout::kLegacyUninstaller;
+  const std::wstring oldMarker = dir + L"\\" + layout::kLegacyMarker;
   const std::wstring self = GetModulePath();
 
   // A repair started from the uninstaller itself must not copy the file onto itself.
@@ -86,12 +83,12 @@ void RegisterInstallation() {
   }
 
   UniqueRegKey key;
-  if (CreateKey(kSetupKey, key)) {
+  if (CreateKey(layout::kSetupKey, key)) {
     SetString(key.get(), L"InstallPath", dir);
     SetString(key.get(), L"Language", Utf8ToWide(InstallerLanguageCode(g_installerLanguage.load())));
   }
   UniqueRegKey entry;
-  if (CreateKey(kUninstallKey, entry)) {
+  if (CreateKey(layout::kUninstallKey, entry)) {
     SetString(entry.get(), L"DisplayName", L"Quorvel");
     SetString(entry.get(), L"DisplayIcon", launcher);
     SetString(entry.get(), L"DisplayVersion", std::to_wstring(g_engine.manifestVersion.load()));

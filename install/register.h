@@ -1,7 +1,7 @@
 #pragma once
 // Registration after a successful run: uninstaller copy, shortcuts, registry. Best effort.
 #include <windows.h>
-#include <shtypes.h>  // REFKNOWNFOLDERID; shlobj.h would clash with the page name Folder
+#include <shtypes.h>  // REFKNOWNFOLDERID
 #include <string>
 
 // Records the finished installation (never reports a failure).

@@ -9,8 +9,7 @@
 #include "app/setup_state.h"
 #include "support/http.h"
 #include "support/json.h"
-
-static constexpr uint32_t kManifestLimit = 33554432;  // 32 MiB
+#include "support/layout.h"
 
 // A size beyond the 64-bit range (or a sum running over it) saturates instead of
 // wrapping around to a small number that would pass the free-space rule.
@@ -22,7 +21,7 @@ static uint64_t AddSize(uint64_t total, double size) {
 
 void QueryGameSize() {
   std::string body;
-  if (HttpGetToMemory(g_patchBaseUrl + L"manifest.json", body, kManifestLimit) != 200) return;
+  if (HttpGetToMemory(g_patchBaseUrl + L"manifest.json", body, layout::kManifestLimit) != 200) return;
   JsonValue root;
   if (!JsonParse(body, root) || root.type != JsonType::Object) return;
   const JsonValue& files = JsonGetMember(root, "files");

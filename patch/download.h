@@ -3,18 +3,9 @@
 #include <cstdint>
 #include <string>
 
-struct PatchEngine;
-struct FileEntry;
+#include "patch/engine.h"
 
-// The outcome of one file download.
-enum DownloadResult : int32_t {
-  DownloadOk = 0,           // the destination holds the verified file
-  DownloadNetwork = 1,      // the transfer did not complete in 3 attempts
-  DownloadCorrupt = 2,      // the object did not inflate to the expected size and hash 3 times
-  DownloadWriteFailed = 3,  // a local file could not be created, written or moved
-  DownloadInUse = 4,        // the destination is held open by another program
-  DownloadCancelled = 5,
-};
+struct FileEntry;
 
 // Downloads entry's object into installFolder\patcher_parts\<hash>.z (resuming a part left
 // there), verifies it and moves it onto destination. keepPart leaves a verified part file in

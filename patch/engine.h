@@ -36,6 +36,16 @@ struct NewsItem {
   std::map<std::string, std::wstring> texts;   // language code -> translated text
 };
 
+// The outcome of one file download (and of inflating and verifying one object).
+enum DownloadResult : int32_t {
+  DownloadOk = 0,           // the destination holds the verified file
+  DownloadNetwork = 1,      // the transfer did not complete in 3 attempts
+  DownloadCorrupt = 2,      // the object did not inflate to the expected size and hash 3 times
+  DownloadWriteFailed = 3,  // a local file could not be created, written or moved
+  DownloadInUse = 4,        // the destination is held open by another program
+  DownloadCancelled = 5,
+};
+
 // What the local cache knows of one file: the hash it had at this size and write time.
 struct CacheRecord {
   uint64_t size = 0;
@@ -43,30 +53,33 @@ struct CacheRecord {
   std::string hash;
 };
 
+// Who writes what: "owner" is the thread that calls Start and Stop (the user-interface thread in
+// the wizard), and writes only while no run is going; "run" is the run thread and its workers.
 struct PatchEngine {
-  bool manifestOnly = false;
-  std::wstring requestedFolder;
-  bool installerMode = false;
-  std::atomic<uint64_t> doneBytes{0};
-  std::atomic<uint64_t> totalBytes{0};
-  std::atomic<int32_t> doneFiles{0};
-  std::atomic<int32_t> totalFiles{0};
-  HWND notifyWindow = nullptr;
-  std::thread worker;
-  std::atomic<bool> running{false};
-  std::atomic<bool> cancel{false};
-  std::atomic<bool> pause{false};
-  std::atomic<int32_t> stage{0};
-  std::atomic<int32_t> manifestVersion{0};
-  std::mutex stateLock;
-  std::wstring currentFile;
-  std::wstring errorMessage;
-  std::wstring gameExe;
-  std::vector<NewsItem> news;
-  std::unordered_map<std::string, std::wstring> links;
-  std::wstring installFolder;
-  std::mutex cacheLock;
-  std::unordered_map<std::wstring, CacheRecord> cache;
+  bool manifestOnly = false;            // owner: stop after publishing the manifest's data
+  std::wstring requestedFolder;         // owner: the folder to patch; empty = the program's own
+  bool installerMode = false;           // owner: the installer, not the launcher, runs this
+  HWND notifyWindow = nullptr;          // owner: receives notifyMessage with each stage code
+  UINT notifyMessage = 0;               // owner: the message id; 0 posts nothing
+  std::atomic<uint64_t> doneBytes{0};   // run (reset by Start): progress of the current stage
+  std::atomic<uint64_t> totalBytes{0};  // run (reset by Start)
+  std::atomic<int32_t> doneFiles{0};    // run (reset by Start)
+  std::atomic<int32_t> totalFiles{0};   // run (reset by Start)
+  std::thread worker;                   // owner: the run thread
+  std::atomic<bool> running{false};     // set by Start, cleared by the run thread as it ends
+  std::atomic<bool> cancel{false};      // anyone: ends the run at its next check
+  std::atomic<bool> pause{false};       // owner: holds transfers until cleared
+  std::atomic<int32_t> stage{0};        // run: the last PatchStage posted
+  std::atomic<int32_t> manifestVersion{0};  // run: the version of the manifest being applied
+  std::mutex stateLock;                 // guards the five fields below
+  std::wstring currentFile;             // run, under stateLock: the file being worked on
+  std::wstring errorMessage;            // run, under stateLock: the run's first error text
+  std::wstring gameExe;                 // run, under stateLock: the manifest's game_exe
+  std::vector<NewsItem> news;           // run, under stateLock
+  std::unordered_map<std::string, std::wstring> links;  // run, under stateLock
+  std::wstring installFolder;           // Start: the folder of the current run, ending in "\"
+  std::mutex cacheLock;                 // guards cache while the phases' workers run
+  std::unordered_map<std::wstring, CacheRecord> cache;  // run, under cacheLock: lower-case path -> record
 
   PatchEngine() = default;
   PatchEngine(const PatchEngine&) = delete;
@@ -74,10 +87,11 @@ struct PatchEngine {
   ~PatchEngine() { Stop(); }
 
   // Starts a run on its own thread unless one is running; fullVerify ignores the file cache.
+  // (Defined with the run, patch/run.cpp.)
   void Start(bool fullVerify);
   // Sets cancel and joins the run thread if there is one.
   void Stop();
-  // Stores the stage code and posts WM_APP + 1 with it to notifyWindow.
+  // Stores the stage code and posts notifyMessage with it to notifyWindow.
   void PostStage(int32_t code);
   // Replaces currentFile under stateLock.
   void SetCurrentFile(const std::wstring& path);

@@ -2,9 +2,8 @@
 // Turns a downloaded zlib object into the final file's content and proves it in one pass.
 #include <string>
 
-#include "patch/download.h"
+#include "patch/engine.h"
 
-struct PatchEngine;
 struct FileEntry;
 
 // Inflates partPath (one zlib stream) into tempPath while hashing it. Returns DownloadOk when

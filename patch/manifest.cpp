@@ -10,11 +10,11 @@
 #include "app/languages.h"
 #include "patch/engine.h"
 #include "patch/news.h"
-#include "patch/state.h"
 #include "support/http.h"
+#include "support/layout.h"
 #include "support/text.h"
+#include "support/wait.h"
 
-static constexpr uint32_t kManifestLimit = 33554432;  // 32 MiB
 static constexpr uint32_t kSignatureSize = 64;
 
 static std::wstring Text(LauncherText field) { return LauncherString(field); }
@@ -64,11 +64,6 @@ bool PublicKeyConfigured() {
 
 std::wstring NoPublicKeyText() { return Text(LauncherText::ErrNoPublicKey); }
 
-// Waits up to ms, returning early once the run is cancelled.
-static void PauseUnlessCancelled(PatchEngine& engine, int ms) {
-  for (int waited = 0; waited < ms && !engine.cancel; waited += 50) Sleep(50);
-}
-
 ManifestFetch FetchSignedManifest(PatchEngine& engine, std::string& bytes, std::wstring& error) {
   if (!PublicKeyConfigured()) {
     error = NoPublicKeyText();
@@ -80,11 +75,11 @@ ManifestFetch FetchSignedManifest(PatchEngine& engine, std::string& bytes, std::
   for (int attempt = 0; attempt < 3; ++attempt) {
     if (engine.cancel) return ManifestFetch::Cancelled;
     if (attempt > 0) {
-      PauseUnlessCancelled(engine, 1500);
+      PauseUnlessCancelled(1500, engine.cancel);
       if (engine.cancel) return ManifestFetch::Cancelled;
     }
     std::string manifest, signature;
-    manifestStatus = HttpGetToMemory(g_patchBaseUrl + L"manifest.json", manifest, kManifestLimit);
+    manifestStatus = HttpGetToMemory(g_patchBaseUrl + L"manifest.json", manifest, layout::kManifestLimit);
     signatureStatus = 0;
     if (manifestStatus == 200) {
       signatureStatus = HttpGetToMemory(g_patchBaseUrl + L"manifest.sig", signature, kSignatureSize);
@@ -135,17 +130,6 @@ int32_t ManifestVersion(const JsonValue& doc) {
   return static_cast<int32_t>(whole);
 }
 
-bool CheckManifestVersion(PatchEngine& engine, const JsonValue& doc, std::wstring& error) {
-  const int32_t version = ManifestVersion(doc);
-  engine.manifestVersion = version;
-  int32_t installed = 0;
-  if (ReadInstalledVersion(engine.installFolder, installed) && version < installed) {
-    error = Text(LauncherText::ErrOlderVersion);
-    return false;
-  }
-  return true;
-}
-
 void PublishManifestData(PatchEngine& engine, const JsonValue& doc) {
   std::wstring gameExe;
   const bool gameExeOk =
@@ -158,7 +142,8 @@ void PublishManifestData(PatchEngine& engine, const JsonValue& doc) {
     engine.news = std::move(news);
     engine.links = std::move(links);
   }
-  if (engine.notifyWindow) PostMessageW(engine.notifyWindow, WM_APP + 1, StageVerifying, 1);
+  if (engine.notifyWindow && engine.notifyMessage)
+    PostMessageW(engine.notifyWindow, engine.notifyMessage, StageVerifying, 1);
 }
 
 bool ReadManifestFiles(const JsonValue& doc, std::vector<FileEntry>& files, std::wstring& error) {

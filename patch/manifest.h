@@ -45,12 +45,8 @@ bool ParseManifest(const std::string& bytes, JsonValue& doc, std::wstring& error
 // The manifest's version truncated to a signed 32-bit number (clamped); 0 if missing or not a
 // number.
 int32_t ManifestVersion(const JsonValue& doc);
-// Stores the version in engine.manifestVersion, then applies the downgrade rule against the
-// installed version of engine.installFolder. False (error = "The server sent an older version
-// than the installed one.") only when an installed version is known and is larger.
-bool CheckManifestVersion(PatchEngine& engine, const JsonValue& doc, std::wstring& error);
 // Publishes game_exe (when it passes the path rule), news and links into the engine under
-// stateLock, then posts WM_APP + 1 with WPARAM 2 and LPARAM 1 (manifest data ready).
+// stateLock, then posts engine.notifyMessage with WPARAM 2 and LPARAM 1 (manifest data ready).
 void PublishManifestData(PatchEngine& engine, const JsonValue& doc);
 // ParseFileEntry over every element of files, in order. False at the first failure, with
 // error = "Invalid patch manifest." + " (path)"; files then holds the entries before it.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -13,16 +14,19 @@
 #include "patch/state.h"
 #include "support/files.h"
 #include "support/json.h"
+#include "support/layout.h"
+#include "support/migrate.h"
 #include "support/sha256.h"
+#include "support/wait.h"
 
 // A launcher replaced by an earlier run left itself behind as <exe>.old; it may still be
 // closing, so the removal is tried for a few seconds.
-static void RemoveLauncherBackup() {
+static void RemoveLauncherBackup(PatchEngine& engine) {
   const std::wstring backup = GetModulePath() + L".old";
   for (int attempt = 0; attempt < 20; ++attempt) {
     if (GetFileAttributesW(backup.c_str()) == INVALID_FILE_ATTRIBUTES) return;
     if (DeleteFileW(backup.c_str())) return;
-    Sleep(250);
+    PauseUnlessCancelled(250, engine.cancel);
   }
 }
 
@@ -73,7 +77,7 @@ static bool UpdateLauncher(PatchEngine& engine, const JsonValue& launcherValue) 
 }
 
 void RunPatch(PatchEngine& engine, bool fullVerify) {
-  if (!engine.installerMode) RemoveLauncherBackup();
+  if (!engine.installerMode) RemoveLauncherBackup(engine);
   if (!PublicKeyConfigured()) {
     engine.SetError(NoPublicKeyText());
     return;
@@ -111,7 +115,7 @@ void RunPatch(PatchEngine& engine, bool fullVerify) {
         engine.SetError(LauncherString(LauncherText::ErrManifest));
         return;
       }
-    } else if (GetFileAttributesW((engine.installFolder + L"quorv_dev.key").c_str()) ==
+    } else if (GetFileAttributesW((engine.installFolder + layout::kDevKeyFile).c_str()) ==
                INVALID_FILE_ATTRIBUTES) {
       if (!UpdateLauncher(engine, launcher->second)) return;
     }
@@ -119,4 +123,48 @@ void RunPatch(PatchEngine& engine, bool fullVerify) {
   if (engine.cancel) return;
   RunFilePhases(engine, files, JsonGetMember(manifest, "delete"), ManifestVersion(manifest),
                 fullVerify);
+}
+
+// Entry of the run thread: the run, then the end of the run made visible to the owner.
+static void RunThread(PatchEngine* engine, bool fullVerify) {
+  RunPatch(*engine, fullVerify);
+  engine->running = false;
+  if (engine->notifyWindow && engine->notifyMessage) {
+    PostMessageW(engine->notifyWindow, engine->notifyMessage, static_cast<WPARAM>(engine->stage.load()), 0);
+  }
+}
+
+void PatchEngine::Start(bool fullVerify) {
+  if (running) return;
+  if (worker.joinable()) worker.join();
+  cancel = false;
+  running = true;
+  installFolder = requestedFolder.empty() ? GetModuleDir() : requestedFolder;
+  if (installFolder.back() != L'\\' && installFolder.back() != L'/') installFolder += L'\\';
+  MigrateLegacyLayout(installFolder);
+  {
+    std::lock_guard<std::mutex> lock(stateLock);
+    errorMessage.clear();
+    currentFile.clear();
+  }
+  totalBytes = 0;
+  doneBytes = 0;
+  totalFiles = 0;
+  doneFiles = 0;
+  try {
+    worker = std::thread(RunThread, this, fullVerify);
+  } catch (const std::exception&) {
+    // Without a thread there is no run: report it like any failed run rather than leave
+    // the owner waiting for messages that never come.
+    std::wstring text = SystemErrorText(ERROR_NOT_ENOUGH_MEMORY);
+    if (text.empty()) text = L"Error " + std::to_wstring(ERROR_NOT_ENOUGH_MEMORY);
+    SetError(text);
+    running = false;
+    if (notifyWindow && notifyMessage) PostMessageW(notifyWindow, notifyMessage, static_cast<WPARAM>(stage.load()), 0);
+  }
+}
+
+void PatchEngine::Stop() {
+  cancel = true;
+  if (worker.joinable()) worker.join();
 }

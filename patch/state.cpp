@@ -5,12 +5,14 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "app/languages.h"
 #include "patch/engine.h"
 #include "support/files.h"
+#include "support/layout.h"
 #include "support/text.h"
 
 static std::wstring IniPath(const std::wstring& installFolder) {
-  return installFolder + L"config\\patcher.ini";
+  return installFolder + layout::kPatcherIni;
 }
 
 bool ReadInstalledVersion(const std::wstring& installFolder, int32_t& version) {
@@ -28,8 +30,8 @@ void WriteInstalledVersion(const std::wstring& installFolder, int32_t version) {
 
 // ---- File cache ----------------------------------------------------------------------
 
-static std::wstring CachePath(const PatchEngine& engine) {
-  return engine.installFolder + L"config\\patcher_cache.dat";
+static std::wstring CachePath(const std::wstring& installFolder) {
+  return installFolder + layout::kPatcherCache;
 }
 
 // The standard decimal reading: leading blanks skipped, stops at the first non-digit, 0 if none.
@@ -37,36 +39,42 @@ static uint64_t ParseDecimal(const std::string& field) {
   return std::strtoull(field.c_str(), nullptr, 10);
 }
 
-// One cache line into the map; a malformed line is skipped.
-static void LoadCacheLine(PatchEngine& engine, std::string line) {
+bool ParseCacheLine(std::string line, std::wstring& path, CacheRecord& record) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
   const size_t tab1 = line.find('\t');
-  if (tab1 != 64) return;
+  if (tab1 != 64) return false;
   const size_t tab2 = line.find('\t', tab1 + 1);
-  if (tab2 == std::string::npos) return;
+  if (tab2 == std::string::npos) return false;
   const size_t tab3 = line.find('\t', tab2 + 1);
-  if (tab3 == std::string::npos) return;
-  std::wstring path;
-  if (!ToSafeRelativePath(line.substr(tab3 + 1), path)) return;
-  CacheRecord record;
+  if (tab3 == std::string::npos) return false;
+  if (!ToSafeRelativePath(line.substr(tab3 + 1), path)) return false;
   record.size = ParseDecimal(line.substr(tab1 + 1, tab2 - tab1 - 1));
   record.lastWriteTime = ParseDecimal(line.substr(tab2 + 1, tab3 - tab2 - 1));
   record.hash = line.substr(0, 64);
-  engine.cache[ToLowerAscii(path)] = std::move(record);
+  return true;
+}
+
+void ReadCacheFile(const std::wstring& installFolder,
+                   const std::function<void(std::wstring& path, CacheRecord& record)>& each) {
+  std::string bytes;
+  if (!ReadWholeFile(CachePath(installFolder), bytes)) return;
+  size_t start = 0;
+  while (start < bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::wstring path;
+    CacheRecord record;
+    if (ParseCacheLine(bytes.substr(start, end - start), path, record)) each(path, record);
+    start = end + 1;
+  }
 }
 
 void LoadCache(PatchEngine& engine) {
   std::lock_guard<std::mutex> lock(engine.cacheLock);
   engine.cache.clear();
-  std::string bytes;
-  if (!ReadWholeFile(CachePath(engine), bytes)) return;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    LoadCacheLine(engine, bytes.substr(start, end - start));
-    start = end + 1;
-  }
+  ReadCacheFile(engine.installFolder, [&engine](std::wstring& path, CacheRecord& record) {
+    engine.cache[ToLowerAscii(path)] = std::move(record);
+  });
 }
 
 void SaveCache(PatchEngine& engine, const std::vector<FileEntry>& files) {
@@ -87,5 +95,16 @@ void SaveCache(PatchEngine& engine, const std::vector<FileEntry>& files) {
       out += '\n';
     }
   }
-  WriteFileAtomic(CachePath(engine), out);
+  WriteFileAtomic(CachePath(engine.installFolder), out);
+}
+
+bool CheckManifestVersion(PatchEngine& engine, const JsonValue& doc, std::wstring& error) {
+  const int32_t version = ManifestVersion(doc);
+  engine.manifestVersion = version;
+  int32_t installed = 0;
+  if (ReadInstalledVersion(engine.installFolder, installed) && version < installed) {
+    error = LauncherString(LauncherText::ErrOlderVersion);
+    return false;
+  }
+  return true;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/handles.h"
+#include "support/layout.h"
 
 std::wstring GetModulePath() {
   // A longer name than 32767 units cannot exist; stop doubling there.
@@ -64,7 +65,7 @@ static bool WriteAll(HANDLE file, const std::string& contents) {
 }
 
 bool WriteFileAtomic(const std::wstring& path, const std::string& contents) {
-  std::wstring temp = path + L".ap_tmp";
+  std::wstring temp = path + layout::kTempSuffix;
   UniqueHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return false;
   // The bytes must be on disk before the name points at them, or a crash could leave a

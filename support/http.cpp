@@ -6,7 +6,6 @@
 #include <cwchar>
 #include <vector>
 
-#include "app/setup_state.h"
 #include "support/system_library.h"
 
 // winhttp.dll is not a KnownDLL: it is loaded from the system folder at first use and its
@@ -76,6 +75,10 @@ private:
 
 constexpr DWORD kBodyBufferSize = 262144;
 
+// The process-wide session: opened and closed by the main thread around every run; requests
+// on other threads only read it.
+HINTERNET g_session = nullptr;
+
 }  // namespace
 
 ByteSink MemorySink(std::string& out, uint32_t limit) {
@@ -87,7 +90,7 @@ ByteSink MemorySink(std::string& out, uint32_t limit) {
 }
 
 void HttpOpenSession() {
-  if (g_setup.httpSession) return;
+  if (g_session) return;
   const WinHttpApi& api = Api();
   if (!api.complete) return;
   HINTERNET session = api.open(L"QuorvelOrskLauncher/2.0", WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
@@ -105,18 +108,20 @@ void HttpOpenSession() {
     protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
     api.setOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols));
   }
-  g_setup.httpSession = session;
+  g_session = session;
 }
 
 void HttpCloseSession() {
-  if (!g_setup.httpSession) return;
-  Api().closeHandle(static_cast<HINTERNET>(g_setup.httpSession));
-  g_setup.httpSession = nullptr;
+  if (!g_session) return;
+  Api().closeHandle(g_session);
+  g_session = nullptr;
 }
+
+bool HttpSessionOpen() { return g_session != nullptr; }
 
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
                 bool noCache, uint64_t rangeStart) {
-  HINTERNET session = static_cast<HINTERNET>(g_setup.httpSession);
+  HINTERNET session = g_session;
   if (!session) return 0;
   const WinHttpApi& api = Api();
 

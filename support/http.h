@@ -1,5 +1,5 @@
 #pragma once
-// HTTP GET over the process-wide WinHTTP session (g_setup.httpSession).
+// HTTP GET over the process-wide WinHTTP session, which this module owns.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -10,11 +10,13 @@ using ByteSink = std::function<bool(const uint8_t* data, uint32_t size)>;
 // A sink appending to out while out stays within limit bytes; refuses (false) past it.
 ByteSink MemorySink(std::string& out, uint32_t limit);
 
-// Opens the process-wide session into g_setup.httpSession (user agent, proxy fallback,
-// time-outs, TLS); leaves it null if the system refuses; does nothing while one is open.
+// Opens the process-wide session (user agent, proxy fallback, time-outs, TLS); leaves none
+// open if the system refuses; does nothing while one is open. Main thread only.
 void HttpOpenSession();
-// Closes the process-wide session if open.
+// Closes the process-wide session if open. Main thread only, with no request running.
 void HttpCloseSession();
+// True while the process-wide session is open.
+bool HttpSessionOpen();
 
 // GETs url into sink. Returns the status after the body (200, or 206 for a range request),
 // another status with the body unread, 0 for any request or read failure (a body shorter than

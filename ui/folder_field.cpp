@@ -34,7 +34,7 @@ std::wstring ReadFolderField() {
 
 void LayoutFolderField() {
   if (!g_folderField) return;
-  if (g_setup.page != Folder) {
+  if (g_setup.page != SetupPage::Folder) {
     ShowWindow(g_folderField, SW_HIDE);
     return;
   }

@@ -202,25 +202,25 @@ static void CancelConfirmation() {
   DrawButton(IdConfirmYes, Text(YesButton), false, true, Rect{524, 314, 658, 352});
 }
 
-int32_t PaintedPage(int32_t page) {
-  if (page < Welcome) return Welcome;
-  if (page > UninstallDone) return UninstallDone;
+SetupPage PaintedPage(SetupPage page) {
+  if (page < SetupPage::Welcome) return SetupPage::Welcome;
+  if (page > SetupPage::UninstallDone) return SetupPage::UninstallDone;
   return page;
 }
 
 void PaintContent() {
-  const int32_t page = PaintedPage(g_setup.page);
+  const SetupPage page = PaintedPage(g_setup.page);
   DrawBackground();
   DrawSideBar(page);
   DrawPanel(Rect{252, 20, 880, 540});
   switch (page) {
-    case Welcome: WelcomePage(); break;
-    case Folder: FolderPage(); break;
-    case Summary: SummaryPage(); break;
-    case Installing: InstallingPage(); break;
-    case Finished: FinishedPage(); break;
-    case UninstallConfirm: UninstallConfirmPage(); break;
-    case Uninstalling: UninstallingPage(); break;
+    case SetupPage::Welcome: WelcomePage(); break;
+    case SetupPage::Folder: FolderPage(); break;
+    case SetupPage::Summary: SummaryPage(); break;
+    case SetupPage::Installing: InstallingPage(); break;
+    case SetupPage::Finished: FinishedPage(); break;
+    case SetupPage::UninstallConfirm: UninstallConfirmPage(); break;
+    case SetupPage::Uninstalling: UninstallingPage(); break;
     default: UninstallDonePage(); break;
   }
   DrawTitleButtons();

@@ -3,13 +3,15 @@
 #include <windows.h>
 #include <cstdint>
 
+#include "app/setup_state.h"
+
 // One frame of the window: background, side bar, page, title buttons, open overlays.
 void PaintWindow(HWND window, HDC paintDc);
 // Everything of a frame between BeginFrame and EndFrame; also fills the hit list when there is
 // no render target (tests read the regions a page offers).
 void PaintContent();
 // The page a page number shows: below 0 the Welcome page, 7 and above the uninstall end page.
-int32_t PaintedPage(int32_t page);
+SetupPage PaintedPage(SetupPage page);
 
 // What the Folder and Summary pages know about the install folder's drive.
 struct FolderSpace {

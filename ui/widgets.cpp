@@ -136,14 +136,15 @@ void DrawProgressBar(uint32_t startColour, uint32_t endColour, double fraction, 
   StrokeFrame(FrameColour, 1.0f, rect);
 }
 
-void DrawSideBar(int32_t page) {
+void DrawSideBar(SetupPage shown) {
+  const int32_t page = static_cast<int32_t>(shown);
   DrawPanel(Rect{20, 20, 236, 540});
   float w = 0, h = 0;
   if (ImageSize(ImageLogo, w, h)) {
     const float width = w * 150.0f / h;
     DrawImage(ImageLogo, Rect{128 - width / 2, 34, 128 + width / 2, 184}, 1.0f);
   }
-  if (page >= UninstallConfirm) return;
+  if (shown >= SetupPage::UninstallConfirm) return;
   const int names[5] = {StepWelcome, StepFolder, StepSummary, StepInstalling, StepFinished};
   for (int i = 0; i < 5; ++i) {
     const float cy = 210.0f + 56.0f * i;
@@ -189,8 +190,8 @@ void DrawLanguageSelector() {
 }
 
 Rect LanguageRowRect(int32_t i) {
-  const float top = kLanguageListRect.top + 1 + 28.0f * i;
-  return Rect{kLanguageListRect.left + 1, top, kLanguageListRect.right - 1, top + 28};
+  const float top = kLanguageListRect.top + 1 + kLanguageRowHeight * i;
+  return Rect{kLanguageListRect.left + 1, top, kLanguageListRect.right - 1, top + kLanguageRowHeight};
 }
 
 void DrawLanguageList() {

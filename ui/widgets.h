@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/languages.h"
+#include "app/setup_state.h"
 #include "ui/draw.h"
 
 enum ControlId : int32_t {
@@ -78,7 +80,7 @@ void DrawCheckBox(int32_t id, const std::wstring& label, bool checked, float x, 
 // Track, gradient fill up to the fraction, gloss and (if animated) the moving shine.
 void DrawProgressBar(uint32_t startColour, uint32_t endColour, double fraction, bool animated, Rect rect);
 // The left column: panel, logo and, on the install pages, the five steps.
-void DrawSideBar(int32_t page);
+void DrawSideBar(SetupPage page);
 // Minimise and close in the top right corner; registers both.
 void DrawTitleButtons();
 // The Welcome page's language card; registers it.
@@ -96,9 +98,12 @@ struct SlicePart {
   Rect dest;
 };
 void NineSlice(float imageWidth, float imageHeight, Rect dest, SlicePart parts[9]);
-// Row i (0..10) of the open language list.
+// Row i (0 .. kInstallerLanguageCount - 1) of the open language list.
 Rect LanguageRowRect(int32_t index);
-constexpr Rect kLanguageListRect{282, 222, 562, 532};
+// The open list: one 28-unit row per language inside a one-unit frame.
+constexpr float kLanguageRowHeight = 28.0f;
+constexpr Rect kLanguageListRect{282, 222, 562, 222 + 2 + kLanguageRowHeight * kInstallerLanguageCount};
+static_assert(kLanguageListRect.bottom <= kCanvasHeight, "the language list must fit on the canvas");
 
 // The Folder page's text box (id 100) and its colours, created with the main window.
 constexpr int kFolderFieldId = 100;

@@ -2,12 +2,9 @@
 // animation timer and the messages the workers post.
 #include <windows.h>
 #include <windowsx.h>
-// The shell's scripting type "Folder" would clash with the wizard page of that name.
-#define Folder ShellScriptingFolder
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
-#undef Folder
 
 #include "ui/window.h"
 
@@ -21,6 +18,7 @@
 #include "install/start.h"
 #include "patch/engine.h"
 #include "support/handles.h"
+#include "support/layout.h"
 #include "support/system_library.h"
 #include "ui/draw.h"
 #include "ui/format.h"
@@ -30,25 +28,16 @@
 
 namespace {
 
-constexpr UINT_PTR kAnimationTimer = 1;
 constexpr DWORD kDarkModeAttribute = 20;  // DWMWA_USE_IMMERSIVE_DARK_MODE
 
 using DwmSetWindowAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
 
-void ChangePage(int32_t page) {
-  g_setup.page = page;
-  g_setup.errorText.clear();
-  g_ui.languageListOpen = false;
-  LayoutFolderField();
-  Redraw();
-}
-
 void RequestClose(HWND window) {
   if (g_setup.silent) return;
-  if (g_setup.page == Installing && g_engine.running.load()) {
+  if (g_setup.page == SetupPage::Installing && g_engine.running.load()) {
     g_ui.confirmOpen = true;
     Redraw();
-  } else if (g_setup.page != Uninstalling) {
+  } else if (g_setup.page != SetupPage::Uninstalling) {
     DestroyWindow(window);
   }
 }
@@ -74,30 +63,30 @@ void PickFolder(HWND window) {
 
 void LaunchGame() {
   if (!g_setup.optLaunchGame || g_setup.noLaunch) return;
-  const std::wstring exe = g_setup.installDir + L"\\Quorvel.exe";
+  const std::wstring exe = g_setup.installDir + L"\\" + layout::kLauncherExe;
   ShellExecuteW(nullptr, L"open", exe.c_str(), nullptr, g_setup.installDir.c_str(), SW_SHOWNORMAL);
 }
 
 void RunPrimary(HWND window) {
   switch (PaintedPage(g_setup.page)) {
-    case Welcome:
-      ChangePage(Folder);
+    case SetupPage::Welcome:
+      ChangePage(SetupPage::Folder);
       break;
-    case Folder:
+    case SetupPage::Folder:
       g_setup.installDir = NormalizeInstallPath(g_setup.installDir);
-      if (ValidateInstallFolder()) ChangePage(Summary);
+      if (ValidateInstallFolder()) ChangePage(SetupPage::Summary);
       break;
-    case Summary:
-      StartInstall();
+    case SetupPage::Summary:
+      BeginInstall();
       break;
-    case Finished:
+    case SetupPage::Finished:
       LaunchGame();
       DestroyWindow(window);
       break;
-    case UninstallConfirm:
-      StartUninstall();
+    case SetupPage::UninstallConfirm:
+      BeginUninstall();
       break;
-    case UninstallDone:
+    case SetupPage::UninstallDone:
       DestroyWindow(window);
       break;
     default:  // Installing, Uninstalling: the button there is not the primary one
@@ -118,15 +107,15 @@ void RunAction(HWND window, int32_t id, int32_t value) {
   switch (id) {
     case IdClose: RequestClose(window); break;
     case IdMinimise: ShowWindow(window, SW_MINIMIZE); break;
-    case IdBack: ChangePage(PaintedPage(g_setup.page) - 1); break;
+    case IdBack: ChangePage(static_cast<SetupPage>(static_cast<int32_t>(PaintedPage(g_setup.page)) - 1)); break;
     case IdPrimary: RunPrimary(window); break;
     case IdCancel:
-      if (g_setup.page != Installing)
+      if (g_setup.page != SetupPage::Installing)
         DestroyWindow(window);
       else if (g_engine.running.load())
         g_ui.confirmOpen = true;
       else
-        ChangePage(Summary);
+        ChangePage(SetupPage::Summary);
       break;
     case IdLanguageSelector: g_ui.languageListOpen = !g_ui.languageListOpen; break;
     case IdLanguageItem: ChooseLanguage(window, value); break;
@@ -136,7 +125,7 @@ void RunAction(HWND window, int32_t id, int32_t value) {
     case IdStartMenuShortcut: g_setup.optStartMenuShortcut = !g_setup.optStartMenuShortcut; break;
     case IdLaunchGame: g_setup.optLaunchGame = !g_setup.optLaunchGame; break;
     case IdKeepUserData: g_setup.optKeepUserData = !g_setup.optKeepUserData; break;
-    case IdTryAgain: StartInstall(); break;
+    case IdTryAgain: BeginInstall(); break;
     case IdConfirmYes:
       g_ui.confirmOpen = false;
       g_setup.cancelRequested = true;
@@ -156,18 +145,18 @@ void FinishRun(HWND window) {
   if (g_setup.cancelRequested) {
     g_setup.cancelRequested = false;
     if (g_setup.silent) {
-      g_setup.exitCode = 5;
+      g_setup.exitCode = ExitCode::Cancelled;
       DestroyWindow(window);
       return;
     }
-    ChangePage(Summary);
+    ChangePage(SetupPage::Summary);
   } else if (g_engine.stage.load() == StageDone) {
     RegisterInstallation();
     if (g_setup.silent) {
       DestroyWindow(window);
       return;
     }
-    ChangePage(Finished);
+    ChangePage(SetupPage::Finished);
   } else {
     g_setup.installFailed = true;
     {
@@ -176,7 +165,7 @@ void FinishRun(HWND window) {
     }
     if (g_setup.errorText.empty()) g_setup.errorText = InstallerString(ErrorInterrupted);
     if (g_setup.silent) {
-      g_setup.exitCode = 6;
+      g_setup.exitCode = ExitCode::Failed;
       DestroyWindow(window);
       return;
     }
@@ -191,7 +180,7 @@ void UninstallFinished(HWND window) {
     DestroyWindow(window);
     return;
   }
-  g_setup.page = UninstallDone;
+  g_setup.page = SetupPage::UninstallDone;
   Redraw();
 }
 
@@ -260,6 +249,44 @@ bool OnSetCursor(HWND window, WPARAM wParam, LPARAM lParam) {
 }
 
 }  // namespace
+
+void ChangePage(SetupPage page) {
+  g_setup.page = page;
+  g_setup.errorText.clear();
+  g_ui.languageListOpen = false;
+  LayoutFolderField();
+  Redraw();
+}
+
+bool BeginInstall() {
+  switch (StartInstall()) {
+    case InstallStartResult::Started:
+      ChangePage(SetupPage::Installing);
+      ResetSpeedSampling();
+      if (g_setup.mainWindow) SetTimer(g_setup.mainWindow, kAnimationTimer, kAnimationIntervalMs, nullptr);
+      return true;
+    case InstallStartResult::FolderRefused:
+      // The Folder page shows why, as its Next would.
+      ChangePage(SetupPage::Folder);
+      ValidateInstallFolder();
+      Redraw();
+      return false;
+    default:
+      Redraw();
+      return false;
+  }
+}
+
+bool BeginUninstall() {
+  if (!StartUninstall()) {
+    Redraw();
+    return false;
+  }
+  g_setup.page = SetupPage::Uninstalling;
+  if (g_setup.mainWindow) SetTimer(g_setup.mainWindow, kAnimationTimer, kAnimationIntervalMs, nullptr);
+  Redraw();
+  return true;
+}
 
 LRESULT CALLBACK WizardWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
@@ -341,7 +368,7 @@ LRESULT CALLBACK WizardWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM l
       Redraw();
       return 0;
     case kMsgPatchStage:
-      if (!g_engine.running.load() && g_setup.page == Installing)
+      if (!g_engine.running.load() && g_setup.page == SetupPage::Installing)
         FinishRun(window);
       else
         Redraw();

@@ -3,8 +3,23 @@
 #include <windows.h>
 #include <cstdint>
 
+#include "app/setup_state.h"
+
 // The window procedure of the "QuorvelSetup" class.
 LRESULT CALLBACK WizardWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// The window's one timer: animation, speed samples and repaints while a run is going.
+constexpr UINT_PTR kAnimationTimer = 1;
+constexpr UINT kAnimationIntervalMs = 33;
+
+// Shows page: clears the error line, closes the language list, places the folder box, repaints.
+void ChangePage(SetupPage page);
+// Install, Try again and the unattended install: starts the install and shows its page (the
+// Installing page with the timer running, or the Folder page when the folder was refused).
+// False when no run started; g_setup.errorText then says why.
+bool BeginInstall();
+// Uninstall and the unattended uninstall: starts the uninstall worker and shows the
+// Uninstalling page with the timer running. False when refused; g_setup.errorText says why.
+bool BeginUninstall();
 // Places (or hides) the Folder page's text box for the current page and scale.
 void LayoutFolderField();
 // Closes the language drop-down if it is open.

@@ -1,7 +1,5 @@
 #include "uninstall/worker.h"
 
-// shlobj.h without the shell automation interfaces, whose Folder clashes with the page name.
-#define NO_SHDOCVW_GUIDS
 #include <shlobj.h>
 #include <shobjidl.h>
 
@@ -15,31 +13,12 @@
 #include "install/folder.h"
 #include "install/register.h"
 #include "install/start.h"
+#include "patch/state.h"
 #include "support/files.h"
 #include "support/handles.h"
+#include "support/layout.h"
 #include "support/migrate.h"
 #include "support/text.h"
-#include "ui/window.h"
-
-static constexpr UINT_PTR kAnimationTimer = 1;
-
-static const wchar_t* const kKeepSet[] = {
-    L"config\\locale.cfg", L"config\\tarnel.cfg",     L"config\\config.cfg",
-    L"config\\channel.inf", L"config\\mouse.cfg",     L"config\\loca.cfg",
-    L"config\\interface.cfg", L"config\\switchbot.pkl", L"config\\enbconvertor.ini",
-};
-
-static const wchar_t* const kFixedFiles[] = {
-    L"Quorvel.exe",          L"Quorvel.exe.old",         L"Quorvel.exe.new",
-    L"QuorvelClient.exe",    L"bin\\QuorvelClient.exe",  L"bin\\QuorvelClient.exe.old",
-    L"config\\patcher.ini",  L"config\\patcher_cache.dat", L"config\\locale.cfg",
-    L"config\\loca.cfg",     L"config\\tarnel.cfg",      L"config\\config.cfg",
-    L"config\\channel.inf",  L"config\\mouse.cfg",       L"config\\interface.cfg",
-    L"config\\switchbot.pkl", L"config\\enbconvertor.ini",
-};
-
-static const wchar_t* const kWorkingFolders[] = {L"logs\\syserr", L"logs", L"syserr", L"shadercache", L"mark", L"shop"};
-static const wchar_t* const kUserFolders[] = {L"screenshot", L"Data\\UserData"};
 
 static bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
@@ -149,32 +128,13 @@ static void DeleteOwnFolder(const InstallRoot& root, const std::wstring& rel) {
   RemoveDirectoryW((root.path + rel).c_str());
 }
 
-// Paths after the third tab of each cache line that pass the relative path rule.
-static void AppendCachedFiles(const std::wstring& cacheFile, std::vector<std::wstring>& list) {
-  std::string contents;
-  if (!ReadWholeFile(cacheFile, contents)) return;
-  std::size_t start = 0;
-  while (start < contents.size()) {
-    std::size_t end = contents.find('\n', start);
-    if (end == std::string::npos) end = contents.size();
-    std::string line = contents.substr(start, end - start);
-    start = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::size_t tab = std::string::npos;
-    bool complete = true;
-    for (int i = 0; i < 3 && complete; ++i) {
-      tab = line.find('\t', tab == std::string::npos ? 0 : tab + 1);
-      complete = tab != std::string::npos;
-    }
-    std::wstring path;
-    if (complete && ToSafeRelativePath(line.substr(tab + 1), path)) list.push_back(path);
-  }
-}
+static std::wstring InConfig(const wchar_t* name) { return std::wstring(layout::kConfigFolder) + L"\\" + name; }
 
+// The player's settings files, which an uninstall that keeps the player's data keeps.
 static bool InKeepSet(const std::wstring& path) {
   const std::wstring lower = ToLowerAscii(path);
-  for (const wchar_t* kept : kKeepSet) {
-    if (lower == kept) return true;
+  for (const wchar_t* kept : layout::kSettingsFiles) {
+    if (lower == ToLowerAscii(InConfig(kept))) return true;
   }
   return false;
 }
@@ -217,8 +177,11 @@ void UninstallWorker(std::wstring folder, bool keep) {
   if (!root.final.empty() && root.final.back() != L'\\') root.final += L'\\';
 
   std::vector<std::wstring> files;
-  AppendCachedFiles(root.path + L"config\\patcher_cache.dat", files);
-  for (const wchar_t* name : kFixedFiles) files.push_back(name);
+  ReadCacheFile(root.path, [&files](std::wstring& path, CacheRecord&) { files.push_back(std::move(path)); });
+  for (const wchar_t* name : layout::kProgramFiles) files.push_back(name);
+  files.push_back(layout::kPatcherIni);
+  files.push_back(layout::kPatcherCache);
+  for (const wchar_t* name : layout::kSettingsFiles) files.push_back(InConfig(name));
   g_setup.uninstallDone.store(0);
   g_setup.uninstallTotal.store(static_cast<int32_t>(files.size() + 1));
 
@@ -227,16 +190,16 @@ void UninstallWorker(std::wstring folder, bool keep) {
     g_setup.uninstallDone.fetch_add(1);
     if (keep && InKeepSet(rel)) continue;
     DeleteOwnFile(root, rel);
-    DeleteOwnFile(root, rel + L".ap_tmp");
+    DeleteOwnFile(root, rel + layout::kTempSuffix);
     for (std::size_t cut = rel.rfind(L'\\'); cut != std::wstring::npos && cut > 0; cut = rel.rfind(L'\\', cut - 1))
       parents.insert(rel.substr(0, cut));
   }
 
-  for (const wchar_t* name : kWorkingFolders) DeleteOwnFolder(root, name);
-  RemoveOwnFolder(root, L"config");
-  RemoveOwnFolder(root, L"bin");
+  for (const wchar_t* name : layout::kWorkingFolders) DeleteOwnFolder(root, name);
+  RemoveOwnFolder(root, layout::kConfigFolder);
+  RemoveOwnFolder(root, layout::kBinFolder);
   if (!keep) {
-    for (const wchar_t* name : kUserFolders) DeleteOwnFolder(root, name);
+    for (const wchar_t* name : layout::kUserFolders) DeleteOwnFolder(root, name);
   }
 
   std::vector<std::wstring> byLength(parents.begin(), parents.end());
@@ -245,17 +208,17 @@ void UninstallWorker(std::wstring folder, bool keep) {
   for (const std::wstring& rel : byLength) RemoveOwnFolder(root, rel);
   RemoveOwnFolder(root, L"Data");
 
-  DeleteOwnFile(root, L"bin\\Uninstall Quorvel.exe");
-  DeleteOwnFile(root, L"bin\\quorvel.install");
-  DeleteOwnFile(root, L"Uninstall Quorvel.exe");
-  DeleteOwnFile(root, L"quorvel.install");
-  RemoveOwnFolder(root, L"bin");
+  DeleteOwnFile(root, layout::kUninstaller);
+  DeleteOwnFile(root, layout::kMarker);
+  DeleteOwnFile(root, layout::kLegacyUninstaller);
+  DeleteOwnFile(root, layout::kLegacyMarker);
+  RemoveOwnFolder(root, layout::kBinFolder);
   // The folder itself goes only when empty, and a linked install folder keeps its link.
   DWORD a = GetFileAttributesW(folder.c_str());
   if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_REPARSE_POINT)) RemoveDirectoryW(folder.c_str());
 
-  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel");
-  RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Quorvel");
+  RegDeleteTreeW(HKEY_CURRENT_USER, layout::kUninstallKey);
+  RegDeleteTreeW(HKEY_CURRENT_USER, layout::kSetupKey);
 
   g_setup.uninstallDone.store(g_setup.uninstallTotal.load());
   if (g_setup.mainWindow) PostMessageW(g_setup.mainWindow, kMsgUninstallDone, 0, 0);
@@ -271,19 +234,14 @@ static bool IsAbsoluteFolder(const std::wstring& folder) {
 bool StartUninstall() {
   if (IsLauncherRunning()) {
     g_setup.errorText = InstallerString(ErrorGameRunning);
-    Redraw();
     return false;
   }
   if (!IsAbsoluteFolder(g_setup.installDir) || !HasInstallMarker(g_setup.installDir) ||
       g_setup.uninstallThread.joinable()) {
     g_setup.errorText = InstallerString(ErrorFolderInvalid);
-    Redraw();
     return false;
   }
   g_setup.errorText.clear();
-  g_setup.page = Uninstalling;
-  if (g_setup.mainWindow) SetTimer(g_setup.mainWindow, kAnimationTimer, 33, nullptr);
   g_setup.uninstallThread = std::thread(UninstallWorker, g_setup.installDir, g_setup.optKeepUserData);
-  Redraw();
   return true;
 }

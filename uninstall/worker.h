@@ -1,12 +1,11 @@
 #pragma once
 // Removal of an installation: exactly the files and folders the program knows, never through links.
 #include <windows.h>
-#include <shtypes.h>  // REFKNOWNFOLDERID; shlobj.h would clash with the page name Folder
+#include <shtypes.h>  // REFKNOWNFOLDERID
 
 #include <string>
 
-// Starts UninstallWorker on g_setup.uninstallThread for g_setup.installDir (page Uninstalling,
-// timer 1) and returns true. False means refused with nothing started and nothing removed:
+// Starts UninstallWorker on g_setup.uninstallThread for g_setup.installDir and returns true. False means refused with nothing started and nothing removed:
 // the launcher is running (errorText ErrorGameRunning), or installDir is not an absolute folder
 // holding an installation marker (ErrorFolderInvalid). An unattended uninstall ends the process
 // with exit code 3 on false.

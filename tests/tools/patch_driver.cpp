@@ -122,6 +122,8 @@ int wmain(int argc, wchar_t** argv) {
   g_engine.requestedFolder = folder;
   g_engine.installerMode = !launcher;
   g_engine.manifestOnly = manifestOnly;
+  g_engine.notifyWindow = g_setup.mainWindow;
+  g_engine.notifyMessage = WM_APP + 1;
   const ULONGLONG started = GetTickCount64();
   if (progressMs > 0) SetTimer(g_setup.mainWindow, 1, progressMs, nullptr);
   g_engine.Start(fullVerify);

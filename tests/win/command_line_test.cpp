@@ -12,6 +12,8 @@
 #include "app/languages.h"
 #include "app/setup_state.h"
 
+using enum SetupPage;
+
 namespace {
 
 std::vector<std::wstring> Args(std::initializer_list<const wchar_t*> list) {
@@ -104,8 +106,8 @@ TEST(CommandLine, PageNumbers) {
   EXPECT_EQ(ParsePageNumber(L"-"), 0);
   EXPECT_EQ(ParsePageNumber(L"99999999999"), INT_MAX);
   EXPECT_EQ(ParsePageNumber(L"-99999999999"), INT_MIN);
-  EXPECT_EQ(Start(Args({L"--page=abc"}))->page, 0);
-  EXPECT_EQ(Start(Args({L"--page=9"}))->page, 9);
+  EXPECT_EQ(Start(Args({L"--page=abc"}))->page, SetupPage{0});
+  EXPECT_EQ(Start(Args({L"--page=9"}))->page, SetupPage{9});
   EXPECT_EQ(Start(Args({L"--uninstall-run"}))->page, UninstallConfirm);
   // --page= overrides the uninstall wizard's first page, even with 0; an empty value does not.
   EXPECT_EQ(Start(Args({L"--uninstall-run", L"--page=0"}))->page, Welcome);

@@ -87,11 +87,12 @@ struct RunCase : ::testing::Test {
     window = CreateWindowExW(0, L"QvEngineTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                              GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(window, nullptr);
-    g_setup.mainWindow = window;
     g_received = &received;
     g_onMessage = &onMessage;
     engine.requestedFolder = folder.path;
     engine.installerMode = true;
+    engine.notifyWindow = window;
+    engine.notifyMessage = WM_APP + 1;
   }
 
   void TearDown() override {

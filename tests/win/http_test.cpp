@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/setup_state.h"
 #include "support/http.h"
 #include "test_servers.h"
 
@@ -38,7 +37,7 @@ class Http : public ::testing::Test {
 protected:
   void SetUp() override {
     EnsureHttpSession();
-    ASSERT_NE(g_setup.httpSession, nullptr);
+    ASSERT_TRUE(HttpSessionOpen());
     prefix = UniquePrefix();
   }
   void TearDown() override { RawHttp(FaultPort(), "POST", "/_control", "{\"clear\":\"" + prefix + "\"}"); }
@@ -234,25 +233,26 @@ TEST_F(Http, RequestsThatCannotBeMadeGiveZero) {
 }
 
 TEST_F(Http, WithoutASessionEveryRequestGivesZero) {
-  void* saved = g_setup.httpSession;
-  g_setup.httpSession = nullptr;
+  HttpCloseSession();
   ServeFile(prefix + "a", "a");
   Recorder r;
   EXPECT_EQ(HttpGet(NginxUrl(prefix + "a"), r.sink(), nullptr, false, 0), 0);
-  g_setup.httpSession = saved;
+  HttpOpenSession();
   EXPECT_TRUE(r.chunks.empty());
   EXPECT_EQ(HttpGet(NginxUrl(prefix + "a"), r.sink(), nullptr, false, 0), 200);
 }
 
 TEST_F(Http, SessionOpensOnceAndClosesCleanly) {
-  void* first = g_setup.httpSession;
-  HttpOpenSession();
-  EXPECT_EQ(g_setup.httpSession, first);  // a second open keeps the session in use
+  ServeFile(prefix + "b", "first");
+  std::string first;
+  HttpOpenSession();  // a second open keeps the session in use
+  ASSERT_TRUE(HttpSessionOpen());
+  EXPECT_EQ(HttpGetToMemory(NginxUrl(prefix + "b"), first, 100), 200);
   HttpCloseSession();
-  EXPECT_EQ(g_setup.httpSession, nullptr);
+  EXPECT_FALSE(HttpSessionOpen());
   HttpCloseSession();
   HttpOpenSession();
-  ASSERT_NE(g_setup.httpSession, nullptr);
+  ASSERT_TRUE(HttpSessionOpen());
   ServeFile(prefix + "a", "again");
   std::string out;
   EXPECT_EQ(HttpGetToMemory(NginxUrl(prefix + "a"), out, 100), 200);

@@ -6,9 +6,12 @@
 #include "app/languages.h"
 #include "app/setup_state.h"
 #include "install/start.h"
+#include "ui/window.h"
 #include "install_test_util.h"
 #include "patch/engine.h"
 #include "test_servers.h"
+
+using enum SetupPage;
 
 using namespace qvinstall;
 
@@ -46,7 +49,7 @@ TEST_F(InstallStart, NewFolderGetsLayoutMarkerAndLocaleFilesThenTheRunStarts) {
   g_setup.installDir = L" \"" + dir + L"\\\" ";
   SetInstallerLanguage(FindInstallerLanguage("cz"));
 
-  ASSERT_TRUE(StartInstall()) << Narrow(g_setup.errorText);
+  ASSERT_TRUE(BeginInstall()) << Narrow(g_setup.errorText);
   EXPECT_EQ(g_setup.installDir, dir);
   EXPECT_EQ(g_setup.page, Installing);
   EXPECT_EQ(g_setup.errorText, L"");
@@ -70,7 +73,7 @@ TEST_F(InstallStart, RepairRewritesLocaleFilesAndKeepsWhatIsThere) {
   g_setup.cancelRequested = true;
   SetInstallerLanguage(FindInstallerLanguage("tr"));
 
-  ASSERT_TRUE(StartInstall()) << Narrow(g_setup.errorText);
+  ASSERT_TRUE(BeginInstall()) << Narrow(g_setup.errorText);
   EXPECT_FALSE(g_setup.installFailed);
   EXPECT_FALSE(g_setup.cancelRequested);
   EXPECT_EQ(ReadBytes(dir / L"Quorvel.exe"), "launcher");
@@ -85,7 +88,7 @@ TEST_F(InstallStart, RepairRewritesLocaleFilesAndKeepsWhatIsThere) {
 TEST_F(InstallStart, RefusedFolderLandsOnTheFolderPage) {
   TestFolder base;
   g_setup.installDir = base / L"bad?name";
-  EXPECT_FALSE(StartInstall());
+  EXPECT_FALSE(BeginInstall());
   EXPECT_EQ(g_setup.page, Folder);
   EXPECT_EQ(g_setup.errorText, InstallerString(ErrorFolderInvalid));
   EXPECT_FALSE(Exists(base / L"bad?name"));
@@ -93,7 +96,7 @@ TEST_F(InstallStart, RefusedFolderLandsOnTheFolderPage) {
   g_setup.page = Summary;
   g_setup.installDir = base / L"Quorvel";
   g_setup.gameSize = UINT64_MAX / 2;
-  EXPECT_FALSE(StartInstall());
+  EXPECT_FALSE(BeginInstall());
   EXPECT_EQ(g_setup.page, Folder);
   EXPECT_EQ(g_setup.errorText, InstallerString(ErrorNoSpace));
   EXPECT_FALSE(Exists(base / L"Quorvel"));
@@ -104,7 +107,7 @@ TEST_F(InstallStart, RunningLauncherStopsBeforeAnythingIsCreated) {
   g_setup.installDir = base / L"Quorvel";
   {
     LauncherRunning launcher;
-    EXPECT_FALSE(StartInstall());
+    EXPECT_FALSE(BeginInstall());
   }
   EXPECT_EQ(g_setup.page, Summary);
   EXPECT_EQ(g_setup.errorText, InstallerString(ErrorGameRunning));
@@ -117,14 +120,14 @@ TEST_F(InstallStart, UnwritableFolderReportsAndKeepsWhatWasMade) {
   // The folder cannot be created below a file.
   WriteBytes(base / L"blocker", "a file");
   g_setup.installDir = base / L"blocker\\Quorvel";
-  EXPECT_FALSE(StartInstall());
+  EXPECT_FALSE(BeginInstall());
   EXPECT_EQ(g_setup.page, Summary);
   EXPECT_EQ(g_setup.errorText, InstallerString(ErrorNotWritable));
 
   // The folder exists but "bin" cannot be a folder: the folder stays, no marker is written.
   WriteBytes(base / L"Quorvel\\bin", "a file where bin belongs");
   g_setup.installDir = base / L"Quorvel";
-  EXPECT_FALSE(StartInstall());
+  EXPECT_FALSE(BeginInstall());
   EXPECT_EQ(g_setup.errorText, InstallerString(ErrorNotWritable));
   EXPECT_TRUE(Exists(base / L"Quorvel"));
   EXPECT_FALSE(Exists(base / L"Quorvel\\config\\locale.cfg"));
@@ -132,7 +135,7 @@ TEST_F(InstallStart, UnwritableFolderReportsAndKeepsWhatWasMade) {
   // The marker is written but "config" is a file, so the locale files cannot be.
   WriteBytes(base / L"Other\\config", "a file where config belongs");
   g_setup.installDir = base / L"Other";
-  EXPECT_FALSE(StartInstall());
+  EXPECT_FALSE(BeginInstall());
   EXPECT_EQ(g_setup.errorText, InstallerString(ErrorNotWritable));
   EXPECT_EQ(ReadBytes(base / L"Other\\bin\\quorvel.install"), "Quorvel");
   EXPECT_EQ(g_setup.page, Summary);

@@ -229,8 +229,8 @@ inline void ResetSetupState() {
   g_setup.optKeepUserData = true;
   g_setup.optStartMenuShortcut = true;
   g_setup.optDesktopShortcut = true;
-  g_setup.page = Welcome;
-  g_setup.exitCode = 0;
+  g_setup.page = SetupPage::Welcome;
+  g_setup.exitCode = ExitCode::Done;
   g_setup.silent = g_setup.noLaunch = g_setup.noShortcuts = false;
   g_setup.existingInstall = false;
   g_setup.gameSize = 0;

@@ -45,6 +45,7 @@ protected:
     prefix = UniquePrefix();
     UseTestKey();
     engine.notifyWindow = stages.hwnd();
+    engine.notifyMessage = WM_APP + 1;
     engine.installFolder = folder.path();
     UseNginx();
   }

@@ -12,7 +12,10 @@
 #include "app/languages.h"
 #include "app/setup_state.h"
 #include "install_test_util.h"
+#include "ui/window.h"
 #include "uninstall/worker.h"
+
+using enum SetupPage;
 
 using namespace qvinstall;
 
@@ -56,7 +59,8 @@ std::string Describe(const std::set<std::wstring>& tree) {
   return s;
 }
 
-std::string CacheLine(const std::string& path) { return "100\t1700000000\t" + std::string(64, 'a') + "\t" + path; }
+// A line as the patch engine writes it: hash, size, last-write time, path.
+std::string CacheLine(const std::string& path) { return std::string(64, 'a') + "\t100\t1700000000\t" + path; }
 
 // An installation as install, patch runs and the game leave it; without the cache, only the
 // files every installation has.
@@ -279,7 +283,7 @@ TEST_F(Uninstall, StartRefusesWhileTheLauncherRuns) {
   g_setup.page = UninstallConfirm;
   {
     LauncherRunning launcher;
-    EXPECT_FALSE(StartUninstall());
+    EXPECT_FALSE(BeginUninstall());
   }
   EXPECT_EQ(g_setup.errorText, InstallerString(ErrorGameRunning));
   EXPECT_EQ(g_setup.page, UninstallConfirm);
@@ -295,7 +299,7 @@ TEST_F(Uninstall, StartRefusesAFolderWithoutMarker) {
   const std::set<std::wstring> before = Tree(dir.path());
   g_setup.installDir = dir.path();
   g_setup.page = UninstallConfirm;
-  EXPECT_FALSE(StartUninstall());
+  EXPECT_FALSE(BeginUninstall());
   EXPECT_EQ(g_setup.errorText, InstallerString(ErrorFolderInvalid));
   EXPECT_EQ(g_setup.page, UninstallConfirm);
   EXPECT_EQ(Tree(dir.path()), before);
@@ -307,7 +311,7 @@ TEST_F(Uninstall, StartRefusesAFolderWithoutMarker) {
   SetCurrentDirectoryW(L"C:\\qvtests");
   g_setup.installDir = dir.path().substr(std::wstring(L"C:\\qvtests\\").size());
   g_setup.errorText.clear();
-  EXPECT_FALSE(StartUninstall());
+  EXPECT_FALSE(BeginUninstall());
   SetCurrentDirectoryW(current);
   EXPECT_EQ(g_setup.errorText, InstallerString(ErrorFolderInvalid));
   EXPECT_TRUE(Exists(dir / L"Quorvel.exe"));
@@ -322,7 +326,7 @@ TEST_F(Uninstall, StartRunsTheWorkerOnItsThread) {
   g_setup.optKeepUserData = false;
   g_setup.errorText = L"old";
   g_setup.page = UninstallConfirm;
-  ASSERT_TRUE(StartUninstall());
+  ASSERT_TRUE(BeginUninstall());
   EXPECT_EQ(g_setup.page, Uninstalling);
   EXPECT_EQ(g_setup.errorText, L"");
   ASSERT_TRUE(g_setup.uninstallThread.joinable());

@@ -15,6 +15,8 @@
 #include "ui/widgets.h"
 #include "ui/window.h"
 
+using enum SetupPage;
+
 namespace {
 
 POINT Centre(Rect r) { return POINT{static_cast<LONG>((r.left + r.right) / 2), static_cast<LONG>((r.top + r.bottom) / 2)}; }
@@ -38,7 +40,7 @@ protected:
     g_setup.optLaunchGame = g_setup.optKeepUserData = true;
     g_setup.optStartMenuShortcut = g_setup.optDesktopShortcut = true;
     g_setup.page = Welcome;
-    g_setup.exitCode = 0;
+    g_setup.exitCode = ExitCode::Done;
     g_setup.silent = g_setup.installFailed = g_setup.cancelRequested = false;
     g_ui = UiState{};
     g_engine.running = false;
@@ -333,7 +335,7 @@ TEST_F(WizardWindow, SilentRunEndsSetTheExitCode) {
   SendMessageW(window_, WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_FALSE(Destroyed());
   SendMessageW(window_, kMsgPatchStage, StageFailed, 0);
-  EXPECT_EQ(g_setup.exitCode, 6);
+  EXPECT_EQ(g_setup.exitCode, ExitCode::Failed);
   EXPECT_TRUE(Destroyed());
 }
 
@@ -344,7 +346,7 @@ TEST_F(WizardWindow, SilentCancelExitsWithFive) {
   g_engine.running = false;
   g_engine.stage = StageDownloading;
   SendMessageW(window_, kMsgPatchStage, StageDownloading, 0);
-  EXPECT_EQ(g_setup.exitCode, 5);
+  EXPECT_EQ(g_setup.exitCode, ExitCode::Cancelled);
   EXPECT_TRUE(Destroyed());
 }
 
@@ -395,23 +397,23 @@ TEST_F(OnScreen, FolderBoxTypingUpdatesTheFolder) {
 
 TEST_F(WizardWindow, PagesAndTheirButtons) {
   struct Expect {
-    int32_t page;
+    SetupPage page;
     int32_t leftId;   // 0: nothing in the left slot
     int32_t rightId;
   };
   const Expect pages[] = {{Welcome, IdCancel, IdPrimary},        {Summary, IdBack, IdPrimary},
                           {Installing, 0, IdCancel},             {Finished, 0, IdPrimary},
                           {UninstallConfirm, IdCancel, IdPrimary}, {Uninstalling, 0, 0},
-                          {UninstallDone, 0, IdPrimary},         {9, 0, IdPrimary},
-                          {-2, IdCancel, IdPrimary}};
+                          {UninstallDone, 0, IdPrimary},         {SetupPage{9}, 0, IdPrimary},
+                          {SetupPage{-2}, IdCancel, IdPrimary}};
   g_engine.running = true;
   for (const Expect& e : pages) {
     g_setup.page = e.page;
     Paint();
     const HitRegion* left = HitTestClientPixels(kBack.x, kBack.y);
     const HitRegion* right = HitTestClientPixels(kNext.x, kNext.y);
-    EXPECT_EQ(left ? left->id : 0, e.leftId) << "page " << e.page;
-    EXPECT_EQ(right ? right->id : 0, e.rightId) << "page " << e.page;
+    EXPECT_EQ(left ? left->id : 0, e.leftId) << "page " << static_cast<int>(e.page);
+    EXPECT_EQ(right ? right->id : 0, e.rightId) << "page " << static_cast<int>(e.page);
     // The title bar buttons are on every page.
     EXPECT_EQ(HitTestClientPixels(kCloseButton.x, kCloseButton.y)->id, IdClose);
   }

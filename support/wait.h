@@ -1,0 +1,13 @@
+#pragma once
+// The one pause of every retry rule (manifest, download, launcher backup), replaceable so that
+// tests check the pauses asked for instead of sleeping through them.
+#include <atomic>
+#include <cstdint>
+
+// Waits ms milliseconds, in steps of at most 50 ms, and returns early once cancel is set.
+void PauseUnlessCancelled(uint32_t ms, const std::atomic<bool>& cancel);
+
+// A replacement for the real wait: told the whole pause asked for, returns at once.
+using SleepHook = void (*)(uint32_t ms);
+// Makes PauseUnlessCancelled call hook instead of waiting; nullptr restores the real wait.
+void SetSleepHookForTesting(SleepHook hook);
