@@ -72,10 +72,13 @@ void RegisterInstallation() {
   const std::wstring oldMarker = dir + L"\\" + layout::kLegacyMarker;
   const std::wstring self = GetModulePath();
 
-  // A repair started from the uninstaller itself must not copy the file onto itself.
-  if (!EqualNoCase(self, uninstaller)) CopyFileW(self.c_str(), uninstaller.c_str(), FALSE);
-  if (!EqualNoCase(self, oldUninstaller)) DeleteFileW(oldUninstaller.c_str());
-  DeleteFileW(oldMarker.c_str());
+  // A repair started from the uninstaller itself must not copy the file onto itself. The copy
+  // is written like any file of the folder, never through a link in bin or at its name.
+  const std::wstring root = dir + L"\\";
+  std::string program;
+  if (!EqualNoCase(self, uninstaller) && ReadWholeFile(self, program)) WriteFileAtomicBelow(root, uninstaller, program);
+  if (!EqualNoCase(self, oldUninstaller)) DeleteFileBelow(root, oldUninstaller);
+  DeleteFileBelow(root, oldMarker);
 
   if (!g_setup.noShortcuts) {
     if (g_setup.optDesktopShortcut) CreateShortcut(FOLDERID_Desktop, launcher);

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "app/build_config.h"
 #include "app/setup_state.h"
@@ -19,20 +21,73 @@ static uint64_t AddSize(uint64_t total, double size) {
   return bytes > UINT64_MAX - total ? UINT64_MAX : total + bytes;
 }
 
-void QueryGameSize() {
-  std::string body;
-  if (HttpGetToMemory(g_patchBaseUrl + L"manifest.json", body, layout::kManifestLimit) != 200) return;
-  JsonValue root;
-  if (!JsonParse(body, root) || root.type != JsonType::Object) return;
-  const JsonValue& files = JsonGetMember(root, "files");
-  if (files.type != JsonType::Array) return;
-
+// What the query reads of the manifest, gathered while the document is scanned: the tree is
+// never built, so an unsigned body of any shape costs no more than its own bytes. A repeated
+// key counts as the reader counts it: the last occurrence wins.
+struct SizeScan {
+  bool rootIsObject = false;
+  bool filesIsArray = false;
   uint64_t total = 0;
-  for (const JsonValue& file : files.array) {
-    const JsonValue& size = JsonGetMember(file, "s");
-    if (size.type == JsonType::Number) total = AddSize(total, size.number);
+  bool inElement = false;
+  double elementSize = -1;  // the element's "s", or -1 when it has none that is a number
+  double version = 0;
+  bool hasVersion = false;
+
+  void EndElement() {
+    if (inElement) total = AddSize(total, elementSize);
+    inElement = false;
   }
-  g_setup.gameSize.store(total);
-  g_setup.remoteVersion.store(static_cast<int32_t>(static_cast<uint32_t>(JsonAsInt64(JsonGetMember(root, "version")))));
-  if (g_setup.mainWindow) PostMessageW(g_setup.mainWindow, kMsgGameSize, 0, 0);
+  void Visit(const std::vector<JsonStep>& path, const JsonValue& value) {
+    if (path.empty()) {
+      rootIsObject = value.type == JsonType::Object;
+      return;
+    }
+    if (path[0].element) return;
+    if (path[0].key == "version" && path.size() == 1) {
+      hasVersion = value.type == JsonType::Number;
+      version = value.number;
+      return;
+    }
+    if (path[0].key != "files") return;
+    if (path.size() == 1) {  // a (repeated) files member starts the count again
+      filesIsArray = value.type == JsonType::Array;
+      total = 0;
+      inElement = false;
+      return;
+    }
+    if (!path[1].element) return;
+    if (path.size() == 2) {
+      EndElement();
+      inElement = value.type == JsonType::Object;
+      elementSize = -1;
+    } else if (path.size() == 3 && !path[2].element && path[2].key == "s") {
+      elementSize = value.type == JsonType::Number ? value.number : -1;
+    }
+  }
+};
+
+static int32_t VersionOf(const SizeScan& scan) {
+  JsonValue number;
+  if (scan.hasVersion) {
+    number.type = JsonType::Number;
+    number.number = scan.version;
+  }
+  return static_cast<int32_t>(static_cast<uint32_t>(JsonAsInt64(number)));
+}
+
+void QueryGameSize() {
+  try {
+    std::string body;
+    if (HttpGetToMemory(g_patchBaseUrl + L"manifest.json", body, layout::kManifestLimit) != 200) return;
+    SizeScan scan;
+    const bool parsed =
+        JsonScan(body, [&scan](const std::vector<JsonStep>& path, const JsonValue& value) { scan.Visit(path, value); });
+    scan.EndElement();
+    if (!parsed || !scan.rootIsObject || !scan.filesIsArray) return;
+    g_setup.gameSize.store(scan.total);
+    g_setup.remoteVersion.store(VersionOf(scan));
+    if (g_setup.mainWindow) PostMessageW(g_setup.mainWindow, kMsgGameSize, 0, 0);
+  } catch (const std::bad_alloc&) {
+    // Without memory for the body there is simply no size to show.
+  }
 }

@@ -23,16 +23,23 @@ bool IsLauncherRunning() {
   return true;
 }
 
-// Folder, marker and locale files; false at the first step that fails.
-static bool PrepareFolder(const std::wstring& folder, const std::string& localeLine) {
+// Folder, marker and locale files; false at the first step that fails, with failedPath set
+// to the path below the folder when a link stood there (nothing is written through one).
+static bool PrepareFolder(const std::wstring& folder, const std::string& localeLine, std::wstring& failedPath) {
   int created = SHCreateDirectoryExW(nullptr, g_setup.installDir.c_str(), nullptr);
   if (created != ERROR_SUCCESS && created != ERROR_FILE_EXISTS && created != ERROR_ALREADY_EXISTS) return false;
   MigrateLegacyLayout(folder);
   if (!CreateDirectoryW((folder + layout::kBinFolder).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
     return false;
-  return WriteFileAtomic(folder + layout::kMarker, layout::kMarkerContents) &&
-         WriteFileAtomic(folder + layout::kLocaleFile, localeLine) &&
-         WriteFileAtomic(folder + layout::kLocaFile, localeLine);
+  const std::pair<const wchar_t*, std::string> files[] = {
+      {layout::kMarker, layout::kMarkerContents}, {layout::kLocaleFile, localeLine}, {layout::kLocaFile, localeLine}};
+  for (const auto& [name, contents] : files) {
+    const std::wstring path = folder + name;
+    if (WriteFileAtomicBelow(folder, path, contents)) continue;
+    if (!IsLinkFreeBelow(folder, path) || !IsLinkFreeBelow(folder, path + layout::kTempSuffix)) failedPath = name;
+    return false;
+  }
+  return true;
 }
 
 InstallStartResult StartInstall() {
@@ -47,8 +54,10 @@ InstallStartResult StartInstall() {
   }
 
   const std::wstring folder = g_setup.installDir + L"\\";
-  if (!PrepareFolder(folder, LocaleLine(g_installerLanguage.load()))) {
-    g_setup.errorText = InstallerString(ErrorNotWritable);
+  std::wstring linked;
+  if (!PrepareFolder(folder, LocaleLine(g_installerLanguage.load()), linked)) {
+    g_setup.errorText = linked.empty() ? std::wstring(InstallerString(ErrorNotWritable))
+                                       : std::wstring(LauncherString(LauncherText::ErrWriteFile)) + L" " + linked;
     return InstallStartResult::NotWritable;
   }
 

@@ -103,9 +103,10 @@ enum class Fetch { Complete, Incomplete, IncompleteAfterPause, WriteFailed, Canc
 // request for what is missing (a range request when part of it is there).
 Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring& partPath,
                 uint64_t objectSize, Credit& credit) {
-  uint64_t have = ExistingFileSize(partPath);
+  const std::wstring& root = engine.installFolder;
+  uint64_t have = IsLinkFreeBelow(root, partPath) ? ExistingFileSize(partPath) : 0;
   if (have > objectSize) {
-    DeleteFileW(partPath.c_str());
+    DeleteFileBelow(root, partPath);
     have = 0;
   }
   if (have == objectSize) {  // a complete part (or an empty object) needs no request
@@ -113,34 +114,33 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
     return Fetch::Complete;
   }
   // Starting from nothing, the open itself empties the part (one system call fewer).
-  UniqueHandle file(CreateFileW(partPath.c_str(), GENERIC_WRITE, 0, nullptr,
-                                have == 0 ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueHandle file = OpenBelow(root, partPath, have == 0 ? OpenBelowMode::Create : OpenBelowMode::Write);
   if (!file.valid() || (have > 0 && !TruncateAt(file.get(), have))) return Fetch::WriteFailed;
   credit.Add(have);
 
   PartWriter writer{engine, credit, file.get(), objectSize, have};
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
-  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have);
+  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have, &engine.cancel);
   file.reset();
 
   if (writer.stop == PartWriter::Stop::WriteFailed) return Fetch::WriteFailed;
-  if (writer.stop == PartWriter::Stop::TooLong) DeleteFileW(partPath.c_str());
+  if (writer.stop == PartWriter::Stop::TooLong) DeleteFileBelow(root, partPath);
   if (engine.cancel) return Fetch::Cancelled;
   if ((status == 200 || status == 206) && writer.have + writer.received == objectSize) return Fetch::Complete;
   return writer.pausedDuring ? Fetch::IncompleteAfterPause : Fetch::Incomplete;
 }
 
 // Moves the verified temporary file onto destination (a read-only destination may be
-// replaced); a destination another program holds open is DownloadInUse.
-DownloadResult PlaceFile(const std::wstring& tempPath, const std::wstring& destination) {
-  SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
-  if (MoveFileExW(tempPath.c_str(), destination.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return DownloadOk;
-  const DWORD error = GetLastError();
-  DeleteFileW(tempPath.c_str());
-  if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
-    return DownloadInUse;
-  return DownloadWriteFailed;
+// replaced); only a destination another program holds open is DownloadInUse, a folder in the
+// way, a denied destination or a link is DownloadWriteFailed.
+DownloadResult PlaceFile(const std::wstring& root, const std::wstring& tempPath, const std::wstring& destination) {
+  if (IsLinkFreeBelow(root, destination)) {
+    SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (MoveBelow(root, tempPath, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return DownloadOk;
+  }
+  DeleteFileBelow(root, tempPath);
+  return IsHeldOpenElsewhere(destination) ? DownloadInUse : DownloadWriteFailed;
 }
 
 }  // namespace
@@ -150,6 +150,7 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry,
   const std::wstring url = ManifestFileUrl(entry.hash);
   const std::wstring partPath = PartFilePath(engine, entry.hash);
   const std::wstring tempPath = destination + layout::kTempSuffix;
+  const std::wstring root = RootFor(engine.installFolder, destination);
 
   int attempt = 0;
   Credit credit{engine};
@@ -162,7 +163,8 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry,
       if (engine.cancel) return DownloadCancelled;
     }
     credit.TakeBack();
-    if (!EnsureParentFolders(destination) || !EnsureParentFolders(partPath)) return DownloadWriteFailed;
+    if (!EnsureFoldersBelow(root, destination) || !EnsureFoldersBelow(engine.installFolder, partPath))
+      return DownloadWriteFailed;
 
     switch (FetchPart(engine, url, partPath, entry.compressedSize, credit)) {
       case Fetch::WriteFailed: return DownloadWriteFailed;
@@ -176,8 +178,8 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry,
       case Fetch::Complete: {
         const DownloadResult verified = InflateAndVerify(engine, partPath, tempPath, entry);
         if (verified == DownloadCancelled || verified == DownloadWriteFailed) return verified;
-        if (verified != DownloadOk || !keepPart) DeleteFileW(partPath.c_str());
-        if (verified == DownloadOk) return PlaceFile(tempPath, destination);
+        if (verified != DownloadOk || !keepPart) DeleteFileBelow(engine.installFolder, partPath);
+        if (verified == DownloadOk) return PlaceFile(root, tempPath, destination);
         result = DownloadCorrupt;
         break;
       }
@@ -188,14 +190,15 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry,
 
 void CleanPartFiles(PatchEngine& engine) {
   const std::wstring folder = engine.installFolder + layout::kPartsFolder + L"\\";
+  if (!IsLinkFreeBelow(engine.installFolder, engine.installFolder + layout::kPartsFolder)) return;
   WIN32_FIND_DATAW found;
   UniqueFind find(FindFirstFileW((folder + L"*.z").c_str(), &found));
   if (find.valid()) {
     do {
       if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileW((folder + found.cFileName).c_str());
+        DeleteFileBelow(engine.installFolder, folder + found.cFileName);
       }
     } while (FindNextFileW(find.get(), &found));
   }
-  RemoveDirectoryW(folder.c_str());
+  RemoveFolderBelow(engine.installFolder, folder.substr(0, folder.size() - 1));
 }

@@ -8,6 +8,7 @@
 
 #include "patch/engine.h"
 #include "patch/manifest.h"
+#include "support/files.h"
 #include "support/handles.h"
 #include "support/sha256.h"
 
@@ -30,12 +31,10 @@ struct AlignedBuffer {
 
 DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPath,
                                 const std::wstring& tempPath, const FileEntry& entry) {
-  UniqueHandle part(CreateFileW(partPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
-                                nullptr));
+  const std::wstring tempRoot = RootFor(engine.installFolder, tempPath);
+  UniqueHandle part = OpenBelow(RootFor(engine.installFolder, partPath), partPath, OpenBelowMode::Read);
   if (!part.valid()) return DownloadCorrupt;
-  UniqueHandle temp(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  UniqueHandle temp = OpenBelow(tempRoot, tempPath, OpenBelowMode::Create);
   if (!temp.valid()) return DownloadWriteFailed;
 
   z_stream zs{};
@@ -112,6 +111,6 @@ DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPat
     result = DownloadWriteFailed;
   }
   temp.reset();
-  if (result != DownloadOk) DeleteFileW(tempPath.c_str());
+  if (result != DownloadOk) DeleteFileBelow(tempRoot, tempPath);
   return result;
 }

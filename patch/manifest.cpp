@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <mutex>
+#include <set>
 
 #include "app/build_config.h"
 #include "app/languages.h"
@@ -79,10 +80,10 @@ ManifestFetch FetchSignedManifest(PatchEngine& engine, std::string& bytes, std::
       if (engine.cancel) return ManifestFetch::Cancelled;
     }
     std::string manifest, signature;
-    manifestStatus = HttpGetToMemory(g_patchBaseUrl + L"manifest.json", manifest, layout::kManifestLimit);
+    manifestStatus = HttpGetToMemory(g_patchBaseUrl + L"manifest.json", manifest, layout::kManifestLimit, &engine.cancel);
     signatureStatus = 0;
     if (manifestStatus == 200) {
-      signatureStatus = HttpGetToMemory(g_patchBaseUrl + L"manifest.sig", signature, kSignatureSize);
+      signatureStatus = HttpGetToMemory(g_patchBaseUrl + L"manifest.sig", signature, kSignatureSize, &engine.cancel);
     }
     badSignature = false;
     if (manifestStatus != 200 || signatureStatus != 200) continue;
@@ -157,6 +158,36 @@ bool ReadManifestFiles(const JsonValue& doc, std::vector<FileEntry>& files, std:
       return false;
     }
     files.push_back(std::move(entry));
+  }
+  return true;
+}
+
+// The key under which Windows sees two names as one file: case folded the way the file system
+// folds it, not only A-Z.
+static std::wstring FoldedKey(const std::wstring& path) {
+  std::wstring key = path;
+  if (!key.empty()) {
+    LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, path.c_str(), static_cast<int>(path.size()),
+                  key.data(), static_cast<int>(key.size()), nullptr, nullptr, 0);
+  }
+  return key;
+}
+
+bool CheckManifestPaths(const std::vector<FileEntry>& files, const JsonValue& deleteList, std::wstring& error) {
+  const auto refuse = [&error](const std::wstring& path) {
+    error = Text(LauncherText::ErrManifest) + L" " + path;
+    return false;
+  };
+  std::set<std::wstring> seen;
+  for (const FileEntry& entry : files) {
+    if (IsInstallerOwnPath(entry.widePath) || !seen.insert(FoldedKey(entry.widePath)).second)
+      return refuse(entry.widePath);
+  }
+  if (deleteList.type != JsonType::Array) return true;
+  for (const JsonValue& element : deleteList.array) {
+    std::wstring relative;
+    if (!ToSafeRelativePath(JsonAsString(element, ""), relative)) continue;  // skipped when applied
+    if (IsInstallerOwnPath(relative) || seen.count(FoldedKey(relative)) != 0) return refuse(relative);
   }
   return true;
 }

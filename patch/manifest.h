@@ -51,3 +51,7 @@ void PublishManifestData(PatchEngine& engine, const JsonValue& doc);
 // ParseFileEntry over every element of files, in order. False at the first failure, with
 // error = "Invalid patch manifest." + " (path)"; files then holds the entries before it.
 bool ReadManifestFiles(const JsonValue& doc, std::vector<FileEntry>& files, std::wstring& error);
+// Refuses a file list or delete list that names the program's own files (uninstaller,
+// marker, patch state, part or temporary files), two files that differ only in case, or a
+// deletion of a listed file; error = "Invalid patch manifest." + " " + the path.
+bool CheckManifestPaths(const std::vector<FileEntry>& files, const JsonValue& deleteList, std::wstring& error);

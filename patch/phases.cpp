@@ -6,6 +6,7 @@
 #include <atomic>
 #include <exception>
 #include <mutex>
+#include <new>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -14,6 +15,8 @@
 #include "patch/download.h"
 #include "patch/engine.h"
 #include "patch/state.h"
+#include "support/files.h"
+#include "support/layout.h"
 #include "support/sha256.h"
 #include "support/text.h"
 
@@ -31,7 +34,7 @@ struct DiskState {
 static bool QueryDiskState(const std::wstring& path, DiskState& state) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
-  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+  if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
   state.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   state.lastWriteTime = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                         data.ftLastWriteTime.dwLowDateTime;
@@ -57,11 +60,17 @@ int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size
   const size_t n = list.size();
   if (n == 0) return 0;
   std::atomic<size_t> next{0};
+  std::atomic<bool> outOfMemory{false};
   const auto member = [&] {
-    for (;;) {
-      const size_t position = next.fetch_add(1);
-      if (position >= n) return;
-      task(list[position]);
+    try {
+      for (;;) {
+        const size_t position = next.fetch_add(1);
+        if (position >= n) return;
+        task(list[position]);
+      }
+    } catch (const std::bad_alloc&) {
+      outOfMemory = true;  // reported on the run thread, which fails the run
+      next = n;
     }
   };
   std::vector<std::thread> threads;
@@ -75,6 +84,7 @@ int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size
   }
   member();
   for (std::thread& thread : threads) thread.join();
+  if (outOfMemory) throw std::bad_alloc();
   return static_cast<int>(threads.size()) + 1;
 }
 
@@ -93,7 +103,8 @@ static bool CheckFiles(PatchEngine& engine, const std::vector<FileEntry>& files,
   uint64_t hashTotal = 0;
   for (size_t i = 0; i < files.size(); ++i) {
     const FileEntry& entry = files[i];
-    if (!QueryDiskState(engine.installFolder + entry.widePath, diskState[i])) {
+    const std::wstring fullPath = engine.installFolder + entry.widePath;
+    if (!FoldersAreNoLinks(engine.installFolder, fullPath) || !QueryDiskState(fullPath, diskState[i])) {
       needsDownload[i] = 1;
       continue;
     }
@@ -123,8 +134,10 @@ static bool CheckFiles(PatchEngine& engine, const std::vector<FileEntry>& files,
     if (engine.cancel) return;
     const FileEntry& entry = files[i];
     engine.SetCurrentFile(entry.widePath);
-    const std::string hash =
-        Sha256FileHex(engine.installFolder + entry.widePath, HashProgress, &engine);
+    const std::wstring fullPath = engine.installFolder + entry.widePath;
+    const std::string hash = IsLinkFreeBelow(engine.installFolder, fullPath)
+                                 ? Sha256FileHex(fullPath, HashProgress, &engine)
+                                 : std::string();
     if (hash != entry.hash) needsDownload[i] = 1;
     if (!hash.empty()) StoreCacheRecord(engine, entry, diskState[i], hash);
     ++engine.doneFiles;
@@ -216,7 +229,7 @@ static bool DownloadFiles(PatchEngine& engine, const std::vector<FileEntry>& fil
 static void RemoveEmptyParents(const std::wstring& installFolder, const std::wstring& relativePath) {
   for (size_t pos = relativePath.size(); pos-- > 1;) {
     if (relativePath[pos] != L'\\' && relativePath[pos] != L'/') continue;
-    if (!RemoveDirectoryW((installFolder + relativePath.substr(0, pos)).c_str())) return;
+    if (!RemoveFolderBelow(installFolder, installFolder + relativePath.substr(0, pos))) return;
   }
 }
 
@@ -229,8 +242,7 @@ static void ApplyChanges(PatchEngine& engine, const std::vector<FileEntry>& file
       std::wstring relative;
       if (!ToSafeRelativePath(JsonAsString(element, ""), relative)) continue;
       const std::wstring fullPath = engine.installFolder + relative;
-      SetFileAttributesW(fullPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileW(fullPath.c_str());
+      DeleteFileBelow(engine.installFolder, fullPath);
       {
         std::lock_guard<std::mutex> lock(engine.cacheLock);
         engine.cache.erase(ToLowerAscii(relative));
@@ -238,8 +250,16 @@ static void ApplyChanges(PatchEngine& engine, const std::vector<FileEntry>& file
       RemoveEmptyParents(engine.installFolder, relative);
     }
   }
-  SaveCache(engine, files);
-  WriteInstalledVersion(engine.installFolder, version);
+  // Failures here are ignored, except a link where the state files belong.
+  if (!SaveCache(engine, files) && !IsLinkFreeBelow(engine.installFolder, engine.installFolder + layout::kPatcherCache)) {
+    engine.SetError(std::wstring(LauncherString(LauncherText::ErrWriteFile)) + L" " + layout::kPatcherCache);
+    return;
+  }
+  if (!WriteInstalledVersion(engine.installFolder, version) &&
+      !IsLinkFreeBelow(engine.installFolder, engine.installFolder + layout::kPatcherIni)) {
+    engine.SetError(std::wstring(LauncherString(LauncherText::ErrWriteFile)) + L" " + layout::kPatcherIni);
+    return;
+  }
   CleanPartFiles(engine);
   engine.SetCurrentFile(L"");
   engine.PostStage(StageDone);

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -120,14 +121,34 @@ void RunPatch(PatchEngine& engine, bool fullVerify) {
       if (!UpdateLauncher(engine, launcher->second)) return;
     }
   }
+  if (!CheckManifestPaths(files, JsonGetMember(manifest, "delete"), error)) {
+    engine.SetError(error);
+    return;
+  }
   if (engine.cancel) return;
   RunFilePhases(engine, files, JsonGetMember(manifest, "delete"), ManifestVersion(manifest),
                 fullVerify);
 }
 
 // Entry of the run thread: the run, then the end of the run made visible to the owner.
+// The text of a run that ran out of memory.
+static std::wstring OutOfMemoryText() {
+  std::wstring text = SystemErrorText(ERROR_NOT_ENOUGH_MEMORY);
+  return text.empty() ? L"Error " + std::to_wstring(ERROR_NOT_ENOUGH_MEMORY) : text;
+}
+
 static void RunThread(PatchEngine* engine, bool fullVerify) {
-  RunPatch(*engine, fullVerify);
+  // Running out of memory anywhere in the run fails the run; it never ends the process.
+  try {
+    RunPatch(*engine, fullVerify);
+  } catch (const std::bad_alloc&) {
+    engine->cancel = true;  // workers still running stop at their next check
+    try {
+      engine->SetError(OutOfMemoryText());
+    } catch (const std::bad_alloc&) {
+      engine->PostStage(StageFailed);
+    }
+  }
   engine->running = false;
   if (engine->notifyWindow && engine->notifyMessage) {
     PostMessageW(engine->notifyWindow, engine->notifyMessage, static_cast<WPARAM>(engine->stage.load()), 0);
@@ -156,9 +177,7 @@ void PatchEngine::Start(bool fullVerify) {
   } catch (const std::exception&) {
     // Without a thread there is no run: report it like any failed run rather than leave
     // the owner waiting for messages that never come.
-    std::wstring text = SystemErrorText(ERROR_NOT_ENOUGH_MEMORY);
-    if (text.empty()) text = L"Error " + std::to_wstring(ERROR_NOT_ENOUGH_MEMORY);
-    SetError(text);
+    SetError(OutOfMemoryText());
     running = false;
     if (notifyWindow && notifyMessage) PostMessageW(notifyWindow, notifyMessage, static_cast<WPARAM>(stage.load()), 0);
   }

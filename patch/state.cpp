@@ -8,6 +8,7 @@
 #include "app/languages.h"
 #include "patch/engine.h"
 #include "support/files.h"
+#include "support/handles.h"
 #include "support/layout.h"
 #include "support/text.h"
 
@@ -16,6 +17,7 @@ static std::wstring IniPath(const std::wstring& installFolder) {
 }
 
 bool ReadInstalledVersion(const std::wstring& installFolder, int32_t& version) {
+  if (!IsLinkFreeBelow(installFolder, IniPath(installFolder))) return false;
   const int32_t value = static_cast<int32_t>(
       GetPrivateProfileIntW(L"patch", L"version", -1, IniPath(installFolder).c_str()));
   if (value < 0) return false;
@@ -23,9 +25,29 @@ bool ReadInstalledVersion(const std::wstring& installFolder, int32_t& version) {
   return true;
 }
 
-void WriteInstalledVersion(const std::wstring& installFolder, int32_t version) {
-  WritePrivateProfileStringW(L"patch", L"version", std::to_wstring(version).c_str(),
-                             IniPath(installFolder).c_str());
+bool WriteInstalledVersion(const std::wstring& installFolder, int32_t version) {
+  // The profile functions follow links, so they work on a copy that this run has just
+  // created, which then replaces the file.
+  const std::wstring ini = IniPath(installFolder);
+  const std::wstring temp = ini + layout::kTempSuffix;
+  std::string old;
+  if (!ReadWholeFileBelow(installFolder, ini, old) && !IsLinkFreeBelow(installFolder, ini)) return false;
+  {
+    UniqueHandle copy = OpenBelow(installFolder, temp, OpenBelowMode::Create);
+    DWORD written = 0;
+    if (!copy.valid() || (!old.empty() && (!WriteFile(copy.get(), old.data(), static_cast<DWORD>(old.size()), &written, nullptr) ||
+                                           written != old.size()))) {
+      copy.reset();
+      DeleteFileBelow(installFolder, temp);
+      return false;
+    }
+  }
+  if (!WritePrivateProfileStringW(L"patch", L"version", std::to_wstring(version).c_str(), temp.c_str()) ||
+      !MoveBelow(installFolder, temp, ini, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileBelow(installFolder, temp);
+    return false;
+  }
+  return true;
 }
 
 // ---- File cache ----------------------------------------------------------------------
@@ -57,7 +79,7 @@ bool ParseCacheLine(std::string line, std::wstring& path, CacheRecord& record) {
 void ReadCacheFile(const std::wstring& installFolder,
                    const std::function<void(std::wstring& path, CacheRecord& record)>& each) {
   std::string bytes;
-  if (!ReadWholeFile(CachePath(installFolder), bytes)) return;
+  if (!ReadWholeFileBelow(installFolder, CachePath(installFolder), bytes)) return;
   size_t start = 0;
   while (start < bytes.size()) {
     size_t end = bytes.find('\n', start);
@@ -77,7 +99,7 @@ void LoadCache(PatchEngine& engine) {
   });
 }
 
-void SaveCache(PatchEngine& engine, const std::vector<FileEntry>& files) {
+bool SaveCache(PatchEngine& engine, const std::vector<FileEntry>& files) {
   std::string out;
   out.reserve(files.size() * 40);
   {
@@ -95,7 +117,7 @@ void SaveCache(PatchEngine& engine, const std::vector<FileEntry>& files) {
       out += '\n';
     }
   }
-  WriteFileAtomic(CachePath(engine.installFolder), out);
+  return WriteFileAtomicBelow(engine.installFolder, CachePath(engine.installFolder), out);
 }
 
 bool CheckManifestVersion(PatchEngine& engine, const JsonValue& doc, std::wstring& error) {

@@ -13,25 +13,26 @@
 struct PatchEngine;
 
 // Reads version in section patch of installFolder + "config\patcher.ini" (folder ends in a
-// backslash). False when the file, section or key is missing or the value is negative.
+// backslash). False when the file, section or key is missing, the value is negative or a link
+// stands on the way.
 bool ReadInstalledVersion(const std::wstring& installFolder, int32_t& version);
-// Writes version there as signed decimal text; failures are ignored (the config folder must
-// already exist).
-void WriteInstalledVersion(const std::wstring& installFolder, int32_t version);
+// Writes version there as signed decimal text, never through a link; false if it could not
+// (the config folder must already exist).
+bool WriteInstalledVersion(const std::wstring& installFolder, int32_t version);
 
 // One line of the cache file: 64-character hash, tab, size, tab, last-write time, tab, path
 // (a trailing CR ignored). False for a malformed line or a path the path rule refuses.
 bool ParseCacheLine(std::string line, std::wstring& path, CacheRecord& record);
 // Calls each for every well-formed line of installFolder + "config\patcher_cache.dat", in order;
-// a missing, oversized or unreadable file calls it for nothing.
+// a missing, oversized or unreadable file, or one behind a link, calls it for nothing.
 void ReadCacheFile(const std::wstring& installFolder,
                    const std::function<void(std::wstring& path, CacheRecord& record)>& each);
 // Clears engine.cache and fills it from engine.installFolder + "config\patcher_cache.dat".
 // Malformed lines are skipped; a missing, oversized or unreadable file leaves the cache empty.
 void LoadCache(PatchEngine& engine);
 // Replaces config\patcher_cache.dat (atomically) with one line for every entry of files that
-// has a record in engine.cache, in the order of files. Failures are ignored.
-void SaveCache(PatchEngine& engine, const std::vector<FileEntry>& files);
+// has a record in engine.cache, in the order of files, never through a link; false if it could not.
+bool SaveCache(PatchEngine& engine, const std::vector<FileEntry>& files);
 // Stores the version in engine.manifestVersion, then applies the downgrade rule against the
 // installed version of engine.installFolder. False (error = "The server sent an older version
 // than the installed one.") only when an installed version is known and is larger.

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <mutex>
 #include <vector>
 
 #include "support/handles.h"
@@ -88,4 +89,248 @@ std::wstring SystemErrorText(uint32_t code) {
   if (buffer) LocalFree(buffer);
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
   return text;
+}
+
+// ---- No link below the install folder -------------------------------------------------
+
+static bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                              TRUE) == CSTR_EQUAL;
+}
+
+static std::wstring FinalPathOf(HANDLE handle) {
+  std::wstring result(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetFinalPathNameByHandleW(handle, result.data(), static_cast<DWORD>(result.size()),
+                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0) return {};
+    if (n < result.size()) {
+      result.resize(n);
+      return result;
+    }
+    result.resize(n + 1);
+  }
+}
+
+// Where the file system really puts path (links resolved); empty if it cannot be opened.
+static std::wstring FinalPathOf(const std::wstring& path) {
+  UniqueHandle h(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return h.valid() ? FinalPathOf(h.get()) : std::wstring();
+}
+
+// The resolved install folder without its trailing backslash; empty where the file system
+// reports no final paths (then the checks of each level stand alone). Kept for the last root
+// asked, since a run asks about one folder thousands of times.
+static std::wstring RootFinal(const std::wstring& root) {
+  static std::mutex lock;
+  static std::wstring lastRoot, lastFinal;
+  std::lock_guard<std::mutex> guard(lock);
+  if (!EqualNoCase(root, lastRoot) || lastFinal.empty()) {
+    lastRoot = root;
+    lastFinal = FinalPathOf(root);
+    while (!lastFinal.empty() && lastFinal.back() == L'\\') lastFinal.pop_back();
+  }
+  return lastFinal;
+}
+
+// The part of path below root, or false if path is not below it.
+static bool RelativeBelow(const std::wstring& root, const std::wstring& path, std::wstring& rel) {
+  if (root.empty() || path.size() <= root.size() || !EqualNoCase(path.substr(0, root.size()), root)) return false;
+  rel = path.substr(root.size());
+  return rel[0] != L'\\';
+}
+
+// A handle leads where its name says: not a link itself and resolved to root + rel.
+static bool HandleIsAt(HANDLE handle, const std::wstring& root, const std::wstring& rel) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(handle, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  const std::wstring rootFinal = RootFinal(root);
+  return rootFinal.empty() || EqualNoCase(FinalPathOf(handle), rootFinal + L"\\" + rel);
+}
+
+// Every existing level of rel (folders on the way and the entry itself) is no reparse point;
+// levels that do not exist end the walk.
+static bool LevelsAreNoLinks(const std::wstring& root, const std::wstring& rel) {
+  for (std::size_t cut = rel.find(L'\\');; cut = rel.find(L'\\', cut + 1)) {
+    const DWORD a = GetFileAttributesW((root + rel.substr(0, cut)).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return true;
+    if (a & FILE_ATTRIBUTE_REPARSE_POINT) return false;
+    if (cut == std::wstring::npos) return true;
+  }
+}
+
+// The deepest existing level of rel resolves to where its name says.
+static bool DeepestLevelIsAt(const std::wstring& root, const std::wstring& rel) {
+  if (RootFinal(root).empty()) return true;
+  for (std::size_t end = rel.size(); end != std::wstring::npos && end > 0; end = rel.rfind(L'\\', end - 1)) {
+    const std::wstring level = rel.substr(0, end);
+    UniqueHandle h(CreateFileW((root + level).c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (h.valid()) return HandleIsAt(h.get(), root, level);
+    if (end == 0) break;
+  }
+  return true;
+}
+
+bool IsLinkFreeBelow(const std::wstring& root, const std::wstring& path) {
+  std::wstring rel;
+  return RelativeBelow(root, path, rel) && LevelsAreNoLinks(root, rel) && DeepestLevelIsAt(root, rel);
+}
+
+bool EnsureFoldersBelow(const std::wstring& root, const std::wstring& path) {
+  std::wstring rel;
+  if (!RelativeBelow(root, path, rel)) return false;
+  std::size_t cut = rel.find(L'\\');
+  for (; cut != std::wstring::npos; cut = rel.find(L'\\', cut + 1)) {
+    const std::wstring folder = root + rel.substr(0, cut);
+    const DWORD a = GetFileAttributesW(folder.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) {
+      if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    } else if ((a & FILE_ATTRIBUTE_REPARSE_POINT) || !(a & FILE_ATTRIBUTE_DIRECTORY)) {
+      return false;
+    }
+  }
+  const std::size_t last = rel.rfind(L'\\');
+  return last == std::wstring::npos || DeepestLevelIsAt(root, rel.substr(0, last));
+}
+
+// Removes a file through its own handle, so nothing but that very file can go.
+static void DeleteThroughHandle(HANDLE handle) {
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof(disposition));
+}
+
+UniqueHandle OpenBelow(const std::wstring& root, const std::wstring& path, OpenBelowMode mode) {
+  std::wstring rel;
+  if (!RelativeBelow(root, path, rel) || !LevelsAreNoLinks(root, rel)) return UniqueHandle();
+  if (mode == OpenBelowMode::Read) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
+                                  nullptr));
+    if (file.valid() && !HandleIsAt(file.get(), root, rel)) file.reset();
+    return file;
+  }
+  // A new file is made with CREATE_NEW, which never follows a link at the name; an existing
+  // one is opened without changing it, checked, and only then emptied.
+  const DWORD access = GENERIC_WRITE | GENERIC_READ | DELETE;
+  UniqueHandle file(CreateFileW(path.c_str(), access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.valid()) {
+    if (HandleIsAt(file.get(), root, rel)) return file;
+    DeleteThroughHandle(file.get());
+    return UniqueHandle();
+  }
+  const DWORD error = GetLastError();
+  if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return UniqueHandle();
+  file.reset(CreateFileW(path.c_str(), access, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.valid()) return file;
+  if (!HandleIsAt(file.get(), root, rel)) {
+    file.reset();
+    SetLastError(ERROR_CANT_ACCESS_FILE);
+    return file;
+  }
+  if (mode == OpenBelowMode::Create && !SetEndOfFile(file.get())) file.reset();
+  return file;
+}
+
+bool ReadWholeFileBelow(const std::wstring& root, const std::wstring& path, std::string& out) {
+  UniqueHandle file = OpenBelow(root, path, OpenBelowMode::Read);
+  if (!file.valid()) return false;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 || size.QuadPart > 64 * 1024 * 1024) return false;
+  const DWORD expected = static_cast<DWORD>(size.QuadPart);
+  out.resize(expected);
+  if (expected == 0) return true;
+  DWORD read = 0;
+  return ReadFile(file.get(), out.data(), expected, &read, nullptr) && read == expected;
+}
+
+bool WriteFileAtomicBelow(const std::wstring& root, const std::wstring& path, const std::string& contents) {
+  const std::wstring temp = path + layout::kTempSuffix;
+  UniqueHandle file = OpenBelow(root, temp, OpenBelowMode::Create);
+  if (!file.valid()) return false;
+  const bool written = WriteAll(file.get(), contents) && FlushFileBuffers(file.get());
+  if (!written) DeleteThroughHandle(file.get());
+  file.reset();
+  if (!written) return false;
+  if (!MoveBelow(root, temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileBelow(root, temp);
+    return false;
+  }
+  return true;
+}
+
+// An existing entry at rel must be the entry its name says (a link there is refused).
+static bool ExistingEntryIsAt(const std::wstring& root, const std::wstring& rel) {
+  UniqueHandle h(CreateFileW((root + rel).c_str(), FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (h.valid()) return HandleIsAt(h.get(), root, rel);
+  const DWORD error = GetLastError();
+  // A file held open without sharing cannot be looked at; the move then fails by itself.
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_SHARING_VIOLATION;
+}
+
+bool MoveBelow(const std::wstring& root, const std::wstring& from, const std::wstring& to, DWORD flags) {
+  std::wstring fromRel, toRel;
+  if (!RelativeBelow(root, from, fromRel) || !RelativeBelow(root, to, toRel)) return false;
+  if (!LevelsAreNoLinks(root, fromRel) || !LevelsAreNoLinks(root, toRel)) return false;
+  if (!ExistingEntryIsAt(root, fromRel) || !ExistingEntryIsAt(root, toRel)) {
+    SetLastError(ERROR_CANT_ACCESS_FILE);
+    return false;
+  }
+  const std::size_t last = toRel.rfind(L'\\');
+  if (last != std::wstring::npos && !DeepestLevelIsAt(root, toRel.substr(0, last))) {
+    SetLastError(ERROR_CANT_ACCESS_FILE);
+    return false;
+  }
+  return MoveFileExW(from.c_str(), to.c_str(), flags) != 0;
+}
+
+bool DeleteFileBelow(const std::wstring& root, const std::wstring& path) {
+  std::wstring rel;
+  if (!RelativeBelow(root, path, rel) || !LevelsAreNoLinks(root, rel)) return false;
+  UniqueHandle file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.valid() || !HandleIsAt(file.get(), root, rel)) return false;
+  FILE_BASIC_INFO basic{};
+  basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof(basic));
+  FILE_DISPOSITION_INFO disposition{TRUE};
+  return SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof(disposition)) != 0;
+}
+
+bool RemoveFolderBelow(const std::wstring& root, const std::wstring& path) {
+  std::wstring rel;
+  if (!RelativeBelow(root, path, rel) || !LevelsAreNoLinks(root, rel)) return false;
+  const DWORD a = GetFileAttributesW(path.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY) || !ExistingEntryIsAt(root, rel)) return false;
+  return RemoveDirectoryW(path.c_str()) != 0;
+}
+
+bool IsHeldOpenElsewhere(const std::wstring& path) {
+  const DWORD a = GetFileAttributesW(path.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  // Asking for what a replacement needs, while allowing every kind of sharing, fails with a
+  // sharing violation only when another open handle (or a running image) forbids it.
+  UniqueHandle h(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (h.valid()) return false;
+  const DWORD error = GetLastError();
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+std::wstring RootFor(const std::wstring& root, const std::wstring& path) {
+  std::wstring rel;
+  return RelativeBelow(root, path, rel) ? root : FolderOfPath(path);
+}
+
+bool FoldersAreNoLinks(const std::wstring& root, const std::wstring& path) {
+  std::wstring rel;
+  if (!RelativeBelow(root, path, rel)) return false;
+  const std::size_t last = rel.rfind(L'\\');
+  return last == std::wstring::npos || LevelsAreNoLinks(root, rel.substr(0, last));
 }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "support/handles.h"
+
 // Full path of the running executable; empty on failure.
 std::wstring GetModulePath();
 // Folder of the running executable ending in a separator, or ".\" if the path has none.
@@ -18,3 +20,38 @@ bool ReadWholeFile(const std::wstring& path, std::string& out);
 bool WriteFileAtomic(const std::wstring& path, const std::string& contents);
 // The system's message for a Win32 error code without trailing line breaks; empty if none.
 std::wstring SystemErrorText(uint32_t code);
+
+// ---- Work below the install folder without following links ----
+// Each helper takes the install folder (root, ending in a backslash; it may itself be a link)
+// and a full path that begins with it. None of them reads, writes, moves or deletes through a
+// symbolic link or junction at any level below root: every folder on the way is checked when
+// the helper runs, and every handle is checked to lead exactly where its name says.
+
+// True if no level from root down to path (as far as it exists) is a link.
+bool IsLinkFreeBelow(const std::wstring& root, const std::wstring& path);
+// EnsureParentFolders below root; false if a level is a link or cannot be created.
+bool EnsureFoldersBelow(const std::wstring& root, const std::wstring& path);
+enum class OpenBelowMode { Read, Write, Create };
+// Opens path below root: Read (existing, shared for reading), Write (not shared, existing
+// contents kept, created if missing) or Create (not shared, emptied). Invalid if a link is on
+// the way or stands at path; a file created through a link planted meanwhile is removed again.
+UniqueHandle OpenBelow(const std::wstring& root, const std::wstring& path, OpenBelowMode mode);
+// ReadWholeFile for a path below root; false also if a link is on the way.
+bool ReadWholeFileBelow(const std::wstring& root, const std::wstring& path, std::string& out);
+// WriteFileAtomic for a path below root; false also if a link is on the way or at the target.
+bool WriteFileAtomicBelow(const std::wstring& root, const std::wstring& path, const std::string& contents);
+// MoveFileExW (flags as there) of one entry below root to another; false also if a link is on
+// either way, if the source is a link, or if a link stands at the destination.
+bool MoveBelow(const std::wstring& root, const std::wstring& from, const std::wstring& to, DWORD flags);
+// Clears the attributes of a file below root and deletes it; a link is left alone (false).
+bool DeleteFileBelow(const std::wstring& root, const std::wstring& path);
+// Removes an empty folder below root; a link is left alone (false).
+bool RemoveFolderBelow(const std::wstring& root, const std::wstring& path);
+// After a failed write onto path: true only if another process holds it open (a running
+// program or a file opened without sharing), not for a folder or a denied destination.
+bool IsHeldOpenElsewhere(const std::wstring& path);
+// root when path lies below it, else the folder of path (a file outside the install folder,
+// such as a launcher's own executable, is then checked below its own folder).
+std::wstring RootFor(const std::wstring& root, const std::wstring& path);
+// The folders on the way from root to path are no links (path itself is not looked at).
+bool FoldersAreNoLinks(const std::wstring& root, const std::wstring& path);

@@ -3,7 +3,15 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cwchar>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/system_library.h"
@@ -119,11 +127,100 @@ void HttpCloseSession() {
 
 bool HttpSessionOpen() { return g_session != nullptr; }
 
+namespace {
+
+// Every request ends: after kDeadlineFloorMs plus the time the expected bytes take at
+// kMinimumRate (the Content-Length once it is known, else what has arrived), the request is
+// given up as a failed attempt, however slowly the server trickles.
+constexpr uint64_t kDeadlineFloorMs = 30000;
+constexpr uint64_t kMinimumRate = 4096;  // bytes per second
+std::atomic<uint64_t> g_deadlineFloorMs{kDeadlineFloorMs};
+// How often the waiting side looks at its cancel flag and the deadline.
+constexpr DWORD kWatchStepMs = 100;
+
+// One request, shared by the caller's thread (which watches the clock and the cancel flag and
+// feeds the sink) and the thread that makes the blocking WinHTTP calls. Whichever side closes
+// the request handle first sets it to null; the caller closing it is how a blocked call is
+// stopped, and the caller never waits for that call to come back.
+struct Transfer {
+  std::mutex lock;
+  std::condition_variable changed;
+  HINTERNET request = nullptr;
+  bool answered = false;    // status and length are known, or the request failed
+  bool failed = false;
+  bool decided = false;     // the caller said whether it wants the body
+  bool bodyWanted = false;
+  bool abandoned = false;   // the caller has returned; nothing more is delivered
+  DWORD status = 0;
+  bool hasLength = false;
+  uint64_t declared = 0;
+  std::vector<uint8_t> buffer;
+  DWORD got = 0;
+  bool chunkReady = false;  // buffer holds got bytes for the caller (0: the body has ended)
+};
+
+void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, std::wstring headers) {
+  const WinHttpApi& api = Api();
+  std::unique_lock<std::mutex> lock(t->lock);
+  HINTERNET request = t->request;
+  lock.unlock();
+  bool ok = api.sendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                            headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
+            api.receiveResponse(request, nullptr);
+  DWORD status = 0;
+  uint64_t declared = 0;
+  bool hasLength = false;
+  if (ok) {
+    DWORD statusSize = sizeof(status);
+    if (!api.queryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                          WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX)) {
+      status = 0;
+    }
+    wchar_t length[32] = {};
+    DWORD lengthSize = sizeof(length);
+    hasLength = api.queryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, length,
+                                 &lengthSize, WINHTTP_NO_HEADER_INDEX);
+    if (hasLength) declared = std::wcstoull(length, nullptr, 10);
+  }
+  lock.lock();
+  t->answered = true;
+  t->failed = !ok;
+  t->status = status;
+  t->hasLength = hasLength;
+  t->declared = declared;
+  t->changed.notify_all();
+  t->changed.wait(lock, [&] { return t->decided || t->abandoned; });
+  while (ok && t->bodyWanted && !t->abandoned) {
+    lock.unlock();
+    DWORD got = 0;
+    const bool read = api.readData(request, t->buffer.data(), static_cast<DWORD>(t->buffer.size()), &got);
+    lock.lock();
+    if (t->abandoned) break;
+    if (!read) {
+      t->failed = true;
+      t->changed.notify_all();
+      break;
+    }
+    t->got = got;
+    t->chunkReady = true;
+    t->changed.notify_all();
+    if (got == 0) break;
+    t->changed.wait(lock, [&] { return !t->chunkReady || t->abandoned; });
+  }
+  HINTERNET mine = std::exchange(t->request, nullptr);
+  lock.unlock();
+  if (mine) api.closeHandle(mine);
+  api.closeHandle(connection);
+}
+
+}  // namespace
+
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
-                bool noCache, uint64_t rangeStart) {
+                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel) {
   HINTERNET session = g_session;
   if (!session) return 0;
   const WinHttpApi& api = Api();
+  const ULONGLONG started = GetTickCount64();
 
   wchar_t host[256] = {};
   wchar_t path[2048] = {};
@@ -141,58 +238,92 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
   requestPath.append(extra, parts.dwExtraInfoLength);
   const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
 
-  InternetHandle connection(api.connect(session, host, parts.nPort, 0));
+  HINTERNET connection = api.connect(session, host, parts.nPort, 0);
   if (!connection) return 0;
-  InternetHandle request(api.openRequest(connection.get(), L"GET", requestPath.c_str(), nullptr,
-                                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                         secure ? WINHTTP_FLAG_SECURE : 0));
-  if (!request) return 0;
+  HINTERNET request = api.openRequest(connection, L"GET", requestPath.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                      WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0);
+  if (!request) {
+    api.closeHandle(connection);
+    return 0;
+  }
+  // A connection whose body was not read to its end (a refused sink, an error status, a missed
+  // deadline, bytes beyond the Content-Length) must never carry another request.
+  DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
+  api.setOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof(noKeepAlive));
 
   std::wstring headers;
   if (noCache) headers = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
   if (rangeStart != 0) headers += L"Range: bytes=" + std::to_wstring(rangeStart) + L"-\r\n";
-  if (!api.sendRequest(request.get(), headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                       headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-      !api.receiveResponse(request.get(), nullptr)) {
+
+  std::shared_ptr<Transfer> t;
+  try {
+    t = std::make_shared<Transfer>();
+    t->buffer.resize(kBodyBufferSize);
+    t->request = request;
+    std::thread(RunTransfer, t, connection, std::move(headers)).detach();
+  } catch (const std::exception&) {
+    api.closeHandle(request);
+    api.closeHandle(connection);
     return 0;
   }
 
-  DWORD status = 0;
-  DWORD statusSize = sizeof(status);
-  if (!api.queryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                        WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX)) {
-    status = 0;
-  }
-  // Content-Length is read for every status and whether or not the caller asked for it:
-  // a connection that ends early must not pass for a complete body.
-  if (contentLength) *contentLength = 0;
-  uint64_t declared = 0;
-  wchar_t length[32] = {};
-  DWORD lengthSize = sizeof(length);
-  const bool hasLength = api.queryHeaders(request.get(), WINHTTP_QUERY_CONTENT_LENGTH,
-                                          WINHTTP_HEADER_NAME_BY_INDEX, length, &lengthSize,
-                                          WINHTTP_NO_HEADER_INDEX);
-  if (hasLength) declared = std::wcstoull(length, nullptr, 10);
-  if (contentLength) *contentLength = declared;
-  const bool bodyWanted = status == 200 || (status == 206 && rangeStart != 0);
-  if (!bodyWanted) return static_cast<int32_t>(status);
-
-  std::vector<uint8_t> buffer(kBodyBufferSize);
   uint64_t delivered = 0;
+  std::unique_lock<std::mutex> lock(t->lock);
+  // Stops the transfer for good; a call blocked in the other thread is cut off by the close.
+  const auto abandon = [&](int32_t result) {
+    t->abandoned = true;
+    HINTERNET open = std::exchange(t->request, nullptr);
+    t->changed.notify_all();
+    lock.unlock();
+    if (open) api.closeHandle(open);
+    return result;
+  };
+  const auto stopped = [&] {
+    const uint64_t expected = std::max<uint64_t>(t->declared, delivered);
+    const uint64_t allowed = g_deadlineFloorMs.load() + expected / kMinimumRate * 1000 + expected % kMinimumRate * 1000 / kMinimumRate;
+    return (cancel && cancel->load()) || GetTickCount64() - started > allowed;
+  };
+  // Waits until ready() holds, in short steps; false once the run is cancelled or late.
+  const auto await = [&](const auto& ready) {
+    while (!ready()) {
+      if (stopped()) return false;
+      t->changed.wait_for(lock, std::chrono::milliseconds(kWatchStepMs));
+    }
+    return true;
+  };
+
+  if (!await([&] { return t->answered; })) return abandon(0);
+  if (t->failed) return abandon(0);
+  if (contentLength) *contentLength = t->declared;
+  const int32_t status = static_cast<int32_t>(t->status);
+  t->bodyWanted = status == 200 || (status == 206 && rangeStart != 0);
+  t->decided = true;
+  t->changed.notify_all();
+  if (!t->bodyWanted) return abandon(status);
+
   for (;;) {
-    DWORD got = 0;
-    if (!api.readData(request.get(), buffer.data(), kBodyBufferSize, &got)) return 0;
+    if (!await([&] { return t->chunkReady || t->failed; })) return abandon(0);
+    if (!t->chunkReady) return abandon(0);
+    const DWORD got = t->got;
     if (got == 0) {
       // WinHTTP may report a connection closed before the declared length as a normal end.
-      if (hasLength && delivered != declared) return 0;
-      return static_cast<int32_t>(status);
+      return abandon(t->hasLength && delivered != t->declared ? 0 : status);
     }
-    if (!sink(buffer.data(), got)) return -1;
+    // The other thread waits for this chunk to be taken, so the buffer is stable meanwhile.
+    lock.unlock();
+    const bool accepted = sink(t->buffer.data(), got);
+    lock.lock();
+    if (!accepted) return abandon(-1);
     delivered += got;
+    t->chunkReady = false;
+    t->changed.notify_all();
   }
 }
 
-int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit) {
+int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit,
+                        const std::atomic<bool>* cancel) {
   out.clear();
-  return HttpGet(url, MemorySink(out, limit), nullptr, true, 0);
+  return HttpGet(url, MemorySink(out, limit), nullptr, true, 0, cancel);
 }
+
+void SetDeadlineFloorForTesting(uint32_t ms) { g_deadlineFloorMs = ms ? ms : kDeadlineFloorMs; }

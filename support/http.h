@@ -1,5 +1,6 @@
 #pragma once
 // HTTP GET over the process-wide WinHTTP session, which this module owns.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -20,9 +21,15 @@ bool HttpSessionOpen();
 
 // GETs url into sink. Returns the status after the body (200, or 206 for a range request),
 // another status with the body unread, 0 for any request or read failure (a body shorter than
-// its Content-Length included), -1 if the sink refused. contentLength (if given) receives the Content-Length (0 if missing) for every status.
-// rangeStart above 0 asks for the bytes from there to the end.
+// its Content-Length, a missed deadline and a cancel included), -1 if the sink refused.
+// contentLength (if given) receives the Content-Length (0 if missing) for every status.
+// rangeStart above 0 asks for the bytes from there to the end. Every request ends within 30 s
+// plus the expected bytes at 4 KiB/s, and within 0.1 s of *cancel becoming true. No
+// connection carries a second request.
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
-                bool noCache, uint64_t rangeStart);
+                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel = nullptr);
 // Empties out and GETs url into it with no-cache and no range; a body over limit gives -1.
-int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit);
+int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit,
+                        const std::atomic<bool>* cancel = nullptr);
+// Makes the fixed part of every request's deadline ms instead of 30 s; 0 restores 30 s.
+void SetDeadlineFloorForTesting(uint32_t ms);

@@ -13,9 +13,20 @@ struct JsonParser {
   const char* end;
   int depth;
   std::string error;
+  uint64_t budget;  // heap bytes the tree may still take
 };
 
 const int kMaxDepth = 64;
+
+// The tree of a document may take at most kHeapPerInputByte bytes of heap for every byte of
+// input, plus kHeapBase. A real manifest takes about 7 per byte; a body such as [0,0,0,...]
+// would take over 100 and is refused with "documento demasiado grande" once it reaches the
+// ceiling. Strings are not counted one by one: with their growth they hold at most twice the
+// input, which the ceiling's margin covers; every array slot and object node is counted.
+constexpr uint64_t kHeapPerInputByte = 16;
+constexpr uint64_t kHeapBase = 64 * 1024;
+// What one object member costs besides its value: the map node and its key.
+constexpr uint64_t kMemberCost = sizeof(JsonValue) + sizeof(std::string) + 64;
 
 }  // namespace
 
@@ -180,12 +191,28 @@ static bool ParseString(JsonParser& p, std::string& out) {
 
 static bool ParseValue(JsonParser& p, JsonValue& v);
 
+// Takes bytes from the budget; false (with the message) once the document would go past it.
+static bool Charge(JsonParser& p, uint64_t bytes) {
+  if (bytes > p.budget) {
+    p.budget = 0;
+    return Fail(p, "documento demasiado grande");
+  }
+  p.budget -= bytes;
+  return true;
+}
+
 static bool ParseArray(JsonParser& p, JsonValue& v) {
   v.type = JsonType::Array;
   ++p.cur;
   SkipWhitespace(p);
   if (p.cur < p.end && *p.cur == ']') { ++p.cur; return true; }
   for (;;) {
+    if (v.array.size() == v.array.capacity()) {
+      // Growth doubles the slots and briefly holds old and new together: charge the new block.
+      const uint64_t slots = v.array.capacity() == 0 ? 1 : 2 * static_cast<uint64_t>(v.array.capacity());
+      if (!Charge(p, slots * sizeof(JsonValue))) return false;
+      v.array.reserve(static_cast<size_t>(slots));
+    }
     v.array.emplace_back();
     if (!ParseValue(p, v.array.back())) return false;
     SkipWhitespace(p);
@@ -210,6 +237,7 @@ static bool ParseObject(JsonParser& p, JsonValue& v) {
     if (p.cur == p.end || *p.cur != ':') return Fail(p, "esperado :");
     ++p.cur;
     // A repeated key keeps only its last value, whole: nothing of the earlier one survives.
+    if (!Charge(p, kMemberCost)) return false;
     auto [member, inserted] = v.object.try_emplace(std::move(key));
     if (!inserted) member->second = JsonValue();
     if (!ParseValue(p, member->second)) return false;
@@ -257,9 +285,89 @@ static bool ParseValue(JsonParser& p, JsonValue& v) {
   return ok;
 }
 
+// The scan mirrors ParseValue step for step (same grammar, same messages) but keeps only the
+// path and the current scalar, so its memory does not depend on the document's shape.
+static bool ScanValue(JsonParser& p, std::vector<JsonStep>& path, JsonValue& scratch, const JsonVisitor& visit) {
+  if (++p.depth > kMaxDepth) return Fail(p, "demasiado aninhado");
+  SkipWhitespace(p);
+  if (p.cur == p.end) return Fail(p, "fim inesperado");
+  scratch.type = JsonType::Null;
+  scratch.string.clear();
+  bool ok = true;
+  const char c = *p.cur;
+  if (c == '[' || c == '{') {
+    scratch.type = c == '[' ? JsonType::Array : JsonType::Object;
+    visit(path, scratch);
+    ++p.cur;
+    SkipWhitespace(p);
+    const char close = c == '[' ? ']' : '}';
+    if (p.cur < p.end && *p.cur == close) {
+      ++p.cur;
+      --p.depth;
+      return true;
+    }
+    path.emplace_back();
+    for (size_t index = 0;; ++index) {
+      JsonStep& step = path.back();
+      step.element = c == '[';
+      step.index = index;
+      step.key.clear();
+      if (c == '{') {
+        SkipWhitespace(p);
+        if (!ParseString(p, step.key)) return false;
+        SkipWhitespace(p);
+        if (p.cur == p.end || *p.cur != ':') return Fail(p, "esperado :");
+        ++p.cur;
+      }
+      if (!ScanValue(p, path, scratch, visit)) return false;
+      SkipWhitespace(p);
+      if (p.cur == p.end) return Fail(p, c == '[' ? "array nao terminado" : "objeto nao terminado");
+      const char next = *p.cur++;
+      if (next == ',') continue;
+      if (next == close) break;
+      return Fail(p, c == '[' ? "esperado , ou ]" : "esperado , ou }");
+    }
+    path.pop_back();
+  } else {
+    switch (c) {
+      case '"': scratch.type = JsonType::String; ok = ParseString(p, scratch.string); break;
+      case 't':
+        if (MatchLiteral(p, "true")) { scratch.type = JsonType::Bool; scratch.boolean = true; }
+        else ok = ParseNumber(p, scratch);
+        break;
+      case 'f':
+        if (MatchLiteral(p, "false")) { scratch.type = JsonType::Bool; scratch.boolean = false; }
+        else ok = ParseNumber(p, scratch);
+        break;
+      case 'n':
+        if (!MatchLiteral(p, "null")) ok = ParseNumber(p, scratch);
+        break;
+      default: ok = ParseNumber(p, scratch); break;
+    }
+    if (ok) visit(path, scratch);
+  }
+  --p.depth;
+  return ok;
+}
+
+bool JsonScan(const std::string& text, const JsonVisitor& visit, std::string* error) {
+  JsonParser p{text.data(), text.data() + text.size(), 0, std::string(), 0};
+  std::vector<JsonStep> path;
+  path.reserve(kMaxDepth + 1);
+  JsonValue scratch;
+  bool ok = ScanValue(p, path, scratch, visit);
+  if (ok) {
+    SkipWhitespace(p);
+    if (p.cur != p.end) ok = Fail(p, "lixo depois do JSON");
+  }
+  if (!ok && error) *error = p.error;
+  return ok;
+}
+
 bool JsonParse(const std::string& text, JsonValue& out, std::string* error) {
   out = JsonValue();
-  JsonParser p{text.data(), text.data() + text.size(), 0, std::string()};
+  JsonParser p{text.data(), text.data() + text.size(), 0, std::string(),
+               kHeapBase + kHeapPerInputByte * static_cast<uint64_t>(text.size())};
   bool ok = ParseValue(p, out);
   if (ok) {
     SkipWhitespace(p);

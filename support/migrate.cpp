@@ -3,10 +3,13 @@
 
 #include <windows.h>
 
+#include "support/files.h"
 #include "support/layout.h"
 
 static bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// Nothing here moves, copies or deletes through a link: a linked config\ or a linked loose file
+// stays where it is.
 void MigrateLegacyLayout(const std::wstring& folder) {
   CreateDirectoryW((folder + layout::kConfigFolder).c_str(), nullptr);
   CreateDirectoryW((folder + layout::kLogsFolder).c_str(), nullptr);
@@ -15,12 +18,12 @@ void MigrateLegacyLayout(const std::wstring& folder) {
     std::wstring from = folder + name;
     if (!Exists(from)) return;
     std::wstring to = folder + layout::kConfigFolder + L"\\" + name;
-    MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+    MoveBelow(folder, from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
   };
   for (const wchar_t* name : layout::kSettingsFiles) bringForward(name);
   for (const wchar_t* name : layout::kPatcherStateFiles) bringForward(name);
-  for (const wchar_t* name : layout::kObsoleteFiles) DeleteFileW((folder + name).c_str());
+  for (const wchar_t* name : layout::kObsoleteFiles) DeleteFileBelow(folder, folder + name);
   std::wstring syserr = folder + L"syserr";
   std::wstring logged = folder + L"logs\\syserr";
-  if (Exists(syserr) && !Exists(logged)) MoveFileExW(syserr.c_str(), logged.c_str(), 0);
+  if (Exists(syserr) && !Exists(logged)) MoveBelow(folder, syserr, logged, 0);
 }

@@ -2,6 +2,8 @@
 // Only ASCII units are examined, so this builds unchanged where wchar_t is 32 bits wide.
 #include "support/text.h"
 
+#include "support/layout.h"
+
 std::wstring ToLowerAscii(std::wstring text) {
   for (wchar_t& c : text) {
     if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
@@ -28,6 +30,40 @@ static bool IsSafeSegment(const std::wstring& path, std::size_t begin, std::size
   return last != L' ' && last != L'.';
 }
 
+static wchar_t UpperAscii(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c; }
+
+bool IsDeviceName(const std::wstring& segment) {
+  // Windows looks only at what comes before the first dot, without trailing blanks, so
+  // "nul.txt" and "COM1 .log" open devices too.
+  std::wstring name = segment.substr(0, segment.find(L'.'));
+  while (!name.empty() && name.back() == L' ') name.pop_back();
+  for (wchar_t& c : name) c = UpperAscii(c);
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
+    if (name == device) return true;
+  }
+  if (name.size() != 4 || (name.compare(0, 3, L"COM") != 0 && name.compare(0, 3, L"LPT") != 0)) return false;
+  // Windows also counts the superscript digits one, two and three as port numbers.
+  const wchar_t n = name[3];
+  return (n >= L'0' && n <= L'9') || n == L'\u00B9' || n == L'\u00B2' || n == L'\u00B3';
+}
+
+bool IsInstallerOwnPath(const std::wstring& path) {
+  const std::wstring key = ToLowerAscii(path);
+  const auto is = [&key](const wchar_t* name) { return key == ToLowerAscii(name); };
+  if (is(layout::kUninstaller) || is(layout::kLegacyUninstaller) || is(layout::kMarker) ||
+      is(layout::kLegacyMarker) || is(layout::kPatcherIni) || is(layout::kPatcherCache)) {
+    return true;
+  }
+  // The older layout's state files at the root are moved over the current ones at every start.
+  for (const wchar_t* name : layout::kPatcherStateFiles) {
+    if (is(name)) return true;
+  }
+  const std::wstring parts = ToLowerAscii(layout::kPartsFolder);
+  if (key == parts || key.compare(0, parts.size() + 1, parts + L"\\") == 0) return true;
+  const std::wstring temp = ToLowerAscii(layout::kTempSuffix);
+  return key.size() >= temp.size() && key.compare(key.size() - temp.size(), temp.size(), temp) == 0;
+}
+
 bool ToSafeRelativePath(const std::string& utf8, std::wstring& out) {
   if (utf8.empty() || utf8.size() > 400) return false;
   std::wstring path = Utf8ToWide(utf8);
@@ -42,7 +78,7 @@ bool ToSafeRelativePath(const std::string& utf8, std::wstring& out) {
   for (;;) {
     std::size_t end = path.find(L'\\', begin);
     if (end == std::wstring::npos) end = path.size();
-    if (!IsSafeSegment(path, begin, end)) return false;
+    if (!IsSafeSegment(path, begin, end) || IsDeviceName(path.substr(begin, end - begin))) return false;
     if (end == path.size()) break;
     begin = end + 1;
   }

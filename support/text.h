@@ -10,5 +10,13 @@ std::string WideToUtf8(const std::wstring& wide);
 // Returns the text with A-Z lower-cased and every other unit unchanged.
 std::wstring ToLowerAscii(std::wstring text);
 // Checks a relative path from the server or the cache; true puts the backslash form in out,
-// false leaves out untouched.
+// false leaves out untouched. Refuses escapes from the folder, names Windows would alter and
+// device names in any segment.
+
 bool ToSafeRelativePath(const std::string& utf8, std::wstring& out);
+// True if one segment of a path names a Windows device (CON, NUL, COM0-9, LPT0-9 also with a
+// superscript digit, CONIN$, ...) in any case, with or without an extension or trailing blanks.
+bool IsDeviceName(const std::wstring& segment);
+// True if a backslash path below the install folder names one of the program's own files
+// (uninstaller, marker, patch state, part files, temporary files), in any case of A-Z.
+bool IsInstallerOwnPath(const std::wstring& path);

@@ -94,6 +94,7 @@ static void Walk(const std::string& dir, const std::string& rel, std::vector<Gam
       }
     }
     std::string why = PublishPathProblem(path);
+    if (why.empty()) why = OwnFileProblem(path);
     if (!why.empty()) {
       problems.push_back(Quoted(path) + ": " + why);
       continue;  // a refused folder name is reported once, not for every file inside
@@ -471,6 +472,7 @@ int RunBuild(const BuildOptions& options) {
   for (const GameFile& f : launcher) published[WindowsPathKey(f.rel)] = f.rel;
   for (const std::string& path : options.deletePaths) {
     std::string why = IsValidUtf8(path) ? InstallerPathProblem(path) : "not valid UTF-8";
+    if (why.empty()) why = OwnFileProblem(path);
     if (!why.empty()) {
       problems.push_back(Quoted(path) + ": cannot be deleted by installers: " + why);
       continue;

@@ -55,6 +55,7 @@ static bool ReadEntry(const JsonValue& value, const std::string& label, Entry& e
   entry.path = p.string;
   entry.label = label + " \"" + p.string + "\"";
   std::string why = InstallerPathProblem(p.string);
+  if (why.empty()) why = OwnFileProblem(p.string);
   if (!why.empty()) {
     problems.push_back(entry.label + ": the installer refuses the path: " + why);
     return false;
@@ -85,6 +86,7 @@ static void CheckOtherMembers(const JsonValue& manifest, std::vector<std::string
   for (size_t i = 0; i < del.array.size(); ++i) {
     const JsonValue& d = del.array[i];
     std::string why = d.type == JsonType::String ? InstallerPathProblem(d.string) : "not a string";
+    if (why.empty()) why = OwnFileProblem(d.string);
     if (!why.empty()) problems.push_back("delete entry " + std::to_string(i + 1) + ": " + why);
   }
   const JsonValue& news = JsonGetMember(manifest, "news");

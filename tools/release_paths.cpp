@@ -30,6 +30,7 @@ static std::string ExplainRefusal(const std::string& path) {
     if (segment == "." || segment == "..") return "it has a name \"" + segment + "\"";
     if (segment.back() == ' ') return "the name \"" + segment + "\" ends in a blank";
     if (segment.back() == '.') return "the name \"" + segment + "\" ends in a dot";
+    if (IsDeviceName(Utf8ToWide(segment))) return "\"" + segment + "\" is a reserved device name on Windows";
     segment.clear();
   }
   return "the installer's path rule refuses it";
@@ -41,34 +42,16 @@ std::string InstallerPathProblem(const std::string& path) {
   return ExplainRefusal(path);
 }
 
-static bool IsReservedDeviceName(std::string name) {
-  // Windows maps these names to devices whatever extension follows (and ignores trailing blanks).
-  size_t dot = name.find('.');
-  if (dot != std::string::npos) name.resize(dot);
-  while (!name.empty() && name.back() == ' ') name.pop_back();
-  for (char& c : name) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-  static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-  for (const char* reserved : kNames)
-    if (name == reserved) return true;
-  if (name.size() == 4 && (name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "LPT") == 0))
-    return name[3] >= '0' && name[3] <= '9';
-  return false;
-}
-
 std::string PublishPathProblem(const std::string& path) {
   if (!IsValidUtf8(path)) return "the name is not valid UTF-8";
   if (path.find('\\') != std::string::npos) return "a name contains a backslash, which Windows reads as a folder separator";
-  std::string problem = InstallerPathProblem(path);
-  if (!problem.empty()) return problem;
-  size_t start = 0;
-  for (;;) {
-    size_t end = path.find('/', start);
-    std::string name = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    if (IsReservedDeviceName(name)) return "\"" + name + "\" is a reserved device name on Windows";
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return {};
+  return InstallerPathProblem(path);
+}
+
+std::string OwnFileProblem(const std::string& path) {
+  std::wstring converted;
+  if (!ToSafeRelativePath(path, converted) || !IsInstallerOwnPath(converted)) return {};
+  return "the installer keeps its own files under this name";
 }
 
 std::wstring WindowsPathKey(const std::string& path) {

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <limits>
+#include <new>
 #include <random>
+#include <cstring>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -229,13 +234,20 @@ static const std::set<std::string> kMessages = {
   "demasiado aninhado", "fim inesperado", "valor invalido", "numero invalido", "esperado string",
   "caractere de controlo em string", "string nao terminada", "escape invalido", "\\u invalido",
   "surrogate invalido", "array nao terminado", "esperado , ou ]", "esperado :",
-  "objeto nao terminado", "esperado , ou }", "lixo depois do JSON"};
+  "objeto nao terminado", "esperado , ou }", "lixo depois do JSON", "documento demasiado grande"};
 
 static void CheckAnyInput(const std::string& text) {
   JsonValue v;
   std::string error;
-  if (!JsonParse(text, v, &error)) {
+  const bool parsed = JsonParse(text, v, &error);
+  if (!parsed) {
     EXPECT_EQ(kMessages.count(error), 1u) << "message '" << error << "' for: " << text.substr(0, 200);
+  }
+  // The scan that builds nothing agrees with the parser on every input, message included.
+  std::string scanError;
+  EXPECT_EQ(JsonScan(text, [](const std::vector<JsonStep>&, const JsonValue&) {}, &scanError), parsed) << text;
+  if (!parsed) {
+    EXPECT_EQ(scanError, error) << text;
   }
 }
 
@@ -410,4 +422,96 @@ TEST(JsonRandomized, RandomBytesAndDeepNesting) {
     }
     CheckAnyInput(arrays.substr(0, arrays.size() - 1));
   }
+}
+
+// ---- Memory: every allocation of this test program is counted ---------------------------
+
+static std::atomic<uint64_t> g_heapNow{0}, g_heapPeak{0};
+
+static void* CountedNew(std::size_t n) {
+  void* block = std::malloc(n + 16);
+  if (!block) throw std::bad_alloc();
+  *static_cast<std::size_t*>(block) = n;
+  const uint64_t now = g_heapNow += n;
+  uint64_t peak = g_heapPeak.load();
+  while (now > peak && !g_heapPeak.compare_exchange_weak(peak, now)) {
+  }
+  return static_cast<char*>(block) + 16;
+}
+static void CountedDelete(void* p) noexcept {
+  if (!p) return;
+  char* block = static_cast<char*>(p) - 16;
+  g_heapNow -= *reinterpret_cast<std::size_t*>(block);
+  std::free(block);
+}
+void* operator new(std::size_t n) { return CountedNew(n); }
+void* operator new[](std::size_t n) { return CountedNew(n); }
+void operator delete(void* p) noexcept { CountedDelete(p); }
+void operator delete[](void* p) noexcept { CountedDelete(p); }
+void operator delete(void* p, std::size_t) noexcept { CountedDelete(p); }
+void operator delete[](void* p, std::size_t) noexcept { CountedDelete(p); }
+
+// The most heap a parse (or a scan) holds at any moment beyond what was held before it.
+static uint64_t PeakHeap(const std::function<void()>& work) {
+  const uint64_t before = g_heapNow.load();
+  g_heapPeak = before;
+  work();
+  return g_heapPeak.load() - before;
+}
+
+static const uint64_t kInput = 32u * 1024 * 1024;
+static const uint64_t kCeiling = 16 * kInput + 64 * 1024;  // as stated at the reader
+
+static std::string Repeated(const std::string& first, const std::string& more) {
+  std::string text = "[" + first;
+  text.reserve(kInput);
+  while (text.size() + more.size() + 1 <= kInput) text += more;
+  return text + "]";
+}
+
+TEST(JsonMemory, BareValuesAreRefusedAtTheCeiling) {
+  for (const std::string& text : {Repeated("0", ",0"), Repeated("{}", ",{}")}) {
+    std::string error;
+    const uint64_t peak = PeakHeap([&] {
+      JsonValue v;
+      EXPECT_FALSE(JsonParse(text, v, &error));
+    });
+    EXPECT_EQ(error, "documento demasiado grande") << text.substr(0, 8);
+    EXPECT_LE(peak, kCeiling) << text.substr(0, 8);
+    EXPECT_GT(peak, kCeiling / 2) << "the ceiling is not what stops " << text.substr(0, 8);
+    // Scanning the same body builds nothing.
+    const uint64_t scanned = PeakHeap([&] {
+      uint64_t values = 0;
+      EXPECT_TRUE(JsonScan(text, [&values](const std::vector<JsonStep>&, const JsonValue&) { ++values; }));
+      EXPECT_GT(values, text.size() / 4);
+    });
+    EXPECT_LT(scanned, 64u * 1024);
+  }
+}
+
+TEST(JsonMemory, A32MiBManifestParsesWithinTheCeiling) {
+  std::string text = "{\"format\":1,\"version\":7,\"files\":[";
+  text.reserve(kInput);
+  for (uint64_t i = 0;; ++i) {
+    char entry[256];
+    std::snprintf(entry, sizeof entry,
+                  "%s{\"p\":\"Data/maps/region%02u/tile_%06llu.pak\",\"h\":\"%064llx\",\"s\":%llu,\"c\":%llu}",
+                  i ? "," : "", static_cast<unsigned>(i % 97), static_cast<unsigned long long>(i),
+                  static_cast<unsigned long long>(i * 2654435761u), static_cast<unsigned long long>(i * 1237 % 9000000),
+                  static_cast<unsigned long long>(i * 611 % 4000000));
+    if (text.size() + std::strlen(entry) + 2 > kInput) break;
+    text += entry;
+  }
+  text += "]}";
+  std::string error;
+  size_t files = 0;
+  const uint64_t peak = PeakHeap([&] {
+    JsonValue v;
+    ASSERT_TRUE(JsonParse(text, v, &error)) << error;
+    files = JsonGetMember(v, "files").array.size();
+  });
+  EXPECT_GT(files, 200000u);
+  EXPECT_LE(peak, kCeiling);
+  std::printf("32 MiB manifest of %zu files: tree peak %.1f bytes per input byte\n", files,
+              static_cast<double>(peak) / static_cast<double>(text.size()));
 }

@@ -36,6 +36,32 @@ TEST(PathRule, RefusesControlAndReservedCharacters) {
   EXPECT_TRUE(Accepts("a\x7F" "b"));  // DEL is not below 32
 }
 
+TEST(PathRule, RefusesDeviceNamesInAnySegment) {
+  for (const char* bad : {"CON", "prn", "Aux", "nul", "NUL.txt", "nul.tar.gz", "data/Com1.log", "x/CON",
+                          "com0", "COM9/readme", "lpt0", "LPT9.bin", "com\xC2\xB9", "lpt\xC2\xB2.x",
+                          "COM\xC2\xB3/a", "conin$", "CONOUT$.log", "con .txt", "nul  .a/b", "a/b/AUX.dat"}) {
+    EXPECT_FALSE(Accepts(bad)) << bad;
+  }
+  for (const char* good : {"console", "con_x", "nul1/com10.txt", "com", "lpt", "comx", "com\xC2\xB4",
+                           "xnul", "nula.txt", "conin", "conout$x", "a.con", "data/aux_/x"}) {
+    EXPECT_TRUE(Accepts(good)) << good;
+  }
+}
+
+TEST(PathRule, OwnFilesAreKnownInAnyCase) {
+  for (const wchar_t* own : {L"bin\\Uninstall Quorvel.exe", L"BIN\\uninstall quorvel.EXE", L"bin\\quorvel.install",
+                             L"Uninstall Quorvel.exe", L"quorvel.install", L"config\\patcher.ini",
+                             L"Config\\Patcher_Cache.dat", L"patcher.ini", L"patcher_cache.dat", L"patcher_parts",
+                             L"Patcher_Parts\\x.z", L"patcher_parts\\a\\b", L"Data\\map.pak.ap_tmp",
+                             L"x.AP_TMP"}) {
+    EXPECT_TRUE(IsInstallerOwnPath(own)) << own;
+  }
+  for (const wchar_t* game : {L"bin\\Quorvel.exe", L"config\\locale.cfg", L"patcher_parts2\\x.z",
+                              L"Data\\patcher_parts", L"config\\patcher.ini.bak", L"x.ap_tmp2", L"bin\\quorvel.install2"}) {
+    EXPECT_FALSE(IsInstallerOwnPath(game)) << game;
+  }
+}
+
 TEST(PathRule, SegmentsMayContainDots) {
   for (const char* good : {"..a", "a..b", "...x/y", "a/.hidden", "v1.2.3/file.tar.gz", " lead"}) {
     EXPECT_TRUE(Accepts(good)) << good;

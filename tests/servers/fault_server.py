@@ -24,6 +24,11 @@ A behaviour B is a JSON object, every member optional:
   no_length    send no Content-Length; the end of the body is the closed connection
   slow_ms      sleep this long before each chunk of "chunk" bytes (default 4096)
   delay_ms     sleep this long before the status line
+  trickle_ms   send the whole answer, status line and headers included, one byte per this
+               many milliseconds
+  endless_body send no Content-Length and body bytes without end, as fast as they are taken
+  after_body   send this many bytes after the body, beyond its Content-Length
+  endless_header  send the status line and then a header line every 50 ms, without end
 """
 import argparse
 import base64
@@ -128,9 +133,48 @@ class Handler(BaseHTTPRequestHandler):
         with open(full, "rb") as f:
             return f.read()
 
+    def raw(self, data, per_byte=0.0):
+        """Writes bytes straight to the socket; False once the client has gone."""
+        try:
+            if per_byte:
+                for i in range(len(data)):
+                    time.sleep(per_byte)
+                    self.wfile.write(data[i:i + 1])
+                    self.wfile.flush()
+            else:
+                self.wfile.write(data)
+                self.wfile.flush()
+            return True
+        except (BrokenPipeError, ConnectionResetError, OSError):
+            return False
+
+    def answer_without_end(self, b, body):
+        """The answers that never finish: they end when the client closes the connection."""
+        self.close_connection = True
+        if b.get("endless_header"):
+            if not self.raw(b"HTTP/1.1 200 OK\r\n"):
+                return
+            n = 0
+            while self.raw(b"X-Filler-%d: %s\r\n" % (n, b"f" * 64)):
+                n += 1
+                time.sleep(0.05)
+            return
+        if b.get("endless_body"):
+            head = b"HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\nConnection: close\r\n\r\n"
+            block = b"0," * 32768
+            if self.raw(head):
+                while self.raw(block):
+                    pass
+            return
+        head = (b"HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n"
+                b"Content-Length: %d\r\nConnection: close\r\n\r\n" % len(body))
+        self.raw(head + body, b["trickle_ms"] / 1000.0)
+
     def answer(self, b, body):
         if b.get("delay_ms"):
             time.sleep(b["delay_ms"] / 1000.0)
+        if b.get("endless_header") or b.get("endless_body") or b.get("trickle_ms"):
+            return self.answer_without_end(b, body if body is not None else b"")
         status = b.get("status")
         content_range = None
         if status is None and body is None:
@@ -160,6 +204,7 @@ class Handler(BaseHTTPRequestHandler):
                     status = 206
         extra = int(b.get("extra") or 0)
         body = body + b"X" * extra
+        after = int(b.get("after_body") or 0)
         self.send_response(status)
         self.send_header("Content-Type", "application/octet-stream")
         if content_range:
@@ -185,6 +230,9 @@ class Handler(BaseHTTPRequestHandler):
                     time.sleep(slow)
                 self.wfile.write(send[i:i + chunk])
                 self.wfile.flush()
+            if after:
+                self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nBAD" + b"Y" * after)
+                self.wfile.flush()
             if b.get("drop") is not None:
                 # A reset rather than an orderly close: the client sees a broken connection.
                 self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER,
@@ -204,10 +252,11 @@ def main():
     parser.add_argument("--root", required=True)
     parser.add_argument("--port-file", required=True)
     parser.add_argument("--pid-file", required=True)
+    parser.add_argument("--port", type=int, default=0, help="listen here rather than on a free port")
     args = parser.parse_args()
     with open(args.pid_file, "w") as f:
         f.write("%d\n" % os.getpid())
-    server = Server(("127.0.0.1", 0), Handler)
+    server = Server(("127.0.0.1", args.port), Handler)
     server.root = os.path.realpath(args.root)
     tmp = args.port_file + ".tmp"
     with open(tmp, "w") as f:

@@ -281,7 +281,9 @@ TEST(ReleasePaths, ExplanationsAgreeWithTheInstallerRule) {
   const std::string paths[] = {"a.txt", "dir/file.bin", "a.", "b ", "c:d", "e?f", "g*h", "i|j", "k<l", "m>n",
                                "o\"p", "/abs", "\\abs", "x//y", "x/", "./x", "x/../y", "..", "..x/y", "x..y",
                                "tab\there", "Região/ilha ç.map", "x\\y", std::string(400, 'a'),
-                               std::string(401, 'a'), ""};
+                               std::string(401, 'a'), "", "nul", "NUL.txt", "data/Com1.log", "lpt9", "com0",
+                               "aux.tar.gz", "x/CON", "conin$", "CONOUT$.x", "com\xC2\xB9", "LPT\xC2\xB3.log",
+                               "con .txt", "console.txt", "nul1/com10.txt", "com\xC2\xB4"};
   for (const std::string& p : paths) {
     std::wstring out;
     bool accepted = ToSafeRelativePath(p, out);
@@ -294,11 +296,25 @@ TEST(ReleasePaths, PublishingRefusesMoreThanTheInstaller) {
   EXPECT_EQ(PublishPathProblem("data/Região Norte/ilha ç.map"), "");
   EXPECT_EQ(PublishPathProblem("console.txt"), "");
   EXPECT_EQ(PublishPathProblem("nul1/com10.txt"), "");
-  for (const char* p : {"nul", "NUL.txt", "data/Com1.log", "lpt9", "aux.tar.gz", "x/CON"})
+  for (const char* p : {"nul", "NUL.txt", "data/Com1.log", "lpt9", "aux.tar.gz", "x/CON", "com0", "conin$",
+                        "lpt\xC2\xB9.txt", "con .log"})
     EXPECT_NE(PublishPathProblem(p).find("reserved"), std::string::npos) << p;
   EXPECT_NE(PublishPathProblem("dir\\file").find("backslash"), std::string::npos);
   EXPECT_NE(PublishPathProblem("bad\xFFname").find("UTF-8"), std::string::npos);
   EXPECT_NE(PublishPathProblem("b ").find("blank"), std::string::npos);
+}
+
+TEST(ReleasePaths, OwnFilesAreRefusedAsTheInstallerRefusesThem) {
+  for (const char* p : {"bin/Uninstall Quorvel.exe", "BIN/quorvel.install", "config/patcher.ini",
+                        "config/PATCHER_CACHE.DAT", "patcher_parts", "patcher_parts/ab.z", "Data/x.pak.ap_tmp",
+                        "Uninstall Quorvel.exe", "patcher.ini"}) {
+    std::wstring converted;
+    ASSERT_TRUE(ToSafeRelativePath(p, converted)) << p;
+    EXPECT_TRUE(IsInstallerOwnPath(converted)) << p;
+    EXPECT_NE(OwnFileProblem(p), "") << p;
+  }
+  for (const char* p : {"bin/Quorvel.exe", "config/locale.cfg", "Data/patcher_parts/x", "nul.txt"})
+    EXPECT_EQ(OwnFileProblem(p), "") << p;
 }
 
 TEST(ReleasePaths, WindowsKeysIgnoreCase) {

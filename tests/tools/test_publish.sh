@@ -130,7 +130,8 @@ run negative "$PUB" build "$T/game" "$T/rel" --version -1 --key "$T/release.key"
 expect_refused "negative version" negative "--version"
 
 section "paths that installers refuse are refused, naming the file"
-for name in "a." "b " "c:d" "e?f" "g*h" 'i"j' "k|l" "m<n" "sub dir./x" "nul.txt" "x/CON" 'back\slash'; do
+for name in "a." "b " "c:d" "e?f" "g*h" 'i"j' "k|l" "m<n" "sub dir./x" "nul.txt" "x/CON" 'back\slash' \
+    "com0" 'conin$' "lpt$(printf '\xc2\xb9').log" "con .txt"; do
   rm -rf "$T/bad" "$T/badrel"
   mkdir -p "$T/bad/data" "$T/bad/$(dirname "$name")"
   echo ok >"$T/bad/data/fine.txt"
@@ -149,6 +150,19 @@ run utf8path "$PUB" build "$T/bad" "$T/badrel" --version 1 --key "$T/release.key
 expect_refused "name that is not UTF-8" utf8path 'bad\xffname'
 run inside "$PUB" build "$T/game" "$T/game/release" --version 1 --key "$T/release.key"
 expect_refused "release folder inside the game folder" inside "inside the game folder"
+section "the installer's own files are refused in the game and in the delete list"
+for own in "bin/Uninstall Quorvel.exe" "bin/quorvel.install" "config/patcher.ini" "config/Patcher_Cache.dat" \
+    "patcher_parts" "Data/map.pak.ap_tmp"; do
+  rm -rf "$T/bad" "$T/badrel"
+  mkdir -p "$T/bad/$(dirname "$own")"
+  echo ok >"$T/bad/fine.txt"
+  echo own >"$T/bad/$own"
+  run ownfile "$PUB" build "$T/bad" "$T/badrel" --version 1 --key "$T/release.key"
+  expect_refused "game file '$own'" ownfile "\"$own\": the installer keeps its own files"
+  [[ ! -e "$T/badrel/manifest.json" ]] || fail "a manifest was written with '$own'"
+  run owndel "$PUB" build "$T/game" "$T/badrel" --version 1 --key "$T/release.key" --delete "${own^^}"
+  expect_refused "deleting '$own'" owndel "the installer keeps its own files"
+done
 run delpub "$PUB" build "$T/game" "$T/badrel" --version 1 --key "$T/release.key" --delete README.TXT
 expect_refused "deleting a published file" delpub "listed for deletion"
 run missing_launcher "$PUB" build "$T/game" "$T/badrel" --version 1 --key "$T/release.key" --launcher nope.exe

@@ -258,3 +258,9 @@ TEST_F(DownloadCase, CleanPartFilesRemovesPartsAndTheEmptyFolder) {
   EXPECT_FALSE(Exists(PartPath()));
   EXPECT_TRUE(Exists(folder.path + L"patcher_parts\\note.txt"));
 }
+
+TEST_F(DownloadCase, FolderWhereTheFileBelongsIsAWriteFailureNotInUse) {
+  ASSERT_TRUE(EnsureFolderFor(destination + L"\\inside"));
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadWriteFailed);
+  EXPECT_FALSE(Exists(destination + L".ap_tmp"));
+}

@@ -219,6 +219,54 @@ TEST_F(Http, BodyShorterThanItsContentLengthIsAFailure) {
   EXPECT_LE(r.body.size(), 1000u);
 }
 
+// The deadline's floor is shortened here so that the tests need not wait 30 s; what is checked
+// is that these servers cannot hold a request, not how long it takes.
+struct ShortDeadline {
+  ShortDeadline() { SetDeadlineFloorForTesting(1500); }
+  ~ShortDeadline() { SetDeadlineFloorForTesting(0); }
+};
+
+TEST_F(Http, TrickleEndlessHeadersAndEndlessBodiesAllEnd) {
+  ShortDeadline shortDeadline;
+  FaultPut(prefix + "t", Pattern(200));
+  FaultScript(prefix + "t", R"([{"trickle_ms": 100}, {"endless_header": true}, {"endless_body": true}])");
+  Recorder trickled, headers;
+  uint64_t length = 0;
+  EXPECT_EQ(HttpGet(FaultUrl(prefix + "t"), trickled.sink(), &length, false, 0), 0);
+  EXPECT_LT(trickled.body.size(), 200u);
+  EXPECT_EQ(HttpGet(FaultUrl(prefix + "t"), headers.sink(), nullptr, false, 0), 0);
+  EXPECT_TRUE(headers.chunks.empty());
+  std::string body;
+  EXPECT_EQ(HttpGetToMemory(FaultUrl(prefix + "t"), body, 1u << 20), -1);
+  EXPECT_LE(body.size(), 1u << 20);
+}
+
+TEST_F(Http, CancelStopsARequestTheServerNeverAnswers) {
+  // Without the cancel the answer would come after 20 s, within the 30 s deadline.
+  FaultPut(prefix + "late", "late");
+  FaultScript(prefix + "late", R"([{"delay_ms": 20000}])");
+  std::atomic<bool> cancel{false};
+  Recorder r;
+  std::thread canceller([&cancel] {
+    Sleep(300);
+    cancel = true;
+  });
+  EXPECT_EQ(HttpGet(FaultUrl(prefix + "late"), r.sink(), nullptr, false, 0, &cancel), 0);
+  canceller.join();
+  EXPECT_TRUE(r.body.empty());
+}
+
+TEST_F(Http, BytesBeyondTheContentLengthNeverReachTheNextRequest) {
+  FaultPut(prefix + "a", "first");
+  FaultPut(prefix + "b", "second");
+  FaultScript(prefix + "a", R"([{"after_body": 100}])");
+  std::string a, b;
+  EXPECT_EQ(HttpGetToMemory(FaultUrl(prefix + "a"), a, 100), 200);
+  EXPECT_EQ(a, "first");
+  EXPECT_EQ(HttpGetToMemory(FaultUrl(prefix + "b"), b, 100), 200);
+  EXPECT_EQ(b, "second");
+}
+
 TEST_F(Http, RequestsThatCannotBeMadeGiveZero) {
   ClosedPort closed;
   Recorder r;

@@ -9,6 +9,7 @@
 #include "ui/window.h"
 #include "install_test_util.h"
 #include "patch/engine.h"
+#include "support/files.h"
 #include "test_servers.h"
 
 using enum SetupPage;
@@ -140,4 +141,122 @@ TEST_F(InstallStart, UnwritableFolderReportsAndKeepsWhatWasMade) {
   EXPECT_EQ(ReadBytes(base / L"Other\\bin\\quorvel.install"), "Quorvel");
   EXPECT_EQ(g_setup.page, Summary);
   EXPECT_FALSE(g_engine.running);
+}
+
+// ---- Links below the install folder ------------------------------------------------------
+
+namespace {
+
+// A folder with bait outside the install folder, and a digest of everything in it.
+struct Bait {
+  TestFolder outside;
+  Bait() {
+    WriteBytes(outside / L"b.txt", "bait");
+    WriteBytes(outside / L"sub\\c.txt", "bait too");
+  }
+  std::string Digest() {
+    std::string all;
+    for (const wchar_t* name : {L"b.txt", L"sub\\c.txt", L"sub", L"new.txt", L"x", L"moved", L"sub\\x"})
+      all += Narrow(name) + "=" + (Exists(outside / name) ? ReadBytes(outside / name) : "<none>") + ";";
+    return all;
+  }
+};
+
+}  // namespace
+
+TEST(FilesBelow, NoHelperReadsWritesMovesOrDeletesThroughALink) {
+  Bait bait;
+  const std::string before = bait.Digest();
+  TestFolder install;
+  const std::wstring root = install.path() + L"\\";
+  MakeLink(root + L"dir", bait.outside.path());          // a folder link
+  MakeLink(root + L"file", bait.outside / L"b.txt");     // a file link, which Wine does not flag
+  MakeLink(root + L"t.txt.ap_tmp", bait.outside / L"sub\\c.txt");  // at a temporary name
+  WriteBytes(root + L"plain.txt", "plain");
+
+  EXPECT_FALSE(IsLinkFreeBelow(root, root + L"dir\\b.txt"));
+  EXPECT_FALSE(IsLinkFreeBelow(root, root + L"dir\\missing\\x"));
+  EXPECT_FALSE(IsLinkFreeBelow(root, root + L"file"));
+  EXPECT_TRUE(IsLinkFreeBelow(root, root + L"plain.txt"));
+  EXPECT_TRUE(IsLinkFreeBelow(root, root + L"missing\\x"));
+  EXPECT_FALSE(EnsureFoldersBelow(root, root + L"dir\\sub\\x\\y"));
+  EXPECT_FALSE(OpenBelow(root, root + L"dir\\new.txt", OpenBelowMode::Create).valid());
+  EXPECT_FALSE(OpenBelow(root, root + L"file", OpenBelowMode::Create).valid());
+  EXPECT_FALSE(OpenBelow(root, root + L"file", OpenBelowMode::Write).valid());
+  EXPECT_FALSE(OpenBelow(root, root + L"file", OpenBelowMode::Read).valid());
+  std::string read;
+  EXPECT_FALSE(ReadWholeFileBelow(root, root + L"dir\\b.txt", read));
+  EXPECT_FALSE(WriteFileAtomicBelow(root, root + L"file", "x"));
+  EXPECT_FALSE(WriteFileAtomicBelow(root, root + L"dir\\b.txt", "x"));
+  EXPECT_FALSE(WriteFileAtomicBelow(root, root + L"t.txt", "x"));
+  EXPECT_FALSE(MoveBelow(root, root + L"plain.txt", root + L"dir\\moved", MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(MoveBelow(root, root + L"plain.txt", root + L"file", MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(MoveBelow(root, root + L"file", root + L"moved", MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
+  EXPECT_FALSE(DeleteFileBelow(root, root + L"file"));
+  EXPECT_FALSE(DeleteFileBelow(root, root + L"dir\\b.txt"));
+  EXPECT_FALSE(RemoveFolderBelow(root, root + L"dir\\sub"));
+  EXPECT_EQ(bait.Digest(), before);
+  EXPECT_EQ(ReadBytes(root + L"plain.txt"), "plain");
+  EXPECT_FALSE(Exists(root + L"t.txt"));
+}
+
+TEST(FilesBelow, PlainFilesAndALinkedInstallFolderWork) {
+  TestFolder real;
+  TestFolder base;
+  MakeLink(base / L"Quorvel", real.path());  // the install folder itself may be a link
+  for (const std::wstring& root : {real.path() + L"\\", base / L"Quorvel\\"}) {
+    ASSERT_TRUE(EnsureFoldersBelow(root, root + L"a\\b\\c.txt")) << Narrow(root);
+    ASSERT_TRUE(WriteFileAtomicBelow(root, root + L"a\\b\\c.txt", "one")) << Narrow(root);
+    ASSERT_TRUE(WriteFileAtomicBelow(root, root + L"a\\b\\c.txt", "two"));
+    std::string read;
+    ASSERT_TRUE(ReadWholeFileBelow(root, root + L"a\\b\\c.txt", read));
+    EXPECT_EQ(read, "two");
+    ASSERT_TRUE(SetFileAttributesW((root + L"a\\b\\c.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(MoveBelow(root, root + L"a\\b\\c.txt", root + L"a\\d.txt", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_TRUE(DeleteFileBelow(root, root + L"a\\d.txt"));  // read-only is no obstacle
+    EXPECT_TRUE(RemoveFolderBelow(root, root + L"a\\b"));
+    EXPECT_TRUE(RemoveFolderBelow(root, root + L"a"));
+    EXPECT_FALSE(Exists(root + L"a"));
+  }
+}
+
+TEST(FilesBelow, OnlyAFileHeldOpenCountsAsInUse) {
+  TestFolder dir;
+  WriteBytes(dir / L"held", "x");
+  WriteBytes(dir / L"readonly", "x");
+  WriteBytes(dir / L"free", "x");
+  SetFileAttributesW((dir / L"readonly").c_str(), FILE_ATTRIBUTE_READONLY);
+  CreateDirectoryW((dir / L"folder").c_str(), nullptr);
+  HANDLE held = CreateFileW((dir / L"held").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(IsHeldOpenElsewhere(dir / L"held"));
+  EXPECT_FALSE(IsHeldOpenElsewhere(dir / L"folder"));
+  EXPECT_FALSE(IsHeldOpenElsewhere(dir / L"free"));
+  EXPECT_FALSE(IsHeldOpenElsewhere(dir / L"missing"));
+  CloseHandle(held);
+  EXPECT_FALSE(IsHeldOpenElsewhere(dir / L"held"));
+  SetFileAttributesW((dir / L"readonly").c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST_F(InstallStart, LinkWhereTheMarkerOrALocaleFileBelongsStopsWithThePath) {
+  for (const wchar_t* linked : {L"bin", L"config", L"config\\locale.cfg", L"bin\\quorvel.install.ap_tmp"}) {
+    Bait bait;
+    const std::string before = bait.Digest();
+    TestFolder base;
+    const std::wstring dir = base / L"Quorvel";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    CreateDirectoryW((dir + L"\\bin").c_str(), nullptr);
+    CreateDirectoryW((dir + L"\\config").c_str(), nullptr);
+    RemoveDirectoryW((dir + L"\\" + linked).c_str());
+    MakeLink(dir + L"\\" + linked, std::wstring(linked).find(L'.') == std::wstring::npos ? bait.outside.path()
+                                                                                         : bait.outside / L"b.txt");
+    WriteBytes(dir + L"\\locale.cfg", "1252 en");  // an older layout's file the migration would move
+    g_setup.installDir = dir;
+    g_setup.page = Summary;
+    EXPECT_FALSE(BeginInstall()) << Narrow(linked);
+    EXPECT_EQ(g_setup.page, Summary);
+    EXPECT_EQ(g_setup.errorText.rfind(std::wstring(LauncherString(LauncherText::ErrWriteFile)) + L" ", 0), 0u)
+        << Narrow(g_setup.errorText);
+    EXPECT_EQ(bait.Digest(), before) << Narrow(linked);
+  }
 }

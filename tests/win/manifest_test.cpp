@@ -466,3 +466,40 @@ TEST_F(Manifest, PublishingPostsManifestDataReadyAfterTheVerifyStage) {
   EXPECT_EQ(engine.news[0].title, L"Hi");
   EXPECT_EQ(engine.links.at("site"), L"https://q");
 }
+
+// What the manifest may not name: the program's own files, two files one name apart only in
+// case, and a listed file in the delete list. The refusal names the path.
+TEST(ManifestPaths, OwnFilesCaseTwinsAndDeletingAListedFileAreRefused) {
+  const std::string hash(64, 'a');
+  const auto check = [&hash](const std::string& files, const std::string& deletes, std::wstring& error) {
+    JsonValue doc;
+    const std::string text = "{\"format\":1,\"files\":[" + files + "],\"delete\":[" + deletes + "]}";
+    EXPECT_TRUE(JsonParse(text, doc)) << text;
+    std::vector<FileEntry> entries;
+    EXPECT_TRUE(ReadManifestFiles(doc, entries, error)) << text;
+    return CheckManifestPaths(entries, JsonGetMember(doc, "delete"), error);
+  };
+  const auto file = [&hash](const std::string& path) { return "{\"p\":\"" + path + "\",\"h\":\"" + hash + "\"}"; };
+  std::wstring error;
+  EXPECT_TRUE(check(file("bin/Quorvel.exe") + "," + file("Data/a.pak"), "\"old/x.dll\",\"bad/../x\",5", error));
+  const struct {
+    std::string files, deletes;
+    std::wstring path;
+  } refused[] = {
+      {file("bin/Uninstall Quorvel.exe"), "", L"bin\\Uninstall Quorvel.exe"},
+      {file("BIN/QUORVEL.INSTALL"), "", L"BIN\\QUORVEL.INSTALL"},
+      {file("config/patcher.ini"), "", L"config\\patcher.ini"},
+      {file("patcher_parts/" + hash + ".z"), "", L"patcher_parts\\" + std::wstring(hash.begin(), hash.end()) + L".z"},
+      {file("Data/a.pak.ap_tmp"), "", L"Data\\a.pak.ap_tmp"},
+      {file("Data/a.pak") + "," + file("data/A.PAK"), "", L"data\\A.PAK"},
+      {file("Data/\xC3\xA9t\xC3\xA9.pak") + "," + file("Data/\xC3\x89T\xC3\x89.pak"), "", L"Data\\\u00C9T\u00C9.pak"},
+      {file("Data/a.pak"), "\"config/patcher_cache.dat\"", L"config\\patcher_cache.dat"},
+      {file("Data/a.pak"), "\"patcher_parts\"", L"patcher_parts"},
+      {file("Data/a.pak"), "\"DATA/a.pak\"", L"DATA\\a.pak"},
+  };
+  for (const auto& c : refused) {
+    error.clear();
+    EXPECT_FALSE(check(c.files, c.deletes, error)) << c.files << " " << c.deletes;
+    EXPECT_EQ(error, L"Invalid patch manifest. " + c.path);
+  }
+}

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Nothing outside the install folder changes: links planted inside the folder (at data, config,
+# bin, patcher_parts, config\patcher.ini, a temporary name, a part name, and a delete-list entry
+# through a link) lead to a bait folder outside; install, repair and uninstall run against them,
+# each ends with its expected exit code, and the bait is the same, byte for byte, afterwards.
+source "$(dirname "$0")/lib.sh"
+e2e_begin
+
+GAME=$E2E/game
+make_game "$GAME" 23
+publish "$GAME" 5
+start_patch_server
+
+BAIT=$E2E/bait
+mkdir -p "$BAIT/sub"
+cp -r "$GAME/data/." "$BAIT/"                   # the same names the game would write
+echo "player's document" >"$BAIT/document.txt"
+echo "[patch]" >"$BAIT/patcher.ini"
+echo "old" >"$BAIT/sub/old.dat"
+bait_hash() { (cd "$BAIT" && find . \( -type f -o -type d \) -print0 | LC_ALL=C sort -z | xargs -0 -n1 sh -c 'if [ -f "$1" ]; then sha256sum "$1"; else echo "dir $1"; fi' _ | sha256sum | cut -c1-16); }
+BAIT_BEFORE=$(bait_hash)
+echo "bait $BAIT_BEFORE"
+bait_unchanged() {  # what ran, the exit code it ended with, the exit code expected
+  local now
+  now=$(bait_hash)
+  echo "  $1: exit $2, bait $now"
+  expect_eq "$1: exit code" "$2" "$3"
+  expect_eq "$1: bait" "$now" "$BAIT_BEFORE"
+}
+object_of() {  # the hash of a published file, which names its part file
+  grep -o "\"p\":\"$1\",\"h\":\"[0-9a-f]*\"" "$E2E/www/patch/manifest.json" | grep -o '[0-9a-f]\{64\}'
+}
+# plant NAME LINK TARGET: a fresh install folder NAME with one link in it.
+plant() {
+  D=$E2E/$1/Quorvel
+  mkdir -p "$(dirname "$D/$2")"
+  ln -s "$3" "$D/$2"
+}
+
+section "install with one link planted in the folder"
+part=$(object_of "readme.txt")
+[[ -n $part ]] || fail "no object for readme.txt"
+while IFS='|' read -r name link target code; do
+  plant "$name" "$link" "$target"
+  setup --silent "--dir=$(winpath "$D")" --no-shortcuts
+  bait_unchanged "install, link at $link" "$rc" "$code"
+  [[ -L $D/$link ]] || fail "the link at $link was replaced or removed"
+done <<LIST
+data|data|$BAIT|6
+config|config|$BAIT|3
+bin|bin|$BAIT|3
+parts|patcher_parts|$BAIT|6
+ini|config/patcher.ini|$BAIT/patcher.ini|6
+temp|readme.txt.ap_tmp|$BAIT/document.txt|6
+part|patcher_parts/$part.z|$BAIT/document.txt|6
+LIST
+
+section "repair of an installation whose data folder became a link"
+R=$E2E/R/Quorvel
+install_game "$R" --no-shortcuts
+mv "$R/data" "$R/data.real"
+ln -s "$BAIT" "$R/data"
+setup --silent "--dir=$(winpath "$R")" --no-shortcuts
+bait_unchanged "repair, link at data" "$rc" 6
+
+section "a delete list entry through a link, and the uninstall of that folder"
+U=$E2E/U/Quorvel
+install_game "$U" --no-shortcuts
+ln -s "$BAIT/sub" "$U/old"
+rm -rf "$E2E/www/patch"
+"$PUBLISH" build "$GAME" "$E2E/www/patch" --key "$SIGNING_KEY" --version 6 --delete old/old.dat >"$E2E/publish.log" 2>&1 ||
+  fail "publishing with a delete list failed"
+setup --silent "--dir=$(winpath "$U")" --no-shortcuts
+bait_unchanged "repair deleting old/old.dat" "$rc" 0
+# The uninstall migrates an older layout first: a loose settings file and a linked config.
+mv "$U/config" "$U/config.real"
+ln -s "$BAIT" "$U/config"
+echo "loose" >"$U/tarnel.cfg"
+ln -s "$BAIT" "$U/shadercache"
+uninstall_via_registry "--silent --keep=0"
+bait_unchanged "uninstall" 0 0
+expect_content "$U/tarnel.cfg" "loose"
+
+pass_or_fail
