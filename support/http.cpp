@@ -190,10 +190,15 @@ void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, std::wstring
   t->declared = declared;
   t->changed.notify_all();
   t->changed.wait(lock, [&] { return t->decided || t->abandoned; });
+  // Never more than the Content-Length is read: Wine's WinHTTP would hand over (and wait for)
+  // bytes a server sends beyond it.
+  uint64_t left = hasLength ? declared : UINT64_MAX;
   while (ok && t->bodyWanted && !t->abandoned) {
     lock.unlock();
     DWORD got = 0;
-    const bool read = api.readData(request, t->buffer.data(), static_cast<DWORD>(t->buffer.size()), &got);
+    const DWORD want = static_cast<DWORD>(std::min<uint64_t>(t->buffer.size(), left));
+    const bool read = want == 0 || api.readData(request, t->buffer.data(), want, &got);
+    left -= got;
     lock.lock();
     if (t->abandoned) break;
     if (!read) {

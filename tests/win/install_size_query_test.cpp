@@ -76,6 +76,27 @@ TEST_F(SizeQuery, MissingOrOddVersions) {
   EXPECT_EQ(g_setup.remoteVersion.load(), 1);
 }
 
+TEST_F(SizeQuery, RepeatedKeysCountAsTheReaderKeepsThem) {
+  // The last occurrence wins, as in the tree the reader would build.
+  EXPECT_EQ(Query(R"({"files": [{"s": 1}], "version": 2, "files": [{"s": 10, "s": 20}, {"s": 5, "s": "x"}],
+                     "version": 3, "x": {"files": [{"s": 1000}]}})"), 1);
+  EXPECT_EQ(g_setup.gameSize.load(), 20u);
+  EXPECT_EQ(g_setup.remoteVersion.load(), 3);
+  SetSentinels();
+  ExpectNothingStored(Query(R"({"files": [{"s": 1}], "files": 5})"));
+}
+
+TEST_F(SizeQuery, ABodyOfBareValuesIsReadWithoutATree) {
+  // 32 MiB of [0,0,...] inside "files": no element is an object, so the size is 0.
+  std::string manifest = R"({"version": 4, "files": [0)";
+  manifest.reserve(32u << 20);
+  while (manifest.size() + 8 < (32u << 20)) manifest += ",0,{},[]";
+  manifest += "]}";
+  EXPECT_EQ(Query(manifest), 1);
+  EXPECT_EQ(g_setup.gameSize.load(), 0u);
+  EXPECT_EQ(g_setup.remoteVersion.load(), 4);
+}
+
 TEST_F(SizeQuery, SizesBeyondTheRangeSaturate) {
   EXPECT_EQ(Query(R"({"version": 1, "files": [{"s": 1e30}, {"s": 5}]})"), 1);
   EXPECT_EQ(g_setup.gameSize.load(), UINT64_MAX);
