@@ -13,11 +13,6 @@
 #include "support/text.h"
 
 
-static bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 // REG_SZ with its terminating NUL counted, as readers of the uninstall list expect.
 static void SetString(HKEY key, const wchar_t* name, const std::wstring& value) {
   RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -73,8 +68,8 @@ void RegisterInstallation() {
   const std::wstring self = GetModulePath();
 
   // A repair started from the uninstaller itself must not copy the file onto itself.
-  if (!EqualNoCase(self, uninstaller)) CopyFileW(self.c_str(), uninstaller.c_str(), FALSE);
-  if (!EqualNoCase(self, oldUninstaller)) DeleteFileW(oldUninstaller.c_str());
+  if (!SamePathText(self, uninstaller)) CopyFileW(self.c_str(), uninstaller.c_str(), FALSE);
+  if (!SamePathText(self, oldUninstaller)) DeleteFileW(oldUninstaller.c_str());
   DeleteFileW(oldMarker.c_str());
 
   if (!g_setup.noShortcuts) {

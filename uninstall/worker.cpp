@@ -20,11 +20,6 @@
 #include "support/migrate.h"
 #include "support/text.h"
 
-static bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 // Where the file system really puts path, every link on the way resolved; empty if it
 // cannot be opened.
 static std::wstring FinalPath(const std::wstring& path) {
@@ -52,7 +47,7 @@ static std::wstring FinalPath(const std::wstring& path) {
 static bool IsPlainEntry(const std::wstring& path, const std::wstring& expectedFinal, DWORD* attributes) {
   DWORD a = GetFileAttributesW(path.c_str());
   if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-  if (!expectedFinal.empty() && !EqualNoCase(FinalPath(path), expectedFinal)) return false;
+  if (!expectedFinal.empty() && !SamePathText(FinalPath(path), expectedFinal)) return false;
   *attributes = a;
   return true;
 }
@@ -159,7 +154,7 @@ void RemoveShortcut(REFKNOWNFOLDERID knownFolder, const std::wstring& installFol
   if (prefix.empty()) return;
   if (prefix.back() != L'\\') prefix += L'\\';
   const std::wstring targetText = target;
-  if (targetText.size() >= prefix.size() && EqualNoCase(targetText.substr(0, prefix.size()), prefix))
+  if (targetText.size() >= prefix.size() && SamePathText(targetText.substr(0, prefix.size()), prefix))
     DeleteFileW(path.c_str());
 }
 
