@@ -139,8 +139,11 @@ DownloadResult PlaceFile(const std::wstring& root, const std::wstring& tempPath,
     if (MoveBelow(root, tempPath, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       return DownloadOk;
   }
+  const DWORD error = GetLastError();
   DeleteFileBelow(root, tempPath);
-  return IsHeldOpenElsewhere(destination) ? DownloadInUse : DownloadWriteFailed;
+  const DownloadResult result = IsHeldOpenElsewhere(destination) ? DownloadInUse : DownloadWriteFailed;
+  SetLastError(error);  // the caller logs why the move failed, not how the clean-up went
+  return result;
 }
 
 }  // namespace

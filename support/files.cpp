@@ -91,12 +91,12 @@ std::wstring SystemErrorText(uint32_t code) {
   return text;
 }
 
-// ---- No link below the install folder -------------------------------------------------
-
-static bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
+bool SamePathText(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
                               TRUE) == CSTR_EQUAL;
 }
+
+// ---- No link below the install folder -------------------------------------------------
 
 static std::wstring FinalPathOf(HANDLE handle) {
   std::wstring result(MAX_PATH, L'\0');
@@ -126,7 +126,7 @@ static std::wstring RootFinal(const std::wstring& root) {
   static std::mutex lock;
   static std::wstring lastRoot, lastFinal;
   std::lock_guard<std::mutex> guard(lock);
-  if (!EqualNoCase(root, lastRoot) || lastFinal.empty()) {
+  if (!SamePathText(root, lastRoot) || lastFinal.empty()) {
     lastRoot = root;
     lastFinal = FinalPathOf(root);
     while (!lastFinal.empty() && lastFinal.back() == L'\\') lastFinal.pop_back();
@@ -136,7 +136,7 @@ static std::wstring RootFinal(const std::wstring& root) {
 
 // The part of path below root, or false if path is not below it.
 static bool RelativeBelow(const std::wstring& root, const std::wstring& path, std::wstring& rel) {
-  if (root.empty() || path.size() <= root.size() || !EqualNoCase(path.substr(0, root.size()), root)) return false;
+  if (root.empty() || path.size() <= root.size() || !SamePathText(path.substr(0, root.size()), root)) return false;
   rel = path.substr(root.size());
   return rel[0] != L'\\';
 }
@@ -146,7 +146,7 @@ static bool HandleIsAt(HANDLE handle, const std::wstring& root, const std::wstri
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(handle, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
   const std::wstring rootFinal = RootFinal(root);
-  return rootFinal.empty() || EqualNoCase(FinalPathOf(handle), rootFinal + L"\\" + rel);
+  return rootFinal.empty() || SamePathText(FinalPathOf(handle), rootFinal + L"\\" + rel);
 }
 
 // Every existing level of rel (folders on the way and the entry itself) is no reparse point;

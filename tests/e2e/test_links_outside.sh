@@ -20,10 +20,13 @@ echo "old" >"$BAIT/sub/old.dat"
 bait_hash() { (cd "$BAIT" && find . \( -type f -o -type d \) -print0 | LC_ALL=C sort -z | xargs -0 -n1 sh -c 'if [ -f "$1" ]; then sha256sum "$1"; else echo "dir $1"; fi' _ | sha256sum | cut -c1-16); }
 BAIT_BEFORE=$(bait_hash)
 echo "bait $BAIT_BEFORE"
+LOG=$E2E/setup.log
+# The reason the last run gave in its log (the text the player would have seen).
+last_reason() { grep -a -o -E '(patch run failed|install not started): .*' "$LOG" 2>/dev/null | tail -n 1; }
 bait_unchanged() {  # what ran, the exit code it ended with, the exit code expected
   local now
   now=$(bait_hash)
-  echo "  $1: exit $2, bait $now"
+  echo "  $1: exit $2, bait $now, $(last_reason)"
   expect_eq "$1: exit code" "$2" "$3"
   expect_eq "$1: bait" "$now" "$BAIT_BEFORE"
 }
@@ -42,8 +45,10 @@ part=$(object_of "readme.txt")
 [[ -n $part ]] || fail "no object for readme.txt"
 while IFS='|' read -r name link target code; do
   plant "$name" "$link" "$target"
-  setup --silent "--dir=$(winpath "$D")" --no-shortcuts
+  rm -f "$LOG"
+  setup --silent "--dir=$(winpath "$D")" --no-shortcuts "--log=$(winpath "$LOG")"
   bait_unchanged "install, link at $link" "$rc" "$code"
+  [[ $code == 0 ]] || last_reason | grep -q "Could not write file: " || fail "link at $link: no write failure named"
   [[ -L $D/$link ]] || fail "the link at $link was replaced or removed"
 done <<LIST
 data|data|$BAIT|6
@@ -60,8 +65,10 @@ R=$E2E/R/Quorvel
 install_game "$R" --no-shortcuts
 mv "$R/data" "$R/data.real"
 ln -s "$BAIT" "$R/data"
-setup --silent "--dir=$(winpath "$R")" --no-shortcuts
+rm -f "$LOG"
+setup --silent "--dir=$(winpath "$R")" --no-shortcuts "--log=$(winpath "$LOG")"
 bait_unchanged "repair, link at data" "$rc" 6
+last_reason | grep -q "Could not write file: data" || fail "repair: no write failure named"
 
 section "a delete list entry through a link, and the uninstall of that folder"
 U=$E2E/U/Quorvel
@@ -70,7 +77,8 @@ ln -s "$BAIT/sub" "$U/old"
 rm -rf "$E2E/www/patch"
 "$PUBLISH" build "$GAME" "$E2E/www/patch" --key "$SIGNING_KEY" --version 6 --delete old/old.dat >"$E2E/publish.log" 2>&1 ||
   fail "publishing with a delete list failed"
-setup --silent "--dir=$(winpath "$U")" --no-shortcuts
+rm -f "$LOG"
+setup --silent "--dir=$(winpath "$U")" --no-shortcuts "--log=$(winpath "$LOG")"
 bait_unchanged "repair deleting old/old.dat" "$rc" 0
 # The uninstall migrates an older layout first: a loose settings file and a linked config.
 mv "$U/config" "$U/config.real"
