@@ -252,11 +252,15 @@ bool WriteFileAtomicBelow(const std::wstring& root, const std::wstring& path, co
   UniqueHandle file = OpenBelow(root, temp, OpenBelowMode::Create);
   if (!file.valid()) return false;
   const bool written = WriteAll(file.get(), contents) && FlushFileBuffers(file.get());
+  const DWORD error = GetLastError();
   if (!written) DeleteThroughHandle(file.get());
+  SetLastError(error);
   file.reset();
   if (!written) return false;
   if (!MoveBelow(root, temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD error = GetLastError();
     DeleteFileBelow(root, temp);
+    SetLastError(error);  // why the file could not be written, not how the clean-up went
     return false;
   }
   return true;

@@ -40,7 +40,8 @@ struct JsonStep {
 // Called for every value in document order, with the way to it: scalars with their value,
 // arrays and objects once, before their contents, as an empty value of their type.
 using JsonVisitor = std::function<void(const std::vector<JsonStep>& path, const JsonValue& value)>;
-// Checks a whole document exactly as JsonParse does (same result, same first message) without
-// building it: memory stays at the path and the longest string, whatever the document's shape.
+// Checks a whole document as JsonParse does (same result, same first message; only the tree's
+// memory ceiling does not apply) without building it: memory stays at the path and the longest
+// string, whatever the document's shape.
 // A repeated key is visited each time it occurs.
 bool JsonScan(const std::string& text, const JsonVisitor& visit, std::string* error = nullptr);
