@@ -227,9 +227,10 @@ TEST_F(DownloadCase, UnwritablePartFolderIsAWriteFailure) {
 }
 
 TEST_F(DownloadCase, CancelStopsTheTransferAndKeepsThePart) {
-  content = RandomBytes(300000, 14);
+  // About 2.5 s of transfer: the cancel comes once the first read has reached the part file.
+  content = RandomBytes(2000000, 14);
   Publish(content);
-  FaultScript(ObjectUrlPath(), R"([{"slow_ms":50,"chunk":8192}])");
+  FaultScript(ObjectUrlPath(), R"([{"slow_ms":10,"chunk":8192}])");
   auto result = std::async(std::launch::async, [&] { return DownloadFile(engine, entry, destination); });
   while (FileSize(PartPath()) == 0 && result.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
   }

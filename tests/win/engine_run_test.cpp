@@ -325,7 +325,7 @@ TEST_F(RunCase, CancelWhileFetchingTheManifestEndsWithoutText) {
   g_patchBaseUrl = release.FaultBase();
   release.Sign(Manifest(1, {}));
   const std::string manifestPath = release.urlPath + "manifest.json";
-  FaultScript(manifestPath, R"([{"status":503,"delay_ms":1000}])");
+  FaultScript(manifestPath, R"([{"status":503,"delay_ms":300}])");
   // The cancel arrives while the server is still holding the first request (or, on a slow
   // machine, in the pause after it).
   pauses.during = [&](uint32_t) {
