@@ -162,19 +162,19 @@ TEST(Files, SystemErrorText) {
 TEST(Log, AppendsLinesAndMovesAFullLogAside) {
   ScratchFolder folder;
   const std::wstring path = folder / L"setup.log";
-  ASSERT_TRUE(PutFile(path, std::string(1024 * 1024 + 1, 'x')));
+  ASSERT_TRUE(WriteBytes(path, std::string(1024 * 1024 + 1, 'x')));
   LogOpen(path);
-  EXPECT_EQ(GetFile(path + L".old").size(), 1024u * 1024 + 1) << "a log past 1 MiB is moved aside";
+  EXPECT_EQ(ReadBytes(path + L".old").size(), 1024u * 1024 + 1) << "a log past 1 MiB is moved aside";
   LogLine(L"first\nline");
   LogFailure(L"Could not write file: Data\\a.pak", ERROR_ACCESS_DENIED);
   LogFailure(L"no code", 0);
-  const std::string log = GetFile(path);
+  const std::string log = ReadBytes(path);
   EXPECT_NE(log.find("] first line\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("] Could not write file: Data\\a.pak (Windows error 5: "), std::string::npos) << log;
   EXPECT_NE(log.find("] no code\r\n"), std::string::npos) << log;
   LogOpen(path);  // small: stays where it is
-  EXPECT_EQ(GetFile(path), log);
+  EXPECT_EQ(ReadBytes(path), log);
   LogOpen(L"");
   LogLine(L"nowhere");
-  EXPECT_EQ(GetFile(path), log);
+  EXPECT_EQ(ReadBytes(path), log);
 }

@@ -9,6 +9,7 @@
 
 namespace qvtest {
 
+// One message as the window received it.
 struct Message {
   UINT code;
   WPARAM wParam;

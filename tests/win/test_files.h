@@ -13,12 +13,14 @@
 
 namespace qvtest {
 
+// ASCII text between the two string kinds (test names, paths, server values).
 inline std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 inline std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 // True if anything (file, folder, link) is at path.
 inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// True if path is a folder (or a link to one).
 inline bool IsFolder(const std::wstring& path) {
   const DWORD a = GetFileAttributesW(path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);

@@ -15,6 +15,7 @@
 
 namespace qvtest {
 
+// The bytes that hex (an even number of hexadecimal digits) spells.
 inline std::string HexToBytes(const std::string& hex) {
   std::string out;
   for (size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
@@ -46,6 +47,7 @@ inline std::string SignEd25519(const std::string& seed, const std::string& publi
   return out.size() == 64 ? out : std::string();
 }
 
+// The test release key: its seed, its public key, and a signature made with it.
 inline std::string TestSeed() {
   return HexToBytes(ReadBytes(WinePath(ServerValue("QV_SIGNING_KEY"))).substr(0, 64));
 }
