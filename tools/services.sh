@@ -1,3 +1,4 @@
+#!/usr/bin/env bash
 # The services a run of the tests, the demo or the benchmark starts for itself: a virtual
 # screen, a Wine prefix of its own and nginx on 127.0.0.1. Sourced (by run, tools/demo.sh,
 # bench/run.sh, tests/e2e/common.sh, tests/servers/*.sh); it only defines functions.
