@@ -27,9 +27,10 @@ qv_wine_boot() {
 }
 
 # qv_wine_start [HOLDER]: a fresh server for the prefix (one left from an earlier run is ended),
-# the prefix booted, and HOLDER (a Windows program) started detached if given. Needs DISPLAY
-# first: Wine delivers window messages only to programs that have a display, and a desktop
-# process started without one leaves every later window of the prefix without messages.
+# the prefix booted, and HOLDER (a Windows program) started detached if given. A run whose
+# programs open windows sets DISPLAY first: Wine delivers window messages only to programs that
+# have a display, and a desktop process started without one leaves every later window of the
+# prefix without messages.
 qv_wine_start() {
   qv_wine_stop
   qv_wine_server
