@@ -9,12 +9,13 @@
 #include "ui/window.h"
 #include "install_test_util.h"
 #include "patch/engine.h"
+#include "pause_recorder.h"
 #include "support/files.h"
 #include "test_servers.h"
 
 using enum SetupPage;
 
-using namespace qvinstall;
+using namespace qvtest;
 
 namespace {
 class InstallStart : public ::testing::Test {
@@ -28,7 +29,8 @@ protected:
   }
   void TearDown() override { g_engine.Stop(); }
   SharedStateLock lock_;  // no launcher mutex of another test may be around
-  qvtest::ClosedPort closed_;
+  ClosedPort closed_;
+  PauseRecorder pauses_;  // the run's retries against the closed port do not sleep
 };
 }  // namespace
 
@@ -45,7 +47,7 @@ TEST(LocaleLine, CodePageBlankAndCode) {
 }
 
 TEST_F(InstallStart, NewFolderGetsLayoutMarkerAndLocaleFilesThenTheRunStarts) {
-  TestFolder base;
+  ScratchFolder base;
   const std::wstring dir = base / L"Games\\Quorvel";  // two levels that do not exist yet
   g_setup.installDir = L" \"" + dir + L"\\\" ";
   SetInstallerLanguage(FindInstallerLanguage("cz"));
@@ -65,7 +67,7 @@ TEST_F(InstallStart, NewFolderGetsLayoutMarkerAndLocaleFilesThenTheRunStarts) {
 }
 
 TEST_F(InstallStart, RepairRewritesLocaleFilesAndKeepsWhatIsThere) {
-  TestFolder dir;
+  ScratchFolder dir;
   WriteBytes(dir / L"Quorvel.exe", "launcher");
   WriteBytes(dir / L"config\\locale.cfg", "1250 pl");
   WriteBytes(dir / L"tarnel.cfg", "older layout settings");
@@ -87,7 +89,7 @@ TEST_F(InstallStart, RepairRewritesLocaleFilesAndKeepsWhatIsThere) {
 }
 
 TEST_F(InstallStart, RefusedFolderLandsOnTheFolderPage) {
-  TestFolder base;
+  ScratchFolder base;
   g_setup.installDir = base / L"bad?name";
   EXPECT_FALSE(BeginInstall());
   EXPECT_EQ(g_setup.page, Folder);
@@ -104,7 +106,7 @@ TEST_F(InstallStart, RefusedFolderLandsOnTheFolderPage) {
 }
 
 TEST_F(InstallStart, RunningLauncherStopsBeforeAnythingIsCreated) {
-  TestFolder base;
+  ScratchFolder base;
   g_setup.installDir = base / L"Quorvel";
   {
     LauncherRunning launcher;
@@ -117,7 +119,7 @@ TEST_F(InstallStart, RunningLauncherStopsBeforeAnythingIsCreated) {
 }
 
 TEST_F(InstallStart, UnwritableFolderReportsAndKeepsWhatWasMade) {
-  TestFolder base;
+  ScratchFolder base;
   // The folder cannot be created below a file.
   WriteBytes(base / L"blocker", "a file");
   g_setup.installDir = base / L"blocker\\Quorvel";
@@ -149,7 +151,7 @@ namespace {
 
 // A folder with bait outside the install folder, and a digest of everything in it.
 struct Bait {
-  TestFolder outside;
+  ScratchFolder outside;
   Bait() {
     WriteBytes(outside / L"b.txt", "bait");
     WriteBytes(outside / L"sub\\c.txt", "bait too");
@@ -167,7 +169,7 @@ struct Bait {
 TEST(FilesBelow, NoHelperReadsWritesMovesOrDeletesThroughALink) {
   Bait bait;
   const std::string before = bait.Digest();
-  TestFolder install;
+  ScratchFolder install;
   const std::wstring root = install.path() + L"\\";
   MakeLink(root + L"dir", bait.outside.path());          // a folder link
   MakeLink(root + L"file", bait.outside / L"b.txt");     // a file link, which Wine does not flag
@@ -201,8 +203,8 @@ TEST(FilesBelow, NoHelperReadsWritesMovesOrDeletesThroughALink) {
 }
 
 TEST(FilesBelow, PlainFilesAndALinkedInstallFolderWork) {
-  TestFolder real;
-  TestFolder base;
+  ScratchFolder real;
+  ScratchFolder base;
   MakeLink(base / L"Quorvel", real.path());  // the install folder itself may be a link
   for (const std::wstring& root : {real.path() + L"\\", base / L"Quorvel\\"}) {
     ASSERT_TRUE(EnsureFoldersBelow(root, root + L"a\\b\\c.txt")) << Narrow(root);
@@ -221,7 +223,7 @@ TEST(FilesBelow, PlainFilesAndALinkedInstallFolderWork) {
 }
 
 TEST(FilesBelow, OnlyAFileHeldOpenCountsAsInUse) {
-  TestFolder dir;
+  ScratchFolder dir;
   WriteBytes(dir / L"held", "x");
   WriteBytes(dir / L"readonly", "x");
   WriteBytes(dir / L"free", "x");
@@ -242,7 +244,7 @@ TEST_F(InstallStart, LinkWhereTheMarkerOrALocaleFileBelongsStopsWithThePath) {
   for (const wchar_t* linked : {L"bin", L"config", L"config\\locale.cfg", L"bin\\quorvel.install.ap_tmp"}) {
     Bait bait;
     const std::string before = bait.Digest();
-    TestFolder base;
+    ScratchFolder base;
     const std::wstring dir = base / L"Quorvel";
     CreateDirectoryW(dir.c_str(), nullptr);
     CreateDirectoryW((dir + L"\\bin").c_str(), nullptr);
