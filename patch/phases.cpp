@@ -38,12 +38,11 @@ static bool QueryDiskState(const std::wstring& path, DiskState& state) {
   return true;
 }
 
-static std::wstring CacheKey(const FileEntry& entry) { return ToLowerAscii(entry.widePath); }
-
-static void StoreCacheRecord(PatchEngine& engine, const FileEntry& entry, const DiskState& state,
+static void StoreCacheRecord(PatchEngine& engine, const std::wstring& widePath, const DiskState& state,
                              const std::string& hash) {
+  std::wstring key = ToLowerAscii(widePath);
   std::lock_guard<std::mutex> lock(engine.cacheLock);
-  engine.cache[CacheKey(entry)] = CacheRecord{state.size, state.lastWriteTime, hash};
+  engine.cache[std::move(key)] = CacheRecord{state.size, state.lastWriteTime, hash};
 }
 
 // Hash progress: every piece read counts; going on only while the run is not cancelled.
@@ -79,7 +78,7 @@ int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size
 }
 
 // Stage 3. Marks needsDownload for every file that is missing or not right; false on cancel.
-static bool CheckFiles(PatchEngine& engine, const std::vector<FileEntry>& files, bool fullVerify,
+static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVerify,
                        std::vector<uint8_t>& needsDownload) {
   engine.PostStage(StageChecking);
   LoadCache(engine);
@@ -91,28 +90,34 @@ static bool CheckFiles(PatchEngine& engine, const std::vector<FileEntry>& files,
   std::vector<DiskState> diskState(files.size());
   std::vector<size_t> hashList;
   uint64_t hashTotal = 0;
-  for (size_t i = 0; i < files.size(); ++i) {
-    const FileEntry& entry = files[i];
-    if (!QueryDiskState(engine.installFolder + entry.widePath, diskState[i])) {
-      needsDownload[i] = 1;
-      continue;
-    }
-    if (entry.keep) continue;  // the player's copy stays whatever it holds
-    if (diskState[i].size != entry.size) {
-      needsDownload[i] = 1;
-      continue;
-    }
-    {
-      std::lock_guard<std::mutex> lock(engine.cacheLock);
-      const auto found = engine.cache.find(CacheKey(entry));
-      if (found != engine.cache.end() && found->second.size == diskState[i].size &&
-          found->second.lastWriteTime == diskState[i].lastWriteTime) {
-        if (found->second.hash != entry.hash) needsDownload[i] = 1;
+  std::wstring fullPath = engine.installFolder;
+  const size_t folderLength = fullPath.size();
+  {
+    // No worker runs yet: the cache is the run thread's alone, and one lock covers the loop.
+    std::lock_guard<std::mutex> lock(engine.cacheLock);
+    for (size_t i = 0; i < files.size(); ++i) {
+      const FileList::Item& item = files.items[i];
+      std::wstring widePath = files.WidePath(i);
+      fullPath.resize(folderLength);
+      fullPath += widePath;
+      if (!QueryDiskState(fullPath, diskState[i])) {
+        needsDownload[i] = 1;
         continue;
       }
+      if (item.keep) continue;  // the player's copy stays whatever it holds
+      if (diskState[i].size != item.size) {
+        needsDownload[i] = 1;
+        continue;
+      }
+      const auto found = engine.cache.find(ToLowerAscii(std::move(widePath)));
+      if (found != engine.cache.end() && found->second.size == diskState[i].size &&
+          found->second.lastWriteTime == diskState[i].lastWriteTime) {
+        if (found->second.hash != files.Hash(i)) needsDownload[i] = 1;
+        continue;
+      }
+      hashList.push_back(i);
+      hashTotal += diskState[i].size;
     }
-    hashList.push_back(i);
-    hashTotal += diskState[i].size;
   }
 
   engine.totalBytes = hashTotal;
@@ -121,12 +126,11 @@ static bool CheckFiles(PatchEngine& engine, const std::vector<FileEntry>& files,
   engine.doneFiles = 0;
   RunWorkerPool(hashList, [&](size_t i) {
     if (engine.cancel) return;
-    const FileEntry& entry = files[i];
-    engine.SetCurrentFile(entry.widePath);
-    const std::string hash =
-        Sha256FileHex(engine.installFolder + entry.widePath, HashProgress, &engine);
-    if (hash != entry.hash) needsDownload[i] = 1;
-    if (!hash.empty()) StoreCacheRecord(engine, entry, diskState[i], hash);
+    const std::wstring widePath = files.WidePath(i);
+    engine.SetCurrentFile(widePath);
+    const std::string hash = Sha256FileHex(engine.installFolder + widePath, HashProgress, &engine);
+    if (hash != files.Hash(i)) needsDownload[i] = 1;
+    if (!hash.empty()) StoreCacheRecord(engine, widePath, diskState[i], hash);
     ++engine.doneFiles;
   });
   return !engine.cancel;
@@ -144,7 +148,7 @@ static std::wstring DownloadErrorText(int32_t code) {
 
 // Stage 4 (only when something is missing). False if the run must end: a failed download
 // (error text set) or a cancel.
-static bool DownloadFiles(PatchEngine& engine, const std::vector<FileEntry>& files,
+static bool DownloadFiles(PatchEngine& engine, const FileList& files,
                           const std::vector<uint8_t>& needsDownload) {
   uint64_t total = 0;
   int32_t count = 0;
@@ -155,9 +159,9 @@ static bool DownloadFiles(PatchEngine& engine, const std::vector<FileEntry>& fil
   std::unordered_map<std::string, size_t> groupOfHash;
   for (size_t i = 0; i < files.size(); ++i) {
     if (!needsDownload[i]) continue;
-    total += files[i].compressedSize;
+    total += files.items[i].compressedSize;
     ++count;
-    std::string key = files[i].hash;
+    std::string key(files.Hash(i));
     std::transform(key.begin(), key.end(), key.begin(),
                    [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
     const auto placed = groupOfHash.emplace(key, groups.size());
@@ -177,15 +181,17 @@ static bool DownloadFiles(PatchEngine& engine, const std::vector<FileEntry>& fil
   std::wstring errorPath;
   std::vector<size_t> groupList(groups.size());
   for (size_t g = 0; g < groups.size(); ++g) groupList[g] = g;
+  DownloadKnowledge known;
+  BeginDownloads(engine, known);
   RunWorkerPool(groupList, [&](size_t g) {
     const std::vector<size_t>& members = groups[g];
     for (size_t m = 0; m < members.size(); ++m) {
       if (engine.cancel || firstError != 0) return;
-      const FileEntry& entry = files[members[m]];
+      const FileEntry entry = files[members[m]];
       const std::wstring fullPath = engine.installFolder + entry.widePath;
       engine.SetCurrentFile(entry.widePath);
       const bool keepPart = m + 1 < members.size();
-      const DownloadResult result = DownloadFile(engine, entry, fullPath, keepPart);
+      const DownloadResult result = DownloadFile(engine, entry, fullPath, keepPart, &known);
       if (result != DownloadOk) {
         int32_t none = 0;
         if (result != DownloadCancelled && firstError.compare_exchange_strong(none, result)) {
@@ -198,7 +204,7 @@ static bool DownloadFiles(PatchEngine& engine, const std::vector<FileEntry>& fil
         return;
       }
       DiskState state;
-      if (QueryDiskState(fullPath, state)) StoreCacheRecord(engine, entry, state, entry.hash);
+      if (QueryDiskState(fullPath, state)) StoreCacheRecord(engine, entry.widePath, state, entry.hash);
       ++engine.doneFiles;
     }
   });
@@ -221,22 +227,20 @@ static void RemoveEmptyParents(const std::wstring& installFolder, const std::wst
 }
 
 // Stage 5: the delete list, the local state, the part files; then stage 8.
-static void ApplyChanges(PatchEngine& engine, const std::vector<FileEntry>& files,
-                         const JsonValue& deleteList, int32_t version) {
+static void ApplyChanges(PatchEngine& engine, const FileList& files,
+                         const std::vector<std::string>& deleteList, int32_t version) {
   engine.PostStage(StageApplying);
-  if (deleteList.type == JsonType::Array) {
-    for (const JsonValue& element : deleteList.array) {
-      std::wstring relative;
-      if (!ToSafeRelativePath(JsonAsString(element, ""), relative)) continue;
-      const std::wstring fullPath = engine.installFolder + relative;
-      SetFileAttributesW(fullPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileW(fullPath.c_str());
-      {
-        std::lock_guard<std::mutex> lock(engine.cacheLock);
-        engine.cache.erase(ToLowerAscii(relative));
-      }
-      RemoveEmptyParents(engine.installFolder, relative);
+  for (const std::string& element : deleteList) {
+    std::wstring relative;
+    if (!ToSafeRelativePath(element, relative)) continue;
+    const std::wstring fullPath = engine.installFolder + relative;
+    SetFileAttributesW(fullPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(fullPath.c_str());
+    {
+      std::lock_guard<std::mutex> lock(engine.cacheLock);
+      engine.cache.erase(ToLowerAscii(relative));
     }
+    RemoveEmptyParents(engine.installFolder, relative);
   }
   SaveCache(engine, files);
   WriteInstalledVersion(engine.installFolder, version);
@@ -245,8 +249,8 @@ static void ApplyChanges(PatchEngine& engine, const std::vector<FileEntry>& file
   engine.PostStage(StageDone);
 }
 
-void RunFilePhases(PatchEngine& engine, const std::vector<FileEntry>& files,
-                   const JsonValue& deleteList, int32_t version, bool fullVerify) {
+void RunFilePhases(PatchEngine& engine, const FileList& files, const std::vector<std::string>& deleteList,
+                   int32_t version, bool fullVerify) {
   std::vector<uint8_t> needsDownload(files.size(), 0);
   if (!CheckFiles(engine, files, fullVerify, needsDownload)) return;
   if (!DownloadFiles(engine, files, needsDownload)) return;
