@@ -27,7 +27,8 @@ struct DownloadKnowledge {
 // into installFolder\patcher_parts\<hash>.z, resuming a part left there. keepPart leaves a
 // verified part file in place so that another entry with the same hash can be verified from it
 // without a transfer. Adds the compressed bytes to engine.doneBytes as they arrive (and takes
-// back those of a failed attempt). known (optional) saves the questions it can answer.
+// back those of a failed attempt). known (optional) saves the questions it can answer. After a
+// failure GetLastError() holds the Windows error behind it, if any.
 DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const std::wstring& destination,
                             bool keepPart = false, DownloadKnowledge* known = nullptr);
 // What a download phase knows before its first file: the part files, from one listing of
