@@ -81,35 +81,45 @@ int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size
 static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVerify,
                        std::vector<uint8_t>& needsDownload) {
   engine.PostStage(StageChecking);
-  LoadCache(engine);
-  if (fullVerify) {
-    std::lock_guard<std::mutex> lock(engine.cacheLock);
-    engine.cache.clear();
+  const auto loadCache = [&engine, fullVerify] {
+    LoadCache(engine);
+    if (fullVerify) {
+      std::lock_guard<std::mutex> lock(engine.cacheLock);
+      engine.cache.clear();
+    }
+  };
+  // The cache is read on a thread of its own while this one asks the file system about every
+  // file: the two take about as long, and neither needs the other's answer before both are done.
+  std::thread loader;
+  try {
+    loader = std::thread(loadCache);
+  } catch (const std::exception&) {
+    loadCache();  // without a thread, one after the other
   }
 
   std::vector<DiskState> diskState(files.size());
-  std::vector<size_t> hashList;
-  uint64_t hashTotal = 0;
   std::wstring fullPath = engine.installFolder;
   const size_t folderLength = fullPath.size();
+  for (size_t i = 0; i < files.size(); ++i) {
+    fullPath.resize(folderLength);
+    fullPath += files.WidePath(i);
+    if (!QueryDiskState(fullPath, diskState[i])) needsDownload[i] = 1;  // missing, or a folder
+  }
+  if (loader.joinable()) loader.join();
+
+  std::vector<size_t> hashList;
+  uint64_t hashTotal = 0;
   {
     // No worker runs yet: the cache is the run thread's alone, and one lock covers the loop.
     std::lock_guard<std::mutex> lock(engine.cacheLock);
     for (size_t i = 0; i < files.size(); ++i) {
       const FileList::Item& item = files.items[i];
-      std::wstring widePath = files.WidePath(i);
-      fullPath.resize(folderLength);
-      fullPath += widePath;
-      if (!QueryDiskState(fullPath, diskState[i])) {
-        needsDownload[i] = 1;
-        continue;
-      }
-      if (item.keep) continue;  // the player's copy stays whatever it holds
+      if (needsDownload[i] || item.keep) continue;  // a kept file stays whatever it holds
       if (diskState[i].size != item.size) {
         needsDownload[i] = 1;
         continue;
       }
-      const auto found = engine.cache.find(ToLowerAscii(std::move(widePath)));
+      const auto found = engine.cache.find(ToLowerAscii(files.WidePath(i)));
       if (found != engine.cache.end() && found->second.size == diskState[i].size &&
           found->second.lastWriteTime == diskState[i].lastWriteTime) {
         if (found->second.hash != files.Hash(i)) needsDownload[i] = 1;
