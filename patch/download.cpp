@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "patch/engine.h"
 #include "patch/inflate.h"
 #include "patch/manifest.h"
@@ -40,6 +42,77 @@ std::wstring PartFilePath(const PatchEngine& engine, const std::string& hash) {
   return engine.installFolder + layout::kPartsFolder + L"\\" + std::wstring(hash.begin(), hash.end()) + L".z";
 }
 
+static std::string LowerAscii(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+  return text;
+}
+
+void BeginDownloads(const PatchEngine& engine, DownloadKnowledge& known) {
+  const std::wstring pattern = engine.installFolder + layout::kPartsFolder + L"\\*.z";
+  WIN32_FIND_DATAW found;
+  UniqueFind find(FindFirstFileW(pattern.c_str(), &found));
+  std::lock_guard<std::mutex> lock(known.lock);
+  if (find.valid()) {
+    do {
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      const std::wstring name(found.cFileName);
+      known.parts.insert(LowerAscii(std::string(name.begin(), name.end() - 2)));
+    } while (FindNextFileW(find.get(), &found));
+  }
+  known.partsListed = true;
+  known.folders.insert(engine.installFolder.substr(0, engine.installFolder.size() - 1));
+}
+
+// Makes sure folder exists below root, no level of it a link. Every folder found or made is
+// remembered, so each is asked about once per phase; the final open or move of a file checks
+// its whole way again, so a folder swapped for a link later is still caught.
+static bool EnsureFolder(const std::wstring& root, const std::wstring& folder, DownloadKnowledge& known) {
+  {
+    std::lock_guard<std::mutex> lock(known.lock);
+    if (known.folders.count(folder)) return true;
+  }
+  if (!EnsureFoldersBelow(root, folder + L"\\")) return false;
+  std::lock_guard<std::mutex> lock(known.lock);
+  known.folders.insert(folder);
+  return true;
+}
+
+// Makes sure the folder of path exists below root, asking only about folders no earlier file met.
+static bool EnsureFolderOf(const std::wstring& root, const std::wstring& path, DownloadKnowledge* known) {
+  if (!known) return EnsureFoldersBelow(root, path);
+  const size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos || EnsureFolder(root, path.substr(0, slash), *known);
+}
+
+// True if a part file of hash may be waiting; with a listing, no question is asked.
+static bool PartFileWaiting(const std::wstring& root, const std::wstring& partPath, const std::string& hash,
+                            DownloadKnowledge* known) {
+  if (known) {
+    std::lock_guard<std::mutex> lock(known->lock);
+    if (known->partsListed) return known->parts.count(LowerAscii(hash)) > 0;
+  }
+  return IsLinkFreeBelow(root, partPath) && ExistingFileSize(partPath) > 0;
+}
+
+// Leaves a verified object as the part file of its hash for the next entry that shares it.
+static void KeepAsPart(const std::wstring& root, const std::wstring& partPath, const std::string& object,
+                       const std::string& hash, DownloadKnowledge* known) {
+  if (!EnsureFolderOf(root, partPath, known)) return;
+  UniqueHandle file = OpenBelow(root, partPath, OpenBelowMode::Create);
+  DWORD written = 0;
+  if (!file.valid() || !WriteFile(file.get(), object.data(), static_cast<DWORD>(object.size()), &written, nullptr) ||
+      written != object.size()) {
+    file.reset();
+    DeleteFileBelow(root, partPath);  // the next entry then fetches the object itself
+    return;
+  }
+  if (known) {
+    std::lock_guard<std::mutex> lock(known->lock);
+    known->parts.insert(LowerAscii(hash));
+  }
+}
+
 namespace {
 
 // What one call of DownloadFile has added to engine.doneBytes, so that a failed attempt can
@@ -58,12 +131,13 @@ struct Credit {
   void TakeBack() { Remove(amount); }
 };
 
-// The receiving end of one transfer: appends the body to the open part file.
+// The receiving end of one transfer: appends the body to the open part file, or to memory.
 struct PartWriter {
   enum class Stop { None, TooLong, WriteFailed, Cancelled };
   PatchEngine& engine;
   Credit& credit;
-  HANDLE file;
+  HANDLE file;                   // null when the object comes into memory
+  std::string* memory;
   uint64_t objectSize;
   uint64_t have;                 // bytes the part held when the request was sent
   uint64_t contentLength = 0;    // filled in by the request before the first chunk
@@ -85,8 +159,12 @@ struct PartWriter {
     if (WaitWhilePaused(engine)) pausedDuring = true;
     if (engine.cancel) return Refuse(Stop::Cancelled);
     if (have + received + size > objectSize) return Refuse(Stop::TooLong);
-    DWORD written = 0;
-    if (!WriteFile(file, data, size, &written, nullptr) || written != size) return Refuse(Stop::WriteFailed);
+    if (memory) {
+      memory->append(reinterpret_cast<const char*>(data), size);
+    } else {
+      DWORD written = 0;
+      if (!WriteFile(file, data, size, &written, nullptr) || written != size) return Refuse(Stop::WriteFailed);
+    }
     received += size;
     credit.Add(size);
     return true;
@@ -118,7 +196,7 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
   if (!file.valid() || (have > 0 && !TruncateAt(file.get(), have))) return Fetch::WriteFailed;
   credit.Add(have);
 
-  PartWriter writer{engine, credit, file.get(), objectSize, have};
+  PartWriter writer{engine, credit, file.get(), nullptr, objectSize, have};
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
   const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have, &engine.cancel);
   file.reset();
@@ -130,16 +208,34 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
   return writer.pausedDuring ? Fetch::IncompleteAfterPause : Fetch::Incomplete;
 }
 
+// Brings a small object whole into object; nothing touches the disk.
+Fetch FetchToMemory(PatchEngine& engine, const std::wstring& url, uint64_t objectSize, Credit& credit,
+                    std::string& object) {
+  object.clear();
+  if (objectSize == 0) return Fetch::Complete;  // an empty object needs no request
+  object.reserve(objectSize);
+  PartWriter writer{engine, credit, nullptr, &object, objectSize, 0};
+  const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
+  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel);
+  if (engine.cancel) return Fetch::Cancelled;
+  if ((status == 200 || status == 206) && writer.received == objectSize) return Fetch::Complete;
+  return writer.pausedDuring ? Fetch::IncompleteAfterPause : Fetch::Incomplete;
+}
+
 // Moves the verified temporary file onto destination (a read-only destination may be
 // replaced); only a destination another program holds open is DownloadInUse, a folder in the
 // way, a denied destination or a link is DownloadWriteFailed.
 DownloadResult PlaceFile(const std::wstring& root, const std::wstring& tempPath, const std::wstring& destination) {
-  if (IsLinkFreeBelow(root, destination)) {
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  if (MoveBelow(root, tempPath, destination, flags)) return DownloadOk;
+  DWORD error = GetLastError();
+  // Only a read-only destination needs its attributes cleared, and it refuses with access
+  // denied: the common case costs one call, not two.
+  if (error == ERROR_ACCESS_DENIED && IsLinkFreeBelow(root, destination)) {
     SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (MoveBelow(root, tempPath, destination, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      return DownloadOk;
+    if (MoveBelow(root, tempPath, destination, flags)) return DownloadOk;
+    error = GetLastError();
   }
-  const DWORD error = GetLastError();
   DeleteFileBelow(root, tempPath);
   const DownloadResult result = IsHeldOpenElsewhere(destination) ? DownloadInUse : DownloadWriteFailed;
   SetLastError(error);  // the caller logs why the move failed, not how the clean-up went
@@ -148,12 +244,15 @@ DownloadResult PlaceFile(const std::wstring& root, const std::wstring& tempPath,
 
 }  // namespace
 
-DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry,
-                            const std::wstring& destination, bool keepPart) {
+DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const std::wstring& destination,
+                            bool keepPart, DownloadKnowledge* known) {
   const std::wstring url = ManifestFileUrl(entry.hash);
   const std::wstring partPath = PartFilePath(engine, entry.hash);
   const std::wstring tempPath = destination + layout::kTempSuffix;
   const std::wstring root = RootFor(engine.installFolder, destination);
+  const bool inMemory =
+      entry.compressedSize <= kMemoryObjectLimit && !PartFileWaiting(engine.installFolder, partPath, entry.hash, known);
+  std::string object;
 
   int attempt = 0;
   Credit credit{engine};
@@ -166,10 +265,13 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry,
       if (engine.cancel) return DownloadCancelled;
     }
     credit.TakeBack();
-    if (!EnsureFoldersBelow(root, destination) || !EnsureFoldersBelow(engine.installFolder, partPath))
+    if (!EnsureFolderOf(root, destination, known) ||
+        (!inMemory && !EnsureFolderOf(engine.installFolder, partPath, known)))
       return DownloadWriteFailed;
 
-    switch (FetchPart(engine, url, partPath, entry.compressedSize, credit)) {
+    const Fetch fetched = inMemory ? FetchToMemory(engine, url, entry.compressedSize, credit, object)
+                                   : FetchPart(engine, url, partPath, entry.compressedSize, credit);
+    switch (fetched) {
       case Fetch::WriteFailed: return DownloadWriteFailed;
       case Fetch::Cancelled: return DownloadCancelled;
       case Fetch::IncompleteAfterPause:
@@ -179,9 +281,14 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry,
         break;
       case Fetch::Incomplete: result = DownloadNetwork; break;
       case Fetch::Complete: {
-        const DownloadResult verified = InflateAndVerify(engine, partPath, tempPath, entry);
+        const DownloadResult verified = inMemory ? InflateObjectAndVerify(engine, object, tempPath, entry)
+                                                 : InflateAndVerify(engine, partPath, tempPath, entry);
         if (verified == DownloadCancelled || verified == DownloadWriteFailed) return verified;
-        if (verified != DownloadOk || !keepPart) DeleteFileBelow(engine.installFolder, partPath);
+        if (inMemory) {
+          if (verified == DownloadOk && keepPart) KeepAsPart(engine.installFolder, partPath, object, entry.hash, known);
+        } else if (verified != DownloadOk || !keepPart) {
+          DeleteFileBelow(engine.installFolder, partPath);
+        }
         if (verified == DownloadOk) return PlaceFile(root, tempPath, destination);
         result = DownloadCorrupt;
         break;

@@ -1,19 +1,39 @@
 #pragma once
 // One file from the patch server into place: resumable part file, retries, verification.
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <unordered_set>
 
 #include "patch/engine.h"
 
 struct FileEntry;
 
-// Downloads entry's object into installFolder\patcher_parts\<hash>.z (resuming a part left
-// there), verifies it and moves it onto destination. keepPart leaves a verified part file in
-// place so that another entry with the same hash can be verified from it without a transfer.
-// Adds the compressed bytes to engine.doneBytes as they arrive (and takes back those of a
-// failed attempt). After a failure GetLastError() holds the Windows error behind it, if any.
-DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry,
-                            const std::wstring& destination, bool keepPart = false);
+// Objects up to this size are fetched into memory and inflated from there, without a part file:
+// a restart costs at most this much again.
+constexpr uint64_t kMemoryObjectLimit = 1u << 20;
+
+// What the downloads of one phase have learnt about the install folder, shared by its workers so
+// that no file pays again for a question an earlier one answered.
+struct DownloadKnowledge {
+  std::mutex lock;
+  std::unordered_set<std::wstring> folders;         // folders known to exist, no trailing backslash
+  std::unordered_set<std::string> parts;            // lower-case hashes that have a part file
+  bool partsListed = false;                         // parts names every part file there is
+};
+
+// Downloads entry's object, verifies it and moves it onto destination. An object of at most
+// kMemoryObjectLimit bytes with no part file left from earlier comes into memory; any other goes
+// into installFolder\patcher_parts\<hash>.z, resuming a part left there. keepPart leaves a
+// verified part file in place so that another entry with the same hash can be verified from it
+// without a transfer. Adds the compressed bytes to engine.doneBytes as they arrive (and takes
+// back those of a failed attempt). known (optional) saves the questions it can answer. After a
+// failure GetLastError() holds the Windows error behind it, if any.
+DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const std::wstring& destination,
+                            bool keepPart = false, DownloadKnowledge* known = nullptr);
+// What a download phase knows before its first file: the part files, from one listing of
+// installFolder\patcher_parts, and the install folder itself.
+void BeginDownloads(const PatchEngine& engine, DownloadKnowledge& known);
 // installFolder\patcher_parts\<hash>.z
 std::wstring PartFilePath(const PatchEngine& engine, const std::string& hash);
 // Deletes installFolder\patcher_parts\*.z and then the folder if that left it empty.

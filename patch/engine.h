@@ -80,6 +80,7 @@ struct PatchEngine {
   std::wstring installFolder;           // Start: the folder of the current run, ending in "\"
   std::mutex cacheLock;                 // guards cache while the phases' workers run
   std::unordered_map<std::wstring, CacheRecord> cache;  // run, under cacheLock: lower-case path -> record
+  std::string cacheFileDigest;          // run: SHA-256 of the cache file as last read or written; empty if unknown
 
   PatchEngine() = default;
   PatchEngine(const PatchEngine&) = delete;

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <new>
 
@@ -27,20 +28,42 @@ struct AlignedBuffer {
   uint8_t* data;
 };
 
+// Where the compressed bytes come from: the part file in pieces of kInputSize, or an object
+// already in memory, handed to inflate in place.
+struct Source {
+  HANDLE file = nullptr;
+  const std::string* object = nullptr;
+  size_t offset = 0;
+
+  // Points data at the next piece (got = 0 at the end); false on a read error.
+  bool Next(uint8_t* buffer, const uint8_t*& data, DWORD& got) {
+    if (object) {
+      got = static_cast<DWORD>(std::min<size_t>(kInputSize, object->size() - offset));
+      data = reinterpret_cast<const uint8_t*>(object->data()) + offset;
+      offset += got;
+      return true;
+    }
+    data = buffer;
+    return ReadFile(file, buffer, kInputSize, &got, nullptr) != 0;
+  }
+};
+
 }  // namespace
 
-DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPath,
-                                const std::wstring& tempPath, const FileEntry& entry) {
+// Inflates source into tempPath while hashing; the decisions of InflateAndVerify.
+static DownloadResult InflateFrom(PatchEngine& engine, Source source, const std::wstring& tempPath,
+                                  const FileEntry& entry) {
   const std::wstring tempRoot = RootFor(engine.installFolder, tempPath);
-  UniqueHandle part = OpenBelow(RootFor(engine.installFolder, partPath), partPath, OpenBelowMode::Read);
-  if (!part.valid()) return DownloadCorrupt;
   UniqueHandle temp = OpenBelow(tempRoot, tempPath, OpenBelowMode::Create);
   if (!temp.valid()) return DownloadWriteFailed;
 
   z_stream zs{};
   const bool initialised = inflateInit(&zs) == Z_OK;
   Sha256Hasher hasher;
-  AlignedBuffer in(kInputSize), out(kOutputSize);
+  // A small file needs no more window than itself.
+  const DWORD outputSize =
+      entry.size < kOutputSize - 4096 ? static_cast<DWORD>(entry.size) + 4096 : kOutputSize;
+  AlignedBuffer in(source.object ? 32 : kInputSize), out(outputSize);
 
   bool corrupt = !initialised || !in.data || !out.data;
   bool writeFailed = false;
@@ -50,11 +73,12 @@ DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPat
   if (!corrupt && !engine.cancel) {
     DWORD got = 0;
     do {
-      if (!ReadFile(part.get(), in.data, kInputSize, &got, nullptr)) {
+      const uint8_t* data = nullptr;
+      if (!source.Next(in.data, data, got)) {
         corrupt = true;
         break;
       }
-      zs.next_in = in.data;
+      zs.next_in = const_cast<Bytef*>(data);
       zs.avail_in = got;
       const int flush = got == 0 ? Z_FINISH : Z_NO_FLUSH;
       bool leave = false;
@@ -62,14 +86,14 @@ DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPat
       uInt produced = 0;
       do {
         zs.next_out = out.data;
-        zs.avail_out = kOutputSize;
+        zs.avail_out = outputSize;
         ret = inflate(&zs, flush);
         if (ret != Z_OK && ret != Z_STREAM_END && ret != Z_BUF_ERROR) {
           corrupt = true;
           leave = true;
           break;
         }
-        produced = kOutputSize - zs.avail_out;
+        produced = outputSize - zs.avail_out;
         if (produced > 0) {
           total += produced;
           // A stream longer than the manifest says is refused before its excess is used.
@@ -97,7 +121,6 @@ DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPat
     } while (got > 0 && !engine.cancel);
   }
   if (initialised) inflateEnd(&zs);
-  part.reset();
 
   DownloadResult result = DownloadOk;
   if (engine.cancel) {
@@ -113,4 +136,20 @@ DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPat
   temp.reset();
   if (result != DownloadOk) DeleteFileBelow(tempRoot, tempPath);
   return result;
+}
+
+DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPath,
+                                const std::wstring& tempPath, const FileEntry& entry) {
+  UniqueHandle part = OpenBelow(RootFor(engine.installFolder, partPath), partPath, OpenBelowMode::Read);
+  if (!part.valid()) return DownloadCorrupt;
+  Source source;
+  source.file = part.get();
+  return InflateFrom(engine, source, tempPath, entry);
+}
+
+DownloadResult InflateObjectAndVerify(PatchEngine& engine, const std::string& object,
+                                      const std::wstring& tempPath, const FileEntry& entry) {
+  Source source;
+  source.object = &object;
+  return InflateFrom(engine, source, tempPath, entry);
 }

@@ -12,3 +12,6 @@ struct FileEntry;
 // DownloadCancelled; on anything but DownloadOk tempPath is deleted. partPath is never deleted.
 DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPath,
                                 const std::wstring& tempPath, const FileEntry& entry);
+// The same for an object already in memory (one zlib stream in object).
+DownloadResult InflateObjectAndVerify(PatchEngine& engine, const std::string& object,
+                                      const std::wstring& tempPath, const FileEntry& entry);

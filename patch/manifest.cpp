@@ -147,19 +147,68 @@ void PublishManifestData(PatchEngine& engine, const JsonValue& doc) {
     PostMessageW(engine.notifyWindow, engine.notifyMessage, StageVerifying, 1);
 }
 
-bool ReadManifestFiles(const JsonValue& doc, std::vector<FileEntry>& files, std::wstring& error) {
-  files.clear();
+void FileList::Add(const FileEntry& entry) {
+  Item item;
+  item.size = entry.size;
+  item.compressedSize = entry.compressedSize;
+  item.at = static_cast<uint32_t>(text.size());
+  item.pathLength = static_cast<uint16_t>(entry.path.size());
+  item.keep = entry.keep;
+  text += entry.path;
+  text += entry.hash;
+  items.push_back(item);
+}
+
+std::wstring FileList::WidePath(size_t i) const {
+  // The path passed the path rule when it was added; its backslash form is its wide text with
+  // every slash turned, which is cheaper than keeping a second copy of every path.
+  std::wstring wide = Utf8ToWide(std::string(Path(i)));
+  for (wchar_t& c : wide) {
+    if (c == L'/') c = L'\\';
+  }
+  return wide;
+}
+
+FileEntry FileList::operator[](size_t i) const {
+  FileEntry entry;
+  entry.path = std::string(Path(i));
+  entry.widePath = WidePath(i);
+  entry.hash = std::string(Hash(i));
+  entry.size = items[i].size;
+  entry.compressedSize = items[i].compressedSize;
+  entry.keep = items[i].keep;
+  return entry;
+}
+
+bool ReadManifestFiles(const JsonValue& doc, FileList& files, std::wstring& error) {
+  files = FileList();
   const JsonValue& list = JsonGetMember(doc, "files");
-  files.reserve(list.array.size());
+  // Sized up front, with room for the launcher's entry: growing by doubling would briefly hold
+  // two copies.
+  size_t textBytes = 0;
   for (const JsonValue& element : list.array) {
-    FileEntry entry;
+    textBytes += JsonGetMember(element, "p").string.size() + JsonGetMember(element, "h").string.size();
+  }
+  files.text.reserve(textBytes + 400 + 64);
+  files.items.reserve(list.array.size() + 1);
+  FileEntry entry;
+  for (const JsonValue& element : list.array) {
     if (!ParseFileEntry(element, entry)) {
       error = Text(LauncherText::ErrManifest) + L" (path)";
       return false;
     }
-    files.push_back(std::move(entry));
+    files.Add(entry);
   }
   return true;
+}
+
+std::vector<std::string> ManifestDeleteList(const JsonValue& doc) {
+  std::vector<std::string> paths;
+  const JsonValue& list = JsonGetMember(doc, "delete");
+  if (list.type != JsonType::Array) return paths;
+  paths.reserve(list.array.size());
+  for (const JsonValue& element : list.array) paths.push_back(JsonAsString(element, ""));
+  return paths;
 }
 
 // The key under which Windows sees two names as one file: case folded the way the file system
@@ -173,20 +222,19 @@ static std::wstring FoldedKey(const std::wstring& path) {
   return key;
 }
 
-bool CheckManifestPaths(const std::vector<FileEntry>& files, const JsonValue& deleteList, std::wstring& error) {
+bool CheckManifestPaths(const FileList& files, const std::vector<std::string>& deleteList, std::wstring& error) {
   const auto refuse = [&error](const std::wstring& path) {
     error = Text(LauncherText::ErrManifest) + L" " + path;
     return false;
   };
   std::set<std::wstring> seen;
-  for (const FileEntry& entry : files) {
-    if (IsInstallerOwnPath(entry.widePath) || !seen.insert(FoldedKey(entry.widePath)).second)
-      return refuse(entry.widePath);
+  for (size_t i = 0; i < files.size(); ++i) {
+    const std::wstring path = files.WidePath(i);
+    if (IsInstallerOwnPath(path) || !seen.insert(FoldedKey(path)).second) return refuse(path);
   }
-  if (deleteList.type != JsonType::Array) return true;
-  for (const JsonValue& element : deleteList.array) {
+  for (const std::string& element : deleteList) {
     std::wstring relative;
-    if (!ToSafeRelativePath(JsonAsString(element, ""), relative)) continue;  // skipped when applied
+    if (!ToSafeRelativePath(element, relative)) continue;  // skipped when applied
     if (IsInstallerOwnPath(relative) || seen.count(FoldedKey(relative)) != 0) return refuse(relative);
   }
   return true;

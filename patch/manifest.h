@@ -2,6 +2,7 @@
 // The signed manifest: fetch and signature check, file entries, object URLs.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/json.h"
@@ -16,6 +17,36 @@ struct FileEntry {
   uint64_t size = 0;       // "s"
   uint64_t compressedSize = 0;  // "c"
   bool keep = false;       // "k"
+};
+
+// The manifest's files as a run keeps them: every path and hash once, back to back in one
+// buffer, and a small fixed record per file (about 90 bytes per file plus its path), so that
+// the parsed manifest can be let go of once the list exists.
+struct FileList {
+  struct Item {
+    uint64_t size = 0;
+    uint64_t compressedSize = 0;
+    uint32_t at = 0;          // offset of the path in text; its 64 hash bytes follow it
+    uint16_t pathLength = 0;  // the path rule allows at most 400 bytes
+    bool keep = false;
+  };
+  std::string text;
+  std::vector<Item> items;
+
+  size_t size() const { return items.size(); }
+  bool empty() const { return items.empty(); }
+  // Appends an entry that ParseFileEntry accepted (a 64-byte hash, a path of at most 400 bytes).
+  void Add(const FileEntry& entry);
+  // The manifest's "p" as written.
+  std::string_view Path(size_t i) const { return std::string_view(text).substr(items[i].at, items[i].pathLength); }
+  // The manifest's "h".
+  std::string_view Hash(size_t i) const { return std::string_view(text).substr(items[i].at + items[i].pathLength, 64); }
+  // The path rule's backslash form of Path(i).
+  std::wstring WidePath(size_t i) const;
+  // Entry i as a whole record.
+  FileEntry operator[](size_t i) const;
+  // Bytes held for the list (buffers at their capacity).
+  size_t MemoryBytes() const { return text.capacity() + items.capacity() * sizeof(Item); }
 };
 
 // Fills entry from a manifest value; false if not an object, the hash is not 64 hex
@@ -50,8 +81,10 @@ int32_t ManifestVersion(const JsonValue& doc);
 void PublishManifestData(PatchEngine& engine, const JsonValue& doc);
 // ParseFileEntry over every element of files, in order. False at the first failure, with
 // error = "Invalid patch manifest." + " (path)"; files then holds the entries before it.
-bool ReadManifestFiles(const JsonValue& doc, std::vector<FileEntry>& files, std::wstring& error);
+bool ReadManifestFiles(const JsonValue& doc, FileList& files, std::wstring& error);
+// The manifest's delete list: each element's string (empty for one that is not a string).
+std::vector<std::string> ManifestDeleteList(const JsonValue& doc);
 // Refuses a file list or delete list that names the program's own files (uninstaller,
 // marker, patch state, part or temporary files), two files that differ only in case, or a
 // deletion of a listed file; error = "Invalid patch manifest." + " " + the path.
-bool CheckManifestPaths(const std::vector<FileEntry>& files, const JsonValue& deleteList, std::wstring& error);
+bool CheckManifestPaths(const FileList& files, const std::vector<std::string>& deleteList, std::wstring& error);

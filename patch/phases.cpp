@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "app/languages.h"
 #include "patch/download.h"
@@ -41,12 +42,11 @@ static bool QueryDiskState(const std::wstring& path, DiskState& state) {
   return true;
 }
 
-static std::wstring CacheKey(const FileEntry& entry) { return ToLowerAscii(entry.widePath); }
-
-static void StoreCacheRecord(PatchEngine& engine, const FileEntry& entry, const DiskState& state,
+static void StoreCacheRecord(PatchEngine& engine, const std::wstring& widePath, const DiskState& state,
                              const std::string& hash) {
+  std::wstring key = ToLowerAscii(widePath);
   std::lock_guard<std::mutex> lock(engine.cacheLock);
-  engine.cache[CacheKey(entry)] = CacheRecord{state.size, state.lastWriteTime, hash};
+  engine.cache[std::move(key)] = CacheRecord{state.size, state.lastWriteTime, hash};
 }
 
 // Hash progress: every piece read counts; going on only while the run is not cancelled.
@@ -88,42 +88,75 @@ int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size
   return static_cast<int>(threads.size()) + 1;
 }
 
+// True if no folder on the way from root to relative is a link (or missing); each folder is asked
+// about once per check, plain remembering the answers.
+static bool FoldersArePlain(const std::wstring& root, const std::wstring& relative,
+                            std::unordered_set<std::wstring>& plain) {
+  for (size_t cut = relative.find(L'\\'); cut != std::wstring::npos; cut = relative.find(L'\\', cut + 1)) {
+    std::wstring folder = relative.substr(0, cut);
+    if (plain.count(folder)) continue;
+    const DWORD a = GetFileAttributesW((root + folder).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    plain.insert(std::move(folder));
+  }
+  return true;
+}
+
 // Stage 3. Marks needsDownload for every file that is missing or not right; false on cancel.
-static bool CheckFiles(PatchEngine& engine, const std::vector<FileEntry>& files, bool fullVerify,
+static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVerify,
                        std::vector<uint8_t>& needsDownload) {
   engine.PostStage(StageChecking);
-  LoadCache(engine);
-  if (fullVerify) {
-    std::lock_guard<std::mutex> lock(engine.cacheLock);
-    engine.cache.clear();
+  const auto loadCache = [&engine, fullVerify] {
+    LoadCache(engine);
+    if (fullVerify) {
+      std::lock_guard<std::mutex> lock(engine.cacheLock);
+      engine.cache.clear();
+    }
+  };
+  // The cache is read on a thread of its own while this one asks the file system about every
+  // file: the two take about as long, and neither needs the other's answer before both are done.
+  std::thread loader;
+  try {
+    loader = std::thread(loadCache);
+  } catch (const std::exception&) {
+    loadCache();  // without a thread, one after the other
   }
 
   std::vector<DiskState> diskState(files.size());
+  std::wstring fullPath = engine.installFolder;
+  const size_t folderLength = fullPath.size();
+  std::unordered_set<std::wstring> plainFolders;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const std::wstring relative = files.WidePath(i);
+    fullPath.resize(folderLength);
+    fullPath += relative;
+    // A file behind a link is not the installation's: it is fetched again, and that refuses.
+    if (!FoldersArePlain(engine.installFolder, relative, plainFolders) || !QueryDiskState(fullPath, diskState[i]))
+      needsDownload[i] = 1;  // missing, a folder, or behind a link
+  }
+  if (loader.joinable()) loader.join();
+
   std::vector<size_t> hashList;
   uint64_t hashTotal = 0;
-  for (size_t i = 0; i < files.size(); ++i) {
-    const FileEntry& entry = files[i];
-    const std::wstring fullPath = engine.installFolder + entry.widePath;
-    if (!FoldersAreNoLinks(engine.installFolder, fullPath) || !QueryDiskState(fullPath, diskState[i])) {
-      needsDownload[i] = 1;
-      continue;
-    }
-    if (entry.keep) continue;  // the player's copy stays whatever it holds
-    if (diskState[i].size != entry.size) {
-      needsDownload[i] = 1;
-      continue;
-    }
-    {
-      std::lock_guard<std::mutex> lock(engine.cacheLock);
-      const auto found = engine.cache.find(CacheKey(entry));
-      if (found != engine.cache.end() && found->second.size == diskState[i].size &&
-          found->second.lastWriteTime == diskState[i].lastWriteTime) {
-        if (found->second.hash != entry.hash) needsDownload[i] = 1;
+  {
+    // No worker runs yet: the cache is the run thread's alone, and one lock covers the loop.
+    std::lock_guard<std::mutex> lock(engine.cacheLock);
+    for (size_t i = 0; i < files.size(); ++i) {
+      const FileList::Item& item = files.items[i];
+      if (needsDownload[i] || item.keep) continue;  // a kept file stays whatever it holds
+      if (diskState[i].size != item.size) {
+        needsDownload[i] = 1;
         continue;
       }
+      const auto found = engine.cache.find(ToLowerAscii(files.WidePath(i)));
+      if (found != engine.cache.end() && found->second.size == diskState[i].size &&
+          found->second.lastWriteTime == diskState[i].lastWriteTime) {
+        if (found->second.hash != files.Hash(i)) needsDownload[i] = 1;
+        continue;
+      }
+      hashList.push_back(i);
+      hashTotal += diskState[i].size;
     }
-    hashList.push_back(i);
-    hashTotal += diskState[i].size;
   }
 
   engine.totalBytes = hashTotal;
@@ -132,14 +165,13 @@ static bool CheckFiles(PatchEngine& engine, const std::vector<FileEntry>& files,
   engine.doneFiles = 0;
   RunWorkerPool(hashList, [&](size_t i) {
     if (engine.cancel) return;
-    const FileEntry& entry = files[i];
-    engine.SetCurrentFile(entry.widePath);
-    const std::wstring fullPath = engine.installFolder + entry.widePath;
-    const std::string hash = IsLinkFreeBelow(engine.installFolder, fullPath)
-                                 ? Sha256FileHex(fullPath, HashProgress, &engine)
-                                 : std::string();
-    if (hash != entry.hash) needsDownload[i] = 1;
-    if (!hash.empty()) StoreCacheRecord(engine, entry, diskState[i], hash);
+    const std::wstring widePath = files.WidePath(i);
+    engine.SetCurrentFile(widePath);
+    const std::wstring fullPath = engine.installFolder + widePath;
+    const std::string hash =
+        IsLinkFreeBelow(engine.installFolder, fullPath) ? Sha256FileHex(fullPath, HashProgress, &engine) : std::string();
+    if (hash != files.Hash(i)) needsDownload[i] = 1;
+    if (!hash.empty()) StoreCacheRecord(engine, widePath, diskState[i], hash);
     ++engine.doneFiles;
   });
   return !engine.cancel;
@@ -157,7 +189,7 @@ static std::wstring DownloadErrorText(int32_t code) {
 
 // Stage 4 (only when something is missing). False if the run must end: a failed download
 // (error text set) or a cancel.
-static bool DownloadFiles(PatchEngine& engine, const std::vector<FileEntry>& files,
+static bool DownloadFiles(PatchEngine& engine, const FileList& files,
                           const std::vector<uint8_t>& needsDownload) {
   uint64_t total = 0;
   int32_t count = 0;
@@ -168,9 +200,9 @@ static bool DownloadFiles(PatchEngine& engine, const std::vector<FileEntry>& fil
   std::unordered_map<std::string, size_t> groupOfHash;
   for (size_t i = 0; i < files.size(); ++i) {
     if (!needsDownload[i]) continue;
-    total += files[i].compressedSize;
+    total += files.items[i].compressedSize;
     ++count;
-    std::string key = files[i].hash;
+    std::string key(files.Hash(i));
     std::transform(key.begin(), key.end(), key.begin(),
                    [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
     const auto placed = groupOfHash.emplace(key, groups.size());
@@ -191,15 +223,17 @@ static bool DownloadFiles(PatchEngine& engine, const std::vector<FileEntry>& fil
   DWORD errorCode = 0;  // the Windows error the failed download left, for the log
   std::vector<size_t> groupList(groups.size());
   for (size_t g = 0; g < groups.size(); ++g) groupList[g] = g;
+  DownloadKnowledge known;
+  BeginDownloads(engine, known);
   RunWorkerPool(groupList, [&](size_t g) {
     const std::vector<size_t>& members = groups[g];
     for (size_t m = 0; m < members.size(); ++m) {
       if (engine.cancel || firstError != 0) return;
-      const FileEntry& entry = files[members[m]];
+      const FileEntry entry = files[members[m]];
       const std::wstring fullPath = engine.installFolder + entry.widePath;
       engine.SetCurrentFile(entry.widePath);
       const bool keepPart = m + 1 < members.size();
-      const DownloadResult result = DownloadFile(engine, entry, fullPath, keepPart);
+      const DownloadResult result = DownloadFile(engine, entry, fullPath, keepPart, &known);
       if (result != DownloadOk) {
         const DWORD lastError = GetLastError();
         int32_t none = 0;
@@ -214,7 +248,7 @@ static bool DownloadFiles(PatchEngine& engine, const std::vector<FileEntry>& fil
         return;
       }
       DiskState state;
-      if (QueryDiskState(fullPath, state)) StoreCacheRecord(engine, entry, state, entry.hash);
+      if (QueryDiskState(fullPath, state)) StoreCacheRecord(engine, entry.widePath, state, entry.hash);
       ++engine.doneFiles;
     }
   });
@@ -237,21 +271,19 @@ static void RemoveEmptyParents(const std::wstring& installFolder, const std::wst
 }
 
 // Stage 5: the delete list, the local state, the part files; then stage 8.
-static void ApplyChanges(PatchEngine& engine, const std::vector<FileEntry>& files,
-                         const JsonValue& deleteList, int32_t version) {
+static void ApplyChanges(PatchEngine& engine, const FileList& files,
+                         const std::vector<std::string>& deleteList, int32_t version) {
   engine.PostStage(StageApplying);
-  if (deleteList.type == JsonType::Array) {
-    for (const JsonValue& element : deleteList.array) {
-      std::wstring relative;
-      if (!ToSafeRelativePath(JsonAsString(element, ""), relative)) continue;
-      const std::wstring fullPath = engine.installFolder + relative;
-      DeleteFileBelow(engine.installFolder, fullPath);
-      {
-        std::lock_guard<std::mutex> lock(engine.cacheLock);
-        engine.cache.erase(ToLowerAscii(relative));
-      }
-      RemoveEmptyParents(engine.installFolder, relative);
+  for (const std::string& element : deleteList) {
+    std::wstring relative;
+    if (!ToSafeRelativePath(element, relative)) continue;
+    const std::wstring fullPath = engine.installFolder + relative;
+    DeleteFileBelow(engine.installFolder, fullPath);
+    {
+      std::lock_guard<std::mutex> lock(engine.cacheLock);
+      engine.cache.erase(ToLowerAscii(relative));
     }
+    RemoveEmptyParents(engine.installFolder, relative);
   }
   // Failures here are ignored, except a link where the state files belong.
   if (!SaveCache(engine, files) && !IsLinkFreeBelow(engine.installFolder, engine.installFolder + layout::kPatcherCache)) {
@@ -268,8 +300,8 @@ static void ApplyChanges(PatchEngine& engine, const std::vector<FileEntry>& file
   engine.PostStage(StageDone);
 }
 
-void RunFilePhases(PatchEngine& engine, const std::vector<FileEntry>& files,
-                   const JsonValue& deleteList, int32_t version, bool fullVerify) {
+void RunFilePhases(PatchEngine& engine, const FileList& files, const std::vector<std::string>& deleteList,
+                   int32_t version, bool fullVerify) {
   std::vector<uint8_t> needsDownload(files.size(), 0);
   if (!CheckFiles(engine, files, fullVerify, needsDownload)) return;
   if (!DownloadFiles(engine, files, needsDownload)) return;

@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "patch/manifest.h"
-#include "support/json.h"
 
 struct PatchEngine;
 
@@ -16,7 +16,8 @@ struct PatchEngine;
 int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size_t)>& task);
 
 // Brings engine.installFolder in line with files: checks (stage 3), downloads what is missing
-// or wrong (stage 4), applies deleteList, saves the cache and version (stage 5) and posts
-// stage 8. Ends early on cancel (no text) or with SetError on a failed download.
-void RunFilePhases(PatchEngine& engine, const std::vector<FileEntry>& files,
-                   const JsonValue& deleteList, int32_t version, bool fullVerify);
+// or wrong (stage 4), applies deleteList (the manifest's delete elements, empty for one that is
+// not a string), saves the cache and version (stage 5) and posts stage 8. Ends early on cancel
+// (no text) or with SetError on a failed download.
+void RunFilePhases(PatchEngine& engine, const FileList& files, const std::vector<std::string>& deleteList,
+                   int32_t version, bool fullVerify);

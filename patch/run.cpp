@@ -93,7 +93,9 @@ void RunPatch(PatchEngine& engine, bool fullVerify) {
     case ManifestFetch::Ok: break;
   }
   JsonValue manifest;
-  if (!ParseManifest(bytes, manifest, error) || !CheckManifestVersion(engine, manifest, error)) {
+  const bool parsed = ParseManifest(bytes, manifest, error);
+  bytes = std::string();  // the text is not needed once parsed
+  if (!parsed || !CheckManifestVersion(engine, manifest, error)) {
     engine.SetError(error);
     return;
   }
@@ -103,7 +105,7 @@ void RunPatch(PatchEngine& engine, bool fullVerify) {
     return;
   }
 
-  std::vector<FileEntry> files;
+  FileList files;
   if (!ReadManifestFiles(manifest, files, error)) {
     engine.SetError(error);
     return;
@@ -111,23 +113,28 @@ void RunPatch(PatchEngine& engine, bool fullVerify) {
   const auto launcher = manifest.object.find("launcher");
   if (launcher != manifest.object.end()) {
     if (engine.installerMode) {
-      files.emplace_back();
-      if (!ParseFileEntry(launcher->second, files.back())) {
+      FileEntry entry;
+      if (!ParseFileEntry(launcher->second, entry)) {
         engine.SetError(LauncherString(LauncherText::ErrManifest));
         return;
       }
+      files.Add(entry);
     } else if (GetFileAttributesW((engine.installFolder + layout::kDevKeyFile).c_str()) ==
                INVALID_FILE_ATTRIBUTES) {
       if (!UpdateLauncher(engine, launcher->second)) return;
     }
   }
-  if (!CheckManifestPaths(files, JsonGetMember(manifest, "delete"), error)) {
+  // The file phases need only the file list, the delete list and the version: the parsed tree,
+  // several times the size of the list, goes before they start.
+  const std::vector<std::string> deleteList = ManifestDeleteList(manifest);
+  const int32_t version = ManifestVersion(manifest);
+  manifest = JsonValue();
+  if (!CheckManifestPaths(files, deleteList, error)) {
     engine.SetError(error);
     return;
   }
   if (engine.cancel) return;
-  RunFilePhases(engine, files, JsonGetMember(manifest, "delete"), ManifestVersion(manifest),
-                fullVerify);
+  RunFilePhases(engine, files, deleteList, version, fullVerify);
 }
 
 // Entry of the run thread: the run, then the end of the run made visible to the owner.

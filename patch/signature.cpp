@@ -4,19 +4,7 @@
 #include <cstring>
 
 #include "patch/manifest.h"
-
-// libgcrypt wants one initialisation before first use; the function-local static makes it
-// happen once even when the size query and a patch run verify at the same time.
-static bool CryptoReady() {
-  static const bool ready = [] {
-    if (!gcry_check_version(GCRYPT_VERSION)) return false;
-    // Verification handles no secrets; secure memory would only add a locked pool.
-    gcry_control(GCRYCTL_DISABLE_SECMEM, 0);
-    gcry_control(GCRYCTL_INITIALIZATION_FINISHED, 0);
-    return true;
-  }();
-  return ready;
-}
+#include "support/sha256.h"
 
 // Encodings of the eight points of small order, including the aliases with y >= p and with
 // the sign bit set. Such a key verifies forged signatures, and some of them make libgcrypt
@@ -99,7 +87,7 @@ static gcry_mpi_t FromLittleEndian(const uint8_t* bytes, std::size_t size) {
 // atoms cannot exceed 65,535 bytes, and manifests are far larger.
 int Ed25519Check(const uint8_t signature[64], const uint8_t publicKey[32], const uint8_t* message,
                  std::size_t messageSize) {
-  if (!CryptoReady() || IsWeakKey(publicKey) || !IsCanonicalScalar(signature + 32)) return -1;
+  if (!CryptoLibraryReady() || IsWeakKey(publicKey) || !IsCanonicalScalar(signature + 32)) return -1;
   static const uint8_t kNothing = 0;
   if (!message) message = &kNothing;  // an empty message is still a message
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 
@@ -10,6 +11,7 @@
 #include "support/files.h"
 #include "support/handles.h"
 #include "support/layout.h"
+#include "support/sha256.h"
 #include "support/text.h"
 
 static std::wstring IniPath(const std::wstring& installFolder) {
@@ -57,55 +59,97 @@ static std::wstring CachePath(const std::wstring& installFolder) {
 }
 
 // The standard decimal reading: leading blanks skipped, stops at the first non-digit, 0 if none.
-static uint64_t ParseDecimal(const std::string& field) {
-  return std::strtoull(field.c_str(), nullptr, 10);
+static uint64_t ParseDecimal(std::string_view field) {
+  char text[32];
+  if (field.size() < sizeof text) {  // every real field; no allocation per line
+    field.copy(text, field.size());
+    text[field.size()] = '\0';
+    return std::strtoull(text, nullptr, 10);
+  }
+  return std::strtoull(std::string(field).c_str(), nullptr, 10);
 }
 
-bool ParseCacheLine(std::string line, std::wstring& path, CacheRecord& record) {
-  if (!line.empty() && line.back() == '\r') line.pop_back();
+bool ParseCacheLine(std::string_view line, std::wstring& path, CacheRecord& record) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   const size_t tab1 = line.find('\t');
   if (tab1 != 64) return false;
   const size_t tab2 = line.find('\t', tab1 + 1);
-  if (tab2 == std::string::npos) return false;
+  if (tab2 == std::string_view::npos) return false;
   const size_t tab3 = line.find('\t', tab2 + 1);
-  if (tab3 == std::string::npos) return false;
-  if (!ToSafeRelativePath(line.substr(tab3 + 1), path)) return false;
+  if (tab3 == std::string_view::npos) return false;
+  if (!ToSafeRelativePath(std::string(line.substr(tab3 + 1)), path)) return false;
   record.size = ParseDecimal(line.substr(tab1 + 1, tab2 - tab1 - 1));
   record.lastWriteTime = ParseDecimal(line.substr(tab2 + 1, tab3 - tab2 - 1));
-  record.hash = line.substr(0, 64);
+  record.hash.assign(line.data(), 64);
   return true;
 }
 
-void ReadCacheFile(const std::wstring& installFolder,
-                   const std::function<void(std::wstring& path, CacheRecord& record)>& each) {
-  std::string bytes;
-  if (!ReadWholeFileBelow(installFolder, CachePath(installFolder), bytes)) return;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t end = bytes.find('\n', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::wstring path;
-    CacheRecord record;
-    if (ParseCacheLine(bytes.substr(start, end - start), path, record)) each(path, record);
-    start = end + 1;
+// Streams the cache file through each, a piece at a time, so that neither the whole file nor a
+// copy of it is ever held; hasher (if given) sees every byte. False if the file is missing,
+// larger than ReadWholeFile would take (64 MiB) or fails to read.
+static bool ReadCacheLines(const std::wstring& installFolder,
+                           const std::function<void(std::wstring&, CacheRecord&)>& each, Sha256Hasher* hasher) {
+  UniqueHandle file = OpenBelow(installFolder, CachePath(installFolder), OpenBelowMode::Read);
+  LARGE_INTEGER size;
+  if (!file.valid() || !GetFileSizeEx(file.get(), &size) || size.QuadPart > 64 * 1024 * 1024) return false;
+  constexpr DWORD kPiece = 1 << 20;
+  std::string buffer;  // an unfinished line from the last piece, then the new piece
+  std::wstring linePath;
+  CacheRecord record;
+  for (;;) {
+    const size_t kept = buffer.size();
+    buffer.resize(kept + kPiece);
+    DWORD got = 0;
+    if (!ReadFile(file.get(), buffer.data() + kept, kPiece, &got, nullptr)) return false;
+    buffer.resize(kept + got);
+    if (hasher) hasher->Update(buffer.data() + kept, got);
+    const std::string_view text(buffer);
+    size_t start = 0;
+    for (;;) {
+      size_t end = text.find('\n', start);
+      if (end == std::string_view::npos) {
+        // The rest of this line comes with the next piece; at the end of the file, a last line
+        // without a line feed is still a line, and nothing after the last line feed is none.
+        if (got > 0 || start >= text.size()) break;
+        end = text.size();
+      }
+      if (ParseCacheLine(text.substr(start, end - start), linePath, record)) each(linePath, record);
+      start = end + 1;
+    }
+    if (got == 0) return true;
+    buffer.erase(0, std::min(start, buffer.size()));
   }
+}
+
+bool ReadCacheFile(const std::wstring& installFolder,
+                   const std::function<void(std::wstring& path, CacheRecord& record)>& each) {
+  return ReadCacheLines(installFolder, each, nullptr);
 }
 
 void LoadCache(PatchEngine& engine) {
   std::lock_guard<std::mutex> lock(engine.cacheLock);
   engine.cache.clear();
-  ReadCacheFile(engine.installFolder, [&engine](std::wstring& path, CacheRecord& record) {
+  Sha256Hasher hasher;
+  const bool read = ReadCacheLines(engine.installFolder, [&engine](std::wstring& path, CacheRecord& record) {
     engine.cache[ToLowerAscii(path)] = std::move(record);
-  });
+  }, &hasher);
+  if (!read) engine.cache.clear();  // a file that could not be read whole vouches for nothing
+  engine.cacheFileDigest = read ? hasher.Finish() : std::string();
 }
 
-bool SaveCache(PatchEngine& engine, const std::vector<FileEntry>& files) {
+static std::string Digest(const std::string& bytes) {
+  Sha256Hasher hasher;
+  hasher.Update(bytes.data(), bytes.size());
+  return hasher.Finish();
+}
+
+bool SaveCache(PatchEngine& engine, const FileList& files) {
   std::string out;
   out.reserve(files.size() * 40);
   {
     std::lock_guard<std::mutex> lock(engine.cacheLock);
-    for (const FileEntry& entry : files) {
-      const auto found = engine.cache.find(ToLowerAscii(entry.widePath));
+    for (size_t i = 0; i < files.size(); ++i) {
+      const auto found = engine.cache.find(ToLowerAscii(files.WidePath(i)));
       if (found == engine.cache.end()) continue;
       out += found->second.hash;
       out += '\t';
@@ -113,11 +157,20 @@ bool SaveCache(PatchEngine& engine, const std::vector<FileEntry>& files) {
       out += '\t';
       out += std::to_string(found->second.lastWriteTime);
       out += '\t';
-      out += entry.path;
+      out += files.Path(i);
       out += '\n';
     }
   }
-  return WriteFileAtomicBelow(engine.installFolder, CachePath(engine.installFolder), out);
+  // A check that changed no record would write the same bytes again: write, flush and move
+  // for nothing.
+  std::string digest = Digest(out);
+  if (!digest.empty() && digest == engine.cacheFileDigest) return true;
+  if (!WriteFileAtomicBelow(engine.installFolder, CachePath(engine.installFolder), out)) {
+    engine.cacheFileDigest.clear();
+    return false;
+  }
+  engine.cacheFileDigest = std::move(digest);
+  return true;
 }
 
 bool CheckManifestVersion(PatchEngine& engine, const JsonValue& doc, std::wstring& error) {

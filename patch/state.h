@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "patch/engine.h"
@@ -22,17 +23,20 @@ bool WriteInstalledVersion(const std::wstring& installFolder, int32_t version);
 
 // One line of the cache file: 64-character hash, tab, size, tab, last-write time, tab, path
 // (a trailing CR ignored). False for a malformed line or a path the path rule refuses.
-bool ParseCacheLine(std::string line, std::wstring& path, CacheRecord& record);
-// Calls each for every well-formed line of installFolder + "config\patcher_cache.dat", in order;
-// a missing, oversized or unreadable file, or one behind a link, calls it for nothing.
-void ReadCacheFile(const std::wstring& installFolder,
+bool ParseCacheLine(std::string_view line, std::wstring& path, CacheRecord& record);
+// Calls each for every well-formed line of installFolder + "config\patcher_cache.dat", in order,
+// reading the file piece by piece; a missing or oversized file, or one behind a link, calls it for
+// nothing, a read error stops the calls there. False in those cases.
+bool ReadCacheFile(const std::wstring& installFolder,
                    const std::function<void(std::wstring& path, CacheRecord& record)>& each);
 // Clears engine.cache and fills it from engine.installFolder + "config\patcher_cache.dat".
 // Malformed lines are skipped; a missing, oversized or unreadable file leaves the cache empty.
 void LoadCache(PatchEngine& engine);
 // Replaces config\patcher_cache.dat (atomically) with one line for every entry of files that
-// has a record in engine.cache, in the order of files, never through a link; false if it could not.
-bool SaveCache(PatchEngine& engine, const std::vector<FileEntry>& files);
+// has a record in engine.cache, in the order of files, never through a link, unless the file
+// holds exactly those lines already (as last read or written by this engine). False if it had to
+// be written and could not.
+bool SaveCache(PatchEngine& engine, const FileList& files);
 // Stores the version in engine.manifestVersion, then applies the downgrade rule against the
 // installed version of engine.installFolder. False (error = "The server sent an older version
 // than the installed one.") only when an installed version is known and is larger.

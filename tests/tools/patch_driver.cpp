@@ -2,14 +2,17 @@
 // benchmark.
 //
 //   qv_patch_driver --dir=FOLDER --url=BASE_URL --key=HEX64 [--full-verify] [--launcher]
-//                   [--manifest-only] [--progress-ms=N]
+//                   [--manifest-only] [--progress-ms=N] [--count-fs-calls]
 //
 // --dir empty (or missing) runs in the driver's own folder; --launcher runs in launcher mode
 // (the driver itself is then the launcher that may be replaced). Prints one line per event:
 //   stage N            a stage was posted (the last one is the run's final repetition)
+//   stage-time N SECONDS  the same post, with the seconds since the run started
 //   manifest-data      game executable, news and links were published
 //   progress STAGE DONE_BYTES TOTAL_BYTES DONE_FILES TOTAL_FILES
 //   final STAGE SECONDS error=TEXT
+//   fs-calls N         with --count-fs-calls: file-system calls of the whole run
+//                      (tests/win/fs_call_counter.h says which calls count)
 // Exit code: 0 done (stage 8), 7 launcher replaced, 9 failed, 2 ended otherwise (cancelled),
 // 64 bad arguments.
 #include <windows.h>
@@ -25,6 +28,15 @@
 #include "patch/engine.h"
 #include "support/http.h"
 #include "support/text.h"
+#include "tests/win/fs_call_counter.h"
+
+static ULONGLONG g_started = 0;
+
+static std::wstring SecondsSinceStart() {
+  wchar_t seconds[32];
+  swprintf(seconds, 32, L"%.3f", (GetTickCount64() - g_started) / 1000.0);
+  return seconds;
+}
 
 static void PrintLine(const std::wstring& line) {
   const std::string utf8 = WideToUtf8(line) + "\n";
@@ -63,6 +75,7 @@ static LRESULT CALLBACK DriverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
       PrintLine(L"manifest-data");
     } else {
       PrintLine(L"stage " + std::to_wstring(static_cast<int>(wParam)));
+      PrintLine(L"stage-time " + std::to_wstring(static_cast<int>(wParam)) + L" " + SecondsSinceStart());
     }
     // The run is over; the final repetition of its stage may still be on its way.
     if (!g_engine.running) PostQuitMessage(0);
@@ -78,7 +91,7 @@ static LRESULT CALLBACK DriverWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
 int wmain(int argc, wchar_t** argv) {
   _setmode(_fileno(stdout), _O_BINARY);  // plain line feeds for the scripts that read this
   std::wstring folder, url, key;
-  bool fullVerify = false, launcher = false, manifestOnly = false;
+  bool fullVerify = false, launcher = false, manifestOnly = false, countCalls = false;
   UINT progressMs = 0;
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
@@ -93,6 +106,7 @@ int wmain(int argc, wchar_t** argv) {
     else if (arg == L"--full-verify") fullVerify = true;
     else if (arg == L"--launcher") launcher = true;
     else if (arg == L"--manifest-only") manifestOnly = true;
+    else if (arg == L"--count-fs-calls") countCalls = true;
     else {
       PrintLine(L"unknown argument: " + arg);
       return 64;
@@ -100,7 +114,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (url.empty() || !ParseKey(key, g_publicKey)) {
     PrintLine(L"usage: qv_patch_driver --dir=FOLDER --url=BASE_URL --key=HEX64 [--full-verify] "
-              L"[--launcher] [--manifest-only] [--progress-ms=N]");
+              L"[--launcher] [--manifest-only] [--progress-ms=N] [--count-fs-calls]");
     return 64;
   }
   if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
@@ -124,7 +138,12 @@ int wmain(int argc, wchar_t** argv) {
   g_engine.manifestOnly = manifestOnly;
   g_engine.notifyWindow = g_setup.mainWindow;
   g_engine.notifyMessage = WM_APP + 1;
-  const ULONGLONG started = GetTickCount64();
+  if (countCalls && fscount::Install() == 0) {
+    PrintLine(L"could not count file-system calls");
+    return 2;
+  }
+  const uint64_t callsBefore = fscount::Calls();
+  g_started = GetTickCount64();
   if (progressMs > 0) SetTimer(g_setup.mainWindow, 1, progressMs, nullptr);
   g_engine.Start(fullVerify);
   MSG msg;
@@ -142,9 +161,8 @@ int wmain(int argc, wchar_t** argv) {
     std::lock_guard<std::mutex> lock(g_engine.stateLock);
     error = g_engine.errorMessage;
   }
-  wchar_t seconds[32];
-  swprintf(seconds, 32, L"%.3f", (GetTickCount64() - started) / 1000.0);
-  PrintLine(L"final " + std::to_wstring(stage) + L" " + seconds + L" error=" + error);
+  PrintLine(L"final " + std::to_wstring(stage) + L" " + SecondsSinceStart() + L" error=" + error);
+  if (countCalls) PrintLine(L"fs-calls " + std::to_wstring(fscount::Calls() - callsBefore));
   HttpCloseSession();
   if (stage == StageDone) return 0;
   if (stage == StageLauncherUpdated) return 7;

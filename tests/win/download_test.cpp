@@ -185,8 +185,8 @@ TEST_F(DownloadCase, OneByteTooManyIsRefusedAndTheNextAttemptStartsFromZero) {
 
 TEST_F(DownloadCase, BrokenConnectionIsResumedWhereItStopped) {
   // Long and slow enough that whole reads reach the part file before the connection breaks
-  // (data still unread when the reset arrives is lost).
-  content = RandomBytes(900000, 13);
+  // (data still unread when the reset arrives is lost); above the size that comes into memory.
+  content = RandomBytes(1300000, 13);
   Publish(content);
   FaultScript(ObjectUrlPath(), R"([{"drop":600000,"slow_ms":30,"chunk":65536}])");
   EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadOk);
@@ -199,6 +199,37 @@ TEST_F(DownloadCase, BrokenConnectionIsResumedWhereItStopped) {
   EXPECT_LE(resumedAt, 600000u);
   EXPECT_EQ(engine.doneBytes.load(), entry.compressedSize);
   EXPECT_EQ(pauses.pauses(), std::vector<uint32_t>{1000});
+}
+
+TEST_F(DownloadCase, SmallObjectComesIntoMemoryWithoutAPartFile) {
+  content = RandomBytes(200000, 15);
+  Publish(content);
+  FaultScript(ObjectUrlPath(), R"([{"slow_ms":40,"chunk":16384}])");
+  std::atomic<bool> done{false}, partSeen{false};
+  std::thread watcher([&] {
+    while (!done) {
+      if (Exists(folder / L"patcher_parts")) partSeen = true;
+      Sleep(2);
+    }
+  });
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadOk);
+  done = true;
+  watcher.join();
+  ExpectInstalled();
+  EXPECT_FALSE(partSeen.load());
+  EXPECT_EQ(engine.doneBytes.load(), entry.compressedSize);
+}
+
+TEST_F(DownloadCase, BrokenConnectionOfASmallObjectStartsOver) {
+  content = RandomBytes(400000, 16);
+  Publish(content);
+  FaultScript(ObjectUrlPath(), R"([{"drop":200000,"slow_ms":20,"chunk":65536}])");
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadOk);
+  ExpectInstalled();
+  const auto requests = Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].range, "-") << "nothing of a small object is kept between attempts";
+  EXPECT_EQ(engine.doneBytes.load(), entry.compressedSize) << "the first attempt's bytes were taken back";
 }
 
 TEST_F(DownloadCase, DestinationHeldOpenIsInUse) {
@@ -222,6 +253,9 @@ TEST_F(DownloadCase, ReadOnlyDestinationIsReplaced) {
 
 TEST_F(DownloadCase, UnwritablePartFolderIsAWriteFailure) {
   ASSERT_TRUE(WriteBytes(folder / L"patcher_parts", "a file where the folder belongs"));
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadOk) << "a small object needs no part file";
+  content = RandomBytes(1100000, 17);
+  Publish(content);
   EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadWriteFailed);
   EXPECT_TRUE(Requests().empty());
 }

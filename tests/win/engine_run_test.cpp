@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/setup_state.h"
+#include "fs_call_counter.h"
 #include "message_sink.h"
 #include "patch/engine.h"
 #include "pause_recorder.h"
@@ -258,6 +259,30 @@ TEST_F(RunCase, InstallerModeInstallsTheLauncherLikeAnyOtherFile) {
   EXPECT_EQ(Error(), L"Invalid patch manifest.");
 }
 
+// What a small file costs in file-system calls (fs_call_counter.h says which count): two fresh
+// installs into the same folders, one with 40 files more; their difference is the files' own
+// cost, without what a run pays once. The check's query, the temporary file's create and flush,
+// the move and the query for the cache record make 5.
+TEST_F(RunCase, SmallFilesCostAtMostSixFileSystemCallsEach) {
+  ASSERT_GT(fscount::Install(), 0);
+  std::vector<std::string> entries;
+  for (int i = 0; i < 60; ++i) {
+    const auto p = release.Put(RandomBytes(3000 + i, 100 + i));
+    entries.push_back(EntryJson("data/" + std::string(i % 2 ? "a" : "b") + "/f" + std::to_string(i) + ".bin", p));
+  }
+  const auto installCalls = [&](size_t count, const std::wstring& where) {
+    release.Sign(Manifest(1, std::vector<std::string>(entries.begin(), entries.begin() + count)));
+    engine.requestedFolder = where;
+    const uint64_t before = fscount::Calls();
+    EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+    return fscount::Calls() - before;
+  };
+  ScratchFolder other;
+  const uint64_t few = installCalls(20, folder.slashed()), many = installCalls(60, other.slashed());
+  EXPECT_TRUE(ReadBytes(other / L"data\\a\\f59.bin") == RandomBytes(3059, 159));
+  EXPECT_LE(static_cast<double>(many - few) / 40, 6.0) << few << " calls for 20 files, " << many << " for 60";
+}
+
 TEST_F(RunCase, ManifestOnlyStopsAfterPublishing) {
   const auto p = release.Put("x");
   release.Sign(Manifest(4, {EntryJson("x.bin", p)}, R"(,"game_exe":"bin/Game.exe")"));
@@ -277,10 +302,11 @@ TEST_F(RunCase, FailedDownloadNamesTheFirstFailureAndStopsTheOthers) {
   const auto pg = release.Put(good), pd = release.Put("will not verify", &damaged);
   g_patchBaseUrl = release.FaultBase();
   std::vector<std::string> entries = {EntryJson("data/first.bin", pg), EntryJson("data/bad.bin", pd)};
-  // Slow objects (2.5 s each) that are still on their way when the failure comes.
+  // Slow objects that are still on their way when the failure comes.
   std::vector<PublishedObject> slow;
   for (int i = 0; i < 3; ++i) {
-    slow.push_back(release.Put(RandomBytes(400000, 40 + i)));
+    // Above the size that comes into memory, so that their parts are on disk.
+    slow.push_back(release.Put(RandomBytes(1100000, 40 + i)));
     FaultScript(release.ObjectPath(slow.back().hash), "[]", R"({"slow_ms":100,"chunk":16384})");
     entries.push_back(EntryJson("slow" + std::to_string(i) + ".bin", slow.back()));
   }

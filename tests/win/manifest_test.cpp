@@ -96,7 +96,7 @@ protected:
   std::string bytes;
   std::wstring error;
   JsonValue doc;
-  std::vector<FileEntry> files;
+  FileList files;
 };
 
 const std::wstring kConnect = L"Could not connect to the patch server.";
@@ -127,7 +127,8 @@ TEST_F(Manifest, PublishedSampleReleaseVerifiesAndItsObjectsAreWhereTheUrlsSay) 
   ASSERT_TRUE(ReadManifestFiles(doc, files, text));
   ASSERT_FALSE(files.empty());
   EXPECT_EQ(ManifestVersion(doc), std::stoi(ServerValue("QV_SAMPLE_VERSION")));
-  for (const FileEntry& f : files) {
+  for (size_t i = 0; i < files.size(); ++i) {
+    const FileEntry f = files[i];
     const std::wstring url = ManifestFileUrl(f.hash);
     EXPECT_EQ(url, g_patchBaseUrl + L"files/" + Widen(f.hash.substr(0, 2)) + L"/" + Widen(f.hash) + L".z");
     uint64_t length = 0;
@@ -277,6 +278,8 @@ TEST_F(Manifest, LargeManifestVerifiesAndParses) {
   EXPECT_EQ(files[12345].widePath, L"data\\d123\\file 12345.dat");
   EXPECT_EQ(files[12345].size, 3u * 12345);
   EXPECT_EQ(files[12345].compressedSize, 2u * 12345);
+  // The list a run keeps holds each path and hash once and no tree.
+  EXPECT_LE(files.MemoryBytes() / files.size(), 400u);
 }
 
 TEST_F(Manifest, CancelStopsBeforeTheNextAttempt) {

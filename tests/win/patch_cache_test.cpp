@@ -40,7 +40,13 @@ struct CacheCase : ::testing::Test {
     FileEntry entry;
     entry.path = path;
     entry.widePath = widePath;
+    entry.hash = kHashA;
     return entry;
+  }
+  static FileList List(const std::vector<FileEntry>& entries) {
+    FileList list;
+    for (const FileEntry& entry : entries) list.Add(entry);
+    return list;
   }
 };
 
@@ -110,8 +116,8 @@ TEST_F(CacheCase, SaveWritesTheManifestOrderAndOnlyEntriesWithARecord) {
   engine.cache[L"dir\\b.bin"] = CacheRecord{30, 18446744073709551615ull, kHashB};
   engine.cache[L"a.bin"] = CacheRecord{0, 132000000000000000ull, kHashA};
   engine.cache[L"gone.bin"] = CacheRecord{1, 2, kHashA};  // no longer in the manifest
-  const std::vector<FileEntry> files = {Entry("Dir/B.bin", L"Dir\\B.bin"), Entry("nothing.bin", L"nothing.bin"),
-                                        Entry("a.bin", L"a.bin")};
+  const FileList files = List({Entry("Dir/B.bin", L"Dir\\B.bin"), Entry("nothing.bin", L"nothing.bin"),
+                               Entry("a.bin", L"a.bin")});
   SaveCache(engine, files);
   EXPECT_EQ(ReadBytes(cachePath), kHashB + "\t30\t18446744073709551615\tDir/B.bin\n" + kHashA +
                                       "\t0\t132000000000000000\ta.bin\n");
@@ -124,6 +130,55 @@ TEST_F(CacheCase, SaveWritesTheManifestOrderAndOnlyEntriesWithARecord) {
   EXPECT_EQ(Find(L"dir\\b.bin")->lastWriteTime, 18446744073709551615ull);
   EXPECT_EQ(Find(L"a.bin")->lastWriteTime, 132000000000000000ull);
 
-  SaveCache(engine, {});
+  SaveCache(engine, FileList());
   EXPECT_EQ(ReadBytes(cachePath), "");
+}
+
+// The file is read in pieces of 1 MiB; lines that cross a piece's end must still count.
+TEST_F(CacheCase, LinesAcrossTheReadPiecesAllLoad) {
+  std::string text;
+  size_t lines = 0;
+  while (text.size() < (3u << 20) + 12345) {
+    text += kHashA + "\t" + std::to_string(lines) + "\t7\tdir/file " + std::to_string(lines) + ".bin\n";
+    ++lines;
+  }
+  text.pop_back();  // the last line without its line feed
+  Load(text);
+  ASSERT_EQ(engine.cache.size(), lines);
+  for (size_t i : {size_t{0}, lines / 3, lines / 2, lines - 1}) {
+    const CacheRecord* record = Find(L"dir\\file " + std::to_wstring(i) + L".bin");
+    ASSERT_NE(record, nullptr) << i;
+    EXPECT_EQ(record->size, i);
+  }
+}
+
+TEST_F(CacheCase, SaveWritesNothingWhenNoRecordChanged) {
+  Load(kHashA + "\t1\t2\ta.bin\n" + kHashB + "\t3\t4\tb.bin\n");
+  const FileList files = List({Entry("a.bin", L"a.bin"), Entry("b.bin", L"b.bin")});
+  // An old write time shows whether the file was written again.
+  const FILETIME old = {0x12345678, 0x01d00000};
+  const auto setOld = [&] {
+    HANDLE file = CreateFileW(cachePath.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    SetFileTime(file, nullptr, nullptr, &old);
+    CloseHandle(file);
+  };
+  const auto writeTime = [&] {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    GetFileAttributesExW(cachePath.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime.dwLowDateTime;
+  };
+  setOld();
+  SaveCache(engine, files);
+  EXPECT_EQ(writeTime(), old.dwLowDateTime) << "the same lines are not written again";
+
+  engine.cache[L"b.bin"].lastWriteTime = 5;
+  SaveCache(engine, files);
+  EXPECT_EQ(ReadBytes(cachePath), kHashA + "\t1\t2\ta.bin\n" + kHashB + "\t3\t5\tb.bin\n");
+
+  // Lines the save would drop (a file no longer listed) are a change too.
+  setOld();
+  SaveCache(engine, List({Entry("a.bin", L"a.bin")}));
+  EXPECT_NE(writeTime(), old.dwLowDateTime);
+  EXPECT_EQ(ReadBytes(cachePath), kHashA + "\t1\t2\ta.bin\n");
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/sha256.h"
@@ -31,6 +32,22 @@ TEST(Sha256, PublishedVectors) {
   EXPECT_EQ(HashOf(std::string(1000000, 'a')), kMillionA);
 }
 
+// Known answers (sha256sum) for lengths on both sides of the 55/56-byte padding edge and the
+// 64-byte block: the places where a hash implementation goes wrong.
+TEST(Sha256, KnownAnswersAroundTheBlockEdges) {
+  const std::pair<std::size_t, const char*> cases[] = {
+      {55, "85528b5baff5639cb8e7daca79d085ac29ac0978e873ed7527158616b2b6c379"},
+      {56, "f8ce2f8d6990c639668fe404262f35ed72d8bb145ad6bae786af7284447386df"},
+      {63, "9b49777003a4143d8c3f4d3002eb631c6bda8b030a3ccc87f8a21d5f61c89e87"},
+      {64, "ee8e658590c9a5e119400a774415a01db104de1ee6e2c29ec69aa73ef46544d2"},
+      {65, "2b6c3f7f12b1b12fc5409626dc4e5302d8d37082cbeddea7755eac43aba039c8"},
+      {119, "c8bc8a6e9626586bb888ad131d44ed2bd37fc608e902904ade3c566c4208e6ca"},
+      {120, "77a2d49d72a11e41678c51f8f0cb67f5cb570f30370c3aeffe266a0d1ee43209"},
+      {128, "652713bcb795a6978fa84aa8d071d13e9ee581a8e716e8ab18daa49d1e920360"},
+  };
+  for (const auto& [length, digest] : cases) EXPECT_EQ(HashOf(std::string(length, 'q')), digest) << length;
+}
+
 TEST(Sha256, PiecesInAnySizesGiveTheSameDigest) {
   Sha256Hasher h;
   ASSERT_TRUE(h.valid());
@@ -54,7 +71,7 @@ TEST(Sha256, FinishTwiceGivesTheDigestThenNothing) {
   EXPECT_EQ(h.Finish(), "");
 }
 
-TEST(Sha256, ConcurrentFirstUseOpensOneProvider) {
+TEST(Sha256, ConcurrentFirstUseInitialisesTheLibraryOnce) {
   std::vector<std::thread> threads;
   std::vector<std::string> results(8);
   for (int i = 0; i < 8; ++i) {
