@@ -477,9 +477,9 @@ TEST(ManifestPaths, OwnFilesCaseTwinsAndDeletingAListedFileAreRefused) {
     JsonValue doc;
     const std::string text = "{\"format\":1,\"files\":[" + files + "],\"delete\":[" + deletes + "]}";
     EXPECT_TRUE(JsonParse(text, doc)) << text;
-    std::vector<FileEntry> entries;
+    FileList entries;
     EXPECT_TRUE(ReadManifestFiles(doc, entries, error)) << text;
-    return CheckManifestPaths(entries, JsonGetMember(doc, "delete"), error);
+    return CheckManifestPaths(entries, ManifestDeleteList(doc), error);
   };
   const auto file = [&hash](const std::string& path) { return "{\"p\":\"" + path + "\",\"h\":\"" + hash + "\"}"; };
   std::wstring error;
