@@ -7,6 +7,7 @@
 
 #include "app/languages.h"
 #include "app/setup_state.h"
+#include "support/handles.h"
 #include "support/system_library.h"
 #include "ui/focus.h"
 #include "ui/pages.h"
@@ -316,6 +317,22 @@ struct WizardAccessible final : IAccessible {
   HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
 };
+
+}  // namespace
+
+bool NameFolderField() {
+  static const GUID kAccPropServices = {0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+  static const GUID kIAccPropServices = {0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+  static const GUID kNameProperty = {0x608d3df8, 0x8128, 0x4aa7, {0xa4, 0x28, 0xf5, 0x5e, 0x49, 0x26, 0x72, 0x91}};
+  if (!g_folderField) return false;
+  ComPtr<IAccPropServices> services;
+  if (FAILED(CoCreateInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER, kIAccPropServices, services.put_void())))
+    return false;
+  return SUCCEEDED(services->SetHwndPropStr(g_folderField, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
+                                            kNameProperty, InstallerString(InstallFolderLabel)));
+}
+
+namespace {
 
 // What the previous paint showed, to tell readers only about changes.
 struct Shown {

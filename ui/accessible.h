@@ -44,6 +44,10 @@ AccessItem& AddAccessControl(int32_t role, int32_t id, const std::wstring& name,
 // The elements a reader is offered: above the topmost open overlay only, catchers left out.
 std::vector<const AccessItem*> AccessChildren();
 
+// Gives the folder box (a native edit, which would take its name from a label window the wizard
+// does not have) the caption "Installation folder" of the current language for readers. False
+// where the system does not take such names (Wine).
+bool NameFolderField();
 // WM_GETOBJECT: the wizard's IAccessible for OBJID_CLIENT; 0 (let the system answer) otherwise
 // or when oleacc cannot be loaded from the system folder.
 LRESULT AnswerGetObject(HWND window, WPARAM wParam, LPARAM lParam);

@@ -39,11 +39,14 @@ size_t FirstOnTop() {
   return first;
 }
 
-void Focus(HWND window, int32_t id) {
+// Moves the focus to id. The folder box reached with Tab has its text selected, as native edit
+// boxes do; opened with its page it keeps its look, the caret after the text.
+void Focus(HWND window, int32_t id, bool selectAll) {
   g_ui.focusId = id;
   if (id == kFolderFieldId && g_folderField) {
     SetFocus(g_folderField);
-    SendMessageW(g_folderField, EM_SETSEL, 0, -1);
+    const LPARAM length = GetWindowTextLengthW(g_folderField);
+    SendMessageW(g_folderField, EM_SETSEL, selectAll ? 0 : length, length);
   } else if (window && GetFocus() != window) {
     SetFocus(window);
   }
@@ -63,7 +66,7 @@ void MoveFocus(HWND window, int step) {
     g_ui.confirmFocus = order[next].id;
     Redraw();
   } else {
-    Focus(window, order[next].id);
+    Focus(window, order[next].id, true);
   }
 }
 
@@ -275,7 +278,7 @@ void PlacePageFocus() {
   g_ui.confirmFocus = 0;
   HWND window = g_setup.mainWindow;
   if (FolderFieldShown()) {
-    Focus(window, kFolderFieldId);
+    Focus(window, kFolderFieldId, false);
     return;
   }
   g_ui.focusId = 0;

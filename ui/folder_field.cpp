@@ -1,6 +1,7 @@
 // The Folder page's native text box: the only child window of the wizard.
 #include "install/folder.h"
 #include "app/setup_state.h"
+#include "ui/accessible.h"
 #include "ui/focus.h"
 #include "ui/widgets.h"
 #include "ui/window.h"
@@ -54,5 +55,6 @@ void LayoutFolderField() {
   // Rewriting an equal text would move the caret and fire a needless change notification.
   if (NormalizeInstallPath(ReadFolderField()) != NormalizeInstallPath(g_setup.installDir))
     SetWindowTextW(g_folderField, g_setup.installDir.c_str());
+  NameFolderField();
   ShowWindow(g_folderField, SW_SHOW);
 }

@@ -205,12 +205,13 @@ expect_element "Next" button D "Next"
 expect_element "close button" button "" "Close"
 grep -q '^combobox|F|Game language|English|' <<<"$TREE" || fail "the language box's value: $TREE"
 
-section "keyboard: Folder, a new folder typed over the selected one, Enter"
+section "keyboard: Folder, a new folder typed over the old one, Enter"
 key Return
 access folder
 expect_element "the folder box has the focus" edit F "Installation folder"
 expect_element "Browse" button "" "Browse..."
 expect_element "Next" button D "Next"
+key End shift+Home
 type_text "$FOLDER2_WIN"
 shot keys-3-folder
 expect_text "the typed folder" 292 232 710 252 "$LABEL"

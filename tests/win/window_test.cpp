@@ -802,13 +802,30 @@ TEST_F(OnScreen, FolderPageFocusAndTheKeysInTheBox) {
   SendMessageW(window_, WM_KEYDOWN, VK_RETURN, 0);  // Next, the default
   ASSERT_EQ(g_setup.page, Folder);
   Paint();
-  // The box has the focus with its text selected, so typing replaces it.
+  // The box has the focus, the caret after the text.
   EXPECT_EQ(GetFocus(), g_folderField);
   EXPECT_EQ(CurrentFocus().id, kFolderFieldId);
-  DWORD start = 1, end = 0;
+  const DWORD length = static_cast<DWORD>(GetWindowTextLengthW(g_folderField));
+  DWORD start = 0, end = 0;
   SendMessageW(g_folderField, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  EXPECT_EQ(start, 0u);
-  EXPECT_EQ(end, static_cast<DWORD>(GetWindowTextLengthW(g_folderField)));
+  EXPECT_EQ(start, length);
+  EXPECT_EQ(end, length);
+  // Readers asking the box itself hear its caption.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::wstring boxName;
+  auto fromWindow = SystemProc<AccessibleObjectFromWindowFn>(L"oleacc.dll", "AccessibleObjectFromWindow");
+  IAccessible* box = nullptr;
+  if (fromWindow && SUCCEEDED(fromWindow(g_folderField, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&box))) && box) {
+    VARIANT self{};
+    self.vt = VT_I4;
+    BSTR text = nullptr;
+    box->get_accName(self, &text);
+    boxName = Take(text);
+    box->Release();
+  }
+  // Wine's oleacc does not take names for windows (SetHwndPropStr: E_NOTIMPL).
+  if (NameFolderField()) EXPECT_EQ(boxName, L"Installation folder");
   // Tab leaves the box for Browse; Shift+Tab comes back.
   SendMessageW(g_folderField, WM_KEYDOWN, VK_TAB, 0);
   Paint();
@@ -818,6 +835,10 @@ TEST_F(OnScreen, FolderPageFocusAndTheKeysInTheBox) {
   SendMessageW(window_, WM_KEYDOWN, VK_TAB, 0);
   HoldShift(false);
   EXPECT_EQ(GetFocus(), g_folderField);
+  // Reached with Tab, its text is selected, so typing replaces it.
+  SendMessageW(g_folderField, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, length);
   // Enter in the box presses Next.
   SetWindowTextW(g_folderField, L"C:\\Games\\Quorvel");
   SendMessageW(g_folderField, WM_KEYDOWN, VK_RETURN, 0);
