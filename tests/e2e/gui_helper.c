@@ -184,9 +184,11 @@ static void describe(IAccessible* acc, long child, char* line, size_t size) {
 }
 
 static int access_tree(const wchar_t* out) {
+  /* Spelled out: which library's IID_IAccessible the linker takes depends on their order. */
+  static const IID accessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
   HWND w = FindWindowW(L"QuorvelSetup", NULL);
   IAccessible* acc = NULL;
-  if (!w || FAILED(AccessibleObjectFromWindow(w, (DWORD)OBJID_CLIENT, &IID_IAccessible, (void**)&acc)) || !acc) {
+  if (!w || FAILED(AccessibleObjectFromWindow(w, (DWORD)OBJID_CLIENT, &accessible, (void**)&acc)) || !acc) {
     write_result(out, "none\n");
     return 0;
   }
@@ -307,6 +309,11 @@ int wmain(int argc, wchar_t** argv) {
   if (argc == 3 && wcscmp(argv[1], L"kill") == 0) return kill_process(argv[2]);
   if (argc >= 4 && wcscmp(argv[1], L"run") == 0) return run(argc, argv);
   if (argc == 3 && wcscmp(argv[1], L"window") == 0) return window(argv[2]);
+  if (argc == 3 && wcscmp(argv[1], L"access") == 0) {
+    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    return access_tree(argv[2]);
+  }
+  if (argc == 3 && wcscmp(argv[1], L"dpi") == 0) return post_dpi(argv[2]);
   if (argc == 5 && wcscmp(argv[1], L"hold") == 0) return hold(argv[2], argv[3], argv[4]);
   fwprintf(stderr, L"usage: gui_helper agent FOLDER | run EXITFILE PROGRAM [ARGS...] | window OUTFILE | hold NAME READY STOP | kill PID\n");
   return 2;

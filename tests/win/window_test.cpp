@@ -920,3 +920,79 @@ TEST_F(OnScreen, HighContrastDrawsInTheSystemColours) {
   EXPECT_TRUE(Near(GetPixel(dc, 300, 108), GoldColour));
   ReleaseDC(window_, dc);
 }
+
+namespace {
+
+struct WinEvent {
+  DWORD event;
+  LONG object, child;
+};
+std::vector<WinEvent> s_events;
+
+void CALLBACK RecordEvent(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG child, DWORD, DWORD) {
+  s_events.push_back(WinEvent{event, object, child});
+}
+
+}  // namespace
+
+TEST_F(OnScreen, ReadersAreToldWhatChanged) {
+  CreateDrawingResources();
+  ShowWindow(window_, SW_SHOW);
+  SetForegroundWindow(window_);
+  SetFocus(window_);
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, RecordEvent, GetCurrentProcessId(), 0,
+                                       WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr);
+  HDC dc = GetDC(window_);
+  // Paints, then the events it raised for the client area.
+  auto paint = [&] {
+    s_events.clear();
+    PaintWindow(window_, dc);
+    MSG msg;
+    for (int i = 0; i < 20; ++i) {
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      Sleep(5);
+    }
+    std::vector<WinEvent> mine;
+    for (const WinEvent& e : s_events)
+      if (e.object == OBJID_CLIENT) mine.push_back(e);
+    return mine;
+  };
+  auto has = [](const std::vector<WinEvent>& events, DWORD event, LONG child) {
+    for (const WinEvent& e : events)
+      if (e.event == event && (child < 0 || e.child == child)) return true;
+    return false;
+  };
+  auto childOf = [](int32_t id) {
+    const std::vector<const AccessItem*> children = AccessChildren();
+    for (size_t i = 0; i < children.size(); ++i)
+      if (children[i]->id == id) return static_cast<LONG>(i + 1);
+    return 0L;
+  };
+  g_setup.page = Summary;
+  EXPECT_TRUE(has(paint(), EVENT_OBJECT_NAMECHANGE, CHILDID_SELF)) << "a new page";
+  SendMessageW(window_, WM_KEYDOWN, VK_TAB, 0);
+  std::vector<WinEvent> events = paint();
+  EXPECT_TRUE(has(events, EVENT_OBJECT_FOCUS, childOf(IdDesktopShortcut))) << "focus on the first check box";
+  SendMessageW(window_, WM_KEYDOWN, VK_SPACE, 0);
+  events = paint();
+  EXPECT_TRUE(has(events, EVENT_OBJECT_STATECHANGE, childOf(IdDesktopShortcut))) << "the check box cleared";
+  EXPECT_FALSE(has(events, EVENT_OBJECT_FOCUS, -1)) << "the focus did not move";
+  g_setup.errorText = L"Quorvel is open. Close it and try again.";
+  EXPECT_TRUE(has(paint(), EVENT_SYSTEM_ALERT, -1)) << "an error line";
+  EXPECT_FALSE(has(paint(), EVENT_SYSTEM_ALERT, -1)) << "the same error line again";
+  g_setup.page = Installing;
+  g_engine.running = true;
+  g_engine.stage = StageDownloading;
+  g_engine.totalBytes = 100;
+  g_engine.doneBytes = 10;
+  paint();
+  g_engine.doneBytes = 50;
+  EXPECT_TRUE(has(paint(), EVENT_OBJECT_VALUECHANGE, -1)) << "the progress moved";
+  g_engine.running = false;
+  g_engine.stage = 0;
+  g_engine.doneBytes = g_engine.totalBytes = 0;
+  g_setup.errorText.clear();
+  UnhookWinEvent(hook);
+  ReleaseDC(window_, dc);
+}
