@@ -18,8 +18,8 @@ std::vector<AccessItem> g_accessItems;
 
 void ClearAccessItems() { g_accessItems.clear(); }
 
-void AddAccessText(const std::wstring& text, Rect rect) {
-  if (text.empty()) return;
+void AddAccessText(const std::wstring& text, Rect rect, bool keepEmpty) {
+  if (text.empty() && !keepEmpty) return;
   AccessItem item;
   item.name = text;
   item.rect = rect;

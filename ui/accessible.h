@@ -37,8 +37,9 @@ struct AccessItem {
 // The elements of the last paint in paint order (emptied with the hit list).
 extern std::vector<AccessItem> g_accessItems;
 void ClearAccessItems();
-// Records a text (nothing for an empty one).
-void AddAccessText(const std::wstring& text, Rect rect);
+// Records a text; an empty one only with keepEmpty (a value that comes and goes while the page is
+// shown, so that the elements after it keep their numbers).
+void AddAccessText(const std::wstring& text, Rect rect, bool keepEmpty = false);
 // Records a control; returns it for the optional fields.
 AccessItem& AddAccessControl(int32_t role, int32_t id, const std::wstring& name, Rect rect, bool enabled);
 // The elements a reader is offered: above the topmost open overlay only, catchers left out.

@@ -31,7 +31,7 @@ static void Caption(int field, Rect rect) {
 
 static void Value(const std::wstring& text, uint32_t colour, Rect rect) {
   DrawTextIn(text, LabelText, colour, AlignLeading, AlignNear, 1.0f, rect);
-  AddAccessText(text, rect);
+  AddAccessText(text, rect, true);
 }
 
 // A dark box with a 1-unit frame, as behind the folder field and the summary.
@@ -146,7 +146,7 @@ static void InstallingPage() {
     status = g_engine.currentFile;
   }
   DrawTextIn(status, SmallText, DimColour, AlignLeading, AlignMiddle, 1.0f, Rect{282, 290, 850, 312});
-  AddAccessText(status, Rect{282, 290, 850, 312});
+  AddAccessText(status, Rect{282, 290, 850, 312}, true);
 
   const bool downloading = stage == StageDownloading;
   const std::wstring values[3] = {

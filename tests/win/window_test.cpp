@@ -969,6 +969,8 @@ TEST_F(OnScreen, ReadersAreToldWhatChanged) {
       if (children[i]->id == id) return static_cast<LONG>(i + 1);
     return 0L;
   };
+  g_setup.page = Welcome;
+  paint();
   g_setup.page = Summary;
   EXPECT_TRUE(has(paint(), EVENT_OBJECT_NAMECHANGE, CHILDID_SELF)) << "a new page";
   SendMessageW(window_, WM_KEYDOWN, VK_TAB, 0);
