@@ -26,3 +26,6 @@ if(QV_HOST_TESTS)
 endif()
 
 add_subdirectory(tools)
+
+# The layers' dependency rule, checked on every test run.
+add_test(NAME layers COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -P ${CMAKE_SOURCE_DIR}/cmake/layers.cmake)

@@ -6,6 +6,7 @@
 
 #include "app/languages.h"
 #include "app/setup_state.h"
+#include "support/files.h"
 #include "support/layout.h"
 
 static constexpr uint64_t kRepairBytes = 1073741824ull;    // 1 GiB
@@ -14,11 +15,6 @@ static constexpr uint64_t kUnknownSizeBytes = 8589934592ull;  // 8 GiB while the
 static constexpr wchar_t kForbidden[] = L"<>:\"|?*";
 
 static bool IsTrimmed(wchar_t c) { return c == L' ' || c == L'\t' || c == L'"'; }
-
-static bool EqualNoCase(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
 
 std::wstring NormalizeInstallPath(std::wstring path) {
   while (!path.empty() && IsTrimmed(path.back())) path.pop_back();
@@ -60,7 +56,7 @@ uint64_t GetDriveFreeBytes(const std::wstring& folder) {
 
 uint64_t GetRequiredBytes() {
   const std::wstring& dir = g_setup.installDir;
-  if (g_setup.existingInstall && EqualNoCase(NormalizeInstallPath(dir), dir) && HasInstallMarker(dir))
+  if (g_setup.existingInstall && SamePathText(NormalizeInstallPath(dir), dir) && HasInstallMarker(dir))
     return kRepairBytes;
   uint64_t size = g_setup.gameSize.load();
   // A size near the top of the range would wrap around to a tiny requirement.
@@ -84,7 +80,7 @@ bool ValidateInstallFolder() {
 
 std::wstring AppendProductFolder(const std::wstring& folder) {
   std::wstring path = NormalizeInstallPath(folder);
-  if (path.size() > 6 && EqualNoCase(path.substr(path.size() - 7), L"Quorvel")) return path;
+  if (path.size() > 6 && SamePathText(path.substr(path.size() - 7), L"Quorvel")) return path;
   if (path.empty() || path.back() != L'\\') path += L'\\';
   return path + L"Quorvel";
 }

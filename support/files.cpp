@@ -89,3 +89,8 @@ std::wstring SystemErrorText(uint32_t code) {
   while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
   return text;
 }
+
+bool SamePathText(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                              TRUE) == CSTR_EQUAL;
+}

@@ -16,5 +16,7 @@ bool ReadWholeFile(const std::wstring& path, std::string& out);
 // Writes path + ".ap_tmp", flushes it to disk, then moves it over path (replace, write-through).
 // False leaves the old target unchanged and no temporary file behind.
 bool WriteFileAtomic(const std::wstring& path, const std::string& contents);
+// True when two paths are the same text apart from letter case, compared as the file system does.
+bool SamePathText(const std::wstring& a, const std::wstring& b);
 // The system's message for a Win32 error code without trailing line breaks; empty if none.
 std::wstring SystemErrorText(uint32_t code);

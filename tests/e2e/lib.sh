@@ -211,4 +211,7 @@ wait_for_uninstaller() {
   wait_until 300 bash -c '! pgrep -f "Quorvel-Uninstall-[0-9]+\.exe" >/dev/null' || fail "the uninstaller copy is still running"
   wait_until 60 bash -c "! compgen -G '$WINE_TEMP_UNIX/Quorvel-Uninstall-*.exe' >/dev/null" ||
     fail "the temporary uninstaller copy did not delete itself"
+  # An unattended uninstall that waited for its copy removes its own file after it ended.
+  wait_until 60 bash -c '! pgrep -f "del /f /q .*Uninstall Quorvel\.exe" >/dev/null' ||
+    fail "the installed uninstaller's own deletion did not end"
 }
