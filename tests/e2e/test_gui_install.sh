@@ -147,6 +147,9 @@ expect_eq "DisplayName" "$(reg_value "$UNINSTALL_KEY" DisplayName)" "Quorvel"
 expect_eq "DisplayVersion" "$(reg_value "$UNINSTALL_KEY" DisplayVersion)" "12"
 [[ -f $DESKTOP_LNK ]] || fail "no desktop shortcut"
 [[ -f $PROGRAMS_LNK ]] || fail "no Start menu shortcut"
+# Slower still, so that the keyboard run is surely going when its question is asked.
+stop_release "$GUI/nginx"
+start_patch_server "$GUI/www" 40k
 
 # ---- the keyboard alone ------------------------------------------------------------------------
 # No pointer event from here on: keys go (as XTEST events) to the window that has the focus.
@@ -156,10 +159,21 @@ FOLDER2=$GUI/Keys/Quorvel
 access() {
   local out=$GUI/access.txt
   rm -f "$out"
+  TREE=
   agent_do access "$(winpath "$out")"
-  wait_until 30 test -e "$out" || fail "no accessible tree ($1)"
+  wait_until 60 test -e "$out" || { fail "no accessible tree ($1)"; return 1; }
   TREE=$(tr -d '\r' <"$out")
   printf '%s\n' "$TREE" >"$SHOTS/access-$1.txt"
+}
+# access_until NAME PATTERN: reads the tree until a line matches (the page repaints while the
+# tree is read element by element, so one read may straddle two paints).
+access_until() {
+  for _ in $(seq 1 20); do
+    access "$1"
+    grep -q -- "$2" <<<"$TREE" && return 0
+    sleep 0.5
+  done
+  return 1
 }
 # expect_element DESCRIPTION ROLE STATES NAME: TREE has that element with exactly those states
 # (F focused, U unavailable, C checked, D default, S selected, E expanded; "any": not checked).
@@ -234,27 +248,17 @@ grep -qF "$FOLDER2_WIN" <<<"$TREE" || fail "the summary does not read the typed 
 key Return   # the focus is on a check box: Enter presses the default button, Install
 
 section "keyboard: Installing, the question asked with Escape and declined with N"
-for _ in $(seq 1 60); do
-  access installing
-  grep -q '^progressbar|' <<<"$TREE" && break
-  sleep 0.5
-done
+access_until installing '^progressbar|'
 expect_element "Cancel while the run goes on" button "" "Cancel"
 grep -q '^progressbar|[^|]*||[0-9]*%|' <<<"$TREE" || fail "no progress value: $TREE"
 key Escape
-access question
+access_until question '^button||Yes|'
 expect_element "the question" text "" "Do you want to cancel the installation? Everything downloaded so far is kept."
 expect_element "No, focused and default" button FD "No"
 expect_element "Yes" button "" "Yes"
 [[ $(grep -vc '^client|' <<<"$TREE") -eq 3 ]] || fail "the question leaves more than its own three elements: $TREE"
 key n
-# The page repaints while the tree is read element by element; a read may straddle two paints.
-for _ in $(seq 1 10); do
-  access after-question
-  grep -q '^button||Cancel|' <<<"$TREE" && break
-  sleep 0.5
-done
-grep -q '^button||Cancel|' <<<"$TREE" || fail "the question stayed open after N: $TREE"
+access_until after-question '^button||Cancel|' || fail "the question stayed open after N: $TREE"
 
 section "keyboard: Finished, the launch option cleared with Space, Enter"
 finished=0
