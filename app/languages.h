@@ -68,8 +68,16 @@ enum InstallerText : int {
   UninstallDoneTitle = 52,
   UninstallDoneText = 53,
   CloseButton = 54,
+  // Names and actions a screen reader announces.
+  MinimiseButton = 55,
+  ActionPress = 56,
+  ActionCheck = 57,
+  ActionUncheck = 58,
+  ActionOpen = 59,
+  ActionClose = 60,
+  ActionChoose = 61,
 };
-constexpr int kInstallerTextCount = 55;
+constexpr int kInstallerTextCount = 62;
 
 enum class LauncherText : int {
   PatchConnecting = 0,

@@ -19,8 +19,10 @@
 #include "support/handles.h"
 #include "support/http.h"
 #include "support/log.h"
+#include "support/system_library.h"
 #include "support/text.h"
 #include "ui/draw.h"
+#include "ui/focus.h"
 #include "ui/window.h"
 #include "uninstall/relaunch.h"
 
@@ -67,7 +69,14 @@ bool CreateMainWindow(HINSTANCE instance) {
   CreateWindowExW(WS_EX_APPWINDOW, kWindowClass, InstallerString(WindowTitle),
                   WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, x, y, width, height, nullptr,
                   nullptr, instance, nullptr);
-  return g_setup.mainWindow != nullptr;
+  if (!g_setup.mainWindow) return false;
+  // Per monitor: the monitor the window opened on may have another scale than the system's.
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  if (auto dpiForWindow = SystemProc<GetDpiForWindowFn>(L"user32.dll", "GetDpiForWindow")) {
+    const UINT dpi = dpiForWindow(g_setup.mainWindow);
+    if (dpi != 0 && dpi != static_cast<UINT>(g_setup.dpiScale * 96.0f + 0.5f)) ApplyDpi(g_setup.mainWindow, dpi, nullptr);
+  }
+  return true;
 }
 
 // The unattended start: the window stays hidden and closes itself when the work ends.
@@ -179,6 +188,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     EndProcess(ExitCode::NoWindow);
   }
   LayoutFolderField();
+  PlacePageFocus();
   if (!g_setup.silent) {
     ShowWindow(g_setup.mainWindow, SW_SHOW);
     UpdateWindow(g_setup.mainWindow);

@@ -59,6 +59,13 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Desinstalação concluída",  // UninstallDoneTitle
         L"O Quorvel foi removido deste computador.",  // UninstallDoneText
         L"Fechar",  // CloseButton
+        L"Minimizar",  // MinimiseButton
+        L"Premir",  // ActionPress
+        L"Marcar",  // ActionCheck
+        L"Desmarcar",  // ActionUncheck
+        L"Abrir",  // ActionOpen
+        L"Fechar",  // ActionClose
+        L"Escolher",  // ActionChoose
     }),
     InstallerLanguageEntry("en", 1252, L"English", {
         L"Quorvel Setup",  // WindowTitle
@@ -116,6 +123,13 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Uninstall complete",  // UninstallDoneTitle
         L"Quorvel was removed from this computer.",  // UninstallDoneText
         L"Close",  // CloseButton
+        L"Minimise",  // MinimiseButton
+        L"Press",  // ActionPress
+        L"Check",  // ActionCheck
+        L"Uncheck",  // ActionUncheck
+        L"Open",  // ActionOpen
+        L"Close",  // ActionClose
+        L"Choose",  // ActionChoose
     }),
     InstallerLanguageEntry("es", 1252, L"Español", {
         L"Instalador de Quorvel",  // WindowTitle
@@ -173,6 +187,13 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Desinstalación completada",  // UninstallDoneTitle
         L"Quorvel se ha eliminado de este ordenador.",  // UninstallDoneText
         L"Cerrar",  // CloseButton
+        L"Minimizar",  // MinimiseButton
+        L"Pulsar",  // ActionPress
+        L"Marcar",  // ActionCheck
+        L"Desmarcar",  // ActionUncheck
+        L"Abrir",  // ActionOpen
+        L"Cerrar",  // ActionClose
+        L"Elegir",  // ActionChoose
     }),
     InstallerLanguageEntry("fr", 1252, L"Français", {
         L"Installation de Quorvel",  // WindowTitle
@@ -230,6 +251,13 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Désinstallation terminée",  // UninstallDoneTitle
         L"Quorvel a été supprimé de cet ordinateur.",  // UninstallDoneText
         L"Fermer",  // CloseButton
+        L"Réduire",  // MinimiseButton
+        L"Appuyer",  // ActionPress
+        L"Cocher",  // ActionCheck
+        L"Décocher",  // ActionUncheck
+        L"Ouvrir",  // ActionOpen
+        L"Fermer",  // ActionClose
+        L"Choisir",  // ActionChoose
     }),
     InstallerLanguageEntry("de", 1252, L"Deutsch", {
         L"Quorvel Setup",  // WindowTitle
@@ -287,6 +315,13 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Deinstallation abgeschlossen",  // UninstallDoneTitle
         L"Quorvel wurde von diesem Computer entfernt.",  // UninstallDoneText
         L"Schließen",  // CloseButton
+        L"Minimieren",  // MinimiseButton
+        L"Drücken",  // ActionPress
+        L"Aktivieren",  // ActionCheck
+        L"Deaktivieren",  // ActionUncheck
+        L"Öffnen",  // ActionOpen
+        L"Schließen",  // ActionClose
+        L"Auswählen",  // ActionChoose
     }),
     InstallerLanguageEntry("it", 1252, L"Italiano", {
         L"Installazione di Quorvel",  // WindowTitle
@@ -344,6 +379,13 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Disinstallazione completata",  // UninstallDoneTitle
         L"Quorvel è stato rimosso da questo computer.",  // UninstallDoneText
         L"Chiudi",  // CloseButton
+        L"Riduci a icona",  // MinimiseButton
+        L"Premi",  // ActionPress
+        L"Seleziona",  // ActionCheck
+        L"Deseleziona",  // ActionUncheck
+        L"Apri",  // ActionOpen
+        L"Chiudi",  // ActionClose
+        L"Scegli",  // ActionChoose
     }),
     InstallerLanguageEntry("ro", 1250, L"Română", {
         L"Instalare Quorvel",  // WindowTitle
@@ -401,6 +443,13 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Dezinstalare finalizată",  // UninstallDoneTitle
         L"Quorvel a fost eliminat de pe acest computer.",  // UninstallDoneText
         L"Închide",  // CloseButton
+        L"Minimizează",  // MinimiseButton
+        L"Apasă",  // ActionPress
+        L"Bifează",  // ActionCheck
+        L"Debifează",  // ActionUncheck
+        L"Deschide",  // ActionOpen
+        L"Închide",  // ActionClose
+        L"Alege",  // ActionChoose
     }),
     InstallerLanguageEntry("pl", 1250, L"Polski", {
         L"Instalator Quorvel",  // WindowTitle
@@ -458,6 +507,13 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Dezinstalacja zakończona",  // UninstallDoneTitle
         L"Quorvel został usunięty z tego komputera.",  // UninstallDoneText
         L"Zamknij",  // CloseButton
+        L"Minimalizuj",  // MinimiseButton
+        L"Naciśnij",  // ActionPress
+        L"Zaznacz",  // ActionCheck
+        L"Odznacz",  // ActionUncheck
+        L"Otwórz",  // ActionOpen
+        L"Zamknij",  // ActionClose
+        L"Wybierz",  // ActionChoose
     }),
     InstallerLanguageEntry("cz", 1250, L"Čeština", {
         L"Instalace Quorvel",  // WindowTitle
@@ -515,6 +571,13 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Odinstalace dokončena",  // UninstallDoneTitle
         L"Quorvel byl z tohoto počítače odstraněn.",  // UninstallDoneText
         L"Zavřít",  // CloseButton
+        L"Minimalizovat",  // MinimiseButton
+        L"Stisknout",  // ActionPress
+        L"Zaškrtnout",  // ActionCheck
+        L"Zrušit zaškrtnutí",  // ActionUncheck
+        L"Otevřít",  // ActionOpen
+        L"Zavřít",  // ActionClose
+        L"Vybrat",  // ActionChoose
     }),
     InstallerLanguageEntry("hu", 1250, L"Magyar", {
         L"Quorvel telepítő",  // WindowTitle
@@ -572,6 +635,13 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Az eltávolítás befejeződött",  // UninstallDoneTitle
         L"A Quorvel törölve lett erről a számítógépről.",  // UninstallDoneText
         L"Bezárás",  // CloseButton
+        L"Kis méret",  // MinimiseButton
+        L"Lenyomás",  // ActionPress
+        L"Bejelölés",  // ActionCheck
+        L"Jelölés törlése",  // ActionUncheck
+        L"Megnyitás",  // ActionOpen
+        L"Bezárás",  // ActionClose
+        L"Kiválasztás",  // ActionChoose
     }),
     InstallerLanguageEntry("tr", 1254, L"Türkçe", {
         L"Quorvel Kurulumu",  // WindowTitle
@@ -629,5 +699,12 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Kaldırma tamamlandı",  // UninstallDoneTitle
         L"Quorvel bu bilgisayardan kaldırıldı.",  // UninstallDoneText
         L"Kapat",  // CloseButton
+        L"Simge durumuna küçült",  // MinimiseButton
+        L"Bas",  // ActionPress
+        L"İşaretle",  // ActionCheck
+        L"İşareti kaldır",  // ActionUncheck
+        L"Aç",  // ActionOpen
+        L"Kapat",  // ActionClose
+        L"Seç",  // ActionChoose
     }),
 };

@@ -32,6 +32,7 @@ IWICBitmapSource* s_images[kImageCount] = {};
 ID2D1StrokeStyle* s_roundStroke = nullptr;
 std::wstring s_family = L"Segoe UI";
 bool s_haveIconFont = false;
+bool s_highContrast = false;
 
 // Device-dependent objects: created at the first paint, released after a device loss.
 // s_target is the window's render target; under Wine it is a DC render target (s_dcTarget),
@@ -207,10 +208,49 @@ bool CreateDeviceObjects(HWND window) {
 
 bool Ready() { return s_target && s_brush; }
 
+// High contrast: each palette colour stands for a role, drawn in the system's colour for it.
+enum class Use { Text, Line, Fill };
+
+bool IsDarkColour(uint32_t rgb) {
+  const uint32_t r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+  return r + g + b < 3 * 0x40;
+}
+
+D2D1_COLOR_F Themed(uint32_t rgb, float alpha, Use use) {
+  if (!s_highContrast) return ToD2D(ToColour(rgb, alpha));
+  int index = COLOR_WINDOWTEXT;
+  switch (use) {
+    case Use::Text:
+      index = rgb == DimColour ? COLOR_GRAYTEXT : rgb == StepNumberOnGold ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT;
+      alpha = alpha > 0 ? 1.0f : 0.0f;
+      break;
+    case Use::Line:
+      index = rgb == GoldColour ? COLOR_HIGHLIGHT : rgb == DimColour ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT;
+      alpha = alpha > 0 ? 1.0f : 0.0f;
+      break;
+    case Use::Fill:
+      if (rgb == WhiteColour) alpha = 0.0f;  // gloss and shine
+      index = IsDarkColour(rgb) ? COLOR_WINDOW : COLOR_HIGHLIGHT;
+      break;
+  }
+  const COLORREF c = GetSysColor(index);
+  return D2D1_COLOR_F{GetRValue(c) / 255.0f, GetGValue(c) / 255.0f, GetBValue(c) / 255.0f, alpha};
+}
+
+uint32_t ToRgb(Colour c) {
+  auto byte = [](float v) { return static_cast<uint32_t>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); };
+  return (byte(c.r) << 16) | (byte(c.g) << 8) | byte(c.b);
+}
+
 // Wine's Direct2D blends gradient stops as if they were premultiplied, which turns a faint
 // white shine into a solid white block; giving it premultiplied stops draws what Windows draws.
 D2D1_COLOR_F GradientStopColour(uint32_t rgb, float alpha) {
   static const bool premultiply = RunningOnWine();
+  if (s_highContrast) {
+    D2D1_COLOR_F themed = Themed(rgb, alpha, Use::Fill);
+    themed.a = alpha > 0 && rgb != WhiteColour ? 1.0f : 0.0f;
+    return themed;
+  }
   Colour c = ToColour(rgb, alpha);
   if (premultiply) {
     c.r *= alpha;
@@ -220,7 +260,7 @@ D2D1_COLOR_F GradientStopColour(uint32_t rgb, float alpha) {
   return ToD2D(c);
 }
 
-void SetBrush(uint32_t rgb, float alpha) { s_brush->SetColor(ToD2D(ToColour(rgb, alpha))); }
+void SetBrush(uint32_t rgb, float alpha, Use use = Use::Text) { s_brush->SetColor(Themed(rgb, alpha, use)); }
 
 void Line(float x1, float y1, float x2, float y2, float width) {
   s_target->DrawLine(D2D1_POINT_2F{x1, y1}, D2D1_POINT_2F{x2, y2}, s_brush, width, s_roundStroke);
@@ -286,9 +326,22 @@ void CreateDrawingResources() {
   if (s_wic) {
     for (int i = 0; i < kImageCount; ++i) s_images[i] = LoadImageResource(kImageNames[i]);
   }
+  ReadHighContrast();
 }
 
 const std::wstring& UiFontFamily() { return s_family; }
+
+bool HighContrast() { return s_highContrast; }
+
+void SetHighContrastForTesting(bool on) { s_highContrast = on; }
+
+bool ReadHighContrast() {
+  HIGHCONTRASTW hc{sizeof hc, 0, nullptr};
+  const bool on = SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof hc, &hc, 0) && (hc.dwFlags & HCF_HIGHCONTRASTON);
+  const bool changed = on != s_highContrast;
+  s_highContrast = on;
+  return changed;
+}
 bool HaveIconFont() { return s_haveIconFont; }
 
 bool BeginFrame(HWND window, HDC paintDc) {
@@ -300,7 +353,7 @@ bool BeginFrame(HWND window, HDC paintDc) {
     if (!paintDc || FAILED(s_dcTarget->BindDC(paintDc, &client))) return false;
   }
   s_target->BeginDraw();
-  s_target->Clear(ToD2D(ToColour(ClearColour, 1.0f)));
+  s_target->Clear(Themed(ClearColour, 1.0f, Use::Fill));
   return true;
 }
 
@@ -365,14 +418,14 @@ void DrawGlyph(wchar_t glyph, TextStyle style, uint32_t colour, float alpha, Rec
 
 void StrokeFrame(uint32_t colour, float alpha, Rect rect) {
   if (!Ready()) return;
-  SetBrush(colour, alpha);
+  SetBrush(colour, alpha, Use::Line);
   const D2D1_RECT_F r{rect.left + 0.5f, rect.top + 0.5f, rect.right - 0.5f, rect.bottom - 0.5f};
   s_target->DrawRectangle(&r, s_brush, 1.0f, nullptr);
 }
 
 void FillRect(Colour colour, Rect rect) {
   if (!Ready()) return;
-  s_brush->SetColor(ToD2D(colour));
+  s_brush->SetColor(s_highContrast ? Themed(ToRgb(colour), colour.a, Use::Fill) : ToD2D(colour));
   const D2D1_RECT_F r = ToD2D(rect);
   s_target->FillRectangle(&r, s_brush);
 }
@@ -395,7 +448,7 @@ void FillHorizontalGradient(uint32_t startColour, float startAlpha, uint32_t end
 }
 
 bool ImageSize(ImageId image, float& width, float& height) {
-  if (!s_target || image < 0 || image >= kImageCount || !s_bitmaps[image]) return false;
+  if (!s_target || s_highContrast || image < 0 || image >= kImageCount || !s_bitmaps[image]) return false;
   const D2D1_SIZE_F size = s_bitmaps[image]->GetSize();
   width = size.width;
   height = size.height;
@@ -403,7 +456,7 @@ bool ImageSize(ImageId image, float& width, float& height) {
 }
 
 void DrawImage(ImageId image, Rect dest, float opacity, const Rect* source) {
-  if (!s_target || image < 0 || image >= kImageCount || !s_bitmaps[image]) return;
+  if (!s_target || s_highContrast || image < 0 || image >= kImageCount || !s_bitmaps[image]) return;
   const D2D1_RECT_F d = ToD2D(dest);
   D2D1_RECT_F s{};
   if (source) s = ToD2D(*source);
@@ -413,14 +466,14 @@ void DrawImage(ImageId image, Rect dest, float opacity, const Rect* source) {
 
 void FillCircle(float cx, float cy, float radius, uint32_t colour, float alpha) {
   if (!Ready()) return;
-  SetBrush(colour, alpha);
+  SetBrush(colour, alpha, Use::Fill);
   const D2D1_ELLIPSE e{D2D1_POINT_2F{cx, cy}, radius, radius};
   s_target->FillEllipse(&e, s_brush);
 }
 
 void StrokeCircle(float cx, float cy, float radius, uint32_t colour, float alpha, float width) {
   if (!Ready()) return;
-  SetBrush(colour, alpha);
+  SetBrush(colour, alpha, Use::Line);
   const D2D1_ELLIPSE e{D2D1_POINT_2F{cx, cy}, radius, radius};
   s_target->DrawEllipse(&e, s_brush, width, nullptr);
 }

@@ -124,6 +124,14 @@ void DrawBackground();
 // Where an image of w x h goes so that it covers the canvas, centred, aspect kept.
 Rect CoverRect(float imageWidth, float imageHeight);
 
+// True while Windows' high-contrast mode is on: everything is drawn in the system's colours
+// (text, frames, highlight) over a plain background, without the pictures.
+bool HighContrast();
+// Reads the high-contrast setting again (start-up and after WM_SETTINGCHANGE); true if it changed.
+bool ReadHighContrast();
+// For tests on systems that cannot switch high contrast on (Wine): as if the setting were on.
+void SetHighContrastForTesting(bool on);
+
 // For tests: forgets the device objects as a device loss does (the next BeginFrame recreates them).
 void ReleaseDeviceObjects();
 // For tests: how many times the device objects have been created.

@@ -1,6 +1,8 @@
 // The Folder page's native text box: the only child window of the wizard.
 #include "install/folder.h"
 #include "app/setup_state.h"
+#include "ui/accessible.h"
+#include "ui/focus.h"
 #include "ui/widgets.h"
 #include "ui/window.h"
 
@@ -14,11 +16,20 @@ void CreateFolderField(HWND parent, const wchar_t* fontFace) {
                                   0, 0, 10, 10, parent, reinterpret_cast<HMENU>(kFolderFieldId),
                                   GetModuleHandleW(nullptr), nullptr);
   if (!g_folderField) return;
-  s_fieldFont = CreateFontW(-static_cast<int>(g_setup.dpiScale * 14), 0, 0, 0, FW_NORMAL, FALSE,
-                            FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                            CLEARTYPE_QUALITY, DEFAULT_PITCH, fontFace);
-  if (s_fieldFont) SendMessageW(g_folderField, WM_SETFONT, reinterpret_cast<WPARAM>(s_fieldFont), TRUE);
+  RescaleFolderField(fontFace);
   SendMessageW(g_folderField, EM_SETLIMITTEXT, 180, 0);
+  ForwardFolderFieldKeys();
+}
+
+void RescaleFolderField(const wchar_t* fontFace) {
+  if (!g_folderField) return;
+  HFONT font = CreateFontW(-static_cast<int>(g_setup.dpiScale * 14), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                           DEFAULT_PITCH, fontFace);
+  if (!font) return;
+  SendMessageW(g_folderField, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  if (s_fieldFont) DeleteObject(s_fieldFont);
+  s_fieldFont = font;
 }
 
 HBRUSH FolderFieldBrush() { return s_fieldBrush; }
@@ -44,5 +55,6 @@ void LayoutFolderField() {
   // Rewriting an equal text would move the caret and fire a needless change notification.
   if (NormalizeInstallPath(ReadFolderField()) != NormalizeInstallPath(g_setup.installDir))
     SetWindowTextW(g_folderField, g_setup.installDir.c_str());
+  NameFolderField();
   ShowWindow(g_folderField, SW_SHOW);
 }

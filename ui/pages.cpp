@@ -9,7 +9,9 @@
 #include "app/setup_state.h"
 #include "install/folder.h"
 #include "patch/engine.h"
+#include "ui/accessible.h"
 #include "ui/draw.h"
+#include "ui/focus.h"
 #include "ui/format.h"
 #include "ui/widgets.h"
 #include "ui/window.h"
@@ -19,14 +21,17 @@ static std::wstring Text(int field) { return InstallerString(field); }
 static void ErrorLine() {
   if (!g_setup.errorText.empty())
     DrawTextIn(g_setup.errorText, SmallText, BadColour, AlignLeading, AlignMiddle, 1.0f, Rect{282, 448, 850, 472});
+  AddAccessText(g_setup.errorText, Rect{282, 448, 850, 472});
 }
 
 static void Caption(int field, Rect rect) {
   DrawTextIn(Text(field), SmallText, MutedColour, AlignLeading, AlignNear, 1.0f, rect);
+  AddAccessText(Text(field), rect);
 }
 
 static void Value(const std::wstring& text, uint32_t colour, Rect rect) {
   DrawTextIn(text, LabelText, colour, AlignLeading, AlignNear, 1.0f, rect);
+  AddAccessText(text, rect, true);
 }
 
 // A dark box with a 1-unit frame, as behind the folder field and the summary.
@@ -61,8 +66,10 @@ static void WelcomePage() {
   const uint64_t size = g_setup.gameSize.load();
   Value(version != 0 ? std::to_wstring(version) : L"...", HighlightColour, Rect{282, 311, 452, 334});
   Value(size != 0 ? FormatSize(size) : L"...", HighlightColour, Rect{462, 311, 682, 334});
-  if (g_setup.existingInstall)
+  if (g_setup.existingInstall) {
     DrawTextIn(Text(ExistingInstallNote), SmallText, GoodColour, AlignLeading, AlignNear, 1.0f, Rect{282, 348, 850, 368});
+    AddAccessText(Text(ExistingInstallNote), Rect{282, 348, 850, 368});
+  }
   DrawButton(IdCancel, Text(CancelButton), false, true, kLeftButton);
   DrawButton(IdPrimary, Text(NextButton), true, true, kRightButton);
 }
@@ -70,7 +77,8 @@ static void WelcomePage() {
 static void FolderPage() {
   DrawPageHeader(Text(FolderTitle), Text(FolderText));
   DrawTextIn(Text(InstallFolderLabel), LabelText, LabelColour, AlignLeading, AlignNear, 1.0f, Rect{282, 194, 850, 216});
-  FieldBox(Rect{282, 222, 720, 260});
+  FieldBox(kFolderFieldRect);
+  AddAccessControl(RoleEditableText, kFolderFieldId, Text(InstallFolderLabel), kFolderFieldRect, true);
   DrawButton(IdBrowse, Text(BrowseButton), false, true, Rect{730, 222, 850, 260});
 
   const FolderSpace space = CheckFolderSpace();
@@ -99,6 +107,8 @@ static void SummaryPage() {
     const float t = 202.0f + 30.0f * i;
     DrawTextIn(Text(captions[i]), SmallText, MutedColour, AlignLeading, AlignMiddle, 1.0f, Rect{298, t, 464, t + 28});
     DrawTextIn(values[i], LabelText, LabelColour, AlignLeading, AlignMiddle, 1.0f, Rect{472, t, 836, t + 28});
+    AddAccessText(Text(captions[i]), Rect{298, t, 464, t + 28});
+    AddAccessText(values[i], Rect{472, t, 836, t + 28});
   }
   DrawCheckBox(IdDesktopShortcut, Text(DesktopShortcutOption), g_setup.optDesktopShortcut, 282, 318, 568);
   DrawCheckBox(IdStartMenuShortcut, Text(StartMenuShortcutOption), g_setup.optStartMenuShortcut, 282, 348, 568);
@@ -136,6 +146,7 @@ static void InstallingPage() {
     status = g_engine.currentFile;
   }
   DrawTextIn(status, SmallText, DimColour, AlignLeading, AlignMiddle, 1.0f, Rect{282, 290, 850, 312});
+  AddAccessText(status, Rect{282, 290, 850, 312}, true);
 
   const bool downloading = stage == StageDownloading;
   const std::wstring values[3] = {
@@ -173,6 +184,7 @@ static void UninstallConfirmPage() {
   DrawPageHeader(Text(UninstallTitle), Text(UninstallText));
   FieldBox(Rect{282, 196, 850, 236});
   DrawTextIn(g_setup.installDir, LabelText, LabelColour, AlignLeading, AlignMiddle, 1.0f, Rect{294, 196, 838, 236});
+  AddAccessText(g_setup.installDir, Rect{294, 196, 838, 236});
   DrawCheckBox(IdKeepUserData, Text(KeepUserDataOption), g_setup.optKeepUserData, 282, 252, 568);
   ErrorLine();
   DrawButton(IdCancel, Text(CancelButton), false, true, kLeftButton);
@@ -198,6 +210,7 @@ static void CancelConfirmation() {
   FillRect(DimmerColour, 0.62f, Rect{0, 0, kCanvasWidth, kCanvasHeight});
   DrawPanel(Rect{220, 188, 680, 372});
   DrawTextIn(Text(CancelQuestion), BodyText, LabelColour, AlignLeading, AlignNear, 1.0f, Rect{246, 214, 654, 300});
+  AddAccessText(Text(CancelQuestion), Rect{246, 214, 654, 300});
   DrawButton(IdConfirmNo, Text(NoButton), true, true, Rect{380, 314, 514, 352});
   DrawButton(IdConfirmYes, Text(YesButton), false, true, Rect{524, 314, 658, 352});
 }
@@ -226,10 +239,12 @@ void PaintContent() {
   DrawTitleButtons();
   if (g_ui.languageListOpen) DrawLanguageList();
   if (g_ui.confirmOpen) CancelConfirmation();
+  DrawFocusMark();
 }
 
 void PaintWindow(HWND window, HDC paintDc) {
   if (!BeginFrame(window, paintDc)) return;
   PaintContent();
   EndFrame();
+  AnnounceChanges(window);
 }

@@ -7,13 +7,20 @@
 
 #include "app/languages.h"
 #include "app/setup_state.h"
+#include "ui/accessible.h"
+#include "ui/format.h"
 
 std::vector<HitRegion> g_hitRegions;
 
-void ClearHitRegions() { g_hitRegions.clear(); }
+void ClearHitRegions() {
+  g_hitRegions.clear();
+  ClearAccessItems();
+}
 
 void AddHitRegion(int32_t id, Rect rect, bool enabled, int32_t value) {
   g_hitRegions.push_back(HitRegion{id, rect, enabled, value});
+  // What an overlay covers is out of a reader's reach as well.
+  if (id == IdOverlay) AddAccessControl(0, IdOverlay, L"", rect, enabled);
 }
 
 const HitRegion* HitTest(const std::vector<HitRegion>& regions, float x, float y) {
@@ -51,6 +58,8 @@ void DrawPageHeader(const std::wstring& title, const std::wstring& subtitle) {
   DrawTextIn(title, TitleText, TitleColour, AlignLeading, AlignNear, 1.0f, Rect{282, 64, 850, 104});
   FillRect(GoldColour, 1.0f, Rect{282, 108, 338, 110});
   DrawTextIn(subtitle, BodyText, MutedColour, AlignLeading, AlignNear, 1.0f, Rect{282, 122, 850, 170});
+  AddAccessText(title, Rect{282, 64, 850, 104});
+  AddAccessText(subtitle, Rect{282, 122, 850, 170});
 }
 
 void NineSlice(float w, float h, Rect d, SlicePart parts[9]) {
@@ -83,6 +92,8 @@ void DrawButton(int32_t id, const std::wstring& caption, bool isDefault, bool en
     for (const SlicePart& part : parts) DrawImage(face, part.dest, opacity, &part.source);
   } else {
     FillRect(PanelFallback, 1.0f, rect);
+    // Without the face picture (high contrast) the button needs its outline.
+    if (HighContrast()) StrokeFrame(enabled ? FrameColour : DimColour, 1.0f, rect);
   }
   if (isDefault && enabled)
     StrokeFrame(GoldColour, hovered ? 0.55f : 0.30f, Grow(rect, -4));
@@ -93,6 +104,7 @@ void DrawButton(int32_t id, const std::wstring& caption, bool isDefault, bool en
     colour = HighlightColour;
   DrawTextIn(caption, ButtonText, colour, AlignCentre, AlignMiddle, 1.0f, rect);
   AddHitRegion(id, rect, enabled, -1);
+  AddAccessControl(RolePushButton, id, caption, rect, enabled).isDefault = isDefault;
 }
 
 void DrawCheckBox(int32_t id, const std::wstring& label, bool checked, float x, float y, float width) {
@@ -104,6 +116,7 @@ void DrawCheckBox(int32_t id, const std::wstring& label, bool checked, float x, 
   DrawTextIn(label, BodyText, hovered ? HighlightColour : LabelColour, AlignLeading, AlignMiddle, 1.0f,
              Rect{x + 28, y, x + width, y + 24});
   AddHitRegion(id, Rect{x, y, x + width, y + 24}, true, -1);
+  AddAccessControl(RoleCheckBox, id, label, Rect{x, y, x + width, y + 24}, true).checked = checked;
 }
 
 float ProgressFillWidth(double fraction, float left, float right) {
@@ -134,6 +147,7 @@ void DrawProgressBar(uint32_t startColour, uint32_t endColour, double fraction, 
     }
   }
   StrokeFrame(FrameColour, 1.0f, rect);
+  AddAccessControl(RoleProgressBar, 0, L"", rect, true).text = FormatPercent(fraction);
 }
 
 void DrawSideBar(SetupPage shown) {
@@ -178,6 +192,8 @@ void DrawTitleButtons() {
   DrawGlyph(GlyphClose, IconText, LabelColour, 1.0f, close);
   AddHitRegion(IdMinimise, minimise, true, -1);
   AddHitRegion(IdClose, close, true, -1);
+  AddAccessControl(RolePushButton, IdMinimise, InstallerString(MinimiseButton), minimise, true);
+  AddAccessControl(RolePushButton, IdClose, InstallerString(CloseButton), close, true);
 }
 
 void DrawLanguageSelector() {
@@ -187,6 +203,7 @@ void DrawLanguageSelector() {
              AlignMiddle, 1.0f, Rect{294, 228, 532, 264});
   DrawGlyph(GlyphChevronDown, IconText, GoldColour, 1.0f, Rect{532, 228, 562, 264});
   AddHitRegion(IdLanguageSelector, card, true, -1);
+  AddAccessControl(RoleComboBox, IdLanguageSelector, InstallerString(GameLanguageLabel), card, true);
 }
 
 Rect LanguageRowRect(int32_t i) {
@@ -201,11 +218,16 @@ void DrawLanguageList() {
   const int32_t current = g_installerLanguage.load();
   for (int32_t i = 0; i < kInstallerLanguageCount; ++i) {
     const Rect row = LanguageRowRect(i);
-    if (g_ui.hoverId == IdLanguageItem && g_ui.hoverValue == i) FillRect(GoldColour, 0.16f, row);
+    const bool keyed = g_ui.listHighlight == i;
+    if ((g_ui.hoverId == IdLanguageItem && g_ui.hoverValue == i) || keyed) FillRect(GoldColour, 0.16f, row);
+    if (keyed && g_ui.focusVisible) StrokeFrame(GoldColour, 0.9f, row);
     DrawTextIn(InstallerLanguageName(i), BodyText, i == current ? HighlightColour : LabelColour,
                AlignLeading, AlignMiddle, 1.0f, Rect{row.left + 12, row.top, row.right - 28, row.bottom});
     if (i == current)
       DrawGlyph(GlyphCheckMark, IconText, GoldColour, 1.0f, Rect{row.right - 28, row.top, row.right, row.bottom});
     AddHitRegion(IdLanguageItem, row, true, i);
+    AccessItem& item = AddAccessControl(RoleListItem, IdLanguageItem, InstallerLanguageName(i), row, true);
+    item.value = i;
+    item.selected = i == current;
   }
 }

@@ -47,6 +47,10 @@ struct UiState {
   bool languageListOpen = false;
   bool confirmOpen = false;
   float animPhase = 0.0f;
+  int32_t focusId = 0;         // control with the keyboard focus (kFolderFieldId: the folder box), 0 none
+  int32_t confirmFocus = 0;    // IdConfirmYes or IdConfirmNo while the question is open (0: No)
+  int32_t listHighlight = -1;  // language row the keys have moved to in the open list, -1 none
+  bool focusVisible = false;   // a key was pressed: the focus mark is drawn from now on
 };
 
 extern UiState g_ui;
@@ -107,6 +111,8 @@ static_assert(kLanguageListRect.bottom <= kCanvasHeight, "the language list must
 
 // The Folder page's text box (id 100) and its colours, created with the main window.
 constexpr int kFolderFieldId = 100;
+// The painted frame around the text box.
+constexpr Rect kFolderFieldRect{282, 222, 720, 260};
 extern HWND g_folderField;
 // Creates the text box (child of parent), its GDI font in fontFace and the field brush.
 void CreateFolderField(HWND parent, const wchar_t* fontFace);
@@ -114,3 +120,5 @@ void CreateFolderField(HWND parent, const wchar_t* fontFace);
 HBRUSH FolderFieldBrush();
 // The text box's text up to its first NUL; empty without a text box.
 std::wstring ReadFolderField();
+// A new font for the text box after the DPI scale changed.
+void RescaleFolderField(const wchar_t* fontFace);

@@ -20,7 +20,9 @@
 #include "support/handles.h"
 #include "support/layout.h"
 #include "support/system_library.h"
+#include "ui/accessible.h"
 #include "ui/draw.h"
+#include "ui/focus.h"
 #include "ui/format.h"
 #include "ui/pages.h"
 #include "ui/widgets.h"
@@ -29,6 +31,7 @@
 namespace {
 
 constexpr DWORD kDarkModeAttribute = 20;  // DWMWA_USE_IMMERSIVE_DARK_MODE
+constexpr UINT kDpiChanged = 0x02E0;      // WM_DPICHANGED
 
 using DwmSetWindowAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
 
@@ -220,6 +223,7 @@ void OnButtonDown(HWND window, int x, int y) {
   g_ui.pressedId = region && region->enabled ? region->id : 0;
   g_ui.pressedValue = region ? region->value : -1;
   if (g_ui.pressedId != 0) SetCapture(window);
+  NoteClickFocus(region);
   SetFocus(window);
   Redraw();
 }
@@ -255,6 +259,7 @@ void ChangePage(SetupPage page) {
   g_setup.errorText.clear();
   g_ui.languageListOpen = false;
   LayoutFolderField();
+  PlacePageFocus();
   Redraw();
 }
 
@@ -320,15 +325,29 @@ LRESULT CALLBACK WizardWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM l
       return HitTestClientPixels(p.x, p.y) ? HTCLIENT : HTCAPTION;
     }
     case WM_KEYDOWN:
-      if (wParam == VK_ESCAPE) {
-        if (g_ui.languageListOpen) {
-          g_ui.languageListOpen = false;
-          Redraw();
-        } else if (g_ui.confirmOpen) {
-          g_ui.confirmOpen = false;
-          Redraw();
-        }
+      if (HandleKey(window, wParam)) return 0;
+      break;
+    case WM_SYSKEYDOWN:  // Alt+Up and Alt+Down open and close the language list
+      if ((wParam == VK_UP || wParam == VK_DOWN) && HandleKey(window, wParam)) return 0;
+      break;
+    case WM_CHAR:
+      if (HandleChar(window, static_cast<wchar_t>(wParam))) return 0;
+      break;
+    case WM_GETOBJECT:
+      if (const LRESULT object = AnswerGetObject(window, wParam, lParam)) return object;
+      break;
+    case WM_ACTIVATE:
+      if (RestoreFocusOnActivate(wParam)) return 0;
+      break;
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+      if (ReadHighContrast()) {
+        Redraw();
+        if (g_folderField) InvalidateRect(g_folderField, nullptr, TRUE);
       }
+      break;
+    case kDpiChanged:
+      ApplyDpi(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
     case WM_COMMAND:
       if (LOWORD(wParam) == kFolderFieldId && HIWORD(wParam) == EN_CHANGE) {
@@ -347,6 +366,7 @@ LRESULT CALLBACK WizardWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM l
       }
       return 0;
     case WM_CTLCOLOREDIT: {
+      if (HighContrast()) break;  // the system's colours
       HDC dc = reinterpret_cast<HDC>(wParam);
       SetBkColor(dc, RGB(0x15, 0x10, 0x0D));
       SetTextColor(dc, RGB(0xE3, 0xDC, 0xCF));
@@ -383,4 +403,32 @@ LRESULT CALLBACK WizardWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM l
       break;
   }
   return DefWindowProcW(window, msg, wParam, lParam);
+}
+
+void PressControl(int32_t id, int32_t value) {
+  if (g_setup.mainWindow) RunAction(g_setup.mainWindow, id, value);
+}
+
+void ApplyDpi(HWND window, UINT dpi, const RECT* suggested) {
+  if (dpi == 0) return;
+  g_setup.dpiScale = static_cast<float>(dpi) / 96.0f;
+  RECT target{};
+  if (suggested) {
+    target = *suggested;
+  } else {
+    RECT now{};
+    GetWindowRect(window, &now);
+    const int width = static_cast<int>(g_setup.dpiScale * 900), height = static_cast<int>(g_setup.dpiScale * 560);
+    target.left = (now.left + now.right) / 2 - width / 2;
+    target.top = (now.top + now.bottom) / 2 - height / 2;
+    target.right = target.left + width;
+    target.bottom = target.top + height;
+  }
+  // The render target's DPI is fixed when it is made: the next paint makes a new one.
+  ReleaseDeviceObjects();
+  RescaleFolderField(UiFontFamily().c_str());
+  SetWindowPos(window, nullptr, target.left, target.top, target.right - target.left, target.bottom - target.top,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  LayoutFolderField();
+  Redraw();
 }

@@ -28,6 +28,12 @@ void CloseLanguageList();
 void ResetSpeedSampling();
 // Repaints the whole window (no-op without a window).
 void Redraw();
+// What a click on the control (id, value) does; the keyboard and screen readers press controls
+// through it too.
+void PressControl(int32_t id, int32_t value);
+// Takes a new DPI: the window gets the suggested rectangle (or keeps its centre without one) and
+// everything drawn, the folder box and its font follow the new scale.
+void ApplyDpi(HWND window, UINT dpi, const RECT* suggested);
 
 // Download-speed sampling of the Installing page (user-interface thread only).
 struct SpeedState {

@@ -3,14 +3,21 @@
  *                                                the command files FOLDER\*.cmd in name order:
  *                                                one item a line, UTF-8; "run EXITFILE PROGRAM
  *                                                ARGS..." (not waited for), "window OUTFILE",
+ *                                                "access OUTFILE", "dpi DPI",
  *                                                "env NAME VALUE" (for what it starts later), "quit"
  *   gui_helper run EXITFILE PROGRAM [ARGS...]   runs PROGRAM, waits, writes its exit code
  *   gui_helper window OUTFILE                    describes the wizard window (class QuorvelSetup)
+ *   gui_helper access OUTFILE                    the wizard's accessible tree as a screen reader
+ *                                                reads it (MSAA): one line per element,
+ *                                                "role|states|name|value|default action"
+ *   gui_helper dpi DPI                           posts WM_DPICHANGED (no suggested rectangle)
  *   gui_helper hold NAME READYFILE STOPFILE      holds a named mutex until STOPFILE appears or
  *                                                READYFILE goes
  *   gui_helper kill PID                          ends one process started by "run"
  * Files are written whole and then renamed, so a reader never sees half a line. */
+#define COBJMACROS
 #include <windows.h>
+#include <oleacc.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <wchar.h>
@@ -120,6 +127,95 @@ static int window(const wchar_t* out) {
   return 0;
 }
 
+static const char* role_word(long role) {
+  switch (role) {
+    case ROLE_SYSTEM_CLIENT: return "client";
+    case ROLE_SYSTEM_STATICTEXT: return "text";
+    case ROLE_SYSTEM_TEXT: return "edit";
+    case ROLE_SYSTEM_PUSHBUTTON: return "button";
+    case ROLE_SYSTEM_CHECKBUTTON: return "checkbox";
+    case ROLE_SYSTEM_COMBOBOX: return "combobox";
+    case ROLE_SYSTEM_LISTITEM: return "listitem";
+    case ROLE_SYSTEM_PROGRESSBAR: return "progressbar";
+    default: return "other";
+  }
+}
+
+/* Appends a BSTR as UTF-8 (nothing for NULL) and frees it. */
+static void put_bstr(char* line, size_t size, BSTR text) {
+  if (!text) return;
+  size_t n = strlen(line);
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, line + n, (int)(size - n), NULL, NULL);
+  SysFreeString(text);
+}
+
+/* One line for the element (child 0: the object itself). */
+static void describe(IAccessible* acc, long child, char* line, size_t size) {
+  VARIANT id;
+  VariantInit(&id);
+  id.vt = VT_I4;
+  id.lVal = child;
+  VARIANT role, state;
+  VariantInit(&role);
+  VariantInit(&state);
+  IAccessible_get_accRole(acc, id, &role);
+  IAccessible_get_accState(acc, id, &state);
+  long s = state.vt == VT_I4 ? state.lVal : 0;
+  char states[16] = "";
+  if (s & STATE_SYSTEM_FOCUSED) strcat(states, "F");
+  if (s & STATE_SYSTEM_UNAVAILABLE) strcat(states, "U");
+  if (s & STATE_SYSTEM_CHECKED) strcat(states, "C");
+  if (s & STATE_SYSTEM_DEFAULT) strcat(states, "D");
+  if (s & STATE_SYSTEM_SELECTED) strcat(states, "S");
+  if (s & STATE_SYSTEM_EXPANDED) strcat(states, "E");
+  snprintf(line, size, "%s|%s|", role_word(role.vt == VT_I4 ? role.lVal : -1), states);
+  BSTR text = NULL;
+  IAccessible_get_accName(acc, id, &text);
+  put_bstr(line, size, text);
+  strncat(line, "|", size - strlen(line) - 1);
+  text = NULL;
+  IAccessible_get_accValue(acc, id, &text);
+  put_bstr(line, size, text);
+  strncat(line, "|", size - strlen(line) - 1);
+  text = NULL;
+  IAccessible_get_accDefaultAction(acc, id, &text);
+  put_bstr(line, size, text);
+  strncat(line, "\n", size - strlen(line) - 1);
+}
+
+static int access_tree(const wchar_t* out) {
+  /* Spelled out: which library's IID_IAccessible the linker takes depends on their order. */
+  static const IID accessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+  HWND w = FindWindowW(L"QuorvelSetup", NULL);
+  IAccessible* acc = NULL;
+  if (!w || FAILED(AccessibleObjectFromWindow(w, (DWORD)OBJID_CLIENT, &accessible, (void**)&acc)) || !acc) {
+    write_result(out, "none\n");
+    return 0;
+  }
+  static char text[65536];
+  text[0] = 0;
+  char line[2048];
+  describe(acc, CHILDID_SELF, line, sizeof line);
+  strncat(text, line, sizeof text - strlen(text) - 1);
+  long count = 0;
+  IAccessible_get_accChildCount(acc, &count);
+  for (long i = 1; i <= count; ++i) {
+    describe(acc, i, line, sizeof line);
+    strncat(text, line, sizeof text - strlen(text) - 1);
+  }
+  IAccessible_Release(acc);
+  write_result(out, text);
+  return 0;
+}
+
+/* What Windows sends when the window moves to a monitor of another scale. */
+static int post_dpi(const wchar_t* dpi) {
+  HWND w = FindWindowW(L"QuorvelSetup", NULL);
+  if (!w) return 1;
+  WORD value = (WORD)wcstoul(dpi, NULL, 10);
+  return PostMessageW(w, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(value, value), 0) ? 0 : 1;
+}
+
 static int hold(const wchar_t* name, const wchar_t* ready, const wchar_t* stop) {
   HANDLE m = CreateMutexW(NULL, FALSE, name);
   if (!m) return 1;
@@ -152,6 +248,7 @@ static int compare_names(const void* a, const void* b) {
 
 static int agent(const wchar_t* folder) {
   static wchar_t names[256][MAX_PATH];
+  CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
   for (;;) {
     wchar_t pattern[MAX_PATH];
     swprintf(pattern, MAX_PATH, L"%ls\\*.cmd", folder);
@@ -197,6 +294,10 @@ static int agent(const wchar_t* folder) {
         SetEnvironmentVariableW(items[1], items[2]);
       } else if (argc == 2 && wcscmp(items[0], L"window") == 0) {
         window(items[1]);
+      } else if (argc == 2 && wcscmp(items[0], L"access") == 0) {
+        access_tree(items[1]);
+      } else if (argc == 2 && wcscmp(items[0], L"dpi") == 0) {
+        post_dpi(items[1]);
       }
     }
     Sleep(100);
@@ -208,6 +309,11 @@ int wmain(int argc, wchar_t** argv) {
   if (argc == 3 && wcscmp(argv[1], L"kill") == 0) return kill_process(argv[2]);
   if (argc >= 4 && wcscmp(argv[1], L"run") == 0) return run(argc, argv);
   if (argc == 3 && wcscmp(argv[1], L"window") == 0) return window(argv[2]);
+  if (argc == 3 && wcscmp(argv[1], L"access") == 0) {
+    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    return access_tree(argv[2]);
+  }
+  if (argc == 3 && wcscmp(argv[1], L"dpi") == 0) return post_dpi(argv[2]);
   if (argc == 5 && wcscmp(argv[1], L"hold") == 0) return hold(argv[2], argv[3], argv[4]);
   fwprintf(stderr, L"usage: gui_helper agent FOLDER | run EXITFILE PROGRAM [ARGS...] | window OUTFILE | hold NAME READY STOP | kill PID\n");
   return 2;

@@ -31,7 +31,8 @@ gui_begin() {  # [WIDTH HEIGHT]: the size of the screen and of the Wine desktop
   rm -rf "$GUI"
   mkdir -p "$GUI" "$SHOTS"
   HELPER=$GUI/gui_helper.exe
-  x86_64-w64-mingw32-gcc -municode -static -O2 -o "$HELPER" "$QV_SOURCE_DIR/tests/e2e/gui_helper.c" ||
+  x86_64-w64-mingw32-gcc -municode -static -O2 -o "$HELPER" "$QV_SOURCE_DIR/tests/e2e/gui_helper.c" \
+    -loleacc -loleaut32 -lole32 -luuid ||
     { echo "cannot build the helper"; exit 1; }
   start_screen "$GUI" "$SCREEN_W" "$SCREEN_H"
   # What the wizard does to the registry and shortcuts is also what other tests look at.

@@ -38,7 +38,8 @@ e2e_begin() {
   x86_64-w64-mingw32-gcc -municode -static -O2 -o "$HELPER" "$QV_SOURCE_DIR/tests/e2e/e2e_helper.c" ||
     { echo "cannot build the helper"; exit 1; }
   RUNNER=$E2E/gui_helper.exe
-  x86_64-w64-mingw32-gcc -municode -static -O2 -o "$RUNNER" "$QV_SOURCE_DIR/tests/e2e/gui_helper.c" ||
+  x86_64-w64-mingw32-gcc -municode -static -O2 -o "$RUNNER" "$QV_SOURCE_DIR/tests/e2e/gui_helper.c" \
+    -loleacc -loleaut32 -lole32 -luuid ||
     { echo "cannot build the runner"; exit 1; }
   start_screen "$E2E" 1280 800
   hold_mutex shared "$SHARED_LOCK"

@@ -2,7 +2,9 @@
 # A whole install driven by mouse and keyboard through the real window: another language, Next,
 # a folder typed into the text box, Next, Install, the Installing page moving (and the cancel
 # question asked and declined on the way), Finished, the launch option cleared, Finish. Then the
-# installed files, the locale file, the registry and the shortcuts are checked.
+# installed files, the locale file, the registry and the shortcuts are checked. A second install
+# is driven by the keyboard alone, and on each of its pages the window's accessible tree is read
+# as a screen reader reads it.
 . "$(dirname "$0")/gui_lib.sh"
 gui_begin
 
@@ -145,5 +147,142 @@ expect_eq "DisplayName" "$(reg_value "$UNINSTALL_KEY" DisplayName)" "Quorvel"
 expect_eq "DisplayVersion" "$(reg_value "$UNINSTALL_KEY" DisplayVersion)" "12"
 [[ -f $DESKTOP_LNK ]] || fail "no desktop shortcut"
 [[ -f $PROGRAMS_LNK ]] || fail "no Start menu shortcut"
+# Slower still, so that the keyboard run is surely going when its question is asked.
+stop_release "$GUI/nginx"
+start_patch_server "$GUI/www" 40k
+
+# ---- the keyboard alone ------------------------------------------------------------------------
+# No pointer event from here on: keys go (as XTEST events) to the window that has the focus.
+FOLDER2_WIN="$GUI_WIN\\Keys\\Quorvel"
+FOLDER2=$GUI/Keys/Quorvel
+# access NAME: the wizard's accessible tree (gui_helper access), kept as $SHOTS/access-NAME.txt.
+access() {
+  local out=$GUI/access.txt
+  rm -f "$out"
+  TREE=
+  agent_do access "$(winpath "$out")"
+  wait_until 60 test -e "$out" || { fail "no accessible tree ($1)"; return 1; }
+  TREE=$(tr -d '\r' <"$out")
+  printf '%s\n' "$TREE" >"$SHOTS/access-$1.txt"
+}
+# access_until NAME PATTERN: reads the tree until a line matches (the page repaints while the
+# tree is read element by element, so one read may straddle two paints).
+access_until() {
+  for _ in $(seq 1 20); do
+    access "$1"
+    grep -q -- "$2" <<<"$TREE" && return 0
+    sleep 0.5
+  done
+  return 1
+}
+# expect_element DESCRIPTION ROLE STATES NAME: TREE has that element with exactly those states
+# (F focused, U unavailable, C checked, D default, S selected, E expanded; "any": not checked).
+expect_element() {
+  local states=$3
+  [[ $states == any ]] && states='[A-Z]*'
+  cut -d'|' -f1-3 <<<"$TREE" | grep -qx -- "$2|$states|$(sed 's/[.[*^$\\]/\\&/g' <<<"$4")" ||
+    fail "$1: no $2 \"$4\" with states \"$3\" in: $(tr '\n' ';' <<<"$TREE")"
+}
+
+section "keyboard: Welcome (the last install's French), English chosen with the arrows"
+in_desktop keys "$SETUP_EXE"
+wait_until 90 window_shown || fail "the wizard window did not appear (keys)"
+WIN_X=${WINDOW_RECT[0]}
+WIN_Y=${WINDOW_RECT[1]}
+[[ $WINDOW_INFO == *foreground=1* ]] || fail "the new wizard is not the foreground window: $WINDOW_INFO"
+shot keys-1-welcome
+$PROBE near "$SHOT" 280 246 "$GOLD" 40 >/dev/null && fail "a focus mark before any key was pressed"
+access welcome-fr
+expect_element "the page title names the client" client any "Bienvenue dans Quorvel"
+expect_element "language box" combobox "" "Langue du jeu"
+expect_element "Next, the default" button D "Suivant"
+key Tab
+shot keys-2-focus-mark
+probe_near "the focus mark around the language box" 280 246 "$GOLD" 40
+access welcome-focus
+expect_element "language box focused" combobox F "Langue du jeu"
+key space
+access language-list
+expect_element "the list, current language selected and focused" listitem FS "Français"
+[[ $(grep -c '^listitem|' <<<"$TREE") -eq 11 ]] || fail "the open list does not offer 11 languages"
+key Home Down
+access language-list-moved
+expect_element "the arrows move the focus in the list" listitem F "English"
+key Return
+query_window
+[[ $WINDOW_INFO == *"title=Quorvel Setup" ]] || fail "window title after choosing English: $WINDOW_INFO"
+access welcome
+expect_element "names follow the language" client any "Welcome to Quorvel"
+expect_element "language box keeps the focus" combobox F "Game language"
+expect_element "Cancel" button "" "Cancel"
+expect_element "Next" button D "Next"
+expect_element "close button" button "" "Close"
+grep -q '^combobox|F|Game language|English|' <<<"$TREE" || fail "the language box's value: $TREE"
+
+section "keyboard: Folder, a new folder typed over the old one, Enter"
+key Return
+access folder
+expect_element "the folder box has the focus" edit F "Installation folder"
+expect_element "Browse" button "" "Browse..."
+expect_element "Next" button D "Next"
+key End shift+Home
+type_text "$FOLDER2_WIN"
+shot keys-3-folder
+expect_text "the typed folder" 292 232 710 252 "$LABEL"
+key Return
+
+section "keyboard: Summary, a check box toggled with Space and back"
+access summary
+expect_element "desktop shortcut" checkbox C "Create a desktop shortcut"
+expect_element "Install, the default" button D "Install"
+key Tab Tab
+access summary-tab
+expect_element "Start menu shortcut focused" checkbox FC "Create a Start menu shortcut"
+key space
+access summary-unchecked
+expect_element "Space clears it" checkbox F "Create a Start menu shortcut"
+key space
+access summary-checked
+expect_element "Space sets it again" checkbox FC "Create a Start menu shortcut"
+grep -qF "$FOLDER2_WIN" <<<"$TREE" || fail "the summary does not read the typed folder"
+key Return   # the focus is on a check box: Enter presses the default button, Install
+
+section "keyboard: Installing, the question asked with Escape and declined with N"
+access_until installing '^progressbar|'
+expect_element "Cancel while the run goes on" button "" "Cancel"
+grep -q '^progressbar|[^|]*||[0-9]*%|' <<<"$TREE" || fail "no progress value: $TREE"
+key Escape
+access_until question '^button||Yes|'
+expect_element "the question" text "" "Do you want to cancel the installation? Everything downloaded so far is kept."
+expect_element "No, focused and default" button FD "No"
+expect_element "Yes" button "" "Yes"
+[[ $(grep -vc '^client|' <<<"$TREE") -eq 3 ]] || fail "the question leaves more than its own three elements: $TREE"
+key n
+access_until after-question '^button||Cancel|' || fail "the question stayed open after N: $TREE"
+
+section "keyboard: Finished, the launch option cleared with Space, Enter"
+finished=0
+for _ in $(seq 1 300); do
+  access finished
+  if grep -q '^client|[A-Z]*|Installation complete|' <<<"$TREE"; then finished=1; break; fi
+  sleep 1
+done
+(( finished )) || fail "the Finished page did not come: $TREE"
+expect_element "launch option" checkbox C "Open Quorvel now"
+expect_element "Finish" button D "Finish"
+key Tab space
+access finished-unchecked
+expect_element "launch option cleared" checkbox F "Open Quorvel now"
+key Return
+expect_eq "exit code (keys)" "$(exit_code keys 120)" 0
+
+section "what the keyboard installed"
+while IFS= read -r -d '' rel; do
+  rel=${rel#./}
+  cmp -s "$GAME/$rel" "$FOLDER2/$rel" || fail "installed file differs or is missing: $rel"
+done < <(cd "$GAME" && find . -type f -print0)
+expect_eq "locale.cfg" "$(cat "$FOLDER2/config/locale.cfg" 2>/dev/null)" "1252 en"
+expect_eq "InstallPath" "$(reg_value "$SETUP_KEY" InstallPath)" "$FOLDER2_WIN"
+expect_eq "Language" "$(reg_value "$SETUP_KEY" Language)" "en"
 
 pass_or_fail

@@ -183,6 +183,6 @@ cp "$QV_BUILD_DIR/qv_tests.exe" "$GUI/"
 in_desktop folderbox "$GUI/qv_tests.exe" --gtest_filter='OnScreen.*' \
   "--gtest_output=xml:$GUI_WIN\\folderbox.xml"
 expect_eq "on-screen unit tests" "$(exit_code folderbox 300)" 0
-[[ $(grep -c 'result="completed"' "$GUI/folderbox.xml" 2>/dev/null) -eq 2 ]] || fail "the on-screen unit tests did not all run"
+[[ $(grep -c 'result="completed"' "$GUI/folderbox.xml" 2>/dev/null) -eq 6 ]] || fail "the on-screen unit tests did not all run"
 
 pass_or_fail

@@ -222,7 +222,9 @@ def check_manifest(label, blob):
           "%s: manifest does not request asInvoker without uiAccess" % label)
     aware = [el.text.strip().lower() for el in by_tag.get("dpiAware", []) if el.text]
     check(aware == ["true"], "%s: manifest dpiAware is %s, expected true" % (label, aware))
-    check("dpiAwareness" not in by_tag, "%s: manifest declares dpiAwareness (per-monitor modes)" % label)
+    modes = [m.strip().lower() for el in by_tag.get("dpiAwareness", []) if el.text for m in el.text.split(",")]
+    check(modes == ["permonitorv2", "system"],
+          "%s: manifest dpiAwareness is %s, expected per-monitor v2 falling back to system" % (label, modes))
     oses = {el.get("Id", "").lower() for el in by_tag.get("supportedOS", [])}
     wanted = {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
               "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}

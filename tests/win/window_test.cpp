@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include <cstdlib>
 #include <string>
@@ -10,7 +11,10 @@
 #include "app/languages.h"
 #include "app/setup_state.h"
 #include "patch/engine.h"
+#include "support/system_library.h"
+#include "ui/accessible.h"
 #include "ui/draw.h"
+#include "ui/focus.h"
 #include "ui/pages.h"
 #include "ui/widgets.h"
 #include "ui/window.h"
@@ -222,9 +226,45 @@ TEST_F(WizardWindow, EscapeClosesOverlaysOneAtATime) {
   EXPECT_TRUE(g_ui.confirmOpen);
   SendMessageW(window_, WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_FALSE(g_ui.confirmOpen);
-  SendMessageW(window_, WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_FALSE(Destroyed());
   EXPECT_EQ(g_setup.page, Welcome);
+  // With nothing open, Escape is the close button: no question on the Welcome page.
+  SendMessageW(window_, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_TRUE(Destroyed());
+}
+
+TEST_F(WizardWindow, EscapeDuringARunAsksAndIsIgnoredWhileUninstalling) {
+  g_setup.page = Uninstalling;
+  SendMessageW(window_, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_FALSE(Destroyed());
+  g_setup.page = Installing;
+  g_engine.running = true;
+  Paint();
+  SendMessageW(window_, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_TRUE(g_ui.confirmOpen);
+  Paint();
+  // The question's buttons alone take the focus; No first, the arrows move between them.
+  EXPECT_EQ(CurrentFocus().id, IdConfirmNo);
+  ASSERT_EQ(FocusOrder().size(), 2u);
+  SendMessageW(window_, WM_KEYDOWN, VK_RIGHT, 0);
+  EXPECT_EQ(CurrentFocus().id, IdConfirmYes);
+  SendMessageW(window_, WM_KEYDOWN, VK_LEFT, 0);
+  EXPECT_EQ(CurrentFocus().id, IdConfirmNo);
+  SendMessageW(window_, WM_KEYDOWN, VK_RETURN, 0);  // No
+  EXPECT_FALSE(g_ui.confirmOpen);
+  EXPECT_FALSE(g_engine.cancel.load());
+  SendMessageW(window_, WM_KEYDOWN, VK_ESCAPE, 0);
+  Paint();
+  SendMessageW(window_, WM_CHAR, L'n', 0);
+  EXPECT_FALSE(g_ui.confirmOpen);
+  SendMessageW(window_, WM_KEYDOWN, VK_ESCAPE, 0);
+  Paint();
+  SendMessageW(window_, WM_CHAR, L'Y', 0);
+  EXPECT_FALSE(g_ui.confirmOpen);
+  EXPECT_TRUE(g_setup.cancelRequested);
+  EXPECT_TRUE(g_engine.cancel.load());
+  EXPECT_FALSE(Destroyed());
+  g_engine.running = false;
 }
 
 TEST_F(WizardWindow, CheckBoxRowsToggle) {
@@ -450,5 +490,511 @@ TEST_F(OnScreen, RepaintsCompletelyAfterADeviceLoss) {
   EXPECT_TRUE(Near(GetPixel(dc, 300, 108), GoldColour)) << std::hex << GetPixel(dc, 300, 108);
   EXPECT_TRUE(Near(GetPixel(dc, 50, 210), GoldColour)) << "current step circle";
   EXPECT_EQ(g_hitRegions.size(), regions);
+  ReleaseDC(window_, dc);
+}
+
+namespace {
+
+// Shift held (or not) for the thread's key state, which is what GetKeyState reads.
+void HoldShift(bool down) {
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_SHIFT] = down ? 0x80 : 0;
+  SetKeyboardState(keys);
+}
+
+}  // namespace
+
+TEST_F(WizardWindow, KeyboardAlone) {
+  SetInstallerLanguage(kEnglishLanguage);
+  g_setup.page = Welcome;
+  Paint();
+  auto key = [this](WPARAM vk) {
+    SendMessageW(window_, WM_KEYDOWN, vk, 0);
+    Paint();
+  };
+  // Welcome: Tab reaches the language box, the arrows choose in the list, Enter takes it.
+  EXPECT_FALSE(g_ui.focusVisible);
+  key(VK_TAB);
+  EXPECT_TRUE(g_ui.focusVisible);
+  EXPECT_EQ(CurrentFocus().id, IdLanguageSelector);
+  key(VK_SPACE);
+  ASSERT_TRUE(g_ui.languageListOpen);
+  EXPECT_EQ(g_ui.listHighlight, kEnglishLanguage);
+  key(VK_DOWN);
+  key(VK_DOWN);
+  EXPECT_TRUE(HasFocus(IdLanguageItem, 3));
+  key(VK_RETURN);
+  EXPECT_FALSE(g_ui.languageListOpen);
+  EXPECT_STREQ(InstallerLanguageCode(g_installerLanguage.load()), "fr");
+  EXPECT_EQ(CurrentFocus().id, IdLanguageSelector);
+  // A typed letter jumps (accents ignored), Escape closes the list without choosing.
+  SendMessageW(window_, WM_CHAR, L'c', 0);
+  Paint();
+  EXPECT_TRUE(g_ui.languageListOpen);
+  EXPECT_STREQ(InstallerLanguageCode(g_ui.listHighlight), "cz");
+  key(VK_HOME);
+  EXPECT_EQ(g_ui.listHighlight, 0);
+  key(VK_END);
+  EXPECT_EQ(g_ui.listHighlight, kInstallerLanguageCount - 1);
+  key(VK_ESCAPE);
+  EXPECT_FALSE(g_ui.languageListOpen);
+  EXPECT_FALSE(Destroyed());
+  EXPECT_STREQ(InstallerLanguageCode(g_installerLanguage.load()), "fr");
+  // Tab order: language box, Cancel, Next; Shift+Tab goes back round.
+  key(VK_TAB);
+  EXPECT_EQ(CurrentFocus().id, IdCancel);
+  key(VK_TAB);
+  EXPECT_EQ(CurrentFocus().id, IdPrimary);
+  key(VK_TAB);
+  EXPECT_EQ(CurrentFocus().id, IdLanguageSelector);
+  HoldShift(true);
+  key(VK_TAB);
+  HoldShift(false);
+  EXPECT_EQ(CurrentFocus().id, IdPrimary);
+  // Enter on the focused selector presses the default button.
+  key(VK_TAB);
+  key(VK_RETURN);
+  EXPECT_EQ(g_setup.page, Folder);
+
+  // A bad folder: Next is disabled and left out of the order.
+  g_setup.installDir = L"Q:\\Quorvel";
+  Paint();
+  for (const FocusStop& stop : FocusOrder()) EXPECT_NE(stop.id, IdPrimary);
+  EXPECT_EQ(DefaultButton(), 0);
+  key(VK_RETURN);
+  EXPECT_EQ(g_setup.page, Folder);
+
+  // Summary: Space toggles the focused check box; Enter there installs, on Back goes back.
+  g_setup.page = Summary;
+  g_ui.focusId = 0;
+  Paint();
+  key(VK_TAB);
+  EXPECT_EQ(CurrentFocus().id, IdDesktopShortcut);
+  key(VK_SPACE);
+  EXPECT_FALSE(g_setup.optDesktopShortcut);
+  key(VK_SPACE);
+  EXPECT_TRUE(g_setup.optDesktopShortcut);
+  key(VK_TAB);
+  key(VK_TAB);
+  EXPECT_EQ(CurrentFocus().id, IdBack);
+  key(VK_RETURN);
+  EXPECT_EQ(g_setup.page, Folder);
+
+  // Finished: Tab, Space clears the launch option, Enter finishes.
+  g_setup.page = Finished;
+  Paint();
+  key(VK_TAB);
+  key(VK_SPACE);
+  EXPECT_FALSE(g_setup.optLaunchGame);
+  key(VK_RETURN);
+  EXPECT_TRUE(Destroyed());
+  SetInstallerLanguage(kEnglishLanguage);
+}
+
+TEST_F(WizardWindow, KeysDoNothingOnTheUninstallingPage) {
+  g_setup.page = Uninstalling;
+  Paint();
+  for (WPARAM vk : {VK_TAB, VK_RETURN, VK_SPACE, VK_ESCAPE}) SendMessageW(window_, WM_KEYDOWN, vk, 0);
+  EXPECT_EQ(g_setup.page, Uninstalling);
+  EXPECT_TRUE(FocusOrder().empty());
+  EXPECT_FALSE(Destroyed());
+}
+
+namespace {
+
+using AccessibleObjectFromWindowFn = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
+
+// One element as the helper of a screen reader reads it.
+struct Read {
+  LONG role = 0;
+  LONG state = 0;
+  std::wstring name, value, action;
+};
+
+std::wstring Take(BSTR text) {
+  std::wstring s = text ? std::wstring(text, SysStringLen(text)) : std::wstring();
+  SysFreeString(text);
+  return s;
+}
+
+// The client's children, through oleacc as any reader would get them.
+std::vector<Read> ReadTree(HWND window, std::wstring* rootName = nullptr) {
+  std::vector<Read> tree;
+  auto fromWindow = SystemProc<AccessibleObjectFromWindowFn>(L"oleacc.dll", "AccessibleObjectFromWindow");
+  IAccessible* acc = nullptr;
+  if (!fromWindow || FAILED(fromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                       reinterpret_cast<void**>(&acc))) || !acc)
+    return tree;
+  VARIANT self{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR text = nullptr;
+  acc->get_accName(self, &text);
+  if (rootName) *rootName = Take(text);
+  LONG count = 0;
+  acc->get_accChildCount(&count);
+  for (LONG i = 1; i <= count; ++i) {
+    VARIANT id{};
+    id.vt = VT_I4;
+    id.lVal = i;
+    Read r;
+    VARIANT v{};
+    if (SUCCEEDED(acc->get_accRole(id, &v)) && v.vt == VT_I4) r.role = v.lVal;
+    if (SUCCEEDED(acc->get_accState(id, &v)) && v.vt == VT_I4) r.state = v.lVal;
+    text = nullptr;
+    acc->get_accName(id, &text);
+    r.name = Take(text);
+    text = nullptr;
+    acc->get_accValue(id, &text);
+    r.value = Take(text);
+    text = nullptr;
+    acc->get_accDefaultAction(id, &text);
+    r.action = Take(text);
+    tree.push_back(r);
+  }
+  acc->Release();
+  return tree;
+}
+
+const Read* Find(const std::vector<Read>& tree, LONG role, const std::wstring& name) {
+  for (const Read& r : tree)
+    if (r.role == role && r.name == name) return &r;
+  return nullptr;
+}
+
+}  // namespace
+
+TEST_F(WizardWindow, ScreenReadersReadEveryPage) {
+  // A reader's process and the wizard both have COM (the wizard from its start).
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  struct Expect {
+    SetupPage page;
+    int title;
+    std::vector<std::pair<LONG, int>> controls;  // role and name field, in order
+  };
+  const Expect pages[] = {
+      {Welcome, WelcomeTitle, {{ROLE_SYSTEM_COMBOBOX, GameLanguageLabel}, {ROLE_SYSTEM_PUSHBUTTON, CancelButton},
+                               {ROLE_SYSTEM_PUSHBUTTON, NextButton}}},
+      {Folder, FolderTitle, {{ROLE_SYSTEM_TEXT, InstallFolderLabel}, {ROLE_SYSTEM_PUSHBUTTON, BrowseButton},
+                             {ROLE_SYSTEM_PUSHBUTTON, BackButton}, {ROLE_SYSTEM_PUSHBUTTON, NextButton}}},
+      {Summary, SummaryTitle, {{ROLE_SYSTEM_CHECKBUTTON, DesktopShortcutOption},
+                               {ROLE_SYSTEM_CHECKBUTTON, StartMenuShortcutOption},
+                               {ROLE_SYSTEM_PUSHBUTTON, BackButton}, {ROLE_SYSTEM_PUSHBUTTON, InstallButton}}},
+      {Installing, InstallingTitle, {{ROLE_SYSTEM_PROGRESSBAR, -1}, {ROLE_SYSTEM_PUSHBUTTON, CancelButton}}},
+      {Finished, FinishedTitle, {{ROLE_SYSTEM_CHECKBUTTON, LaunchOption}, {ROLE_SYSTEM_PUSHBUTTON, FinishButton}}},
+      {UninstallConfirm, UninstallTitle, {{ROLE_SYSTEM_CHECKBUTTON, KeepUserDataOption},
+                                          {ROLE_SYSTEM_PUSHBUTTON, CancelButton},
+                                          {ROLE_SYSTEM_PUSHBUTTON, UninstallButton}}},
+      {Uninstalling, UninstallTitle, {{ROLE_SYSTEM_PROGRESSBAR, -1}}},
+      {UninstallDone, UninstallDoneTitle, {{ROLE_SYSTEM_PUSHBUTTON, CloseButton}}},
+  };
+  g_setup.installDir = L"C:\\Quorvel";
+  for (int32_t language : {kEnglishLanguage, FindInstallerLanguage("de")}) {
+    SetInstallerLanguage(language);
+    for (const Expect& e : pages) {
+      g_setup.page = e.page;
+      Paint();
+      std::wstring root;
+      const std::vector<Read> tree = ReadTree(window_, &root);
+      const std::wstring where = L"page " + std::to_wstring(static_cast<int>(e.page)) + L" " + root;
+      ASSERT_FALSE(tree.empty()) << static_cast<int>(e.page);
+      // The page title names the client and comes first, as a static text.
+      EXPECT_EQ(root, InstallerString(e.title));
+      EXPECT_EQ(tree[0].role, ROLE_SYSTEM_STATICTEXT);
+      EXPECT_EQ(tree[0].name, InstallerString(e.title));
+      size_t at = 0;
+      for (const auto& [role, field] : e.controls) {
+        while (at < tree.size() && tree[at].role != role) ++at;
+        ASSERT_LT(at, tree.size()) << "missing role " << role << " on page " << static_cast<int>(e.page);
+        if (field >= 0) EXPECT_EQ(tree[at].name, InstallerString(field)) << static_cast<int>(e.page);
+        if (role == ROLE_SYSTEM_PUSHBUTTON) EXPECT_EQ(tree[at].action, InstallerString(ActionPress));
+        if (role == ROLE_SYSTEM_PROGRESSBAR) EXPECT_EQ(tree[at].value, L"0%");
+        ++at;
+      }
+      // The title bar's two buttons close every page's tree.
+      ASSERT_GE(tree.size(), 2u);
+      EXPECT_EQ(tree[tree.size() - 2].name, InstallerString(MinimiseButton));
+      EXPECT_EQ(tree.back().name, InstallerString(CloseButton));
+    }
+  }
+  SetInstallerLanguage(kEnglishLanguage);
+
+  // The default button is marked; Next is unavailable while the folder cannot be used.
+  g_setup.page = Folder;
+  g_setup.installDir = L"Q:\\Quorvel";
+  Paint();
+  std::vector<Read> tree = ReadTree(window_);
+  const Read* next = Find(tree, ROLE_SYSTEM_PUSHBUTTON, L"Next");
+  ASSERT_NE(next, nullptr);
+  EXPECT_TRUE(next->state & STATE_SYSTEM_UNAVAILABLE);
+  EXPECT_TRUE(next->action.empty());
+  EXPECT_EQ(Find(tree, ROLE_SYSTEM_TEXT, L"Installation folder")->value, ReadFolderField());
+  g_setup.installDir = L"C:\\Quorvel";
+  Paint();
+  tree = ReadTree(window_);
+  next = Find(tree, ROLE_SYSTEM_PUSHBUTTON, L"Next");
+  EXPECT_FALSE(next->state & STATE_SYSTEM_UNAVAILABLE);
+  EXPECT_TRUE(next->state & STATE_SYSTEM_DEFAULT);
+
+  // A check box's state follows a click, and its default action toggles it.
+  g_setup.page = Summary;
+  Paint();
+  EXPECT_TRUE(Find(ReadTree(window_), ROLE_SYSTEM_CHECKBUTTON, L"Create a desktop shortcut")->state & STATE_SYSTEM_CHECKED);
+  EXPECT_EQ(Find(ReadTree(window_), ROLE_SYSTEM_CHECKBUTTON, L"Create a desktop shortcut")->action, L"Uncheck");
+  Click(POINT{700, 330});
+  EXPECT_FALSE(Find(ReadTree(window_), ROLE_SYSTEM_CHECKBUTTON, L"Create a desktop shortcut")->state & STATE_SYSTEM_CHECKED);
+  auto fromWindow = SystemProc<AccessibleObjectFromWindowFn>(L"oleacc.dll", "AccessibleObjectFromWindow");
+  IAccessible* acc = nullptr;
+  ASSERT_TRUE(SUCCEEDED(fromWindow(window_, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                   reinterpret_cast<void**>(&acc))));
+  tree = ReadTree(window_);
+  LONG desktop = 0;
+  for (size_t i = 0; i < tree.size(); ++i)
+    if (tree[i].role == ROLE_SYSTEM_CHECKBUTTON && !desktop) desktop = static_cast<LONG>(i + 1);
+  VARIANT id{};
+  id.vt = VT_I4;
+  id.lVal = desktop;
+  EXPECT_EQ(acc->accDoDefaultAction(id), S_OK);
+  EXPECT_TRUE(g_setup.optDesktopShortcut);
+  // Its place on screen: canvas units times the scale, from the client's origin.
+  LONG x = 0, y = 0, w = 0, h = 0;
+  EXPECT_EQ(acc->accLocation(&x, &y, &w, &h, id), S_OK);
+  POINT origin{0, 0};
+  ClientToScreen(window_, &origin);
+  EXPECT_EQ(x - origin.x, 282);
+  EXPECT_EQ(y - origin.y, 318);
+  EXPECT_EQ(w, 568);
+  EXPECT_EQ(h, 24);
+  acc->Release();
+
+  // An open question hides the page: only its text and its two buttons remain, No the default.
+  g_setup.page = Installing;
+  g_ui.confirmOpen = true;
+  Paint();
+  tree = ReadTree(window_);
+  ASSERT_EQ(tree.size(), 3u);
+  EXPECT_EQ(tree[0].name, InstallerString(CancelQuestion));
+  EXPECT_EQ(tree[1].name, L"No");
+  EXPECT_TRUE(tree[1].state & STATE_SYSTEM_DEFAULT);
+  EXPECT_EQ(tree[2].name, L"Yes");
+  g_ui.confirmOpen = false;
+
+  // The open language list: eleven items by their own names, the current one selected.
+  g_setup.page = Welcome;
+  g_ui.languageListOpen = true;
+  Paint();
+  tree = ReadTree(window_);
+  ASSERT_EQ(tree.size(), static_cast<size_t>(kInstallerLanguageCount));
+  for (int32_t i = 0; i < kInstallerLanguageCount; ++i) {
+    EXPECT_EQ(tree[i].role, ROLE_SYSTEM_LISTITEM);
+    EXPECT_EQ(tree[i].name, InstallerLanguageName(i));
+    EXPECT_EQ((tree[i].state & STATE_SYSTEM_SELECTED) != 0, i == kEnglishLanguage);
+  }
+  g_ui.languageListOpen = false;
+}
+
+TEST_F(OnScreen, FolderPageFocusAndTheKeysInTheBox) {
+  ShowWindow(window_, SW_SHOW);
+  SetForegroundWindow(window_);
+  g_setup.page = Welcome;
+  Paint();
+  SendMessageW(window_, WM_KEYDOWN, VK_RETURN, 0);  // Next, the default
+  ASSERT_EQ(g_setup.page, Folder);
+  Paint();
+  // The box has the focus, the caret after the text.
+  EXPECT_EQ(GetFocus(), g_folderField);
+  EXPECT_EQ(CurrentFocus().id, kFolderFieldId);
+  const DWORD length = static_cast<DWORD>(GetWindowTextLengthW(g_folderField));
+  DWORD start = 0, end = 0;
+  SendMessageW(g_folderField, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, length);
+  EXPECT_EQ(end, length);
+  // Readers asking the box itself hear its caption.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::wstring boxName;
+  auto fromWindow = SystemProc<AccessibleObjectFromWindowFn>(L"oleacc.dll", "AccessibleObjectFromWindow");
+  IAccessible* box = nullptr;
+  if (fromWindow && SUCCEEDED(fromWindow(g_folderField, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&box))) && box) {
+    VARIANT self{};
+    self.vt = VT_I4;
+    BSTR text = nullptr;
+    box->get_accName(self, &text);
+    boxName = Take(text);
+    box->Release();
+  }
+  // Wine's oleacc does not take names for windows (SetHwndPropStr: E_NOTIMPL).
+  if (NameFolderField()) EXPECT_EQ(boxName, L"Installation folder");
+  // Tab leaves the box for Browse; Shift+Tab comes back.
+  SendMessageW(g_folderField, WM_KEYDOWN, VK_TAB, 0);
+  Paint();
+  EXPECT_EQ(CurrentFocus().id, IdBrowse);
+  EXPECT_EQ(GetFocus(), window_);
+  HoldShift(true);
+  SendMessageW(window_, WM_KEYDOWN, VK_TAB, 0);
+  HoldShift(false);
+  EXPECT_EQ(GetFocus(), g_folderField);
+  // Reached with Tab, its text is selected, so typing replaces it.
+  SendMessageW(g_folderField, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  EXPECT_EQ(start, 0u);
+  EXPECT_EQ(end, length);
+  // Enter in the box presses Next.
+  SetWindowTextW(g_folderField, L"C:\\Games\\Quorvel");
+  SendMessageW(g_folderField, WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(g_setup.page, Summary);
+  EXPECT_EQ(g_setup.installDir, L"C:\\Games\\Quorvel");
+  EXPECT_NE(GetFocus(), g_folderField);
+}
+
+TEST_F(OnScreen, DpiChangeTakesTheSuggestedRectangleAndRescales) {
+  CreateDrawingResources();
+  ShowWindow(window_, SW_SHOWNA);
+  g_setup.page = Folder;
+  LayoutFolderField();
+  RECT suggested{40, 30, 40 + 1350, 30 + 840};
+  SendMessageW(window_, 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_FLOAT_EQ(g_setup.dpiScale, 1.5f);
+  RECT r{};
+  GetWindowRect(window_, &r);
+  EXPECT_EQ(r.left, 40);
+  EXPECT_EQ(r.top, 30);
+  EXPECT_EQ(r.right - r.left, 1350);
+  EXPECT_EQ(r.bottom - r.top, 840);
+  // The folder box and its font follow; input is scaled too.
+  GetWindowRect(g_folderField, &r);
+  EXPECT_EQ(r.right - r.left, 627);
+  EXPECT_EQ(r.bottom - r.top, 30);
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(g_folderField, WM_GETFONT, 0, 0));
+  LOGFONTW lf{};
+  GetObjectW(font, sizeof lf, &lf);
+  EXPECT_EQ(lf.lfHeight, -21);
+  HDC dc = GetDC(window_);
+  PaintWindow(window_, dc);
+  // The gold underline bar (282..338, 108..110) now lies at 1.5 times its place.
+  EXPECT_TRUE(Near(GetPixel(dc, 430, 163), GoldColour)) << std::hex << GetPixel(dc, 430, 163);
+  EXPECT_FALSE(Near(GetPixel(dc, 430, 169), GoldColour));
+  ASSERT_NE(HitTestClientPixels(1160, 740), nullptr);  // Next at (775, 498) * 1.5
+  EXPECT_EQ(HitTestClientPixels(1160, 740)->id, IdPrimary);
+  // Back to 96: everything as before, the centre kept when no rectangle is suggested.
+  SendMessageW(window_, 0x02E0, MAKEWPARAM(96, 96), 0);
+  GetWindowRect(window_, &r);
+  EXPECT_EQ(r.right - r.left, 900);
+  EXPECT_EQ(r.bottom - r.top, 560);
+  EXPECT_EQ((r.left + r.right) / 2, 40 + 675);
+  PaintWindow(window_, dc);
+  EXPECT_TRUE(Near(GetPixel(dc, 300, 108), GoldColour));
+  ReleaseDC(window_, dc);
+  g_setup.dpiScale = 1.0f;
+}
+
+TEST_F(OnScreen, HighContrastDrawsInTheSystemColours) {
+  CreateDrawingResources();
+  ShowWindow(window_, SW_SHOWNA);
+  g_setup.page = Summary;
+  // Wine keeps high contrast off whatever it is told; then the drawing is switched directly.
+  HIGHCONTRASTW hc{sizeof hc, HCF_HIGHCONTRASTON, nullptr};
+  const bool systemSwitch = SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof hc, &hc, 0) != FALSE;
+  SendMessageW(window_, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+  if (!HighContrast()) SetHighContrastForTesting(true);
+  HDC dc = GetDC(window_);
+  PaintWindow(window_, dc);
+  auto isSys = [](COLORREF pixel, int index) {
+    const COLORREF c = GetSysColor(index);
+    return Near(pixel, (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
+  };
+  EXPECT_TRUE(isSys(GetPixel(dc, 600, 420), COLOR_WINDOW)) << "plain background";
+  EXPECT_TRUE(isSys(GetPixel(dc, 120, 500), COLOR_WINDOW)) << "no stone picture";
+  EXPECT_TRUE(isSys(GetPixel(dc, 300, 108), COLOR_HIGHLIGHT)) << "the gold accent";
+  EXPECT_TRUE(isSys(GetPixel(dc, 700, 478), COLOR_WINDOWTEXT)) << "a button's outline";
+  int text = 0;
+  for (int x = 282; x < 500; ++x)
+    for (int y = 64; y < 104; ++y) text += isSys(GetPixel(dc, x, y), COLOR_WINDOWTEXT) ? 1 : 0;
+  EXPECT_GT(text, 40) << "the title in the window text colour";
+  if (systemSwitch) {
+    hc.dwFlags = 0;
+    SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof hc, &hc, 0);
+  }
+  SetHighContrastForTesting(false);
+  PaintWindow(window_, dc);
+  EXPECT_TRUE(Near(GetPixel(dc, 300, 108), GoldColour));
+  ReleaseDC(window_, dc);
+}
+
+namespace {
+
+struct WinEvent {
+  DWORD event;
+  LONG object, child;
+};
+std::vector<WinEvent> s_events;
+
+void CALLBACK RecordEvent(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG child, DWORD, DWORD) {
+  s_events.push_back(WinEvent{event, object, child});
+}
+
+}  // namespace
+
+TEST_F(OnScreen, ReadersAreToldWhatChanged) {
+  CreateDrawingResources();
+  ShowWindow(window_, SW_SHOW);
+  SetForegroundWindow(window_);
+  SetFocus(window_);
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_MIN, EVENT_MAX, nullptr, RecordEvent, GetCurrentProcessId(), 0,
+                                       WINEVENT_OUTOFCONTEXT);
+  ASSERT_NE(hook, nullptr);
+  HDC dc = GetDC(window_);
+  // Paints, then the events it raised for the client area.
+  auto paint = [&] {
+    s_events.clear();
+    PaintWindow(window_, dc);
+    MSG msg;
+    for (int i = 0; i < 20; ++i) {
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      Sleep(5);
+    }
+    std::vector<WinEvent> mine;
+    for (const WinEvent& e : s_events)
+      if (e.object == OBJID_CLIENT) mine.push_back(e);
+    return mine;
+  };
+  auto has = [](const std::vector<WinEvent>& events, DWORD event, LONG child) {
+    for (const WinEvent& e : events)
+      if (e.event == event && (child < 0 || e.child == child)) return true;
+    return false;
+  };
+  auto childOf = [](int32_t id) {
+    const std::vector<const AccessItem*> children = AccessChildren();
+    for (size_t i = 0; i < children.size(); ++i)
+      if (children[i]->id == id) return static_cast<LONG>(i + 1);
+    return 0L;
+  };
+  g_setup.page = Welcome;
+  paint();
+  g_setup.page = Summary;
+  EXPECT_TRUE(has(paint(), EVENT_OBJECT_NAMECHANGE, CHILDID_SELF)) << "a new page";
+  SendMessageW(window_, WM_KEYDOWN, VK_TAB, 0);
+  std::vector<WinEvent> events = paint();
+  EXPECT_TRUE(has(events, EVENT_OBJECT_FOCUS, childOf(IdDesktopShortcut))) << "focus on the first check box";
+  SendMessageW(window_, WM_KEYDOWN, VK_SPACE, 0);
+  events = paint();
+  EXPECT_TRUE(has(events, EVENT_OBJECT_STATECHANGE, childOf(IdDesktopShortcut))) << "the check box cleared";
+  EXPECT_FALSE(has(events, EVENT_OBJECT_FOCUS, -1)) << "the focus did not move";
+  g_setup.errorText = L"Quorvel is open. Close it and try again.";
+  EXPECT_TRUE(has(paint(), EVENT_SYSTEM_ALERT, -1)) << "an error line";
+  EXPECT_FALSE(has(paint(), EVENT_SYSTEM_ALERT, -1)) << "the same error line again";
+  g_setup.page = Installing;
+  g_engine.running = true;
+  g_engine.stage = StageDownloading;
+  g_engine.totalBytes = 100;
+  g_engine.doneBytes = 10;
+  paint();
+  g_engine.doneBytes = 50;
+  EXPECT_TRUE(has(paint(), EVENT_OBJECT_VALUECHANGE, -1)) << "the progress moved";
+  g_engine.running = false;
+  g_engine.stage = 0;
+  g_engine.doneBytes = g_engine.totalBytes = 0;
+  g_setup.errorText.clear();
+  UnhookWinEvent(hook);
   ReleaseDC(window_, dc);
 }
