@@ -280,7 +280,9 @@ TEST_F(RunCase, SmallFilesCostAtMostSixFileSystemCallsEach) {
   ScratchFolder other;
   const uint64_t few = installCalls(20, folder.slashed()), many = installCalls(60, other.slashed());
   EXPECT_TRUE(ReadBytes(other / L"data\\a\\f59.bin") == RandomBytes(3059, 159));
-  EXPECT_LE(static_cast<double>(many - few) / 40, 6.0) << few << " calls for 20 files, " << many << " for 60";
+  // Checking every folder on the way for links when a file is opened or moved costs about 14
+  // calls of these 20; without those checks a small file took 5.
+  EXPECT_LE(static_cast<double>(many - few) / 40, 21.0) << few << " calls for 20 files, " << many << " for 60";
 }
 
 TEST_F(RunCase, ManifestOnlyStopsAfterPublishing) {
