@@ -68,8 +68,10 @@ enum InstallerText : int {
   UninstallDoneTitle = 52,
   UninstallDoneText = 53,
   CloseButton = 54,
+  StatusCancelling = 55,
+  ErrorNoInstallation = 56,
 };
-constexpr int kInstallerTextCount = 55;
+constexpr int kInstallerTextCount = 57;
 
 enum class LauncherText : int {
   PatchConnecting = 0,
@@ -208,7 +210,7 @@ void SelectLauncherLanguage(const char* code);
 // Text of the current launcher language; empty for a field outside 0..74.
 const wchar_t* LauncherString(int field);
 inline const wchar_t* LauncherString(LauncherText field) { return LauncherString(static_cast<int>(field)); }
-// Text of the current installer language; empty for a field outside 0..54.
+// Text of the current installer language; empty for a field outside 0..56.
 const wchar_t* InstallerString(int field);
 
 // Code of an installer language ("" for an index outside 0..10).

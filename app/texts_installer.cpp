@@ -59,6 +59,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Desinstalação concluída",  // UninstallDoneTitle
         L"O Quorvel foi removido deste computador.",  // UninstallDoneText
         L"Fechar",  // CloseButton
+        L"A cancelar a instalação...",  // StatusCancelling
+        L"O Quorvel não está instalado nesta pasta.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("en", 1252, L"English", {
         L"Quorvel Setup",  // WindowTitle
@@ -116,6 +118,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Uninstall complete",  // UninstallDoneTitle
         L"Quorvel was removed from this computer.",  // UninstallDoneText
         L"Close",  // CloseButton
+        L"Cancelling the installation...",  // StatusCancelling
+        L"Quorvel is not installed in this folder.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("es", 1252, L"Español", {
         L"Instalador de Quorvel",  // WindowTitle
@@ -173,6 +177,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Desinstalación completada",  // UninstallDoneTitle
         L"Quorvel se ha eliminado de este ordenador.",  // UninstallDoneText
         L"Cerrar",  // CloseButton
+        L"Cancelando la instalación...",  // StatusCancelling
+        L"Quorvel no está instalado en esta carpeta.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("fr", 1252, L"Français", {
         L"Installation de Quorvel",  // WindowTitle
@@ -230,6 +236,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Désinstallation terminée",  // UninstallDoneTitle
         L"Quorvel a été supprimé de cet ordinateur.",  // UninstallDoneText
         L"Fermer",  // CloseButton
+        L"Annulation de l'installation...",  // StatusCancelling
+        L"Quorvel n'est pas installé dans ce dossier.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("de", 1252, L"Deutsch", {
         L"Quorvel Setup",  // WindowTitle
@@ -287,6 +295,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Deinstallation abgeschlossen",  // UninstallDoneTitle
         L"Quorvel wurde von diesem Computer entfernt.",  // UninstallDoneText
         L"Schließen",  // CloseButton
+        L"Installation wird abgebrochen...",  // StatusCancelling
+        L"Quorvel ist in diesem Ordner nicht installiert.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("it", 1252, L"Italiano", {
         L"Installazione di Quorvel",  // WindowTitle
@@ -344,6 +354,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Disinstallazione completata",  // UninstallDoneTitle
         L"Quorvel è stato rimosso da questo computer.",  // UninstallDoneText
         L"Chiudi",  // CloseButton
+        L"Annullamento dell'installazione...",  // StatusCancelling
+        L"Quorvel non è installato in questa cartella.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("ro", 1250, L"Română", {
         L"Instalare Quorvel",  // WindowTitle
@@ -401,6 +413,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Dezinstalare finalizată",  // UninstallDoneTitle
         L"Quorvel a fost eliminat de pe acest computer.",  // UninstallDoneText
         L"Închide",  // CloseButton
+        L"Se anulează instalarea...",  // StatusCancelling
+        L"Quorvel nu este instalat în acest folder.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("pl", 1250, L"Polski", {
         L"Instalator Quorvel",  // WindowTitle
@@ -458,6 +472,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Dezinstalacja zakończona",  // UninstallDoneTitle
         L"Quorvel został usunięty z tego komputera.",  // UninstallDoneText
         L"Zamknij",  // CloseButton
+        L"Anulowanie instalacji...",  // StatusCancelling
+        L"Quorvel nie jest zainstalowany w tym folderze.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("cz", 1250, L"Čeština", {
         L"Instalace Quorvel",  // WindowTitle
@@ -515,6 +531,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Odinstalace dokončena",  // UninstallDoneTitle
         L"Quorvel byl z tohoto počítače odstraněn.",  // UninstallDoneText
         L"Zavřít",  // CloseButton
+        L"Rušení instalace...",  // StatusCancelling
+        L"Quorvel není v této složce nainstalován.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("hu", 1250, L"Magyar", {
         L"Quorvel telepítő",  // WindowTitle
@@ -572,6 +590,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Az eltávolítás befejeződött",  // UninstallDoneTitle
         L"A Quorvel törölve lett erről a számítógépről.",  // UninstallDoneText
         L"Bezárás",  // CloseButton
+        L"A telepítés megszakítása...",  // StatusCancelling
+        L"A Quorvel nincs telepítve ebben a mappában.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("tr", 1254, L"Türkçe", {
         L"Quorvel Kurulumu",  // WindowTitle
@@ -580,7 +600,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Özet",  // StepSummary
         L"Kurulum",  // StepInstalling
         L"Tamamlandı",  // StepFinished
-        L"Quorvel'ye hoş geldin",  // WelcomeTitle
+        L"Quorvel'e hoş geldin",  // WelcomeTitle
         L"Bu sihirbaz oyunu bilgisayarına kuracak. Dilini seç ve devam etmek için İleri'ye tıkla.",  // WelcomeText
         L"Oyun dili",  // GameLanguageLabel
         L"Sürüm",  // VersionLabel
@@ -606,7 +626,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"İndirilen",  // DownloadedLabel
         L"Kurulum tamamlandı",  // FinishedTitle
         L"Quorvel oynamaya hazır. Bol şans, savaşçı!",  // FinishedText
-        L"Quorvel'yi şimdi aç",  // LaunchOption
+        L"Quorvel'i şimdi aç",  // LaunchOption
         L"Geri",  // BackButton
         L"İleri",  // NextButton
         L"Kur",  // InstallButton
@@ -621,7 +641,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Bu klasöre yazılamıyor. Başka bir klasör seç.",  // ErrorNotWritable
         L"Quorvel açık. Kapatıp yeniden dene.",  // ErrorGameRunning
         L"Kurulum yarıda kesildi.",  // ErrorInterrupted
-        L"Quorvel'yi kaldır",  // UninstallTitle
+        L"Quorvel'i kaldır",  // UninstallTitle
         L"Oyun bu bilgisayardan kaldırılacak.",  // UninstallText
         L"Ekran görüntülerimi ve ayarlarımı sakla",  // KeepUserDataOption
         L"Kaldır",  // UninstallButton
@@ -629,5 +649,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Kaldırma tamamlandı",  // UninstallDoneTitle
         L"Quorvel bu bilgisayardan kaldırıldı.",  // UninstallDoneText
         L"Kapat",  // CloseButton
+        L"Kurulum iptal ediliyor...",  // StatusCancelling
+        L"Quorvel bu klasörde kurulu değil.",  // ErrorNoInstallation
     }),
 };

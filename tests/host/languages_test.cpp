@@ -96,7 +96,7 @@ TEST_F(Languages, InstallerStringFollowsTheCurrentLanguage) {
   EXPECT_EQ(std::wstring(InstallerString(NextButton)), L"Next");
   EXPECT_EQ(std::wstring(InstallerString(WindowTitle)), L"Quorvel Setup");
   EXPECT_EQ(std::wstring(InstallerString(CloseButton)), L"Close");
-  EXPECT_EQ(std::wstring(InstallerString(55)), L"");
+  EXPECT_EQ(std::wstring(InstallerString(kInstallerTextCount)), L"");
   ASSERT_TRUE(SetInstallerLanguage(FindInstallerLanguage("de")));
   EXPECT_EQ(std::wstring(InstallerString(NextButton)), L"Weiter");
   EXPECT_EQ(std::wstring(LauncherString(LauncherText::ErrConnect)), L"Keine Verbindung zum Patch-Server möglich.");
