@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -19,13 +20,28 @@ static uint64_t AddSize(uint64_t total, double size) {
   return bytes > UINT64_MAX - total ? UINT64_MAX : total + bytes;
 }
 
+static std::atomic<bool> s_failed{false};
+
+bool GameSizeQueryFailed() { return s_failed.load(); }
+
+// Tells the window that the query has ended, with or without the numbers.
+static void Answer() {
+  if (g_setup.mainWindow) PostMessageW(g_setup.mainWindow, kMsgGameSize, 0, 0);
+}
+
+static void Fail() {
+  s_failed.store(true);
+  Answer();
+}
+
 void QueryGameSize() {
+  s_failed.store(false);
   std::string body;
-  if (HttpGetToMemory(g_patchBaseUrl + L"manifest.json", body, layout::kManifestLimit) != 200) return;
+  if (HttpGetToMemory(g_patchBaseUrl + L"manifest.json", body, layout::kManifestLimit) != 200) return Fail();
   JsonValue root;
-  if (!JsonParse(body, root) || root.type != JsonType::Object) return;
+  if (!JsonParse(body, root) || root.type != JsonType::Object) return Fail();
   const JsonValue& files = JsonGetMember(root, "files");
-  if (files.type != JsonType::Array) return;
+  if (files.type != JsonType::Array) return Fail();
 
   uint64_t total = 0;
   for (const JsonValue& file : files.array) {
@@ -34,5 +50,5 @@ void QueryGameSize() {
   }
   g_setup.gameSize.store(total);
   g_setup.remoteVersion.store(static_cast<int32_t>(static_cast<uint32_t>(JsonAsInt64(JsonGetMember(root, "version")))));
-  if (g_setup.mainWindow) PostMessageW(g_setup.mainWindow, kMsgGameSize, 0, 0);
+  Answer();
 }

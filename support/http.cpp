@@ -24,6 +24,7 @@ struct WinHttpApi {
   decltype(&WinHttpReceiveResponse) receiveResponse = nullptr;
   decltype(&WinHttpQueryHeaders) queryHeaders = nullptr;
   decltype(&WinHttpReadData) readData = nullptr;
+  decltype(&WinHttpQueryDataAvailable) queryDataAvailable = nullptr;
   bool complete = false;
 };
 
@@ -45,9 +46,10 @@ static WinHttpApi LoadApi() {
   Resolve(api.receiveResponse, "WinHttpReceiveResponse");
   Resolve(api.queryHeaders, "WinHttpQueryHeaders");
   Resolve(api.readData, "WinHttpReadData");
+  Resolve(api.queryDataAvailable, "WinHttpQueryDataAvailable");
   api.complete = api.open && api.closeHandle && api.setTimeouts && api.setOption &&
                  api.crackUrl && api.connect && api.openRequest && api.sendRequest &&
-                 api.receiveResponse && api.queryHeaders && api.readData;
+                 api.receiveResponse && api.queryHeaders && api.readData && api.queryDataAvailable;
   return api;
 }
 
@@ -180,8 +182,15 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
   std::vector<uint8_t> buffer(kBodyBufferSize);
   uint64_t delivered = 0;
   for (;;) {
+    // Whatever has arrived is handed on at once: on a slow line a full buffer takes seconds,
+    // and the progress (and the speed shown from it) would move in jumps. No data available
+    // is the end of the body.
+    DWORD available = 0;
+    if (!api.queryDataAvailable(request.get(), &available)) return 0;
     DWORD got = 0;
-    if (!api.readData(request.get(), buffer.data(), kBodyBufferSize, &got)) return 0;
+    if (available > 0 &&
+        !api.readData(request.get(), buffer.data(), available < kBodyBufferSize ? available : kBodyBufferSize, &got))
+      return 0;
     if (got == 0) {
       // WinHTTP may report a connection closed before the declared length as a normal end.
       if (hasLength && delivered != declared) return 0;
