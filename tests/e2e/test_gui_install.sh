@@ -41,7 +41,7 @@ section "a release served slowly enough to watch"
 GAME=$GUI/game
 make_game "$GAME" 40 24M
 publish "$GAME" "$GUI/www/patch" 12
-start_patch_server "$GUI/www" 150k
+start_patch_server "$GUI/www" 100k
 
 section "Welcome: the language list, French chosen"
 start_wizard install
@@ -120,11 +120,13 @@ awk -v c="$contrast" 'BEGIN { exit !(c >= 4.5) }' || fail "status line contrast 
 echo "status line contrast $contrast:1"
 
 # never_drops SECONDS FLOOR: the bar's fill, grabbed every half second, never falls below the
-# highest fill seen (2 pixels allowed for edge rounding); LAST_FILL is the highest.
+# highest fill seen (2 pixels allowed for edge rounding) until the Finished page; LAST_FILL is
+# the highest.
 never_drops() {
   local floor=$2 now
   for _ in $(seq 1 $(($1 * 2))); do
     grab "$GUI/now.png"
+    $PROBE near "$GUI/now.png" 566 208 "$GOLD" 6 >/dev/null && break   # the Finished page
     now=$(bar_fill "$GUI/now.png")
     if (( now + 2 < floor )); then
       cp "$GUI/now.png" "$SHOTS/install-dropped.png"
@@ -137,6 +139,16 @@ never_drops() {
   LAST_FILL=$floor
 }
 millis() { date +%s%3N; }
+# wait_installing: until the Installing page has replaced the Summary page (its folder is gone).
+wait_installing() {
+  for _ in $(seq 1 60); do
+    SHOT=$GUI/now.png
+    grab "$SHOT"
+    [[ $(probe_count 472 202 836 230 "$LABEL" 24) -lt 3 ]] && return 0
+    sleep 0.3
+  done
+  fail "the Installing page did not come"
+}
 
 section "Installing: cancelled, then installed again"
 fill_at_cancel=$(bar_fill "$GUI/now.png")
@@ -157,22 +169,23 @@ summary=0
 for _ in $(seq 1 150); do
   SHOT=$GUI/now.png
   grab "$SHOT"
-  if [[ $(probe_count 472 202 836 230 "$LABEL" 24) -ge 12 && $(probe_count 700 478 850 518 "$HIGHLIGHT" 24) -ge 12 ]]; then
-    summary=1
-    break
-  fi
-  sleep 0.2
+  # The Summary page's Install button: its caption in the highlight colour (Cancel's is not).
+  if [[ $(probe_count 740 490 810 506 "$HIGHLIGHT" 24) -ge 12 ]]; then summary=1; break; fi
 done
 echo "cancel to Summary page: $(( $(millis) - resumed )) ms after the server went on (screen grabs included)"
 (( summary )) || fail "the Summary page did not come after Yes"
 shot install-12-cancelled-summary
 click 775 498   # Install again: what is on disk counts, the bar goes on from where it was
+wait_installing
 never_drops 8 "$fill_at_cancel"
 shot_now install-13-resumed
 (( LAST_FILL > fill_at_cancel )) || fail "the resumed install did not move on ($LAST_FILL, $fill_at_cancel at the cancel)"
 
 section "Installing: the server goes away, the failure page keeps the fraction"
-stop_release "$GUI/nginx"
+# A fast stop that closes the transfers under way (a graceful one would let them finish).
+kill -TERM "$(cat "$GUI/nginx/nginx.pid")"
+for _ in $(seq 1 100); do kill -0 "$(cat "$GUI/nginx/nginx.pid")" 2>/dev/null || break; sleep 0.05; done
+rm -f "$GUI/nginx/nginx.pid"
 failed=0
 for _ in $(seq 1 120); do
   grab "$GUI/now.png"
@@ -190,6 +203,7 @@ expect_no_text "no status line under the bar" 282 290 850 312 a09183
 expect_text "Try again, the default" 700 478 850 518 "$HIGHLIGHT"
 start_patch_server "$GUI/www" 150k
 click 775 498   # Try again
+sleep 1
 never_drops 6 "$fill_failed"
 shot_now install-15-try-again
 

@@ -44,9 +44,10 @@ close_wizard() {  # TAG: the title bar's close button, then the exit code must b
 }
 
 section "page 0 while the size query fails: the page says so"
-# A server of our own that has no manifest, so that no other server on the port answers.
-mkdir -p "$GUI/empty/patch" && : >"$GUI/empty/patch/manifest.sig"
-start_patch_server "$GUI/empty"
+# Our own server, with no release yet: the query gets no manifest (and no other server on the
+# port can answer it). The release is published into the same folder afterwards.
+mkdir -p "$GUI/www/patch" && : >"$GUI/www/patch/manifest.sig"
+start_patch_server "$GUI/www"
 start_wizard nosrv --page=0
 for _ in $(seq 1 60); do
   grab "$GUI/probe.png"
@@ -57,13 +58,12 @@ pointer 450 280
 shot page0-welcome-no-server
 expect_text "the connection error instead of waiting" 282 448 850 472 "$BAD"
 close_wizard nosrv
-stop_release "$GUI/nginx"
 
 section "a release to show the version and size of"
 GAME=$GUI/game
 make_game "$GAME" 20 2M
+rm -f "$GUI/www/patch/manifest.sig"
 publish "$GAME" "$GUI/www/patch" 7
-start_patch_server "$GUI/www"
 
 section "page 0: Welcome"
 start_wizard page0 --page=0 --dir="$GUI_WIN\\Target"

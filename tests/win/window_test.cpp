@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -541,21 +542,22 @@ TEST_F(WizardWindow, ThrottledInstallCancelledResumedFailedAndRetried) {
   enginetest::UseTestKey();
   enginetest::Release release;
   g_patchBaseUrl = release.FaultBase();
-  // Eight objects of 400 KB, each sent at 80 KB/s: four transfers at once make 320 KB/s.
+  // Four objects of 400 KB, then four of 800 KB, each sent at 80 KB/s: four transfers at once
+  // make 320 KB/s, and a run that resumes the large ones still has four transfers to make.
   const char* throttle = R"({"slow_ms":100,"chunk":8192})";
   std::string files;
   std::vector<enginetest::PublishedObject> objects;
   for (int i = 0; i < 8; ++i) {
-    objects.push_back(release.Put(enginetest::RandomBytes(400000, 60 + i)));
-    const bool last = i == 7;
-    // The last object fails the first run that asks for it (three attempts).
+    objects.push_back(release.Put(enginetest::RandomBytes(i < 4 ? 400000 : 800000, 60 + i)));
+    // The fifth object fails the first run that asks for it (three attempts).
     qvtest::FaultScript(release.ObjectPath(objects.back().hash),
-                        last ? R"([{"status":404},{"status":404},{"status":404}])" : "[]", throttle);
-    files += (files.empty() ? "" : ",") + enginetest::EntryJson("data/f" + std::to_string(i) + ".bin", objects.back());
+                        i == 4 ? R"([{"status":404},{"status":404},{"status":404}])" : "[]", throttle);
+    if (!files.empty()) files += ",";
+    files += enginetest::EntryJson("data/f" + std::to_string(i) + ".bin", objects.back());
   }
   release.Sign("{\"format\":1,\"version\":3,\"files\":[" + files + "]}");
   g_setup.installDir = base / L"Quorvel";
-  g_setup.gameSize = 3200000;
+  g_setup.gameSize = 4800000;
   g_setup.noShortcuts = true;
   g_progress = ShownProgress{};
 
@@ -587,6 +589,8 @@ TEST_F(WizardWindow, ThrottledInstallCancelledResumedFailedAndRetried) {
     const double seconds = static_cast<double>(GetTickCount64() - firstSpeedTick) / 1000.0;
     ASSERT_GT(seconds, 1.0) << when;
     const double real = static_cast<double>(g_engine.doneBytes.load() - firstSpeedBytes) / seconds;
+    std::printf("%s: first speed shown %.0f B/s, the line's rate over the next %.1f s %.0f B/s\n", when,
+                firstSpeed, seconds, real);
     EXPECT_GT(firstSpeed, real / 3) << when << ": first speed " << firstSpeed << " B/s, line " << real << " B/s";
     EXPECT_LT(firstSpeed, real * 3) << when << ": first speed " << firstSpeed << " B/s, line " << real << " B/s";
     firstSpeedTick = 0;
@@ -603,7 +607,9 @@ TEST_F(WizardWindow, ThrottledInstallCancelledResumedFailedAndRetried) {
     Click(POINT{591, 333});  // Yes
     const uint64_t asked = GetTickCount64();
     EXPECT_TRUE(pump([&] { return g_setup.page == Summary; }, 20));
-    return GetTickCount64() - asked;
+    const uint64_t took = GetTickCount64() - asked;
+    std::printf("Yes to the Summary page: %llu ms\n", static_cast<unsigned long long>(took));
+    return took;
   };
 
   g_setup.page = Summary;
@@ -612,7 +618,7 @@ TEST_F(WizardWindow, ThrottledInstallCancelledResumedFailedAndRetried) {
   EXPECT_LT(cancel(), 3000u) << "cancelling a slow download";
 
   Paint();
-  Click(kNext);  // Install again: four parts resume, then the last object fails
+  Click(kNext);  // Install again: four parts resume, then the fifth object fails
   ASSERT_EQ(g_setup.page, Installing);
   ASSERT_TRUE(pump([&] { return g_setup.installFailed; }, 60));
   expectFirstSpeedTrue("after a cancel");
