@@ -39,9 +39,9 @@ bar_fill() {
 
 section "a release served slowly enough to watch"
 GAME=$GUI/game
-make_game "$GAME" 40 24M
+make_game "$GAME" 40 32M
 publish "$GAME" "$GUI/www/patch" 12
-start_patch_server "$GUI/www" 100k
+start_patch_server "$GUI/www" 60k
 
 section "Welcome: the language list, French chosen"
 start_wizard install
@@ -119,12 +119,12 @@ contrast=$($PROBE contrast "$SHOT" 282 290 850 312)
 awk -v c="$contrast" 'BEGIN { exit !(c >= 4.5) }' || fail "status line contrast $contrast, below 4.5:1"
 echo "status line contrast $contrast:1"
 
-# never_drops SECONDS FLOOR: the bar's fill, grabbed every half second, never falls below the
+# never_drops GRABS FLOOR: the bar's fill, grabbed that many times, never falls below the
 # highest fill seen (2 pixels allowed for edge rounding) until the Finished page; LAST_FILL is
 # the highest.
 never_drops() {
   local floor=$2 now
-  for _ in $(seq 1 $(($1 * 2))); do
+  for _ in $(seq 1 "$1"); do
     grab "$GUI/now.png"
     $PROBE near "$GUI/now.png" 566 208 "$GOLD" 6 >/dev/null && break   # the Finished page
     now=$(bar_fill "$GUI/now.png")
@@ -177,7 +177,7 @@ echo "cancel to Summary page: $(( $(millis) - resumed )) ms after the server wen
 shot install-12-cancelled-summary
 click 775 498   # Install again: what is on disk counts, the bar goes on from where it was
 wait_installing
-never_drops 8 "$fill_at_cancel"
+never_drops 6 "$fill_at_cancel"
 shot_now install-13-resumed
 (( LAST_FILL > fill_at_cancel )) || fail "the resumed install did not move on ($LAST_FILL, $fill_at_cancel at the cancel)"
 
@@ -190,6 +190,7 @@ failed=0
 for _ in $(seq 1 120); do
   grab "$GUI/now.png"
   if [[ $($PROBE count "$GUI/now.png" 282 448 850 472 "$BAD" 24) -ge 12 ]]; then failed=1; break; fi
+  $PROBE near "$GUI/now.png" 566 208 "$GOLD" 6 >/dev/null && break   # finished before the server went
   now=$(bar_fill "$GUI/now.png")
   (( now > LAST_FILL )) && LAST_FILL=$now
   sleep 0.5

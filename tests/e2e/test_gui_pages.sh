@@ -143,7 +143,7 @@ while (( ${#long} < 121 )); do long+='\Spiele'; done
 long=${long:0:121}
 [[ ${long: -1} != '\' ]] || long=${long:0:120}x
 for last in Nordwind Suedwind; do
-  start_wizard "long$last" --page=2 --dir="$long\$last"
+  start_wizard "long$last" --page=2 --dir="$long\\$last"
   shot "summary-long-folder-$last"
   expect_text "the folder" 472 202 836 230 "$LABEL"
   close_wizard "long$last"
