@@ -183,8 +183,9 @@ shot_now install-13-resumed
 
 section "Installing: the server goes away, the failure page keeps the fraction"
 # A fast stop that closes the transfers under way (a graceful one would let them finish).
-kill -TERM "$(cat "$GUI/nginx/nginx.pid")"
-for _ in $(seq 1 100); do kill -0 "$(cat "$GUI/nginx/nginx.pid")" 2>/dev/null || break; sleep 0.05; done
+nginx_master=$(cat "$GUI/nginx/nginx.pid")
+kill -TERM "$nginx_master"
+for _ in $(seq 1 100); do kill -0 "$nginx_master" 2>/dev/null || break; sleep 0.05; done
 rm -f "$GUI/nginx/nginx.pid"
 failed=0
 for _ in $(seq 1 120); do
