@@ -7,3 +7,4 @@
 extern std::wstring g_patchBaseUrl;     // plain http:// URL ending in /patch/
 extern unsigned char g_publicKey[32];   // Ed25519 public key; all zero means "not configured"
 extern std::wstring g_websiteUrl;       // https URL of the project website
+extern const wchar_t g_programVersion[];  // this program's version, for the log

@@ -68,7 +68,42 @@ StartupOptions ParseStartupOptions(const std::vector<std::wstring>& args) {
     o.hasPage = true;
     o.page = ParsePageNumber(page);
   }
+  FindPrefixOption(args, L"--log=", o.logPath);
+  o.help = HasWholeOption(args, L"--help") || HasWholeOption(args, L"/?");
+  static const wchar_t* const kWhole[] = {L"--uninstall", L"--uninstall-run", L"--silent", L"--no-shortcuts",
+                                          L"--no-launch",  L"--help",          L"/?"};
+  static const wchar_t* const kPrefixed[] = {L"--dir=", L"--keep=", L"--lang=", L"--page=", L"--log="};
+  for (size_t i = 1; i < args.size(); ++i) {
+    bool known = false;
+    for (const wchar_t* option : kWhole) known = known || args[i] == option;
+    for (const wchar_t* option : kPrefixed) known = known || args[i].rfind(option, 0) == 0;
+    if (!known) o.unknown.push_back(args[i]);
+  }
   return o;
+}
+
+std::wstring HelpText() {
+  return L"Quorvel Setup: installs, repairs and removes the game Quorvel for the current user.\r\n"
+         L"\r\n"
+         L"Options:\r\n"
+         L"  --dir=FOLDER      install into (or uninstall from) FOLDER\r\n"
+         L"  --silent          no window: install (or uninstall) and exit with a code\r\n"
+         L"  --lang=CODE       language: pt en es fr de it ro pl cz hu tr\r\n"
+         L"  --no-shortcuts    create no shortcuts\r\n"
+         L"  --no-launch       do not start the game at the end\r\n"
+         L"  --uninstall       remove the game (run from the installed uninstaller)\r\n"
+         L"  --keep=0          with --uninstall: remove settings, screenshots and user data too\r\n"
+         L"  --page=N          open the wizard on page N (0 to 7)\r\n"
+         L"  --log=FILE        write the log to FILE instead of %TEMP%\\Quorvel Setup.log\r\n"
+         L"  --help, /?        show this text\r\n"
+         L"\r\n"
+         L"Exit codes:\r\n"
+         L"  0  done\r\n"
+         L"  1  the window could not be created, or an unattended install found the folder unusable\r\n"
+         L"  3  not started (another copy is running, the game is running, the folder cannot be\r\n"
+         L"     written, or no installation was found to uninstall)\r\n"
+         L"  5  an unattended install was cancelled\r\n"
+         L"  6  an unattended install failed (the log says which file and why)\r\n";
 }
 
 RunMode ChooseRunMode(const StartupOptions& options) {

@@ -30,8 +30,12 @@ struct StartupOptions {
   std::wstring lang;               // value of the first --lang= ("" when absent)
   bool hasPage = false;            // the first --page= has a value
   int32_t page = 0;                // its number
+  std::wstring logPath;            // value of the first --log= ("" when absent: the default log)
+  bool help = false;               // --help or /?
+  std::vector<std::wstring> unknown;  // arguments that are none of the options above
 };
-// Reads every option from the arguments; first match wins for each.
+// Reads every option from the arguments; first match wins for each. Nothing is refused: an
+// argument that is no option is listed in unknown (and logged by the caller).
 StartupOptions ParseStartupOptions(const std::vector<std::wstring>& args);
 
 enum class RunMode { UninstallRelaunch, InstallWizard, UninstallWizard };
@@ -41,6 +45,9 @@ RunMode ChooseRunMode(const StartupOptions& options);
 // display language) and returns the installer language index; the launcher follows it.
 int32_t ChooseLanguages(const StartupOptions& options, const std::wstring& registryLanguage,
                         int displayPrimaryLanguage);
+
+// The options and exit codes, as --help shows them (one text, lines ending in "\r\n").
+std::wstring HelpText();
 
 // The root of the drive that holds windowsFolder followed by "Quorvel"; with an empty
 // windowsFolder (the system would not tell) C:\Quorvel.

@@ -8,13 +8,18 @@
 #include <thread>
 #include <vector>
 
+#include "app/build_config.h"
 #include "app/command_line.h"
 #include "app/languages.h"
 #include "app/setup_state.h"
 #include "install/folder.h"
 #include "install/register.h"
 #include "install/size_query.h"
+#include "patch/engine.h"
+#include "support/handles.h"
 #include "support/http.h"
+#include "support/log.h"
+#include "support/text.h"
 #include "ui/draw.h"
 #include "ui/window.h"
 #include "uninstall/relaunch.h"
@@ -84,19 +89,59 @@ void StartUnattended(bool uninstallWizard) {
   }
 }
 
+// --help: printed when the program was started from a console or with its output redirected,
+// else shown in a message box.
+void ShowHelp() {
+  const std::wstring text = HelpText();
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out && out != INVALID_HANDLE_VALUE && GetFileType(out) != FILE_TYPE_UNKNOWN) {
+    DWORD written = 0;
+    if (GetConsoleMode(out, &written)) {
+      WriteConsoleW(out, text.c_str(), static_cast<DWORD>(text.size()), &written, nullptr);
+    } else {
+      const std::string utf8 = WideToUtf8(text);
+      WriteFile(out, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+    }
+    return;
+  }
+  if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+    UniqueHandle console(CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    DWORD written = 0;
+    if (console.valid() &&
+        WriteConsoleW(console.get(), text.c_str(), static_cast<DWORD>(text.size()), &written, nullptr))
+      return;
+  }
+  MessageBoxW(nullptr, text.c_str(), L"Quorvel Setup", MB_OK | MB_ICONINFORMATION);
+}
+
+// The end of every run in the log, then the process ends with code.
+[[noreturn]] void EndProcess(ExitCode code) {
+  if (g_engine.manifestVersion.load() != 0)
+    LogLine(L"manifest version " + std::to_wstring(g_engine.manifestVersion.load()));
+  if (code != ExitCode::Done && !g_setup.errorText.empty()) LogLine(L"last message: " + g_setup.errorText);
+  LogLine(L"exit code " + std::to_wstring(static_cast<int32_t>(code)));
+  ExitProcess(static_cast<UINT>(code));
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   RestrictDllSearch();
   const std::vector<std::wstring> args = SplitCommandLine(GetCommandLineW());
   const StartupOptions options = ParseStartupOptions(args);
+  LogOpen(options.logPath.empty() ? DefaultLogPath() : options.logPath);
+  LogLine(std::wstring(L"Quorvel Setup ") + g_programVersion + L" started: " + GetCommandLineW());
+  for (const std::wstring& unknown : options.unknown) LogLine(L"unknown option ignored: " + unknown);
+  if (options.help) {
+    ShowHelp();
+    EndProcess(ExitCode::Done);
+  }
 
   const RunMode mode = ChooseRunMode(options);
   if (mode == RunMode::UninstallRelaunch) {
     std::vector<wchar_t*> argv;
     for (const std::wstring& a : args) argv.push_back(const_cast<wchar_t*>(a.c_str()));
-    RelaunchForUninstall(static_cast<int>(argv.size()), argv.data());
-    return 0;
+    EndProcess(static_cast<ExitCode>(RelaunchForUninstall(static_cast<int>(argv.size()), argv.data())));
   }
 
   HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
@@ -108,7 +153,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       SetForegroundWindow(other);
     }
     if (mutex) CloseHandle(mutex);
-    return 0;
+    LogLine(L"another copy of the setup is running");
+    // Bringing the other window forward is all a player asked for; an unattended caller did
+    // not get what it asked for.
+    EndProcess(options.silent ? ExitCode::NotStarted : ExitCode::Done);
   }
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -127,7 +175,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (!CreateMainWindow(instance)) {
     HttpCloseSession();
     if (mutex) CloseHandle(mutex);
-    ExitProcess(static_cast<UINT>(ExitCode::NoWindow));
+    LogFailure(L"the window could not be created", GetLastError());
+    EndProcess(ExitCode::NoWindow);
   }
   LayoutFolderField();
   if (!g_setup.silent) {
@@ -147,5 +196,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   if (mode == RunMode::UninstallWizard) ScheduleSelfDelete();
   HttpCloseSession();
   if (mutex) CloseHandle(mutex);
-  ExitProcess(static_cast<UINT>(g_setup.exitCode));
+  EndProcess(g_setup.exitCode);
 }

@@ -37,16 +37,16 @@ for need in "$PUB" "$DRIVER"; do
   [[ -x $need || -f $need ]] || { echo "bench: $need is missing; run ./run build first" >&2; exit 1; }
 done
 
-export WINEPREFIX=$BUILD/bench-wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" WINEARCH=win64
-NGINX_PID=
+. "$ROOT/tools/services.sh"
+qv_wine_env "$BUILD/bench-wineprefix"
 cleanup() {
-  if [[ -n $NGINX_PID ]] && kill -0 "$NGINX_PID" 2>/dev/null; then kill "$NGINX_PID"; fi
-  wineserver -k >/dev/null 2>&1 || true
+  qv_nginx_stop "$W/nginx"
+  qv_wine_stop
   rm -rf "$W"
 }
 trap cleanup EXIT
 rm -rf "$W"
-mkdir -p "$W" "$WINEPREFIX"
+mkdir -p "$W"
 
 say() { echo "bench: $*"; }
 now() { date +%s.%N; }
@@ -125,44 +125,16 @@ $PY -c 'import json, sys; sys.stdout.write("".join(e["p"] + "\0" for e in json.l
   "$W/www/big/patch/manifest.json" >"$W/big-paths.bin"
 
 # ---- nginx on 127.0.0.1 -------------------------------------------------------------
-mkdir -p "$W/nginx/tmp"
-PORT=$($PY -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-cat >"$W/nginx/nginx.conf" <<EOF
-daemon off;
-master_process on;
-worker_processes 2;
-pid $W/nginx/nginx.pid;
-error_log $W/nginx/error.log warn;
-events { worker_connections 512; }
-http {
-  access_log off;
-  client_body_temp_path $W/nginx/tmp/body;
-  proxy_temp_path $W/nginx/tmp/proxy;
-  fastcgi_temp_path $W/nginx/tmp/fastcgi;
-  uwsgi_temp_path $W/nginx/tmp/uwsgi;
-  scgi_temp_path $W/nginx/tmp/scgi;
-  default_type application/octet-stream;
-  sendfile on;
-  server {
-    listen 127.0.0.1:$PORT;
-    root $W/www;
-    location / { }
-  }
-}
-EOF
-nginx -c "$W/nginx/nginx.conf" -p "$W/nginx" -g "user root;" </dev/null >"$W/nginx/stdout.log" 2>&1 &
-NGINX_PID=$!
-for _ in $(seq 1 50); do
-  curl -s -f -o /dev/null "http://127.0.0.1:$PORT/big/patch/manifest.json" && break
-  sleep 0.1
-done
-curl -s -f -o /dev/null "http://127.0.0.1:$PORT/big/patch/manifest.json" || { echo "bench: nginx did not start" >&2; exit 1; }
+PORT=$(qv_free_port)
+# No access log: it would only add work to the server being measured.
+qv_nginx_start "$W/nginx" "$W/www" "$PORT" "access_log off;" &&
+  qv_nginx_wait "http://127.0.0.1:$PORT/big/patch/manifest.json" ||
+  { cat "$W/nginx/start.log" "$W/nginx/error.log" 2>/dev/null; echo "bench: nginx did not start" >&2; exit 1; }
 BIG_URL="http://127.0.0.1:$PORT/big/patch/"
 SMALL_URL="http://127.0.0.1:$PORT/small/patch/"
 
 say "starting Wine"
-(setsid wineserver -p </dev/null >/dev/null 2>&1 &)
-wine wineboot </dev/null >/dev/null 2>&1 || true
+qv_wine_start
 /usr/bin/time -f '%M' -o "$W/idle.rss" wine "$DRIVER" >/dev/null 2>&1 </dev/null || true
 IDLE_RSS=$(tail -1 "$W/idle.rss")
 

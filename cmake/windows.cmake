@@ -7,6 +7,12 @@ file(GLOB QV_ALL_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/patch/*.cpp ${CMAKE_SOURCE_DIR}/uninstall/*.cpp ${CMAKE_SOURCE_DIR}/support/*.cpp)
 list(REMOVE_ITEM QV_ALL_SOURCES ${CMAKE_SOURCE_DIR}/app/main.cpp)
 list(FILTER QV_ALL_SOURCES EXCLUDE REGEX "_host\\.cpp$")
+qv_require_glob("the Windows modules" "app/ ui/ install/ patch/ uninstall/ support/" ${QV_ALL_SOURCES})
+# Named one by one, so that a missing one stops configuration instead of leaving a program out.
+set(QV_MAIN ${CMAKE_SOURCE_DIR}/app/main.cpp)
+set(QV_RC ${CMAKE_SOURCE_DIR}/resources/quorvel.rc)
+set(QV_TEST_PROGRAMS ${CMAKE_SOURCE_DIR}/tests/tools/patch_driver.cpp ${CMAKE_SOURCE_DIR}/tests/tools/desktop_holder.c)
+qv_require_sources("the Windows programs" ${QV_MAIN} ${QV_RC} ${QV_TEST_PROGRAMS})
 
 # The program links implicitly only against DLLs that Windows always takes from the
 # system folder; everything else goes through support/system_library.
@@ -38,31 +44,29 @@ qv_build_config(${CMAKE_BINARY_DIR}/generated/build_config_e2e.cpp
 qv_build_config(${CMAKE_BINARY_DIR}/generated/build_config_demo.cpp
   "http://127.0.0.1:${QV_DEMO_PORT}/patch/" "${QV_DEMO_PUBLIC_KEY}" "https://www.quorvel.net/")
 
-if(EXISTS ${CMAKE_SOURCE_DIR}/app/main.cpp)
-  file(GLOB QV_RC CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc)
-  # windres writes no dependency file: rebuild the resources when an image changes.
-  file(GLOB QV_RC_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.png ${CMAKE_SOURCE_DIR}/resources/*.jpg
-       ${CMAKE_SOURCE_DIR}/resources/*.ico ${CMAKE_SOURCE_DIR}/resources/*.manifest)
-  set_source_files_properties(${QV_RC} PROPERTIES OBJECT_DEPENDS "${QV_RC_INPUTS}")
-  foreach(variant IN ITEMS product e2e demo)
-    if(variant STREQUAL "product")
-      set(target QuorvelSetup)
-      set(config ${CMAKE_BINARY_DIR}/generated/build_config.cpp)
-    else()
-      set(target QuorvelSetup-${variant})
-      set(config ${CMAKE_BINARY_DIR}/generated/build_config_${variant}.cpp)
-    endif()
-    add_executable(${target} WIN32 ${CMAKE_SOURCE_DIR}/app/main.cpp ${config} ${QV_RC})
-    target_compile_options(${target} PRIVATE ${QV_WARNINGS})
-    target_link_options(${target} PRIVATE -municode -s)
-    target_link_libraries(${target} PRIVATE qv_core)
-  endforeach()
-endif()
+# windres writes no dependency file: rebuild the resources when an image changes.
+file(GLOB QV_RC_INPUTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.png ${CMAKE_SOURCE_DIR}/resources/*.jpg
+     ${CMAKE_SOURCE_DIR}/resources/*.ico ${CMAKE_SOURCE_DIR}/resources/*.manifest)
+set_source_files_properties(${QV_RC} PROPERTIES OBJECT_DEPENDS "${QV_RC_INPUTS}")
+foreach(variant IN ITEMS product e2e demo)
+  if(variant STREQUAL "product")
+    set(target QuorvelSetup)
+    set(config ${CMAKE_BINARY_DIR}/generated/build_config.cpp)
+  else()
+    set(target QuorvelSetup-${variant})
+    set(config ${CMAKE_BINARY_DIR}/generated/build_config_${variant}.cpp)
+  endif()
+  add_executable(${target} WIN32 ${QV_MAIN} ${config} ${QV_RC})
+  target_compile_options(${target} PRIVATE ${QV_WARNINGS})
+  target_link_options(${target} PRIVATE -municode -s)
+  target_link_libraries(${target} PRIVATE qv_core)
+endforeach()
 
 # ---- Tests under Wine --------------------------------------------------------
 add_subdirectory(${GTEST_SRC} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 file(GLOB QV_WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
+qv_require_glob("the Windows tests" tests/win/*.cpp ${QV_WIN_TESTS})
 add_executable(qv_tests ${QV_WIN_TESTS} ${CMAKE_BINARY_DIR}/generated/build_config.cpp)
 target_compile_options(qv_tests PRIVATE ${QV_WARNINGS})
 target_link_libraries(qv_tests PRIVATE qv_core GTest::gtest GTest::gmock GTest::gtest_main)

@@ -10,6 +10,7 @@
 #include "support/files.h"
 #include "support/handles.h"
 #include "support/layout.h"
+#include "support/log.h"
 #include "support/text.h"
 
 
@@ -59,7 +60,7 @@ void CreateShortcut(REFKNOWNFOLDERID folder, const std::wstring& target) {
   if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put_void()))) file->Save(path.c_str(), TRUE);
 }
 
-void RegisterInstallation() {
+bool RegisterInstallation() {
   const std::wstring& dir = g_setup.installDir;
   const std::wstring launcher = dir + L"\\" + layout::kLauncherExe;
   const std::wstring uninstaller = dir + L"\\" + layout::kUninstaller;
@@ -67,8 +68,14 @@ void RegisterInstallation() {
   const std::wstring oldMarker = dir + L"\\" + layout::kLegacyMarker;
   const std::wstring self = GetModulePath();
 
-  // A repair started from the uninstaller itself must not copy the file onto itself.
-  if (!SamePathText(self, uninstaller)) CopyFileW(self.c_str(), uninstaller.c_str(), FALSE);
+  // A repair started from the uninstaller itself must not copy the file onto itself. Without
+  // the copy the uninstall entry would point at nothing, so nothing is registered.
+  if (!SamePathText(self, uninstaller) && !CopyFileW(self.c_str(), uninstaller.c_str(), FALSE)) {
+    const DWORD error = GetLastError();
+    g_setup.errorText = std::wstring(LauncherString(LauncherText::ErrWriteFile)) + L" " + uninstaller;
+    LogFailure(L"registration failed: " + g_setup.errorText, error);
+    return false;
+  }
   if (!SamePathText(self, oldUninstaller)) DeleteFileW(oldUninstaller.c_str());
   DeleteFileW(oldMarker.c_str());
 
@@ -96,4 +103,6 @@ void RegisterInstallation() {
     SetDword(entry.get(), L"EstimatedSize", static_cast<DWORD>(g_setup.gameSize.load() >> 10));
   }
   g_setup.existingInstall = true;
+  LogLine(L"registered " + dir);
+  return true;
 }

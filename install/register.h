@@ -4,8 +4,10 @@
 #include <shtypes.h>  // REFKNOWNFOLDERID
 #include <string>
 
-// Records the finished installation (never reports a failure).
-void RegisterInstallation();
+// Records the finished installation: uninstaller copy, shortcuts, registry values and the
+// uninstall entry. The steps after the copy are best effort; false (nothing registered, the
+// reason in g_setup.errorText) only when the uninstaller could not be copied into bin.
+bool RegisterInstallation();
 // Known folder + "\Quorvel.lnk", or empty if the folder can't be had.
 std::wstring ShortcutPath(REFKNOWNFOLDERID folder);
 // Creates (or overwrites) Quorvel.lnk in the known folder pointing at target.

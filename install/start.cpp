@@ -9,7 +9,9 @@
 #include "patch/engine.h"
 #include "support/files.h"
 #include "support/layout.h"
+#include "support/log.h"
 #include "support/migrate.h"
+#include "support/text.h"
 
 
 std::string LocaleLine(int languageIndex) {
@@ -40,15 +42,25 @@ InstallStartResult StartInstall() {
   g_setup.installFailed = false;
   g_setup.cancelRequested = false;
 
-  if (!ValidateInstallFolder()) return InstallStartResult::FolderRefused;
+  LogLine(L"install into " + g_setup.installDir + L" (language " + Utf8ToWide(InstallerLanguageCode(g_installerLanguage.load())) +
+          L", desktop shortcut " + (g_setup.optDesktopShortcut && !g_setup.noShortcuts ? L"yes" : L"no") +
+          L", start menu shortcut " + (g_setup.optStartMenuShortcut && !g_setup.noShortcuts ? L"yes" : L"no") +
+          L", repair " + (g_setup.existingInstall ? L"yes" : L"no") + L")");
+  if (!ValidateInstallFolder()) {
+    LogLine(L"install not started: " + g_setup.errorText);
+    return InstallStartResult::FolderRefused;
+  }
   if (IsLauncherRunning()) {
     g_setup.errorText = InstallerString(ErrorGameRunning);
+    LogLine(L"install not started: " + g_setup.errorText);
     return InstallStartResult::GameRunning;
   }
 
   const std::wstring folder = g_setup.installDir + L"\\";
   if (!PrepareFolder(folder, LocaleLine(g_installerLanguage.load()))) {
+    const DWORD error = GetLastError();
     g_setup.errorText = InstallerString(ErrorNotWritable);
+    LogFailure(L"install not started: " + g_setup.errorText + L" " + g_setup.installDir, error);
     return InstallStartResult::NotWritable;
   }
 

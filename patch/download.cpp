@@ -138,6 +138,7 @@ DownloadResult PlaceFile(const std::wstring& tempPath, const std::wstring& desti
     return DownloadOk;
   const DWORD error = GetLastError();
   DeleteFileW(tempPath.c_str());
+  SetLastError(error);  // the caller logs why the move failed, not how the clean-up went
   if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
     return DownloadInUse;
   return DownloadWriteFailed;

@@ -11,7 +11,7 @@ struct FileEntry;
 // there), verifies it and moves it onto destination. keepPart leaves a verified part file in
 // place so that another entry with the same hash can be verified from it without a transfer.
 // Adds the compressed bytes to engine.doneBytes as they arrive (and takes back those of a
-// failed attempt).
+// failed attempt). After a failure GetLastError() holds the Windows error behind it, if any.
 DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry,
                             const std::wstring& destination, bool keepPart = false);
 // installFolder\patcher_parts\<hash>.z

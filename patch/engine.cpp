@@ -1,6 +1,8 @@
 // The engine record's own operations; starting and stopping a run live with the run.
 #include "patch/engine.h"
 
+#include "support/log.h"
+
 PatchEngine g_engine;
 
 void PatchEngine::PostStage(int32_t code) {
@@ -13,7 +15,8 @@ void PatchEngine::SetCurrentFile(const std::wstring& path) {
   currentFile = path;
 }
 
-void PatchEngine::SetError(const std::wstring& text) {
+void PatchEngine::SetError(const std::wstring& text, uint32_t systemError) {
+  LogFailure(L"patch run failed: " + text, systemError);
   {
     std::lock_guard<std::mutex> lock(stateLock);
     if (errorMessage.empty()) errorMessage = text;

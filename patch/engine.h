@@ -95,8 +95,9 @@ struct PatchEngine {
   void PostStage(int32_t code);
   // Replaces currentFile under stateLock.
   void SetCurrentFile(const std::wstring& path);
-  // Keeps the first error text of the run, then posts stage 9.
-  void SetError(const std::wstring& text);
+  // Keeps the first error text of the run and logs it with systemError (the Windows error
+  // behind it, 0 if none), then posts stage 9.
+  void SetError(const std::wstring& text, uint32_t systemError = 0);
 };
 
 // The one engine of the process.

@@ -180,6 +180,7 @@ static bool DownloadFiles(PatchEngine& engine, const std::vector<FileEntry>& fil
   std::atomic<int32_t> firstError{0};
   std::mutex errorLock;
   std::wstring errorPath;
+  DWORD errorCode = 0;  // the Windows error the failed download left, for the log
   std::vector<size_t> groupList(groups.size());
   for (size_t g = 0; g < groups.size(); ++g) groupList[g] = g;
   RunWorkerPool(groupList, [&](size_t g) {
@@ -192,11 +193,13 @@ static bool DownloadFiles(PatchEngine& engine, const std::vector<FileEntry>& fil
       const bool keepPart = m + 1 < members.size();
       const DownloadResult result = DownloadFile(engine, entry, fullPath, keepPart);
       if (result != DownloadOk) {
+        const DWORD lastError = GetLastError();
         int32_t none = 0;
         if (result != DownloadCancelled && firstError.compare_exchange_strong(none, result)) {
           {
             std::lock_guard<std::mutex> lock(errorLock);
             errorPath = entry.widePath;
+            errorCode = lastError;
           }
           engine.cancel = true;  // the other transfers stop at their next check
         }
@@ -210,7 +213,7 @@ static bool DownloadFiles(PatchEngine& engine, const std::vector<FileEntry>& fil
 
   SaveCache(engine, files);
   if (firstError != 0) {
-    engine.SetError(DownloadErrorText(firstError) + L" " + errorPath);
+    engine.SetError(DownloadErrorText(firstError) + L" " + errorPath, errorCode);
     return false;
   }
   return !engine.cancel;

@@ -8,6 +8,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=$(mkdir -p "${1:-$ROOT/build}" && cd "${1:-$ROOT/build}" && pwd)
 DEMO=$BUILD/demo
 PY=/usr/bin/python3
+. "$ROOT/tools/services.sh"
 
 say() { printf '\n== %s\n' "$*"; }
 
@@ -20,58 +21,34 @@ PORT=$(sed -n 's/^QV_DEMO_PORT:STRING=//p' "$BUILD/windows/CMakeCache.txt")
 
 say "Publishing a sample game (signed with the demo key)"
 rm -rf "$DEMO/game" "$DEMO/www"
-mkdir -p "$DEMO/nginx/tmp" "$DEMO/www"
+mkdir -p "$DEMO/www"
 $PY "$ROOT/tools/make_sample_game.py" create "$DEMO/game" --files 120 --size 24M --big 1 --big-size 8M >/dev/null
 "$PUBLISH" build "$DEMO/game" "$DEMO/www/patch" --key "$ROOT/tools/demo/demo_release.key" --version 1 \
   --game-exe "Play Quorvel.exe" | tail -n 3
 "$PUBLISH" verify "$DEMO/www/patch" --public-key "$(cat "$ROOT/tools/demo/demo_release.pub")" | tail -n 1
 
-say "Serving it on http://127.0.0.1:$PORT/patch/"
-cat >"$DEMO/nginx/nginx.conf" <<CONF
-user root;
-daemon on;
-pid $DEMO/nginx/nginx.pid;
-error_log $DEMO/nginx/error.log warn;
-events { worker_connections 64; }
-http {
-  access_log $DEMO/nginx/access.log;
-  client_body_temp_path $DEMO/nginx/tmp/body;
-  proxy_temp_path $DEMO/nginx/tmp/proxy;
-  default_type application/octet-stream;
-  types { application/json json; }
-  server { listen 127.0.0.1:$PORT; root $DEMO/www; }
-}
-CONF
-nginx_pid() { cat "$DEMO/nginx/nginx.pid" 2>/dev/null || true; }
-if [[ -n $(nginx_pid) ]] && kill -0 "$(nginx_pid)" 2>/dev/null; then kill "$(nginx_pid)"; sleep 0.5; fi
-nginx -e "$DEMO/nginx/error.log" -c "$DEMO/nginx/nginx.conf"
-
-export WINEPREFIX=$DEMO/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d" WINEARCH=win64
-mkdir -p "$WINEPREFIX"
-XVFB_PID=
+qv_wine_env "$DEMO/wineprefix"
 cleanup() {
-  local pid; pid=$(nginx_pid)
-  [[ -n $pid ]] && kill "$pid" 2>/dev/null || true
-  wineserver -k >/dev/null 2>&1 || true
-  [[ -n $XVFB_PID ]] && kill "$XVFB_PID" 2>/dev/null || true
+  qv_nginx_stop "$DEMO/nginx"
+  qv_wine_stop
+  qv_screen_stop
 }
 trap cleanup EXIT
+
+say "Serving it on http://127.0.0.1:$PORT/patch/"
+# A server left by an interrupted demo holds the port.
+qv_nginx_stop "$DEMO/nginx"
+qv_nginx_start "$DEMO/nginx" "$DEMO/www" "$PORT" ||
+  { cat "$DEMO/nginx/start.log" "$DEMO/nginx/error.log" 2>/dev/null; echo "demo: nginx did not start" >&2; exit 1; }
 
 UNATTENDED=
 if [[ -z ${DISPLAY:-} ]]; then
   # Wine delivers window messages only with a display, so the unattended run gets a virtual one.
   # It must exist before the Wine server starts: a prefix booted without one stays without one.
   UNATTENDED=1
-  fifo=$DEMO/display; rm -f "$fifo"; mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" </dev/null >/dev/null 2>&1 &
-  XVFB_PID=$!
-  read -r -t 20 n <"$fifo" || { echo "demo: Xvfb did not start" >&2; exit 1; }
-  rm -f "$fifo"
-  export DISPLAY=:$n
+  qv_screen_start "$DEMO" || { echo "demo: Xvfb did not start" >&2; exit 1; }
 fi
-wineserver -k >/dev/null 2>&1 || true
-(setsid wineserver -p </dev/null >/dev/null 2>&1 &)
-wine wineboot </dev/null >/dev/null 2>&1 || true
+qv_wine_start
 
 say "Installing"
 cp "$SETUP" "$DEMO/QuorvelSetup.exe"

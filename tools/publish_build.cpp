@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "support/json.h"
+#include "support/layout.h"
 #include "tools/file_io.h"
 #include "tools/json_writer.h"
 #include "tools/objects.h"
@@ -24,7 +25,7 @@
 #include "tools/release_paths.h"
 #include "tools/signing.h"
 
-static constexpr size_t kManifestLimit = 33554432;  // what the installer downloads at most
+static constexpr size_t kManifestLimit = layout::kManifestLimit;  // what the installer downloads at most
 static constexpr size_t kProblemsShown = 50;
 
 struct GameFile {

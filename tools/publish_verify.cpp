@@ -7,13 +7,14 @@
 #include <map>
 
 #include "support/json.h"
+#include "support/layout.h"
 #include "tools/file_io.h"
 #include "tools/objects.h"
 #include "tools/publish.h"
 #include "tools/release_paths.h"
 #include "tools/signing.h"
 
-static constexpr size_t kManifestLimit = 33554432;
+static constexpr size_t kManifestLimit = layout::kManifestLimit;  // what the installer downloads at most
 
 struct Entry {
   std::string label;  // how problems name it

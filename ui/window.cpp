@@ -157,8 +157,7 @@ void FinishRun(HWND window) {
       return;
     }
     ChangePage(SetupPage::Summary);
-  } else if (g_engine.stage.load() == StageDone) {
-    RegisterInstallation();
+  } else if (g_engine.stage.load() == StageDone && RegisterInstallation()) {
     if (g_setup.silent) {
       DestroyWindow(window);
       return;
@@ -166,7 +165,8 @@ void FinishRun(HWND window) {
     ChangePage(SetupPage::Finished);
   } else {
     g_setup.installFailed = true;
-    {
+    // A run that finished but could not be registered keeps the registration's reason.
+    if (g_engine.stage.load() != StageDone) {
       std::lock_guard<std::mutex> lock(g_engine.stateLock);
       g_setup.errorText = g_engine.errorMessage;
     }

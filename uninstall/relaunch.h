@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <string>
 
-// Copies the running program to the temporary folder and starts it as the uninstall
-// wizard, forwarding --silent and --keep=; argv/argc are the split command line.
-void RelaunchForUninstall(int argc, wchar_t** argv);
+// Copies the running program to the temporary folder and starts it as the uninstall wizard,
+// forwarding --silent, --keep= and --log=; argv/argc are the split command line. Returns the
+// process exit code: with --silent the copy's own code once it has ended, else 0 as soon as it
+// started; ExitCode::NotStarted when the copy could not be made or started.
+int RelaunchForUninstall(int argc, wchar_t** argv);
 // Starts a hidden command processor that deletes the running executable once it has ended,
 // but only when the executable runs from the temporary folder.
 void ScheduleSelfDelete();
@@ -17,8 +19,12 @@ void ScheduleSelfDelete();
 std::wstring UninstallCopyName(const std::wstring& tempDir, uint64_t tick);
 // Install folder of an uninstaller at modulePath: its folder, one "bin" level up, no separator.
 std::wstring UninstallFolderOf(const std::wstring& modulePath);
-// Arguments of the copy: --uninstall-run "--dir=folder" [--silent] [--keep=value]
+// Arguments of the copy: --uninstall-run "--dir=folder" [--silent] [--keep=value] ["--log=file"]
 // (argv[0], the program's own path, is never examined).
 std::wstring UninstallRunArguments(const std::wstring& folder, int argc, wchar_t** argv);
 // cmd.exe /c ping -n 3 127.0.0.1 >nul & del /f /q "path"
 std::wstring SelfDeleteCommand(const std::wstring& path);
+// After an unattended uninstall that waited for its copy: SelfDeleteCommand(uninstaller), then
+// rmdir of the uninstaller's folder (unless it is folder itself) and of folder, each only while
+// it is a plain folder (no link), and each removed by cmd only when empty.
+std::wstring LeftoverDeleteCommand(const std::wstring& uninstaller, const std::wstring& folder);

@@ -17,6 +17,7 @@
 #include "support/files.h"
 #include "support/handles.h"
 #include "support/layout.h"
+#include "support/log.h"
 #include "support/migrate.h"
 #include "support/text.h"
 
@@ -134,6 +135,33 @@ static bool InKeepSet(const std::wstring& path) {
   return false;
 }
 
+static bool IsUserFolder(const std::wstring& rel) {
+  for (const wchar_t* folder : layout::kUserFolders) {
+    if (SamePathText(rel, folder)) return true;
+  }
+  return false;
+}
+
+// The program's own temporary files (a name + ".ap_tmp") anywhere below rel (empty or ending in
+// a backslash), which a cancelled or failed run leaves beside files the cache does not list yet.
+// Links are not followed and the player's own folders are not searched.
+static void DeleteTempFiles(const InstallRoot& root, const std::wstring& rel) {
+  static const std::wstring kSuffix = layout::kTempSuffix;
+  WIN32_FIND_DATAW data;
+  UniqueFind find(FindFirstFileW((root.path + rel + L"*").c_str(), &data));
+  if (!find.valid()) return;
+  do {
+    const std::wstring name = data.cFileName;
+    if (name == L"." || name == L".." || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+    const std::wstring child = rel + name;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (!IsUserFolder(child)) DeleteTempFiles(root, child + L"\\");
+    } else if (name.size() > kSuffix.size() && SamePathText(name.substr(name.size() - kSuffix.size()), kSuffix)) {
+      DeleteOwnFile(root, child);
+    }
+  } while (FindNextFileW(find.get(), &data));
+}
+
 void RemoveShortcut(REFKNOWNFOLDERID knownFolder, const std::wstring& installFolder) {
   const std::wstring path = ShortcutPath(knownFolder);
   if (path.empty()) return;
@@ -190,6 +218,8 @@ void UninstallWorker(std::wstring folder, bool keep) {
       parents.insert(rel.substr(0, cut));
   }
 
+  DeleteTempFiles(root, L"");
+  DeleteOwnFolder(root, layout::kPartsFolder);
   for (const wchar_t* name : layout::kWorkingFolders) DeleteOwnFolder(root, name);
   RemoveOwnFolder(root, layout::kConfigFolder);
   RemoveOwnFolder(root, layout::kBinFolder);
@@ -216,6 +246,7 @@ void UninstallWorker(std::wstring folder, bool keep) {
   RegDeleteTreeW(HKEY_CURRENT_USER, layout::kSetupKey);
 
   g_setup.uninstallDone.store(g_setup.uninstallTotal.load());
+  LogLine(L"uninstall of " + folder + L" finished");
   if (g_setup.mainWindow) PostMessageW(g_setup.mainWindow, kMsgUninstallDone, 0, 0);
 }
 
@@ -227,14 +258,17 @@ static bool IsAbsoluteFolder(const std::wstring& folder) {
 }
 
 bool StartUninstall() {
+  LogLine(L"uninstall " + g_setup.installDir + (g_setup.optKeepUserData ? L" (keep the player's data)" : L" (remove everything)"));
   if (IsLauncherRunning()) {
     g_setup.errorText = InstallerString(ErrorGameRunning);
+    LogLine(L"uninstall not started: " + g_setup.errorText);
     return false;
   }
   if (!IsAbsoluteFolder(g_setup.installDir) || !HasInstallMarker(g_setup.installDir) ||
       g_setup.uninstallThread.joinable()) {
     // No folder can be chosen on that page, so the message only says what is missing.
     g_setup.errorText = InstallerString(ErrorNoInstallation);
+    LogLine(L"uninstall not started: no installation in this folder");
     return false;
   }
   g_setup.errorText.clear();

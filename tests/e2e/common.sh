@@ -5,9 +5,8 @@ set -uo pipefail
 
 : "${QV_BUILD_DIR:?build folder (windows preset)}" "${QV_SOURCE_DIR:?source folder}" "${QV_E2E_PORT:?port}"
 QV_BUILD_DIR=$(cd "$QV_BUILD_DIR" && pwd)
-export WINEPREFIX=${WINEPREFIX:-$(cd "$QV_BUILD_DIR/.." && pwd)/wineprefix}
-# winemenubuilder would mirror every shortcut the program makes into the Unix user's menus.
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d" WINEARCH=win64
+. "$QV_SOURCE_DIR/tools/services.sh"
+qv_wine_env "${WINEPREFIX:-$(cd "$QV_BUILD_DIR/.." && pwd)/wineprefix}"
 PY=/usr/bin/python3
 SETUP_EXE=$QV_BUILD_DIR/QuorvelSetup-e2e.exe
 SHARED_LOCK='Quorvel.Tests.SharedState'
@@ -75,16 +74,11 @@ reg_value() {
     awk -v n="$2" '{ if ($1 == n) { sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]+/, ""); print; exit } }'
 }
 
-# start_screen FOLDER WIDTH HEIGHT: an X server on a display number Xvfb picks itself (Wine
-# delivers no window messages without one); DISPLAY is set to it.
+# start_screen FOLDER WIDTH HEIGHT: a virtual screen of the script's own (Wine delivers no
+# window messages without one); DISPLAY is set to it.
 start_screen() {
-  local fifo=$1/display
-  mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "${2}x${3}x24" -nolisten tcp 3>"$fifo" </dev/null >/dev/null 2>&1 &
-  _pids+=($!)
-  local n
-  read -r -t 20 n <"$fifo" || { echo "Xvfb did not start"; exit 1; }
-  export DISPLAY=:$n
+  qv_screen_start "$@" || { echo "Xvfb did not start"; exit 1; }
+  _pids+=("$QV_SCREEN_PID")
 }
 
 # serve_release FOLDER ROOT [RATE]: nginx on 127.0.0.1:$QV_E2E_PORT serving ROOT (which holds
@@ -92,35 +86,11 @@ start_screen() {
 serve_release() {
   local conf=$1 limit=""
   [[ -n ${3:-} ]] && limit="limit_rate $3;"
-  mkdir -p "$conf/tmp"
-  cat >"$conf/nginx.conf" <<CONF
-daemon on;
-master_process on;
-worker_processes 1;
-pid $conf/nginx.pid;
-error_log $conf/error.log warn;
-events { worker_connections 64; }
-http {
-  access_log $conf/access.log;
-  client_body_temp_path $conf/tmp/body;
-  proxy_temp_path $conf/tmp/proxy;
-  fastcgi_temp_path $conf/tmp/fastcgi;
-  uwsgi_temp_path $conf/tmp/uwsgi;
-  scgi_temp_path $conf/tmp/scgi;
-  types { application/json json; application/octet-stream sig z; }
-  default_type application/octet-stream;
-  server {
-    listen 127.0.0.1:$QV_E2E_PORT;
-    root $2;
-    location / { $limit }
-  }
-}
-CONF
   # The test variant of the program knows this one port. The previous script's server may still
   # be letting go of it, and another checkout's test run may hold it for a while: wait for it.
   local started=
   for _ in $(seq 1 1200); do
-    if nginx -e "$conf/error.log" -c "$conf/nginx.conf" </dev/null >"$conf/start.log" 2>&1; then
+    if qv_nginx_start "$conf" "$2" "$QV_E2E_PORT" "$limit"; then
       started=1; break
     fi
     grep -q 'Address already in use' "$conf/start.log" "$conf/error.log" 2>/dev/null || break
@@ -128,21 +98,8 @@ CONF
   done
   [[ -n $started ]] ||
     { cat "$conf/start.log" "$conf/error.log" 2>/dev/null; echo "nginx did not start on $QV_E2E_PORT"; exit 1; }
-  wait_until 10 curl -sf -o /dev/null "http://127.0.0.1:$QV_E2E_PORT/patch/manifest.sig" ||
+  qv_nginx_wait "http://127.0.0.1:$QV_E2E_PORT/patch/manifest.sig" ||
     { echo "no answer from the patch server"; exit 1; }
 }
 # stop_release FOLDER: stops the server serve_release started with that folder, if it runs.
-stop_release() {
-  local pidfile=$1/nginx.pid
-  [[ -s $pidfile ]] || return 0
-  local pid
-  pid=$(cat "$pidfile")
-  kill -QUIT "$pid" 2>/dev/null
-  for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-  # A connection that stays open keeps a graceful stop waiting; the next script needs the port.
-  if kill -0 "$pid" 2>/dev/null; then
-    kill -TERM "$pid" 2>/dev/null
-    for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-  fi
-  rm -f "$pidfile"
-}
+stop_release() { qv_nginx_stop "$1"; }

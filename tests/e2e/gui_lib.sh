@@ -26,8 +26,8 @@ gui_begin() {  # [WIDTH HEIGHT]: the size of the screen and of the Wine desktop
   trap gui_end EXIT
   trap "exit 143" TERM INT
   [[ -x $SETUP_EXE ]] || { echo "no $SETUP_EXE"; exit 1; }
-  (setsid wineserver -p </dev/null >/dev/null 2>&1 &)
-  [[ -f $WINEPREFIX/system.reg ]] || wine wineboot </dev/null >/dev/null 2>&1
+  qv_wine_server
+  [[ -f $WINEPREFIX/system.reg ]] || qv_wine_boot
   rm -rf "$GUI"
   mkdir -p "$GUI" "$SHOTS"
   HELPER=$GUI/gui_helper.exe

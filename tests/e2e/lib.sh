@@ -30,9 +30,8 @@ e2e_begin() {
   [[ -x $PUBLISH ]] || { echo "no $PUBLISH (host build)"; exit 1; }
   # A server for the prefix when run outside ./run test (it exits at once if one is running),
   # and its services started with no inherited descriptors, so that none keeps a caller's pipe.
-  (setsid wineserver -p </dev/null >/dev/null 2>&1 &)
-  # Plain wineboot: with -i, every call starts one more set of services on a running prefix.
-  wine wineboot </dev/null >/dev/null 2>&1
+  qv_wine_server
+  qv_wine_boot
   rm -rf "$E2E"
   mkdir -p "$E2E/www" "$E2E/nginx/tmp" "$E2E/flags"
   HELPER=$E2E/e2e_helper.exe
@@ -211,4 +210,7 @@ wait_for_uninstaller() {
   wait_until 300 bash -c '! pgrep -f "Quorvel-Uninstall-[0-9]+\.exe" >/dev/null' || fail "the uninstaller copy is still running"
   wait_until 60 bash -c "! compgen -G '$WINE_TEMP_UNIX/Quorvel-Uninstall-*.exe' >/dev/null" ||
     fail "the temporary uninstaller copy did not delete itself"
+  # An unattended uninstall that waited for its copy removes its own file after it ended.
+  wait_until 60 bash -c '! pgrep -f "del /f /q .*Uninstall Quorvel\.exe" >/dev/null' ||
+    fail "the installed uninstaller's own deletion did not end"
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Exit codes of an unattended install: 1 for an unusable folder, 3 when the run cannot start
-# (launcher running, folder not writable), 6 when the run fails (bad signature); nothing is
-# created or registered in those cases.
+# (launcher running, folder not writable, another copy running), 6 when the run fails (a file
+# that cannot be written, an uninstaller that cannot be copied, a bad signature); nothing is
+# registered in those cases, and the log says why.
 source "$(dirname "$0")/lib.sh"
 e2e_begin
 
@@ -32,6 +33,22 @@ expect_eq "exit code" "$rc" 3
 expect_missing "$E2E/Launcher"
 nothing_registered "launcher running"
 
+section "--help prints the options and exit codes; an unknown option is logged"
+LOG=$E2E/setup.log
+rm -f "$LOG"
+timeout 60 wine "$SETUP_EXE" --help --no-such-option "--log=$(winpath "$LOG")" </dev/null >"$E2E/help.txt" 2>/dev/null
+grep -q -- '--silent' "$E2E/help.txt" || fail "--help did not print the options"
+grep -q '6  an unattended install failed' "$E2E/help.txt" || fail "--help did not print the exit codes"
+grep -q 'unknown option ignored: --no-such-option' "$LOG" || fail "the unknown option is not in the log"
+
+section "exit 3: another copy of the setup is running"
+hold_mutex setup 'Quorvel.Setup.{9B6A7C14-52E1-4F7D-8E0A-1C3D5F7A9B20}'
+setup --silent "--dir=$(winpath "$E2E/Second/Quorvel")" "--log=$(winpath "$LOG")"
+release_mutex setup
+expect_eq "exit code" "$rc" 3
+expect_missing "$E2E/Second"
+grep -q 'another copy of the setup is running' "$LOG" || fail "the log does not say why"
+
 section "exit 3: the folder cannot be written"
 mkdir -p "$E2E/locked"
 make_immutable "$E2E/locked"
@@ -39,6 +56,28 @@ setup --silent "--dir=$(winpath "$E2E/locked/Quorvel")"
 expect_eq "exit code" "$rc" 3
 expect_missing "$E2E/locked/Quorvel"
 nothing_registered "folder not writable"
+
+section "exit 6: a game file cannot be written; the log names it and the Windows error"
+DIR=$E2E/Blocked/Quorvel
+victim=$(cd "$GAME" && find . -type f | sort | head -n 1 | sed 's|^\./||')
+mkdir -p "$DIR/$victim/in the way"   # a folder where the file belongs
+setup --silent "--dir=$(winpath "$DIR")" "--log=$(winpath "$LOG")"
+expect_eq "exit code" "$rc" 6
+winvictim=${victim//\//\\}
+grep -F "$winvictim (Windows error" "$LOG" | grep -q "patch run failed: " ||
+  fail "the log does not name $winvictim with its Windows error: $(grep 'patch run failed' "$LOG" | tail -n 1)"
+grep -q 'exit code 6' "$LOG" || fail "the log does not end with the exit code"
+nothing_registered "blocked file"
+
+section "exit 6: the uninstaller cannot be copied into bin; nothing is registered"
+DIR=$E2E/NoUninstaller/Quorvel
+mkdir -p "$DIR/bin/Uninstall Quorvel.exe"   # a folder where the copy belongs
+setup --silent "--dir=$(winpath "$DIR")" "--log=$(winpath "$LOG")"
+expect_eq "exit code" "$rc" 6
+same_tree "$GAME" "$DIR"
+nothing_registered "uninstaller not copied"
+grep -q 'registration failed: Could not write file: .*Uninstall Quorvel.exe (Windows error' "$LOG" ||
+  fail "the log does not say why nothing was registered"
 
 section "exit 6: the run fails on a bad signature"
 sig=$E2E/www/patch/manifest.sig

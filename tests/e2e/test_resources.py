@@ -280,16 +280,12 @@ def check_executable(path):
 
 def main():
     check_sources()
-    products = ["QuorvelSetup.exe", "QuorvelSetup-e2e.exe", "QuorvelSetup-demo.exe"]
-    if not os.path.isfile(os.path.join(SOURCE, "app", "main.cpp")):
-        print("test_resources: app/main.cpp does not exist yet, so no executable is built; "
-              "checked the source pictures only")
-    else:
-        for name in products:
-            path = os.path.join(BUILD, name)
-            if check(os.path.isfile(path), "%s was not built (looked in %s)" % (name, BUILD)):
-                check_executable(path)
-                print("test_resources: checked %s" % name)
+    # A missing executable is a failure: the build has to produce all three.
+    for name in ["QuorvelSetup.exe", "QuorvelSetup-e2e.exe", "QuorvelSetup-demo.exe"]:
+        path = os.path.join(BUILD, name)
+        if check(os.path.isfile(path), "%s was not built (looked in %s)" % (name, BUILD)):
+            check_executable(path)
+            print("test_resources: checked %s" % name)
     for f in failures:
         print("FAIL: " + f)
     if failures:

@@ -54,6 +54,10 @@ section "keep off (--keep=0): a folder holding only known files disappears"
 C=$E2E/C/Quorvel
 install_game "$C"
 add_player_data "$C"
+# What a cancelled or failed run leaves behind: part files and temporary files.
+mkdir -p "$C/patcher_parts" && echo "part" >"$C/patcher_parts/0123.z"
+first=$(cd "$C" && find . -type f -path './Data/*' | head -n 1)
+echo "half written" >"$C/$first.new-file.ap_tmp"
 uninstall_via_registry "--silent --keep=0"
 expect_missing "$C"
 expect_exists "$E2E/C"
@@ -69,6 +73,25 @@ uninstall_via_registry "--silent --keep=0"
 expect_eq "what stays" "$(files_below "$D")" "$(printf '%s\n' data/mymod/readme.txt notes.txt | LC_ALL=C sort)"
 expect_content "$D/notes.txt" "mine"
 expect_unregistered
+
+section "the registered command tells the truth: 3 when nothing was uninstalled"
+F=$E2E/F/Quorvel
+install_game "$F"
+command=$(reg_value "$UNINSTALL_KEY" UninstallString)
+hold_launcher
+run_command_line "$command --silent --keep=0"
+release_launcher
+expect_eq "exit code with the game running" "$rc" 3
+expect_exists "$F/bin/quorvel.install"
+wait_for_uninstaller
+# The temporary copy cannot be made.
+make_immutable "$WINE_TEMP_UNIX"
+run_command_line "$command --silent --keep=0"
+chattr -i "$WINE_TEMP_UNIX"
+expect_eq "exit code without a temporary copy" "$rc" 3
+expect_exists "$F/bin/quorvel.install"
+uninstall_via_registry "--silent --keep=0"
+expect_missing "$F"
 
 section "an uninstaller in a folder named BIN"
 E=$E2E/E/Quorvel

@@ -15,6 +15,7 @@ PY=/usr/bin/python3   # Debian's interpreter, which has python3-cryptography
 KEY=$SRC/tests/data/test_release.key
 PUBLISH=$(cd "$DATA/.." && pwd)/../host/tools/quorvel-publish
 SAMPLE_VERSION=7
+. "$SRC/tools/services.sh"
 
 "$HERE/stop.sh" "$DATA"   # leftovers of an interrupted run
 
@@ -22,11 +23,11 @@ WWW=$DATA/www
 NGINX=$DATA/nginx
 FAULT=$DATA/fault
 rm -rf "$WWW" "$NGINX" "$FAULT" "$DATA/sample-game" "$DATA/servers.env"
-mkdir -p "$WWW" "$NGINX/tmp" "$FAULT"
+mkdir -p "$WWW" "$NGINX" "$FAULT"
 
 fail() {
   echo "start.sh: $*" >&2
-  for f in "$NGINX/error.log" "$FAULT/server.log"; do [[ -s $f ]] && tail -n 20 "$f" >&2; done
+  for f in "$NGINX/start.log" "$NGINX/error.log" "$FAULT/server.log"; do [[ -s $f ]] && tail -n 20 "$f" >&2; done
   "$HERE/stop.sh" "$DATA" || true
   exit 1
 }
@@ -44,42 +45,10 @@ $PY "$HERE/make_fixtures.py" large-manifest "$WWW/large/patch" --key "$KEY" --en
 $PY "$HERE/make_fixtures.py" large-manifest "$WWW/limit/patch" --key "$KEY" --entries 1000 --size 33554432
 
 # ---- nginx --------------------------------------------------------------------------
-free_port() {
-  $PY -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
-}
-temp_paths="client_body_temp_path $NGINX/tmp/body; proxy_temp_path $NGINX/tmp/proxy;"
-for module in fastcgi uwsgi scgi; do
-  if ! nginx -V 2>&1 | grep -q -- "--without-http_${module}_module"; then
-    temp_paths+=" ${module}_temp_path $NGINX/tmp/$module;"
-  fi
-done
-
 NGINX_PORT=
 for _ in $(seq 1 20); do
-  port=$(free_port)
-  cat >"$NGINX/nginx.conf" <<EOF
-# Test server for one test run; started and stopped by tests/servers/{start,stop}.sh.
-user root;
-daemon on;
-master_process on;
-worker_processes 2;
-pid $NGINX/nginx.pid;
-error_log $NGINX/error.log warn;
-events { worker_connections 256; }
-http {
-  access_log $NGINX/access.log;
-  $temp_paths
-  types { application/json json; application/octet-stream sig z; }
-  default_type application/octet-stream;
-  sendfile on;
-  server {
-    listen 127.0.0.1:$port;
-    root $WWW;
-    location / { }
-  }
-}
-EOF
-  if nginx -e "$NGINX/error.log" -c "$NGINX/nginx.conf" </dev/null >>"$NGINX/start.log" 2>&1; then
+  port=$(qv_free_port)
+  if qv_nginx_start "$NGINX" "$WWW" "$port"; then
     NGINX_PORT=$port
     break
   fi

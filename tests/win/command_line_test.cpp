@@ -133,6 +133,23 @@ TEST(CommandLine, Flags) {
   EXPECT_TRUE(s->optKeepUserData && s->optLaunchGame && s->optDesktopShortcut && s->optStartMenuShortcut);
 }
 
+TEST(CommandLine, HelpLogAndUnknownArguments) {
+  StartupOptions o = ParseStartupOptions(Args({L"/?", L"--log=D:\\setup.log", L"--log=E:\\other.log", L"--verbose",
+                                               L"-silent", L"--dir=C:\\Q", L"--silent=1"}));
+  EXPECT_TRUE(o.help);
+  EXPECT_EQ(o.logPath, L"D:\\setup.log");
+  EXPECT_EQ(o.unknown, (std::vector<std::wstring>{L"--verbose", L"-silent", L"--silent=1"}));
+  EXPECT_FALSE(o.silent);
+  o = ParseStartupOptions(Args({L"--help", L"--uninstall", L"--keep=0", L"--page=3", L"--lang=de", L"--no-launch"}));
+  EXPECT_TRUE(o.help);
+  EXPECT_TRUE(o.unknown.empty());
+  EXPECT_FALSE(ParseStartupOptions(Args({L"--HELP", L"/help"})).help);
+  const std::wstring help = HelpText();
+  for (const wchar_t* option : {L"--dir=", L"--silent", L"--lang=", L"--no-shortcuts", L"--no-launch", L"--uninstall",
+                                L"--keep=0", L"--page=", L"--log=", L"--help"})
+    EXPECT_NE(help.find(option), std::wstring::npos) << std::string(option, option + wcslen(option));
+}
+
 TEST(CommandLine, DefaultFolderIsOnTheSystemDrive) {
   EXPECT_EQ(DefaultInstallFolder(L"D:\\WINDOWS"), L"D:\\Quorvel");
   EXPECT_EQ(DefaultInstallFolder(L"C:\\windows"), L"C:\\Quorvel");

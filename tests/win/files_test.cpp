@@ -3,6 +3,7 @@
 #include <string>
 
 #include "support/files.h"
+#include "support/log.h"
 #include "support/text.h"
 #include "tests/win/scratch_folder.h"
 
@@ -154,4 +155,24 @@ TEST(Files, SystemErrorText) {
   EXPECT_NE(text.back(), L' ');
   EXPECT_NE(SystemErrorText(ERROR_ACCESS_DENIED), text);
   EXPECT_EQ(SystemErrorText(0x2000FFFFu), L"");
+}
+
+TEST(Log, AppendsLinesAndMovesAFullLogAside) {
+  ScratchFolder folder;
+  const std::wstring path = folder / L"setup.log";
+  ASSERT_TRUE(PutFile(path, std::string(1024 * 1024 + 1, 'x')));
+  LogOpen(path);
+  EXPECT_EQ(GetFile(path + L".old").size(), 1024u * 1024 + 1) << "a log past 1 MiB is moved aside";
+  LogLine(L"first\nline");
+  LogFailure(L"Could not write file: Data\\a.pak", ERROR_ACCESS_DENIED);
+  LogFailure(L"no code", 0);
+  const std::string log = GetFile(path);
+  EXPECT_NE(log.find("] first line\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("] Could not write file: Data\\a.pak (Windows error 5: "), std::string::npos) << log;
+  EXPECT_NE(log.find("] no code\r\n"), std::string::npos) << log;
+  LogOpen(path);  // small: stays where it is
+  EXPECT_EQ(GetFile(path), log);
+  LogOpen(L"");
+  LogLine(L"nowhere");
+  EXPECT_EQ(GetFile(path), log);
 }

@@ -70,6 +70,12 @@ TEST(Relaunch, ArgumentsForwardSilentAndKeep) {
   EXPECT_EQ(UninstallRunArguments(folder, nothing.argc(), nothing.argv()),
             L"--uninstall-run \"--dir=D:\\Games\\Quorvel\"");
 
+  Args withLog({L"x.exe", L"--uninstall", L"--log=C:\\My Logs\\setup.log", L"--log=D:\\x.log", L"--silent"});
+  EXPECT_EQ(Split(UninstallRunArguments(folder, withLog.argc(), withLog.argv())),
+            (std::vector<std::wstring>{L"--uninstall-run", L"--dir=D:\\Games\\Quorvel", L"--silent",
+                                       L"--log=C:\\My Logs\\setup.log"}))
+      << "the first --log= goes along, as one argument";
+
   Args programNamedSilent({L"--silent", L"--uninstall"});
   EXPECT_EQ(UninstallRunArguments(folder, programNamedSilent.argc(), programNamedSilent.argv()),
             L"--uninstall-run \"--dir=D:\\Games\\Quorvel\"") << "argument 0 is never examined";

@@ -1,0 +1,78 @@
+#include "support/log.h"
+
+#include <windows.h>
+
+#include <cwchar>
+#include <mutex>
+
+#include "support/files.h"
+#include "support/handles.h"
+#include "support/text.h"
+
+namespace {
+
+constexpr uint64_t kRotateBytes = 1024 * 1024;
+
+std::mutex g_logLock;
+std::wstring g_logPath;
+
+uint64_t FileSizeOf(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+}  // namespace
+
+std::wstring DefaultLogPath() {
+  wchar_t buffer[MAX_PATH + 1] = {};
+  const DWORD n = GetTempPathW(MAX_PATH + 1, buffer);
+  if (n == 0 || n > MAX_PATH) return {};
+  return std::wstring(buffer, n) + L"Quorvel Setup.log";
+}
+
+void LogOpen(const std::wstring& path) {
+  std::lock_guard<std::mutex> lock(g_logLock);
+  g_logPath = path;
+  if (!path.empty() && FileSizeOf(path) > kRotateBytes)
+    MoveFileExW(path.c_str(), (path + L".old").c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+std::wstring LogPath() {
+  std::lock_guard<std::mutex> lock(g_logLock);
+  return g_logPath;
+}
+
+void LogLine(const std::wstring& text) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  wchar_t stamp[64];
+  swprintf(stamp, 64, L"%04u-%02u-%02u %02u:%02u:%02u.%03u [%lu] ", now.wYear, now.wMonth, now.wDay, now.wHour,
+           now.wMinute, now.wSecond, now.wMilliseconds, static_cast<unsigned long>(GetCurrentProcessId()));
+  std::wstring line = stamp + text;
+  // One entry is one line, whatever the text held.
+  for (wchar_t& c : line) {
+    if (c == L'\r' || c == L'\n') c = L' ';
+  }
+  const std::string bytes = WideToUtf8(line) + "\r\n";
+
+  std::lock_guard<std::mutex> lock(g_logLock);
+  if (g_logPath.empty()) return;
+  // Opened per line, shared, so that a copy of the program running at the same time (the
+  // uninstaller and its temporary copy) appends to the same file without losing lines.
+  UniqueHandle file(CreateFileW(g_logPath.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return;
+  DWORD written = 0;
+  WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+void LogFailure(const std::wstring& text, uint32_t systemError) {
+  if (systemError == 0) {
+    LogLine(text);
+    return;
+  }
+  std::wstring message = SystemErrorText(systemError);
+  LogLine(text + L" (Windows error " + std::to_wstring(systemError) + (message.empty() ? L"" : L": " + message) +
+          L")");
+}
