@@ -39,9 +39,9 @@ bar_fill() {
 
 section "a release served slowly enough to watch"
 GAME=$GUI/game
-make_game "$GAME" 40 32M
+make_game "$GAME" 40 48M
 publish "$GAME" "$GUI/www/patch" 12
-start_patch_server "$GUI/www" 60k
+start_patch_server "$GUI/www" 50k
 
 section "Welcome: the language list, French chosen"
 start_wizard install
@@ -181,7 +181,7 @@ never_drops 6 "$fill_at_cancel"
 shot_now install-13-resumed
 (( LAST_FILL > fill_at_cancel )) || fail "the resumed install did not move on ($LAST_FILL, $fill_at_cancel at the cancel)"
 
-section "Installing: the server goes away, the failure page keeps the fraction"
+section "Installing: the objects go away, the failure page keeps the fraction"
 # The objects go away (the server keeps the port, which another test run could otherwise take):
 # the transfers under way end, every new request gets 404, the run fails after its retries.
 mv "$GUI/www/patch/files" "$GUI/www/patch/files.away"
