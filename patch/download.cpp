@@ -15,7 +15,7 @@
 static bool WaitWhilePaused(PatchEngine& engine) {
   bool slept = false;
   while (engine.pause && !engine.cancel) {
-    Sleep(100);
+    PauseUnlessCancelled(100, engine.cancel);
     slept = true;
   }
   return slept;

@@ -1,6 +1,7 @@
 #pragma once
-// The one pause of every retry rule (manifest, download, launcher backup), replaceable so that
-// tests check the pauses asked for instead of sleeping through them.
+// The one pause of the patch engine's waits (the retries of the manifest, the downloads and the
+// launcher backup, and the steps of a paused download), replaceable so that tests check the
+// pauses asked for instead of sleeping through them.
 #include <atomic>
 #include <cstdint>
 

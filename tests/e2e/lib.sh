@@ -192,16 +192,16 @@ install_game() {
 files_below() { (cd "$1" 2>/dev/null && find . \( -type f -o -type l \) | sed 's|^\./||' | LC_ALL=C sort); }
 _uninstall_running() { pgrep -f 'Quorvel-Uninstall-[0-9]+\.exe' >/dev/null; }
 _temp_copies() { compgen -G "$WINE_TEMP_UNIX/Quorvel-Uninstall-*.exe" >/dev/null; }
-# uninstall_via_registry EXTRA: runs the registered uninstall command exactly as stored, with
-# EXTRA appended, as the system's list of programs does; checks that the temporary copy was
-# started, waits for it to end and for it to have deleted itself.
+# uninstall_via_registry EXTRA [CODE]: runs the registered uninstall command exactly as stored,
+# with EXTRA appended, as the system's list of programs does; checks its exit code (CODE, default
+# 0), that the temporary copy was started, waits for it to end and for it to have deleted itself.
 uninstall_via_registry() {
   local command
   command=$(reg_value "$UNINSTALL_KEY" UninstallString)
   [[ -n $command ]] || { fail "no UninstallString registered"; return 1; }
   rm -f "$WINE_TEMP_UNIX"/Quorvel-Uninstall-*.exe
   run_command_line "$command $1"
-  [[ $rc -eq 0 ]] || fail "the uninstall command ended with $rc"
+  [[ $rc -eq ${2:-0} ]] || fail "the uninstall command ended with $rc, expected ${2:-0}"
   _temp_copies || _uninstall_running || fail "no temporary uninstaller copy was started"
   wait_for_uninstaller
 }

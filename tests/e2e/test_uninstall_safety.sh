@@ -65,7 +65,7 @@ cp "$SETUP_EXE" "$TOOLS/setup.exe"
 hold_launcher
 run_windows "$TOOLS/setup.exe" --uninstall-run "--dir=$(winpath "$H")" --silent --keep=0
 expect_eq "exit code" "$rc" 3
-uninstall_via_registry "--silent --keep=0"   # through the temporary copy as well
+uninstall_via_registry "--silent --keep=0" 3   # through the temporary copy as well
 release_launcher
 expect_eq "installation untouched" "$(files_below "$H")" "$before"
 key_exists "$UNINSTALL_KEY" || fail "the uninstall entry went although nothing was uninstalled"

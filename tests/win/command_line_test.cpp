@@ -11,6 +11,7 @@
 #include "app/command_line.h"
 #include "app/languages.h"
 #include "app/setup_state.h"
+#include "test_files.h"
 
 using enum SetupPage;
 
@@ -29,23 +30,6 @@ SetupState* Start(const std::vector<std::wstring>& args, const std::wstring& reg
   state = new SetupState();
   ApplyStartupOptions(ParseStartupOptions(args), registryPath, L"C:\\Quorvel", *state);
   return state;
-}
-
-// A folder under the temporary folder, optionally holding an installation marker.
-std::wstring MakeFolder(const wchar_t* name, bool marker) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring folder = std::wstring(temp) + L"qv-cmdline-" + name;
-  CreateDirectoryW(folder.c_str(), nullptr);
-  CreateDirectoryW((folder + L"\\bin").c_str(), nullptr);
-  const std::wstring markerPath = folder + L"\\bin\\quorvel.install";
-  if (marker) {
-    HANDLE h = CreateFileW(markerPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    CloseHandle(h);
-  } else {
-    DeleteFileW(markerPath.c_str());
-  }
-  return folder;
 }
 
 }  // namespace
@@ -157,8 +141,10 @@ TEST(CommandLine, DefaultFolderIsOnTheSystemDrive) {
 }
 
 TEST(CommandLine, RegistryFolderCountsOnlyWithAMarker) {
-  const std::wstring withMarker = MakeFolder(L"marked", true);
-  const std::wstring without = MakeFolder(L"unmarked", false);
+  qvtest::ScratchFolder marked, unmarked;
+  ASSERT_TRUE(qvtest::WriteBytes(marked / L"bin\\quorvel.install", ""));
+  ASSERT_TRUE(CreateDirectoryW((unmarked / L"bin").c_str(), nullptr));
+  const std::wstring withMarker = marked.path(), without = unmarked.path();
   SetupState* s = Start(Args({}), without);
   EXPECT_EQ(s->installDir, L"C:\\Quorvel");
   EXPECT_FALSE(s->existingInstall);

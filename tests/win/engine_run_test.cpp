@@ -10,29 +10,19 @@
 #include <vector>
 
 #include "app/setup_state.h"
-#include "engine_test_util.h"
+#include "message_sink.h"
 #include "patch/engine.h"
-#include "release_builder.h"
+#include "pause_recorder.h"
 #include "support/text.h"
+#include "test_release.h"
 #include "test_servers.h"
 
-using namespace enginetest;
+using namespace qvtest;
 
 namespace {
 
-// Every WM_APP + 1 the window received, as "3" or "2+" (LPARAM 1).
-std::vector<std::string>* g_received = nullptr;
-std::function<void(const std::string&)>* g_onMessage = nullptr;
-
-LRESULT CALLBACK RecordingWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_APP + 1) {
-    const std::string text = std::to_string(wParam) + (lParam == 1 ? "+" : "");
-    if (g_received) g_received->push_back(text);
-    if (g_onMessage && *g_onMessage) (*g_onMessage)(text);
-    return 0;
-  }
-  return DefWindowProcW(hwnd, msg, wParam, lParam);
-}
+// A stage post as text: "3", or "2+" for the manifest data (LPARAM 1).
+std::string StageText(const Message& m) { return std::to_string(m.wParam) + (m.lParam == 1 ? "+" : ""); }
 
 std::string Join(const std::vector<std::string>& parts) {
   std::string out;
@@ -68,50 +58,34 @@ struct RunCase : ::testing::Test {
   ScratchFolder folder;
   PatchEngine engine;
   Release release;
-  HWND window = nullptr;
+  MessageSink window;
+  PauseRecorder pauses;
   std::vector<std::string> received;
+  // Runs on the test's thread as each stage arrives.
   std::function<void(const std::string&)> onMessage;
 
   void SetUp() override {
-    qvtest::EnsureHttpSession();
+    EnsureHttpSession();
     UseTestKey();
     g_patchBaseUrl = release.NginxBase();
-    static const ATOM registered = [] {
-      WNDCLASSW windowClass = {};
-      windowClass.lpfnWndProc = RecordingWindowProc;
-      windowClass.hInstance = GetModuleHandleW(nullptr);
-      windowClass.lpszClassName = L"QvEngineTestWindow";
-      return RegisterClassW(&windowClass);
-    }();
-    ASSERT_NE(registered, 0);
-    window = CreateWindowExW(0, L"QvEngineTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                             GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(window, nullptr);
-    g_received = &received;
-    g_onMessage = &onMessage;
-    engine.requestedFolder = folder.path;
+    ASSERT_NE(window.hwnd(), nullptr);
+    window.onMessage = [this](const Message& m) {
+      if (m.code == WM_APP + 1 && onMessage) onMessage(StageText(m));
+    };
+    engine.requestedFolder = folder.slashed();
     engine.installerMode = true;
-    engine.notifyWindow = window;
+    engine.notifyWindow = window.hwnd();
     engine.notifyMessage = WM_APP + 1;
   }
 
-  void TearDown() override {
-    engine.Stop();
-    g_received = nullptr;
-    g_onMessage = nullptr;
-    DestroyWindow(window);
-  }
+  void TearDown() override { engine.Stop(); }
 
-  // Pumps messages until the run has ended; with join, also until its last message arrived.
-  // Returns every message received since the last clear.
+  // Delivers messages until the run has ended (its last post follows the end); with join, also
+  // until its thread is gone. Returns every stage received since the last clear.
   std::string Wait(bool join = true) {
-    MSG msg;
-    while (engine.running) {
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    }
+    window.DeliverUntil([this] { return !engine.running; });
     if (join && engine.worker.joinable()) engine.worker.join();
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    for (const Message& m : window.Take(WM_APP + 1)) received.push_back(StageText(m));
     return Join(received);
   }
   // One whole run; returns its messages.
@@ -125,7 +99,8 @@ struct RunCase : ::testing::Test {
     std::lock_guard<std::mutex> lock(engine.stateLock);
     return engine.errorMessage;
   }
-  std::wstring Path(const std::wstring& relative) const { return folder.path + relative; }
+  // A path inside the install folder.
+  std::wstring Path(const std::wstring& relative) const { return engine.requestedFolder + relative; }
   std::string CacheFile() const { return ReadBytes(Path(L"config\\patcher_cache.dat")); }
   std::string IniVersion() const {
     wchar_t text[32] = {};
@@ -137,7 +112,6 @@ struct RunCase : ::testing::Test {
     return cache == "<missing>" ? 0 : static_cast<size_t>(std::count(cache.begin(), cache.end(), '\n'));
   }
   void Put(const std::wstring& relative, const std::string& bytes) {
-    ASSERT_TRUE(EnsureFolderFor(Path(relative)));
     ASSERT_TRUE(WriteBytes(Path(relative), bytes));
   }
 };
@@ -145,18 +119,18 @@ struct RunCase : ::testing::Test {
 }  // namespace
 
 TEST_F(RunCase, InstallsTheSampleReleaseThenFindsNothingToDo) {
-  g_patchBaseUrl = qvtest::Widen(qvtest::ServerValue("QV_SAMPLE_BASE_URL"));
+  g_patchBaseUrl = Widen(ServerValue("QV_SAMPLE_BASE_URL"));
   EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
   EXPECT_EQ(Error(), L"");
   std::map<std::wstring, std::string> expected, installed;
-  ListFiles(qvtest::WinePath(qvtest::ServerValue("QV_SAMPLE_GAME")) + L"\\", L"", expected);
-  ListFiles(folder.path, L"", installed);
+  ListFiles(WinePath(ServerValue("QV_SAMPLE_GAME")) + L"\\", L"", expected);
+  ListFiles(folder.slashed(), L"", installed);
   ASSERT_FALSE(expected.empty());
   for (const auto& [path, content] : expected) {
     ASSERT_TRUE(installed.count(path)) << "missing " << WideToUtf8(path);
     EXPECT_TRUE(installed[path] == content) << "wrong content in " << WideToUtf8(path);
   }
-  EXPECT_EQ(IniVersion(), qvtest::ServerValue("QV_SAMPLE_VERSION"));
+  EXPECT_EQ(IniVersion(), ServerValue("QV_SAMPLE_VERSION"));
   EXPECT_EQ(CacheLines(), expected.size());
   EXPECT_FALSE(Exists(Path(L"patcher_parts")));
   EXPECT_EQ(engine.doneFiles.load(), static_cast<int32_t>(expected.size()));
@@ -229,6 +203,8 @@ TEST_F(RunCase, KeptFilesStayAndMissingOnesAreDownloaded) {
 }
 
 TEST_F(RunCase, DeleteListRemovesFilesAndTheFoldersTheyLeaveEmpty) {
+  // The install folder sits one level down, so that "../outside.txt" names a file of this test.
+  engine.requestedFolder = folder / L"game\\";
   const auto p = release.Put("game");
   release.Sign(Manifest(2, {EntryJson("game.bin", p)},
                         R"(,"delete":["old/deep/a.txt",5,"../outside.txt","shared/b.txt","gone.txt","ro.txt"])"));
@@ -237,7 +213,7 @@ TEST_F(RunCase, DeleteListRemovesFilesAndTheFoldersTheyLeaveEmpty) {
   Put(L"shared\\other.txt", "stays");
   Put(L"ro.txt", "read-only");
   ASSERT_TRUE(SetFileAttributesW(Path(L"ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
-  const std::wstring outside = folder.path.substr(0, folder.path.size() - 1) + L"_outside.txt";
+  ASSERT_TRUE(WriteBytes(folder / L"outside.txt", "not the game's"));
   EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
   EXPECT_FALSE(Exists(Path(L"old\\deep\\a.txt")));
   EXPECT_FALSE(Exists(Path(L"old\\deep")));
@@ -246,7 +222,8 @@ TEST_F(RunCase, DeleteListRemovesFilesAndTheFoldersTheyLeaveEmpty) {
   EXPECT_TRUE(Exists(Path(L"shared\\other.txt")));
   EXPECT_FALSE(Exists(Path(L"ro.txt")));
   EXPECT_TRUE(Exists(Path(L"game.bin")));
-  EXPECT_TRUE(Exists(folder.path)) << "the install folder itself is never removed";
+  EXPECT_EQ(ReadBytes(folder / L"outside.txt"), "not the game's") << "no delete leaves the folder";
+  EXPECT_TRUE(Exists(Path(L""))) << "the install folder itself is never removed";
 }
 
 TEST_F(RunCase, FilesSharingOneHashAllArriveFromOneTransfer) {
@@ -261,7 +238,7 @@ TEST_F(RunCase, FilesSharingOneHashAllArriveFromOneTransfer) {
   for (const wchar_t* path : {L"one\\same.bin", L"two\\same.bin", L"three\\Same.bin", L"four\\same.bin"}) {
     EXPECT_TRUE(ReadBytes(Path(path)) == same) << WideToUtf8(path);
   }
-  EXPECT_EQ(qvtest::FaultLog(release.ObjectPath(ps.hash)).size(), 1u);
+  EXPECT_EQ(FaultLog(release.ObjectPath(ps.hash)).size(), 1u);
   EXPECT_EQ(engine.doneFiles.load(), 5);
   EXPECT_EQ(engine.doneBytes.load(), engine.totalBytes.load());
   EXPECT_EQ(CacheLines(), 5u);
@@ -300,15 +277,20 @@ TEST_F(RunCase, FailedDownloadNamesTheFirstFailureAndStopsTheOthers) {
   const auto pg = release.Put(good), pd = release.Put("will not verify", &damaged);
   g_patchBaseUrl = release.FaultBase();
   std::vector<std::string> entries = {EntryJson("data/first.bin", pg), EntryJson("data/bad.bin", pd)};
-  // Slow objects that are still on their way when the failure comes.
+  // Slow objects (2.5 s each) that are still on their way when the failure comes.
   std::vector<PublishedObject> slow;
   for (int i = 0; i < 3; ++i) {
     slow.push_back(release.Put(RandomBytes(400000, 40 + i)));
-    qvtest::FaultScript(release.ObjectPath(slow.back().hash), "[]", R"({"slow_ms":200,"chunk":16384})");
+    FaultScript(release.ObjectPath(slow.back().hash), "[]", R"({"slow_ms":100,"chunk":16384})");
     entries.push_back(EntryJson("slow" + std::to_string(i) + ".bin", slow.back()));
   }
   release.Sign(Manifest(1, entries));
+  // The damaged object's retries wait (without sleeping) until the good file is in place.
+  pauses.during = [&](uint32_t) {
+    for (int i = 0; i < 10000 && engine.doneFiles.load() < 1; ++i) Sleep(1);
+  };
   EXPECT_EQ(Run(), "1 2 2+ 3 4 9 9");
+  EXPECT_EQ(pauses.pauses(), (std::vector<uint32_t>{1000, 2000}));
   EXPECT_EQ(Error(), L"File corrupted after download: data\\bad.bin");
   EXPECT_TRUE(ReadBytes(Path(L"data\\first.bin")) == good);
   EXPECT_FALSE(Exists(Path(L"data\\bad.bin")));
@@ -323,17 +305,19 @@ TEST_F(RunCase, DownloadErrorTextsByCause) {
   const auto p = release.Put(RandomBytes(1000, 28));
   g_patchBaseUrl = release.FaultBase();
   release.Sign(Manifest(1, {EntryJson("bin/game.dll", p)}));
-  qvtest::FaultScript(release.ObjectPath(p.hash), "[]", R"({"status":404})");
+  FaultScript(release.ObjectPath(p.hash), "[]", R"({"status":404})");
   EXPECT_EQ(Run(), "1 2 2+ 3 4 9 9");
   EXPECT_EQ(Error(), L"Could not connect to the patch server. bin\\game.dll");
+  EXPECT_EQ(pauses.pauses(), (std::vector<uint32_t>{1000, 2000})) << "three attempts";
 
-  qvtest::FaultControl("{\"clear\":\"" + release.ObjectPath(p.hash) + "\"}");
+  FaultControl("{\"clear\":\"" + release.ObjectPath(p.hash) + "\"}");
   Put(L"bin\\game.dll", "old");
   HANDLE held = CreateFileW(Path(L"bin\\game.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   EXPECT_EQ(Run(), "1 2 2+ 3 4 9 9");
   CloseHandle(held);
   EXPECT_EQ(Error(), L"File in use - close the game and try again: bin\\game.dll");
+  EXPECT_EQ(pauses.pauses().size(), 2u) << "no retry for a file in use";
   EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8") << "the next run repairs it";
 }
 
@@ -341,17 +325,21 @@ TEST_F(RunCase, CancelWhileFetchingTheManifestEndsWithoutText) {
   g_patchBaseUrl = release.FaultBase();
   release.Sign(Manifest(1, {}));
   const std::string manifestPath = release.urlPath + "manifest.json";
-  qvtest::FaultScript(manifestPath, R"([{"status":503,"delay_ms":1000}])");
-  // The cancel arrives while the server is still holding the first request.
+  FaultScript(manifestPath, R"([{"status":503,"delay_ms":300}])");
+  // The cancel arrives while the server is still holding the first request (or, on a slow
+  // machine, in the pause after it).
+  pauses.during = [&](uint32_t) {
+    for (int i = 0; i < 10000 && !engine.cancel; ++i) Sleep(1);
+  };
   std::thread canceller([&] {
-    for (int i = 0; i < 500 && qvtest::FaultLog(manifestPath).empty(); ++i) Sleep(10);
+    for (int i = 0; i < 500 && FaultLog(manifestPath).empty(); ++i) Sleep(10);
     engine.cancel = true;
   });
   const std::string stages = Run();
   canceller.join();
   EXPECT_EQ(stages, "1 1");
   EXPECT_EQ(Error(), L"");
-  EXPECT_EQ(qvtest::FaultLog(manifestPath).size(), 1u) << "no further attempt after the cancel";
+  EXPECT_EQ(FaultLog(manifestPath).size(), 1u) << "no further attempt after the cancel";
   EXPECT_EQ(IniVersion(), "<none>");
   EXPECT_FALSE(Exists(Path(L"config\\patcher_cache.dat")));
 }
@@ -375,12 +363,12 @@ TEST_F(RunCase, CancelWhileDownloadingSavesTheCacheAndKeepsParts) {
   const std::string small = RandomBytes(3000, 29), big = RandomBytes(2000000, 30);
   const auto ps = release.Put(small), pb = release.Put(big);
   g_patchBaseUrl = release.FaultBase();
-  qvtest::FaultScript(release.ObjectPath(pb.hash), "[]", R"({"slow_ms":50,"chunk":32768})");
+  FaultScript(release.ObjectPath(pb.hash), "[]", R"({"slow_ms":50,"chunk":32768})");
   release.Sign(Manifest(1, {EntryJson("small.bin", ps), EntryJson("big.bin", pb)}));
   onMessage = [&](const std::string& m) {
     if (m == "4") {
       // Cancel once the small file is in place and the big one has begun.
-      const std::wstring part = Path(L"patcher_parts\\") + qvtest::Widen(pb.hash) + L".z";
+      const std::wstring part = Path(L"patcher_parts\\") + Widen(pb.hash) + L".z";
       while (engine.doneFiles < 1 || FileSize(part) == 0) Sleep(5);
       engine.cancel = true;
     }
@@ -391,7 +379,7 @@ TEST_F(RunCase, CancelWhileDownloadingSavesTheCacheAndKeepsParts) {
   EXPECT_FALSE(Exists(Path(L"big.bin")));
   EXPECT_EQ(CacheLines(), 1u);
   EXPECT_EQ(IniVersion(), "<none>");
-  EXPECT_GT(FileSize(Path(L"patcher_parts\\") + qvtest::Widen(pb.hash) + L".z"), 0u);
+  EXPECT_GT(FileSize(Path(L"patcher_parts\\") + Widen(pb.hash) + L".z"), 0u);
 
   // Installing again counts what is on disk: the download stage's totals cover both files and
   // the small one is done before the stage is seen, so the percentage goes on from there.
@@ -431,7 +419,7 @@ TEST_F(RunCase, VersionRulesAndTheKeyCheck) {
 TEST_F(RunCase, StartWhileRunningDoesNothingAndStartAfterARunJoinsIt) {
   const auto p = release.Put(RandomBytes(200000, 31));
   g_patchBaseUrl = release.FaultBase();
-  qvtest::FaultScript(release.ObjectPath(p.hash), R"([{"slow_ms":100,"chunk":65536}])");
+  FaultScript(release.ObjectPath(p.hash), R"([{"slow_ms":100,"chunk":262144}])");
   release.Sign(Manifest(1, {EntryJson("p.bin", p)}));
   received.clear();
   engine.Start(false);
@@ -439,7 +427,7 @@ TEST_F(RunCase, StartWhileRunningDoesNothingAndStartAfterARunJoinsIt) {
   engine.Start(false);
   EXPECT_EQ(engine.worker.get_id(), first);
   Wait(false);
-  EXPECT_EQ(qvtest::FaultLog(release.urlPath + "manifest.json").size(), 1u);
+  EXPECT_EQ(FaultLog(release.urlPath + "manifest.json").size(), 1u);
   // The finished thread is still joinable; the next Start must join it first.
   engine.Start(false);
   EXPECT_EQ(Wait(), "1 2 2+ 3 4 5 8 8 1 2 2+ 3 5 8 8");

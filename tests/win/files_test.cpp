@@ -5,7 +5,9 @@
 #include "support/files.h"
 #include "support/log.h"
 #include "support/text.h"
-#include "tests/win/scratch_folder.h"
+#include "test_files.h"
+
+using namespace qvtest;
 
 TEST(Files, ModulePathAndFolder) {
   std::wstring path = GetModulePath();
@@ -45,11 +47,11 @@ TEST(Files, EnsureParentFoldersCreatesMissingLevels) {
 
 TEST(Files, EnsureParentFoldersRefusesAFileInTheWay) {
   ScratchFolder root;
-  ASSERT_TRUE(PutFile(root / L"file", "x"));
+  ASSERT_TRUE(WriteBytes(root / L"file", "x"));
   EXPECT_FALSE(EnsureParentFolders(root / L"file\\child.txt"));
   EXPECT_FALSE(EnsureParentFolders(root / L"file\\deeper\\child.txt"));
   EXPECT_FALSE(IsFolder(root / L"file"));
-  EXPECT_EQ(GetFile(root / L"file"), "x");
+  EXPECT_EQ(ReadBytes(root / L"file"), "x");
   // Only the backslash separates levels here.
   ASSERT_TRUE(EnsureParentFolders(root / L"p/q.txt"));
   EXPECT_FALSE(Exists(root / L"p"));
@@ -61,29 +63,29 @@ TEST(Files, ReadWholeFileSizes) {
   EXPECT_FALSE(ReadWholeFile(root / L"missing", out));
   EXPECT_EQ(out, "untouched");
   EXPECT_FALSE(ReadWholeFile(root.path(), out));  // a folder
-  ASSERT_TRUE(PutFile(root / L"empty", ""));
+  ASSERT_TRUE(WriteBytes(root / L"empty", ""));
   ASSERT_TRUE(ReadWholeFile(root / L"empty", out));
   EXPECT_TRUE(out.empty());
   std::string binary("a\0b\r\n\xFF", 6);
-  ASSERT_TRUE(PutFile(root / L"bin", binary));
+  ASSERT_TRUE(WriteBytes(root / L"bin", binary));
   ASSERT_TRUE(ReadWholeFile(root / L"bin", out));
   EXPECT_EQ(out, binary);
 
   std::string big(64u << 20, 'q');
   big[0] = 'A';
   big.back() = 'Z';
-  ASSERT_TRUE(PutFile(root / L"limit", big));
+  ASSERT_TRUE(WriteBytes(root / L"limit", big));
   ASSERT_TRUE(ReadWholeFile(root / L"limit", out));
   EXPECT_EQ(out.size(), big.size());
   EXPECT_TRUE(out == big);
   big.push_back('!');
-  ASSERT_TRUE(PutFile(root / L"over", big));
+  ASSERT_TRUE(WriteBytes(root / L"over", big));
   EXPECT_FALSE(ReadWholeFile(root / L"over", out));
 }
 
 TEST(Files, ReadWholeFileRefusesAFileBeingWritten) {
   ScratchFolder root;
-  ASSERT_TRUE(PutFile(root / L"busy", "data"));
+  ASSERT_TRUE(WriteBytes(root / L"busy", "data"));
   HANDLE writer = CreateFileW((root / L"busy").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
@@ -99,17 +101,17 @@ TEST(Files, WriteFileAtomicCreatesAndReplaces) {
   std::wstring target = root / L"config\\patcher.ini";
   ASSERT_TRUE(EnsureParentFolders(target));
   ASSERT_TRUE(WriteFileAtomic(target, "first"));
-  EXPECT_EQ(GetFile(target), "first");
+  EXPECT_EQ(ReadBytes(target), "first");
   ASSERT_TRUE(WriteFileAtomic(target, std::string("second\0x", 8)));
-  EXPECT_EQ(GetFile(target), std::string("second\0x", 8));
+  EXPECT_EQ(ReadBytes(target), std::string("second\0x", 8));
   ASSERT_TRUE(WriteFileAtomic(target, ""));
   EXPECT_TRUE(Exists(target));
-  EXPECT_EQ(GetFile(target), "");
+  EXPECT_EQ(ReadBytes(target), "");
   EXPECT_FALSE(Exists(target + L".ap_tmp"));
   // A stale temporary file from an interrupted run is overwritten, not appended to.
-  ASSERT_TRUE(PutFile(target + L".ap_tmp", "stale stale stale"));
+  ASSERT_TRUE(WriteBytes(target + L".ap_tmp", "stale stale stale"));
   ASSERT_TRUE(WriteFileAtomic(target, "third"));
-  EXPECT_EQ(GetFile(target), "third");
+  EXPECT_EQ(ReadBytes(target), "third");
   EXPECT_FALSE(Exists(target + L".ap_tmp"));
 }
 
@@ -120,10 +122,10 @@ TEST(Files, WriteFileAtomicRefusedTemporaryFile) {
   EXPECT_FALSE(Exists(root / L"missing"));
   // A folder sits where the temporary file would go.
   std::wstring target = root / L"a.txt";
-  ASSERT_TRUE(PutFile(target, "old"));
+  ASSERT_TRUE(WriteBytes(target, "old"));
   ASSERT_TRUE(CreateDirectoryW((target + L".ap_tmp").c_str(), nullptr));
   EXPECT_FALSE(WriteFileAtomic(target, "new"));
-  EXPECT_EQ(GetFile(target), "old");
+  EXPECT_EQ(ReadBytes(target), "old");
   EXPECT_TRUE(IsFolder(target + L".ap_tmp"));
 }
 
@@ -138,13 +140,13 @@ TEST(Files, WriteFileAtomicRefusedMove) {
 
   // The target is held open without sharing.
   std::wstring target = root / L"locked.dat";
-  ASSERT_TRUE(PutFile(target, "old"));
+  ASSERT_TRUE(WriteBytes(target, "old"));
   HANDLE holder = CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   EXPECT_FALSE(WriteFileAtomic(target, "new"));
   EXPECT_FALSE(Exists(target + L".ap_tmp"));
   CloseHandle(holder);
-  EXPECT_EQ(GetFile(target), "old");
+  EXPECT_EQ(ReadBytes(target), "old");
 }
 
 TEST(Files, SystemErrorText) {
@@ -160,19 +162,19 @@ TEST(Files, SystemErrorText) {
 TEST(Log, AppendsLinesAndMovesAFullLogAside) {
   ScratchFolder folder;
   const std::wstring path = folder / L"setup.log";
-  ASSERT_TRUE(PutFile(path, std::string(1024 * 1024 + 1, 'x')));
+  ASSERT_TRUE(WriteBytes(path, std::string(1024 * 1024 + 1, 'x')));
   LogOpen(path);
-  EXPECT_EQ(GetFile(path + L".old").size(), 1024u * 1024 + 1) << "a log past 1 MiB is moved aside";
+  EXPECT_EQ(ReadBytes(path + L".old").size(), 1024u * 1024 + 1) << "a log past 1 MiB is moved aside";
   LogLine(L"first\nline");
   LogFailure(L"Could not write file: Data\\a.pak", ERROR_ACCESS_DENIED);
   LogFailure(L"no code", 0);
-  const std::string log = GetFile(path);
+  const std::string log = ReadBytes(path);
   EXPECT_NE(log.find("] first line\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("] Could not write file: Data\\a.pak (Windows error 5: "), std::string::npos) << log;
   EXPECT_NE(log.find("] no code\r\n"), std::string::npos) << log;
   LogOpen(path);  // small: stays where it is
-  EXPECT_EQ(GetFile(path), log);
+  EXPECT_EQ(ReadBytes(path), log);
   LogOpen(L"");
   LogLine(L"nowhere");
-  EXPECT_EQ(GetFile(path), log);
+  EXPECT_EQ(ReadBytes(path), log);
 }

@@ -4,20 +4,20 @@
 #include <future>
 #include <thread>
 
-#include "engine_test_util.h"
 #include "patch/engine.h"
 #include "patch/inflate.h"
 #include "patch/manifest.h"
+#include "test_release.h"
 
-using namespace enginetest;
+using namespace qvtest;
 
 namespace {
 
 struct InflateCase : ::testing::Test {
   ScratchFolder folder;
   PatchEngine engine;
-  std::wstring part = folder.path + L"object.z";
-  std::wstring temp = folder.path + L"file.bin.ap_tmp";
+  std::wstring part = folder / L"object.z";
+  std::wstring temp = folder / L"file.bin.ap_tmp";
 
   FileEntry EntryFor(const std::string& content) {
     FileEntry entry;
@@ -107,7 +107,7 @@ TEST_F(InflateCase, TruncatedDamagedOrMissingObjects) {
 
 TEST_F(InflateCase, TemporaryFileThatCannotBeCreatedIsAWriteFailure) {
   ASSERT_TRUE(WriteBytes(part, Compress("abc")));
-  EXPECT_EQ(InflateAndVerify(engine, part, folder.path + L"no-such-folder\\f.ap_tmp", EntryFor("abc")),
+  EXPECT_EQ(InflateAndVerify(engine, part, folder / L"no-such-folder\\f.ap_tmp", EntryFor("abc")),
             DownloadWriteFailed);
 }
 

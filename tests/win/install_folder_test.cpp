@@ -7,7 +7,7 @@
 #include "install/folder.h"
 #include "install_test_util.h"
 
-using namespace qvinstall;
+using namespace qvtest;
 
 namespace {
 class FolderRules : public ::testing::Test {
@@ -52,7 +52,7 @@ TEST_F(FolderRules, ValidityRefusesBadSyntax) {
 
 TEST_F(FolderRules, ValidityFollowsTheDriveType) {
   SharedStateLock lock;
-  TestFolder target;
+  ScratchFolder target;
   {
     MappedDrive cdrom(target.path(), DRIVE_CDROM);
     ASSERT_EQ(GetDriveTypeW(cdrom.root().c_str()), static_cast<UINT>(DRIVE_CDROM));
@@ -96,7 +96,7 @@ TEST_F(FolderRules, FreeBytesComeFromTheFoldersDrive) {
 }
 
 TEST_F(FolderRules, MarkerInEitherPlaceCounts) {
-  TestFolder dir;
+  ScratchFolder dir;
   EXPECT_FALSE(HasInstallMarker(dir.path()));
   WriteBytes(dir / L"bin\\quorvel.install", "Quorvel");
   EXPECT_TRUE(HasInstallMarker(dir.path()));
@@ -113,7 +113,7 @@ TEST_F(FolderRules, MarkerInEitherPlaceCounts) {
 }
 
 TEST_F(FolderRules, RequiredBytesForRepairNewInstallAndUnknownSize) {
-  TestFolder dir;
+  ScratchFolder dir;
   WriteBytes(dir / L"bin\\quorvel.install", "Quorvel");
   g_setup.installDir = dir.path();
   g_setup.existingInstall = true;

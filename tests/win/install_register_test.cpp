@@ -21,7 +21,7 @@
 #include "support/handles.h"
 #include "uninstall/worker.h"
 
-using namespace qvinstall;
+using namespace qvtest;
 
 namespace {
 
@@ -141,7 +141,7 @@ protected:
 
 TEST_F(Registration, WritesBothKeysTheUninstallerAndRemovesTheOldLayout) {
   RegistrySandbox registry;
-  TestFolder dir;
+  ScratchFolder dir;
   WriteBytes(dir / L"bin\\quorvel.install", "Quorvel");
   WriteBytes(dir / L"quorvel.install", "Quorvel");
   WriteBytes(dir / L"Uninstall Quorvel.exe", "old uninstaller");
@@ -189,7 +189,7 @@ TEST_F(Registration, WritesBothKeysTheUninstallerAndRemovesTheOldLayout) {
 
 TEST_F(Registration, RepairOverwritesValuesAndUnknownSizeIsZero) {
   RegistrySandbox registry;
-  TestFolder first, second;
+  ScratchFolder first, second;
   CreateDirectoryW((first / L"bin").c_str(), nullptr);
   CreateDirectoryW((second / L"bin").c_str(), nullptr);
   g_setup.installDir = first.path();
@@ -239,7 +239,7 @@ TEST_F(Shortcuts, PathIsTheKnownFolderPlusQuorvelLnk) {
 }
 
 TEST_F(Shortcuts, CreatedLinkCarriesTargetFolderIconAndDescription) {
-  TestFolder dir;
+  ScratchFolder dir;
   WriteBytes(dir / L"Quorvel.exe", "launcher");
   g_setup.installDir = dir.path();
   CreateShortcut(FOLDERID_Templates, dir / L"Quorvel.exe");
@@ -252,7 +252,7 @@ TEST_F(Shortcuts, CreatedLinkCarriesTargetFolderIconAndDescription) {
   EXPECT_EQ(info.description, L"Quorvel");
 
   // A second install elsewhere overwrites the link of the same name.
-  TestFolder other;
+  ScratchFolder other;
   WriteBytes(other / L"Quorvel.exe", "launcher");
   g_setup.installDir = other.path();
   CreateShortcut(FOLDERID_Templates, other / L"Quorvel.exe");
@@ -260,7 +260,7 @@ TEST_F(Shortcuts, CreatedLinkCarriesTargetFolderIconAndDescription) {
 }
 
 TEST_F(Shortcuts, RemovalOnlyForLinksIntoTheFolder) {
-  TestFolder base;
+  ScratchFolder base;
   const std::wstring dir = base / L"Quorvel", sibling = base / L"Quorvel2";
   WriteBytes(dir + L"\\Quorvel.exe", "launcher");
   WriteBytes(sibling + L"\\Quorvel.exe", "another installation");

@@ -1,31 +1,34 @@
 // The game size query against manifests served by the test servers over real HTTP.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/build_config.h"
 #include "app/setup_state.h"
 #include "install/size_query.h"
 #include "install_test_util.h"
+#include "message_sink.h"
 #include "test_servers.h"
 
-using namespace qvinstall;
+using namespace qvtest;
 
 namespace {
 class SizeQuery : public ::testing::Test {
 protected:
   void SetUp() override {
     ResetSetupState();
-    qvtest::EnsureHttpSession();
+    EnsureHttpSession();
     g_setup.mainWindow = sink_.hwnd();
-    prefix_ = qvtest::UniquePrefix();
-    g_patchBaseUrl = qvtest::NginxUrl(prefix_ + "patch/");
+    prefix_ = UniquePrefix();
+    g_patchBaseUrl = NginxUrl(prefix_ + "patch/");
   }
   void TearDown() override { g_setup.mainWindow = nullptr; }
 
   // Serves manifest.json, runs the query and reports how many 0x800A messages it posted.
   int Query(const std::string& manifest) {
-    qvtest::ServeFile(prefix_ + "patch/manifest.json", manifest);
+    ServeFile(prefix_ + "patch/manifest.json", manifest);
     QueryGameSize();
-    return sink_.Take(WM_APP + 10);
+    return static_cast<int>(sink_.Take(WM_APP + 10).size());
   }
   // Nothing stored (the sentinels set here must survive); the failure is told to the window.
   void ExpectNothingStored(int posted) {
@@ -96,14 +99,14 @@ TEST_F(SizeQuery, WrongShapesStoreNothingAndReportAFailure) {
 
 TEST_F(SizeQuery, HttpFailuresStoreNothingAndReportAFailure) {
   SetSentinels();
-  g_patchBaseUrl = qvtest::NginxUrl(prefix_ + "missing/");
+  g_patchBaseUrl = NginxUrl(prefix_ + "missing/");
   QueryGameSize();
-  ExpectNothingStored(sink_.Take(WM_APP + 10));
+  ExpectNothingStored(static_cast<int>(sink_.Take(WM_APP + 10).size()));
 
-  qvtest::ClosedPort closed;
+  ClosedPort closed;
   g_patchBaseUrl = L"http://127.0.0.1:" + std::to_wstring(closed.port()) + L"/patch/";
   QueryGameSize();
-  ExpectNothingStored(sink_.Take(WM_APP + 10));
+  ExpectNothingStored(static_cast<int>(sink_.Take(WM_APP + 10).size()));
   // A later answer clears the failure.
   g_patchBaseUrl = qvtest::NginxUrl(prefix_ + "patch/");
   EXPECT_EQ(Query(R"({"version": 4, "files": [{"s": 9}]})"), 1);
@@ -118,14 +121,14 @@ TEST_F(SizeQuery, WithoutAWindowNothingIsPosted) {
 }
 
 TEST_F(SizeQuery, ReadsTheSignedSampleReleaseManifest) {
-  g_patchBaseUrl = qvtest::Widen(qvtest::ServerValue("QV_SAMPLE_BASE_URL"));
+  g_patchBaseUrl = Widen(ServerValue("QV_SAMPLE_BASE_URL"));
   QueryGameSize();
-  EXPECT_EQ(sink_.Take(WM_APP + 10), 1);
-  EXPECT_EQ(g_setup.remoteVersion.load(), std::atoi(qvtest::ServerValue("QV_SAMPLE_VERSION").c_str()));
+  EXPECT_EQ(sink_.Take(WM_APP + 10).size(), 1u);
+  EXPECT_EQ(g_setup.remoteVersion.load(), std::atoi(ServerValue("QV_SAMPLE_VERSION").c_str()));
   // The sample game's files, summed from the files on disk the release was made from.
   uint64_t total = 0;
-  const std::string game = qvtest::ServerValue("QV_SAMPLE_GAME");
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(qvtest::WinePath(game)))
+  const std::string game = ServerValue("QV_SAMPLE_GAME");
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(WinePath(game)))
     if (entry.is_regular_file()) total += entry.file_size();
   EXPECT_EQ(g_setup.gameSize.load(), total);
 }

@@ -9,11 +9,12 @@
 #include "ui/window.h"
 #include "install_test_util.h"
 #include "patch/engine.h"
+#include "pause_recorder.h"
 #include "test_servers.h"
 
 using enum SetupPage;
 
-using namespace qvinstall;
+using namespace qvtest;
 
 namespace {
 class InstallStart : public ::testing::Test {
@@ -27,7 +28,8 @@ protected:
   }
   void TearDown() override { g_engine.Stop(); }
   SharedStateLock lock_;  // no launcher mutex of another test may be around
-  qvtest::ClosedPort closed_;
+  ClosedPort closed_;
+  PauseRecorder pauses_;  // the run's retries against the closed port do not sleep
 };
 }  // namespace
 
@@ -44,7 +46,7 @@ TEST(LocaleLine, CodePageBlankAndCode) {
 }
 
 TEST_F(InstallStart, NewFolderGetsLayoutMarkerAndLocaleFilesThenTheRunStarts) {
-  TestFolder base;
+  ScratchFolder base;
   const std::wstring dir = base / L"Games\\Quorvel";  // two levels that do not exist yet
   g_setup.installDir = L" \"" + dir + L"\\\" ";
   SetInstallerLanguage(FindInstallerLanguage("cz"));
@@ -64,7 +66,7 @@ TEST_F(InstallStart, NewFolderGetsLayoutMarkerAndLocaleFilesThenTheRunStarts) {
 }
 
 TEST_F(InstallStart, RepairRewritesLocaleFilesAndKeepsWhatIsThere) {
-  TestFolder dir;
+  ScratchFolder dir;
   WriteBytes(dir / L"Quorvel.exe", "launcher");
   WriteBytes(dir / L"config\\locale.cfg", "1250 pl");
   WriteBytes(dir / L"tarnel.cfg", "older layout settings");
@@ -86,7 +88,7 @@ TEST_F(InstallStart, RepairRewritesLocaleFilesAndKeepsWhatIsThere) {
 }
 
 TEST_F(InstallStart, RefusedFolderLandsOnTheFolderPage) {
-  TestFolder base;
+  ScratchFolder base;
   g_setup.installDir = base / L"bad?name";
   EXPECT_FALSE(BeginInstall());
   EXPECT_EQ(g_setup.page, Folder);
@@ -103,7 +105,7 @@ TEST_F(InstallStart, RefusedFolderLandsOnTheFolderPage) {
 }
 
 TEST_F(InstallStart, RunningLauncherStopsBeforeAnythingIsCreated) {
-  TestFolder base;
+  ScratchFolder base;
   g_setup.installDir = base / L"Quorvel";
   {
     LauncherRunning launcher;
@@ -116,7 +118,7 @@ TEST_F(InstallStart, RunningLauncherStopsBeforeAnythingIsCreated) {
 }
 
 TEST_F(InstallStart, UnwritableFolderReportsAndKeepsWhatWasMade) {
-  TestFolder base;
+  ScratchFolder base;
   // The folder cannot be created below a file.
   WriteBytes(base / L"blocker", "a file");
   g_setup.installDir = base / L"blocker\\Quorvel";

@@ -1,8 +1,7 @@
 #pragma once
-// Helpers of the installation and uninstallation tests: throw-away folders on drive C, a
-// private HKEY_CURRENT_USER, a lock for the state every test process shares (known folders,
-// the launcher's mutex, drive letters), and the few Unix tools that Wine's API cannot stand in
-// for (symbolic links, clean removal of folders that hold links).
+// Helpers of the installation and uninstallation tests: a private HKEY_CURRENT_USER, a lock
+// for the state every test process shares (known folders, the launcher's mutex, drive
+// letters), a running launcher, mapped drives, and the setup state as the program starts it.
 #include <windows.h>
 #include <winioctl.h>
 
@@ -14,104 +13,9 @@
 
 #include "app/languages.h"
 #include "app/setup_state.h"
+#include "test_files.h"
 
-namespace qvinstall {
-
-inline std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
-
-// The Unix name of a Windows path under Wine; empty if it has none.
-inline std::string UnixPath(const std::wstring& windowsPath) {
-  using Convert = char* (*)(const wchar_t*);
-  static const Convert convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (!convert) return {};
-  char* unix = convert(windowsPath.c_str());
-  if (!unix) return {};
-  std::string result = unix;
-  HeapFree(GetProcessHeap(), 0, unix);
-  return result;
-}
-
-// Runs a Unix program (Wine starts ELF executables directly) and waits until it has ended.
-// Wine returns no usable process record for a Unix program (the handles in it are stale
-// values that must not be closed), so a shell reports the end through a file.
-inline void RunUnix(const std::vector<std::string>& argv) {
-  static int counter = 0;
-  const std::string done = "/tmp/qv-unix-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
-  std::wstring line = L"/bin/sh -c \"\\\"$0\\\" \\\"$@\\\"; touch " + std::wstring(done.begin(), done.end()) + L"\"";
-  for (const std::string& a : argv) line += L" \"" + std::wstring(a.begin(), a.end()) + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessW(L"/bin/sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-      << "cannot run " << argv[0];
-  std::wstring doneFile = L"Z:" + std::wstring(done.begin(), done.end());
-  for (auto& c : doneFile) c = c == L'/' ? L'\\' : c;
-  for (int i = 0; i < 6000 && GetFileAttributesW(doneFile.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(10);
-  ASSERT_TRUE(DeleteFileW(doneFile.c_str())) << argv[0] << " did not finish";
-}
-
-// A symbolic link made by the host system: Wine lists a linked folder as a reparse point
-// (as Windows lists a junction) and a linked file as a plain file.
-inline void MakeLink(const std::wstring& link, const std::wstring& target) {
-  const std::string unixTarget = UnixPath(target), unixLink = UnixPath(link);
-  ASSERT_FALSE(unixTarget.empty() || unixLink.empty());
-  RunUnix({"/bin/ln", "-s", unixTarget, unixLink});
-  ASSERT_NE(GetFileAttributesW(link.c_str()), INVALID_FILE_ATTRIBUTES) << "no link at " << Narrow(link);
-}
-
-inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-inline std::string ReadBytes(const std::wstring& path) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return "<missing>";
-  std::string out;
-  char buf[4096];
-  DWORD n = 0;
-  while (ReadFile(h, buf, sizeof(buf), &n, nullptr) && n) out.append(buf, n);
-  CloseHandle(h);
-  return out;
-}
-
-// Writes a file, creating its folders.
-inline void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  for (std::size_t cut = path.find(L'\\', 3); cut != std::wstring::npos; cut = path.find(L'\\', cut + 1))
-    CreateDirectoryW(path.substr(0, cut).c_str(), nullptr);
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE) << "cannot write " << Narrow(path);
-  DWORD n = 0;
-  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
-  CloseHandle(h);
-}
-
-// A new empty folder C:\qvtests\<test>-<pid>-<n>, removed with everything below it (links
-// removed, never followed) when the object ends.
-class TestFolder {
-public:
-  TestFolder() {
-    static int counter = 0;
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "test";
-    CreateDirectoryW(L"C:\\qvtests", nullptr);
-    path_ = L"C:\\qvtests\\" + std::wstring(name.begin(), name.end()) + L"-" +
-            std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
-    Remove();
-    CreateDirectoryW(path_.c_str(), nullptr);
-  }
-  ~TestFolder() { Remove(); }
-  TestFolder(const TestFolder&) = delete;
-  TestFolder& operator=(const TestFolder&) = delete;
-  // The folder, without a trailing backslash.
-  const std::wstring& path() const { return path_; }
-  std::wstring operator/(const std::wstring& rel) const { return path_ + L"\\" + rel; }
-
-private:
-  void Remove() {
-    const std::string unix = UnixPath(path_);
-    if (!unix.empty() && Exists(path_)) RunUnix({"/bin/rm", "-rf", unix});
-  }
-  std::wstring path_;
-};
+namespace qvtest {
 
 // Points HKEY_CURRENT_USER of this process at a key of its own, so that tests that write or
 // delete the program's keys never meet another process's installation.
@@ -242,24 +146,4 @@ inline void ResetSetupState() {
   SetInstallerLanguage(kEnglishLanguage);
 }
 
-// A message-only window that collects what workers post to the main window.
-class MessageSink {
-public:
-  MessageSink() { hwnd_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr); }
-  ~MessageSink() { DestroyWindow(hwnd_); }
-  MessageSink(const MessageSink&) = delete;
-  MessageSink& operator=(const MessageSink&) = delete;
-  HWND hwnd() const { return hwnd_; }
-  // The number of posted messages with this code waiting for the window (removes them).
-  int Take(UINT code) {
-    int count = 0;
-    MSG msg;
-    while (PeekMessageW(&msg, hwnd_, code, code, PM_REMOVE)) ++count;
-    return count;
-  }
-
-private:
-  HWND hwnd_ = nullptr;
-};
-
-}  // namespace qvinstall
+}  // namespace qvtest

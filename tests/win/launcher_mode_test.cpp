@@ -5,12 +5,11 @@
 #include <sstream>
 #include <string>
 
-#include "engine_test_util.h"
-#include "release_builder.h"
 #include "support/files.h"
+#include "test_release.h"
 #include "test_servers.h"
 
-using namespace enginetest;
+using namespace qvtest;
 
 namespace {
 
@@ -58,7 +57,7 @@ struct LauncherCase : ::testing::Test {
   ScratchFolder folder;
   ScratchFolder logs;
   Release release;
-  std::wstring launcher = folder.path + L"Quorvel.exe";
+  std::wstring launcher = folder / L"Quorvel.exe";
   std::string driverBytes;
   std::string game = RandomBytes(30000, 51);
   PublishedObject gameObject;
@@ -84,7 +83,7 @@ struct LauncherCase : ::testing::Test {
     return RunDriver(exe,
                      L"--dir=\"" + bare + L"\" --url=" + release.NginxBase() + L" --key=" +
                          qvtest::Widen(qvtest::ServerValue("QV_PUBLIC_KEY")) + L" " + mode,
-                     logs.path + L"out" + std::to_wstring(++count) + L".txt");
+                     logs / L"out" + std::to_wstring(++count) + L".txt");
   }
 };
 
@@ -92,36 +91,36 @@ struct LauncherCase : ::testing::Test {
 
 TEST_F(LauncherCase, IdenticalLauncherGoesStraightToChecking) {
   PublishWithLauncher(driverBytes);
-  const DriverResult run = Launch(launcher, folder.path);
+  const DriverResult run = Launch(launcher, folder.path());
   EXPECT_EQ(run.exitCode, 0u) << run.output;
   EXPECT_EQ(run.stages, "1 2 2+ 3 4 5 8 8") << run.output;
   EXPECT_TRUE(ReadBytes(launcher) == driverBytes);
-  EXPECT_TRUE(ReadBytes(folder.path + L"data\\game.bin") == game);
+  EXPECT_TRUE(ReadBytes(folder / L"data\\game.bin") == game);
 }
 
 TEST_F(LauncherCase, NewLauncherReplacesTheRunningOneAndTheBackupGoesNextTime) {
   // Bytes appended to an executable leave it runnable and give it another hash.
   const std::string newer = driverBytes + "launcher build 2";
   PublishWithLauncher(newer);
-  const DriverResult first = Launch(launcher, folder.path);
+  const DriverResult first = Launch(launcher, folder.path());
   EXPECT_EQ(first.exitCode, 7u) << first.output;
   EXPECT_EQ(first.stages, "1 2 2+ 6 7 7") << first.output;
   EXPECT_TRUE(ReadBytes(launcher) == newer);
   EXPECT_TRUE(ReadBytes(launcher + L".old") == driverBytes);
   EXPECT_FALSE(Exists(launcher + L".new"));
-  EXPECT_FALSE(Exists(folder.path + L"data\\game.bin")) << "the restarted launcher does the rest";
+  EXPECT_FALSE(Exists(folder / L"data\\game.bin")) << "the restarted launcher does the rest";
 
-  const DriverResult second = Launch(launcher, folder.path);
+  const DriverResult second = Launch(launcher, folder.path());
   EXPECT_EQ(second.exitCode, 0u) << second.output;
   EXPECT_EQ(second.stages, "1 2 2+ 3 4 5 8 8") << second.output;
   EXPECT_FALSE(Exists(launcher + L".old"));
-  EXPECT_TRUE(ReadBytes(folder.path + L"data\\game.bin") == game);
+  EXPECT_TRUE(ReadBytes(folder / L"data\\game.bin") == game);
 }
 
 TEST_F(LauncherCase, DeveloperMarkerKeepsTheLauncher) {
   PublishWithLauncher(driverBytes + "another build");
-  ASSERT_TRUE(WriteBytes(folder.path + L"quorv_dev.key", ""));
-  const DriverResult run = Launch(launcher, folder.path);
+  ASSERT_TRUE(WriteBytes(folder / L"quorv_dev.key", ""));
+  const DriverResult run = Launch(launcher, folder.path());
   EXPECT_EQ(run.exitCode, 0u) << run.output;
   EXPECT_EQ(run.stages, "1 2 2+ 3 4 5 8 8") << run.output;
   EXPECT_TRUE(ReadBytes(launcher) == driverBytes);
@@ -132,7 +131,7 @@ TEST_F(LauncherCase, DeveloperMarkerKeepsTheLauncher) {
 TEST_F(LauncherCase, InvalidLauncherEntryIsAnInvalidManifest) {
   release.Sign("{\"format\":1,\"files\":[],\"launcher\":{\"p\":\"../Quorvel.exe\",\"h\":\"" +
                std::string(64, 'a') + "\"}}");
-  const DriverResult run = Launch(launcher, folder.path);
+  const DriverResult run = Launch(launcher, folder.path());
   EXPECT_EQ(run.exitCode, 9u) << run.output;
   EXPECT_NE(run.output.find("error=Invalid patch manifest.\n"), std::string::npos) << run.output;
 }
@@ -142,6 +141,6 @@ TEST_F(LauncherCase, EmptyFolderMeansTheExecutablesFolder) {
   const DriverResult run = Launch(launcher, L"", L"");
   EXPECT_EQ(run.exitCode, 0u) << run.output;
   EXPECT_EQ(run.stages, "1 2 2+ 3 4 5 8 8") << run.output;
-  EXPECT_TRUE(ReadBytes(folder.path + L"data\\game.bin") == game);
-  EXPECT_TRUE(Exists(folder.path + L"config\\patcher.ini"));
+  EXPECT_TRUE(ReadBytes(folder / L"data\\game.bin") == game);
+  EXPECT_TRUE(Exists(folder / L"config\\patcher.ini"));
 }

@@ -4,21 +4,19 @@
 
 #include <windows.h>
 
-#include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/build_config.h"
 #include "app/setup_state.h"
+#include "message_sink.h"
 #include "patch/engine.h"
 #include "patch/manifest.h"
 #include "patch/state.h"
-#include "stage_recorder.h"
-#include "temp_folder.h"
+#include "pause_recorder.h"
 #include "support/http.h"
+#include "test_files.h"
 #include "test_release.h"
 #include "test_servers.h"
 
@@ -46,7 +44,8 @@ protected:
     UseTestKey();
     engine.notifyWindow = stages.hwnd();
     engine.notifyMessage = WM_APP + 1;
-    engine.installFolder = folder.path();
+    engine.installFolder = folder.slashed();
+    ASSERT_TRUE(CreateDirectoryW((folder / L"config").c_str(), nullptr));
     UseNginx();
   }
   void TearDown() override {
@@ -66,7 +65,7 @@ protected:
   // Fetch, parse, version rule and file list, as a run does them; the first failing step's
   // text, or empty when everything passed.
   std::wstring Run(const std::string& json) {
-    ServeSignedManifest(prefix, json);
+    release.Sign(json);
     if (Fetch() != ManifestFetch::Ok) return L"fetch: " + error;
     std::wstring text;
     if (!ParseManifest(bytes, doc, text)) return text;
@@ -78,7 +77,7 @@ protected:
 
   std::vector<WPARAM> StageCodes() {
     std::vector<WPARAM> codes;
-    for (auto& post : stages.Take()) codes.push_back(post.first);
+    for (const Message& post : stages.Take(WM_APP + 1)) codes.push_back(post.wParam);
     return codes;
   }
 
@@ -89,9 +88,11 @@ protected:
   }
 
   std::string prefix;
-  StageRecorder stages;
+  Release release;  // served at prefix + "patch/"
+  MessageSink stages;
+  PauseRecorder pauses;
   PatchEngine engine;
-  TempFolder folder;
+  ScratchFolder folder;
   std::string bytes;
   std::wstring error;
   JsonValue doc;
@@ -118,7 +119,7 @@ TEST_F(Manifest, TestSigningHelperReproducesRfcVector) {
 TEST_F(Manifest, PublishedSampleReleaseVerifiesAndItsObjectsAreWhereTheUrlsSay) {
   g_patchBaseUrl = Widen(ServerValue("QV_SAMPLE_BASE_URL"));
   ASSERT_EQ(Fetch(), ManifestFetch::Ok) << std::string(error.begin(), error.end());
-  EXPECT_TRUE(bytes == ReadFileBytes(WinePath(ServerValue("QV_SAMPLE_RELEASE") + "/manifest.json")));
+  EXPECT_TRUE(bytes == ReadBytes(WinePath(ServerValue("QV_SAMPLE_RELEASE") + "/manifest.json")));
   EXPECT_EQ(StageCodes(), std::vector<WPARAM>{StageVerifying});
 
   std::wstring text;
@@ -137,14 +138,12 @@ TEST_F(Manifest, PublishedSampleReleaseVerifiesAndItsObjectsAreWhereTheUrlsSay) 
 }
 
 TEST_F(Manifest, ShortSignatureFailsEveryAttemptWithPauses) {
-  ServeSignedManifest(prefix, OneFileManifest(Entry("a.txt")));
+  release.Sign(OneFileManifest(Entry("a.txt")));
   ServeFile(prefix + "patch/manifest.sig", std::string(63, 'x'));
   UseFaultServer();
-  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Fetch(), ManifestFetch::Failed);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(error, kSignature);
-  EXPECT_GE(seconds, 2.9);  // two pauses of 1.5 s between the three attempts
+  EXPECT_EQ(pauses.pauses(), (std::vector<uint32_t>{1500, 1500})) << "between the three attempts";
   EXPECT_EQ(Requests("manifest.json"), 3);
   EXPECT_EQ(Requests("manifest.sig"), 3);
   EXPECT_TRUE(StageCodes().empty());  // no 64-byte signature, so nothing was checked
@@ -153,7 +152,7 @@ TEST_F(Manifest, ShortSignatureFailsEveryAttemptWithPauses) {
 
 TEST_F(Manifest, WrongSignatureIsCheckedThreeTimesThenRefused) {
   const std::string json = OneFileManifest(Entry("a.txt"));
-  ServeSignedManifest(prefix, json);
+  release.Sign(json);
   std::string sig = SignWithTestKey(json);
   sig[10] ^= 0x04;
   ServeFile(prefix + "patch/manifest.sig", sig);
@@ -163,7 +162,7 @@ TEST_F(Manifest, WrongSignatureIsCheckedThreeTimesThenRefused) {
 }
 
 TEST_F(Manifest, LongSignatureIsRefusedByItsSinkAsMinusOne) {
-  ServeSignedManifest(prefix, OneFileManifest(Entry("a.txt")));
+  release.Sign(OneFileManifest(Entry("a.txt")));
   ServeFile(prefix + "patch/manifest.sig", std::string(65, 'x'));
   EXPECT_EQ(Fetch(), ManifestFetch::Failed);
   EXPECT_EQ(error, kConnect + L" (HTTP -1)");
@@ -187,12 +186,13 @@ TEST_F(Manifest, ManifestThatDiffersFromTheSignedBytesFails) {
 
 TEST_F(Manifest, OneGoodAttemptAmongThreeIsEnough) {
   const std::string json = OneFileManifest(Entry("a.txt"));
-  ServeSignedManifest(prefix, json);
+  release.Sign(json);
   UseFaultServer();
   const std::string bad = Base64(std::string(64, 'b'));
   FaultScript(prefix + "patch/manifest.sig", "[{\"body_b64\": \"" + bad + "\"}, {\"body_b64\": \"" + bad + "\"}]");
   EXPECT_EQ(Fetch(), ManifestFetch::Ok);
   EXPECT_TRUE(bytes == json);
+  EXPECT_EQ(pauses.pauses(), (std::vector<uint32_t>{1500, 1500}));
   EXPECT_EQ(Requests("manifest.sig"), 3);
   EXPECT_EQ(StageCodes(), (std::vector<WPARAM>{StageVerifying, StageVerifying, StageVerifying}));
 
@@ -201,7 +201,7 @@ TEST_F(Manifest, OneGoodAttemptAmongThreeIsEnough) {
 }
 
 TEST_F(Manifest, TheLastAttemptDecidesTheText) {
-  ServeSignedManifest(prefix, OneFileManifest(Entry("a.txt")));
+  release.Sign(OneFileManifest(Entry("a.txt")));
   UseFaultServer();
   const std::string bad = "{\"body_b64\": \"" + Base64(std::string(64, 'b')) + "\"}";
   // Bad signatures first, then the server fails: the bad signatures are forgotten.
@@ -288,18 +288,15 @@ TEST_F(Manifest, CancelStopsBeforeTheNextAttempt) {
   EXPECT_TRUE(error.empty());
 
   engine.cancel = false;
-  ManifestFetch result = ManifestFetch::Ok;
-  std::thread fetch([&] { result = Fetch(); });
-  for (int i = 0; i < 200 && Requests("manifest.json") == 0; ++i) Sleep(10);
-  engine.cancel = true;  // during the pause after the first attempt
-  fetch.join();
-  EXPECT_EQ(result, ManifestFetch::Cancelled);
+  pauses.during = [&](uint32_t) { engine.cancel = true; };  // during the pause after the first attempt
+  EXPECT_EQ(Fetch(), ManifestFetch::Cancelled);
+  EXPECT_EQ(pauses.pauses(), std::vector<uint32_t>{1500});
   EXPECT_EQ(Requests("manifest.json"), 1);
   EXPECT_TRUE(error.empty());
 }
 
 TEST_F(Manifest, UnconfiguredKeyFailsWithoutAnyRequest) {
-  ServeSignedManifest(prefix, OneFileManifest(Entry("a.txt")));
+  release.Sign(OneFileManifest(Entry("a.txt")));
   UseFaultServer();
   for (auto& b : g_publicKey) b = 0;
   EXPECT_FALSE(PublicKeyConfigured());
@@ -405,7 +402,7 @@ TEST_F(Manifest, AnyVersionIsAcceptedWithoutPatcherIni) {
 }
 
 TEST_F(Manifest, OlderVersionThanTheInstalledOneIsRefused) {
-  WriteInstalledVersion(folder.path(), 12);
+  WriteInstalledVersion(folder.slashed(), 12);
   EXPECT_EQ(Run("{\"format\": 1, \"version\": 11, \"files\": []}"),
             L"The server sent an older version than the installed one.");
   EXPECT_EQ(engine.manifestVersion.load(), 11);  // stored before the check
@@ -416,9 +413,9 @@ TEST_F(Manifest, OlderVersionThanTheInstalledOneIsRefused) {
 }
 
 TEST_F(Manifest, NegativeInstalledVersionMeansNoCheck) {
-  WriteInstalledVersion(folder.path(), -3);
+  WriteInstalledVersion(folder.slashed(), -3);
   int32_t installed = 99;
-  EXPECT_FALSE(ReadInstalledVersion(folder.path(), installed));
+  EXPECT_FALSE(ReadInstalledVersion(folder.slashed(), installed));
   EXPECT_EQ(installed, 99);
   EXPECT_EQ(Run("{\"format\": 1, \"version\": 1, \"files\": []}"), L"");
 }
@@ -456,10 +453,12 @@ TEST_F(Manifest, GameExecutableDefaultsAndIgnoresUnsafePaths) {
 
 TEST_F(Manifest, PublishingPostsManifestDataReadyAfterTheVerifyStage) {
   ASSERT_EQ(Run("{\"format\": 1, \"news\": [{\"title\": \"Hi\"}], \"links\": {\"site\": \"https://q\"}, \"files\": []}"), L"");
-  auto posts = stages.Take();
+  auto posts = stages.Take(WM_APP + 1);
   ASSERT_EQ(posts.size(), 2u);
-  EXPECT_EQ(posts[0], (StageRecorder::Post{StageVerifying, 0}));
-  EXPECT_EQ(posts[1], (StageRecorder::Post{StageVerifying, 1}));
+  EXPECT_EQ(posts[0].wParam, static_cast<WPARAM>(StageVerifying));
+  EXPECT_EQ(posts[0].lParam, 0);
+  EXPECT_EQ(posts[1].wParam, static_cast<WPARAM>(StageVerifying));
+  EXPECT_EQ(posts[1].lParam, 1) << "manifest data ready";
   EXPECT_EQ(engine.stage.load(), StageVerifying);
   std::lock_guard<std::mutex> lock(engine.stateLock);
   ASSERT_EQ(engine.news.size(), 1u);

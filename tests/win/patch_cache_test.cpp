@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "engine_test_util.h"
 #include "patch/engine.h"
 #include "patch/manifest.h"
 #include "patch/state.h"
+#include "test_files.h"
 
-using namespace enginetest;
+using namespace qvtest;
 
 namespace {
 
@@ -18,11 +18,11 @@ const std::string kHashB(64, 'b');
 struct CacheCase : ::testing::Test {
   ScratchFolder folder;
   PatchEngine engine;
-  std::wstring cachePath = folder.path + L"config\\patcher_cache.dat";
+  std::wstring cachePath = folder / L"config\\patcher_cache.dat";
 
   void SetUp() override {
-    engine.installFolder = folder.path;
-    CreateDirectoryW((folder.path + L"config").c_str(), nullptr);
+    engine.installFolder = folder.slashed();
+    CreateDirectoryW((folder / L"config").c_str(), nullptr);
   }
 
   void Load(const std::string& contents) {

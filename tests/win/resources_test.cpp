@@ -68,7 +68,7 @@ static BYTE AlphaAt(const Decoded& d, UINT x, UINT y) { return d.bgra[(size_t(y)
 
 TEST(Resources, PicturesDecodeToTheSizesTheLayoutUses) {
   std::wstring exe = SetupExecutable();
-  if (GetFileAttributesW(exe.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "QuorvelSetup.exe is not built";
+  ASSERT_NE(GetFileAttributesW(exe.c_str()), INVALID_FILE_ATTRIBUTES) << "QuorvelSetup.exe is not built";
   ResourceModule res(exe);
   ASSERT_NE(res.module, nullptr);
   HRESULT co = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -104,7 +104,7 @@ TEST(Resources, PicturesDecodeToTheSizesTheLayoutUses) {
 
 TEST(Resources, IconGroupHasItsOwnImageForEveryShellSize) {
   std::wstring exe = SetupExecutable();
-  if (GetFileAttributesW(exe.c_str()) == INVALID_FILE_ATTRIBUTES) GTEST_SKIP() << "QuorvelSetup.exe is not built";
+  ASSERT_NE(GetFileAttributesW(exe.c_str()), INVALID_FILE_ATTRIBUTES) << "QuorvelSetup.exe is not built";
   ResourceModule res(exe);
   ASSERT_NE(res.module, nullptr);
   std::vector<BYTE> group = ResourceBytes(res.module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(14));

@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "support/sha256.h"
-#include "tests/win/scratch_folder.h"
+#include "test_files.h"
+
+using namespace qvtest;
 
 // Digests below are published test vectors (FIPS 180-2) or were computed with sha256sum.
 static const char kEmpty[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
@@ -81,7 +83,7 @@ static bool Record(void* context, uint64_t bytes) {
 
 TEST(Sha256File, EmptyFileWithoutProgress) {
   ScratchFolder root;
-  ASSERT_TRUE(PutFile(root / L"empty", ""));
+  ASSERT_TRUE(WriteBytes(root / L"empty", ""));
   ProgressLog log;
   std::string hex = Sha256FileHex(root / L"empty", Record, &log);
   EXPECT_EQ(hex, kEmpty);
@@ -91,7 +93,7 @@ TEST(Sha256File, EmptyFileWithoutProgress) {
 
 TEST(Sha256File, ExactlyOneMiBIsOneChunk) {
   ScratchFolder root;
-  ASSERT_TRUE(PutFile(root / L"mib", std::string(1 << 20, '\0')));
+  ASSERT_TRUE(WriteBytes(root / L"mib", std::string(1 << 20, '\0')));
   ProgressLog log;
   EXPECT_EQ(Sha256FileHex(root / L"mib", Record, &log), kMiBOfZeros);
   EXPECT_EQ(log.chunks, std::vector<uint64_t>{1048576});
@@ -101,7 +103,7 @@ TEST(Sha256File, LargerFileInChunks) {
   ScratchFolder root;
   std::string bytes(5 * 1024 * 1024 / 2, '\0');
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7) % 251);
-  ASSERT_TRUE(PutFile(root / L"pattern", bytes));
+  ASSERT_TRUE(WriteBytes(root / L"pattern", bytes));
   ProgressLog log;
   std::string hex = Sha256FileHex(root / L"pattern", Record, &log);
   EXPECT_EQ(hex, kPattern);
@@ -111,7 +113,7 @@ TEST(Sha256File, LargerFileInChunks) {
 
 TEST(Sha256File, CancelGivesEmpty) {
   ScratchFolder root;
-  ASSERT_TRUE(PutFile(root / L"big", std::string(3 << 20, 'x')));
+  ASSERT_TRUE(WriteBytes(root / L"big", std::string(3 << 20, 'x')));
   ProgressLog first;
   first.cancelAt = 0;
   EXPECT_EQ(Sha256FileHex(root / L"big", Record, &first), "");
@@ -131,7 +133,7 @@ TEST(Sha256File, UnreadablePathsGiveEmpty) {
 
 TEST(Sha256File, FileOpenForWritingElsewhereIsStillRead) {
   ScratchFolder root;
-  ASSERT_TRUE(PutFile(root / L"abc", "abc"));
+  ASSERT_TRUE(WriteBytes(root / L"abc", "abc"));
   HANDLE writer = CreateFileW((root / L"abc").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);

@@ -18,9 +18,8 @@
 namespace {
 
 std::vector<uint8_t> Hex(const std::string& hex) {
-  std::vector<uint8_t> out;
-  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return out;
+  const std::string bytes = qvtest::HexToBytes(hex);
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 struct Vector {
@@ -203,8 +202,8 @@ TEST(Ed25519, LongMessagesSignedElsewhereVerify) {
   // exactly 32 MiB, far beyond what the library's S-expressions can carry.
   const std::string key = qvtest::HexToBytes(qvtest::ServerValue("QV_PUBLIC_KEY"));
   for (const char* release : {"/large/patch/", "/limit/patch/"}) {
-    std::string msg = qvtest::ReadFileBytes(qvtest::WwwFile(std::string(release) + "manifest.json"));
-    const std::string sig = qvtest::ReadFileBytes(qvtest::WwwFile(std::string(release) + "manifest.sig"));
+    std::string msg = qvtest::ReadBytes(qvtest::WwwFile(std::string(release) + "manifest.json"));
+    const std::string sig = qvtest::ReadBytes(qvtest::WwwFile(std::string(release) + "manifest.sig"));
     ASSERT_GT(msg.size(), 1000000u);
     ASSERT_EQ(sig.size(), 64u);
     EXPECT_EQ(Check(sig, key, msg), 0) << release;

@@ -10,39 +10,15 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/http.h"
+#include "test_files.h"
 
 namespace qvtest {
-
-// A Unix path as this Wine process sees it (drive Z: is the Unix root).
-inline std::wstring WinePath(const std::string& unixPath) {
-  std::wstring out = L"Z:";
-  for (char c : unixPath) out += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
-  return out;
-}
-
-inline std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
-
-inline std::string ReadFileBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
-
-inline void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes) {
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  ASSERT_TRUE(out.good()) << "cannot write " << path.string();
-}
 
 // The values of QV_TEST_DATA/servers.env, read once.
 inline const std::map<std::string, std::string>& ServerEnv() {
@@ -50,7 +26,7 @@ inline const std::map<std::string, std::string>& ServerEnv() {
     std::map<std::string, std::string> values;
     const char* data = std::getenv("QV_TEST_DATA");
     if (!data) return values;
-    std::istringstream lines(ReadFileBytes(WinePath(std::string(data) + "/servers.env")));
+    std::istringstream lines(ReadBytes(WinePath(std::string(data) + "/servers.env")));
     std::string line;
     while (std::getline(lines, line)) {
       std::size_t eq = line.find('=');
@@ -81,9 +57,9 @@ inline std::wstring FaultUrl(const std::string& path) {
 }
 // The served folder (Unix path) and a file below it as this process names it.
 inline std::string WwwDir() { return ServerValue("QV_WWW"); }
-inline std::filesystem::path WwwFile(const std::string& path) { return WinePath(WwwDir() + path); }
+inline std::wstring WwwFile(const std::string& path) { return WinePath(WwwDir() + path); }
 // Writes bytes where both servers serve them at path (path begins with a slash).
-inline void ServeFile(const std::string& path, const std::string& bytes) { WriteFileBytes(WwwFile(path), bytes); }
+inline void ServeFile(const std::string& path, const std::string& bytes) { WriteBytes(WwwFile(path), bytes); }
 
 // A URL path prefix of this test alone ("/Suite.Name-pid/"), so that parallel test processes
 // never share served files, fault scripts or log lines.

@@ -10,7 +10,7 @@
 #include "install_test_util.h"
 #include "uninstall/relaunch.h"
 
-using namespace qvinstall;
+using namespace qvtest;
 
 namespace {
 // The program's argument list as the entry point gets it.
@@ -99,10 +99,14 @@ TEST(Relaunch, SelfDeleteCommandWaitsThenDeletesByForce) {
 
 TEST(Relaunch, SelfDeleteCommandRemovesAFileWhenRun) {
   // The command as the system's interpreter runs it, on a file of our own.
-  TestFolder dir;
+  ScratchFolder dir;
   const std::wstring victim = dir / L"Quorvel-Uninstall-1.exe";
   WriteBytes(victim, "copy");
   std::wstring line = SelfDeleteCommand(victim);
+  // Its first part only waits for the program to end (two seconds): one echo request here.
+  const size_t wait = line.find(L"ping -n 3 ");
+  ASSERT_NE(wait, std::wstring::npos);
+  line.replace(wait, 10, L"ping -n 1 ");
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};

@@ -12,12 +12,13 @@
 #include "app/languages.h"
 #include "app/setup_state.h"
 #include "install_test_util.h"
+#include "message_sink.h"
 #include "ui/window.h"
 #include "uninstall/worker.h"
 
 using enum SetupPage;
 
-using namespace qvinstall;
+using namespace qvtest;
 
 namespace {
 
@@ -118,7 +119,7 @@ protected:
 }  // namespace
 
 TEST_F(Uninstall, KeepOnLeavesSettingsScreenshotsAndUserData) {
-  TestFolder dir;
+  ScratchFolder dir;
   MakeInstallation(dir.path());
   UninstallWorker(dir.path(), true);
 
@@ -132,11 +133,11 @@ TEST_F(Uninstall, KeepOnLeavesSettingsScreenshotsAndUserData) {
   EXPECT_FALSE(KeyExists(L"Software\\Quorvel"));
   EXPECT_FALSE(KeyExists(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel"));
   EXPECT_TRUE(KeyExists(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"));
-  EXPECT_EQ(sink_.Take(WM_APP + 11), 1);
+  EXPECT_EQ(sink_.Take(WM_APP + 11).size(), 1u);
 }
 
 TEST_F(Uninstall, KeepOffRemovesAnInstallationOfKnownFilesCompletely) {
-  TestFolder base;
+  ScratchFolder base;
   const std::wstring dir = base / L"Quorvel";
   MakeInstallation(dir);
   UninstallWorker(dir, false);
@@ -147,7 +148,7 @@ TEST_F(Uninstall, KeepOffRemovesAnInstallationOfKnownFilesCompletely) {
 }
 
 TEST_F(Uninstall, OlderLayoutSettingsAreKeptInConfig) {
-  TestFolder dir;
+  ScratchFolder dir;
   MakeInstallation(dir.path());
   WriteBytes(dir / L"tarnel.cfg", "root-level settings");
   WriteBytes(dir / L"quorvel.install", "Quorvel");
@@ -160,7 +161,7 @@ TEST_F(Uninstall, OlderLayoutSettingsAreKeptInConfig) {
 }
 
 TEST_F(Uninstall, PlayersOwnFilesSurviveWithTheirFolders) {
-  TestFolder dir;
+  ScratchFolder dir;
   MakeInstallation(dir.path());
   WriteBytes(dir / L"notes.txt", "mine");
   WriteBytes(dir / L"Data\\mymod\\readme.txt", "mine too");
@@ -173,7 +174,7 @@ TEST_F(Uninstall, PlayersOwnFilesSurviveWithTheirFolders) {
 }
 
 TEST_F(Uninstall, CacheLinesNeverReachOutsideTheFolder) {
-  TestFolder base;
+  ScratchFolder base;
   const std::wstring dir = base / L"Quorvel";
   MakeInstallation(dir, false);
   WriteBytes(base / L"outside.txt", "not the game's");
@@ -194,7 +195,7 @@ TEST_F(Uninstall, CacheLinesNeverReachOutsideTheFolder) {
 }
 
 TEST_F(Uninstall, LinksAreNeitherFollowedNorDeleted) {
-  TestFolder base;
+  ScratchFolder base;
   const std::wstring dir = base / L"Quorvel";
   MakeInstallation(dir, false);
   const std::wstring outside = base / L"Outside";
@@ -229,7 +230,7 @@ TEST_F(Uninstall, LinksAreNeitherFollowedNorDeleted) {
 }
 
 TEST_F(Uninstall, LinkedInstallFolderIsEmptiedButKept) {
-  TestFolder base;
+  ScratchFolder base;
   const std::wstring real = base / L"Real", dir = base / L"Quorvel";
   MakeInstallation(real);
   MakeLink(dir, real);
@@ -239,7 +240,7 @@ TEST_F(Uninstall, LinkedInstallFolderIsEmptiedButKept) {
 }
 
 TEST_F(Uninstall, ReadOnlyFilesAreDeletedAsWell) {
-  TestFolder dir;
+  ScratchFolder dir;
   MakeInstallation(dir.path());
   for (const wchar_t* rel : {L"Data\\textures.pak", L"Quorvel.exe", L"shadercache\\a\\b.bin", L"config\\mouse.cfg"})
     ASSERT_TRUE(SetFileAttributesW((dir / rel).c_str(), FILE_ATTRIBUTE_READONLY));
@@ -248,22 +249,22 @@ TEST_F(Uninstall, ReadOnlyFilesAreDeletedAsWell) {
 }
 
 TEST_F(Uninstall, ProgressCountsTheFileListPlusOne) {
-  TestFolder dir;
+  ScratchFolder dir;
   MakeInstallation(dir.path(), false);
   UninstallWorker(dir.path(), true);
   EXPECT_EQ(g_setup.uninstallTotal.load(), 18);
   EXPECT_EQ(g_setup.uninstallDone.load(), 18);
 
-  TestFolder second;
+  ScratchFolder second;
   MakeInstallation(second.path(), true);  // five cache lines
   UninstallWorker(second.path(), true);
   EXPECT_EQ(g_setup.uninstallTotal.load(), 23);
   EXPECT_EQ(g_setup.uninstallDone.load(), 23);
-  EXPECT_EQ(sink_.Take(WM_APP + 11), 2);
+  EXPECT_EQ(sink_.Take(WM_APP + 11).size(), 2u);
 }
 
 TEST_F(Uninstall, FolderContentsWithoutTheFolder) {
-  TestFolder dir;
+  ScratchFolder dir;
   WriteBytes(dir / L"a\\b\\c.txt", "x");
   WriteBytes(dir / L"a\\d.txt", "x");
   WriteBytes(dir / L"e.txt", "x");
@@ -276,7 +277,7 @@ TEST_F(Uninstall, FolderContentsWithoutTheFolder) {
 
 TEST_F(Uninstall, StartRefusesWhileTheLauncherRuns) {
   SharedStateLock lock;
-  TestFolder dir;
+  ScratchFolder dir;
   MakeInstallation(dir.path());
   const std::set<std::wstring> before = Tree(dir.path());
   g_setup.installDir = dir.path();
@@ -293,7 +294,7 @@ TEST_F(Uninstall, StartRefusesWhileTheLauncherRuns) {
 }
 
 TEST_F(Uninstall, StartRefusesAFolderWithoutMarker) {
-  TestFolder dir;
+  ScratchFolder dir;
   MakeInstallation(dir.path());
   DeleteFileW((dir / L"bin\\quorvel.install").c_str());
   const std::set<std::wstring> before = Tree(dir.path());
@@ -319,7 +320,7 @@ TEST_F(Uninstall, StartRefusesAFolderWithoutMarker) {
 
 TEST_F(Uninstall, StartRunsTheWorkerOnItsThread) {
   SharedStateLock lock;
-  TestFolder base;
+  ScratchFolder base;
   const std::wstring dir = base / L"Quorvel";
   MakeInstallation(dir);
   g_setup.installDir = dir;
@@ -333,5 +334,5 @@ TEST_F(Uninstall, StartRunsTheWorkerOnItsThread) {
   EXPECT_NE(g_setup.uninstallThread.get_id(), std::this_thread::get_id());
   g_setup.uninstallThread.join();
   EXPECT_FALSE(Exists(dir));
-  EXPECT_EQ(sink_.Take(WM_APP + 11), 1);
+  EXPECT_EQ(sink_.Take(WM_APP + 11).size(), 1u);
 }

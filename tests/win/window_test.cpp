@@ -16,7 +16,8 @@
 #include "install/size_query.h"
 #include "install_test_util.h"
 #include "patch/engine.h"
-#include "release_builder.h"
+#include "test_release.h"
+#include "test_servers.h"
 #include "ui/draw.h"
 #include "ui/format.h"
 #include "ui/pages.h"
@@ -533,27 +534,27 @@ TEST(MiddleTrimming, LongFoldersKeepTheirLastNameInTheirOwnStyle) {
 // failed by the server, tried again and cancelled. The percentage never falls, the first speed
 // shown after each start is the line's, and a cancel reaches the Summary page promptly.
 TEST_F(WizardWindow, ThrottledInstallCancelledResumedFailedAndRetried) {
-  qvinstall::SharedStateLock lock;
-  qvinstall::TestFolder base;
+  qvtest::SharedStateLock lock;
+  qvtest::ScratchFolder base;
   struct StopRun {
     ~StopRun() { g_engine.Stop(); }  // before the folder goes, however the test ends
   } stopRun;
   qvtest::EnsureHttpSession();
-  enginetest::UseTestKey();
-  enginetest::Release release;
+  qvtest::UseTestKey();
+  qvtest::Release release;
   g_patchBaseUrl = release.FaultBase();
   // Four objects of 400 KB, then four of 800 KB, each sent at 80 KB/s: four transfers at once
   // make 320 KB/s, and a run that resumes the large ones still has four transfers to make.
   const char* throttle = R"({"slow_ms":100,"chunk":8192})";
   std::string files;
-  std::vector<enginetest::PublishedObject> objects;
+  std::vector<qvtest::PublishedObject> objects;
   for (int i = 0; i < 8; ++i) {
-    objects.push_back(release.Put(enginetest::RandomBytes(i < 4 ? 400000 : 800000, 60 + i)));
+    objects.push_back(release.Put(qvtest::RandomBytes(i < 4 ? 400000 : 800000, 60 + i)));
     // The fifth object fails the first run that asks for it (three attempts).
     qvtest::FaultScript(release.ObjectPath(objects.back().hash),
                         i == 4 ? R"([{"status":404},{"status":404},{"status":404}])" : "[]", throttle);
     if (!files.empty()) files += ",";
-    files += enginetest::EntryJson("data/f" + std::to_string(i) + ".bin", objects.back());
+    files += qvtest::EntryJson("data/f" + std::to_string(i) + ".bin", objects.back());
   }
   release.Sign("{\"format\":1,\"version\":3,\"files\":[" + files + "]}");
   g_setup.installDir = base / L"Quorvel";
@@ -613,7 +614,7 @@ TEST_F(WizardWindow, ThrottledInstallCancelledResumedFailedAndRetried) {
   };
 
   g_setup.page = Summary;
-  ASSERT_TRUE(BeginInstall()) << qvinstall::Narrow(g_setup.errorText);
+  ASSERT_TRUE(BeginInstall()) << qvtest::Narrow(g_setup.errorText);
   ASSERT_TRUE(pump(downloaded(0.15), 60));
   EXPECT_LT(cancel(), 3000u) << "cancelling a slow download";
 

@@ -1,0 +1,31 @@
+// The retry pause: the real wait ends when the run is cancelled, and a test's replacement is
+// told the whole pause asked for.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "pause_recorder.h"
+#include "support/wait.h"
+
+TEST(Pause, RealWaitEndsOnceCancelled) {
+  std::atomic<bool> cancel{false};
+  // An hour: the test ends only because the cancel is seen during the wait.
+  std::thread pausing([&] { PauseUnlessCancelled(3600000, cancel); });
+  Sleep(20);  // the pausing thread is inside the wait by then, almost always
+  cancel = true;
+  pausing.join();
+}
+
+TEST(Pause, ReplacementGetsTheWholePauseUnlessCancelled) {
+  std::atomic<bool> cancel{false};
+  qvtest::PauseRecorder recorder;
+  PauseUnlessCancelled(1500, cancel);
+  PauseUnlessCancelled(3600000, cancel);
+  cancel = true;
+  PauseUnlessCancelled(1000, cancel);
+  EXPECT_EQ(recorder.pauses(), (std::vector<uint32_t>{1500, 3600000}));
+}
