@@ -76,8 +76,10 @@ enum InstallerText : int {
   ActionOpen = 59,
   ActionClose = 60,
   ActionChoose = 61,
+  StatusCancelling = 62,
+  ErrorNoInstallation = 63,
 };
-constexpr int kInstallerTextCount = 62;
+constexpr int kInstallerTextCount = 64;
 
 enum class LauncherText : int {
   PatchConnecting = 0,
@@ -216,7 +218,7 @@ void SelectLauncherLanguage(const char* code);
 // Text of the current launcher language; empty for a field outside 0..74.
 const wchar_t* LauncherString(int field);
 inline const wchar_t* LauncherString(LauncherText field) { return LauncherString(static_cast<int>(field)); }
-// Text of the current installer language; empty for a field outside 0..54.
+// Text of the current installer language; empty for a field outside 0..63.
 const wchar_t* InstallerString(int field);
 
 // Code of an installer language ("" for an index outside 0..10).

@@ -66,6 +66,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Abrir",  // ActionOpen
         L"Fechar",  // ActionClose
         L"Escolher",  // ActionChoose
+        L"A cancelar a instalação...",  // StatusCancelling
+        L"O Quorvel não está instalado nesta pasta.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("en", 1252, L"English", {
         L"Quorvel Setup",  // WindowTitle
@@ -130,6 +132,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Open",  // ActionOpen
         L"Close",  // ActionClose
         L"Choose",  // ActionChoose
+        L"Cancelling the installation...",  // StatusCancelling
+        L"Quorvel is not installed in this folder.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("es", 1252, L"Español", {
         L"Instalador de Quorvel",  // WindowTitle
@@ -194,6 +198,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Abrir",  // ActionOpen
         L"Cerrar",  // ActionClose
         L"Elegir",  // ActionChoose
+        L"Cancelando la instalación...",  // StatusCancelling
+        L"Quorvel no está instalado en esta carpeta.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("fr", 1252, L"Français", {
         L"Installation de Quorvel",  // WindowTitle
@@ -258,6 +264,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Ouvrir",  // ActionOpen
         L"Fermer",  // ActionClose
         L"Choisir",  // ActionChoose
+        L"Annulation de l'installation...",  // StatusCancelling
+        L"Quorvel n'est pas installé dans ce dossier.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("de", 1252, L"Deutsch", {
         L"Quorvel Setup",  // WindowTitle
@@ -322,6 +330,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Öffnen",  // ActionOpen
         L"Schließen",  // ActionClose
         L"Auswählen",  // ActionChoose
+        L"Installation wird abgebrochen...",  // StatusCancelling
+        L"Quorvel ist in diesem Ordner nicht installiert.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("it", 1252, L"Italiano", {
         L"Installazione di Quorvel",  // WindowTitle
@@ -386,6 +396,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Apri",  // ActionOpen
         L"Chiudi",  // ActionClose
         L"Scegli",  // ActionChoose
+        L"Annullamento dell'installazione...",  // StatusCancelling
+        L"Quorvel non è installato in questa cartella.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("ro", 1250, L"Română", {
         L"Instalare Quorvel",  // WindowTitle
@@ -450,6 +462,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Deschide",  // ActionOpen
         L"Închide",  // ActionClose
         L"Alege",  // ActionChoose
+        L"Se anulează instalarea...",  // StatusCancelling
+        L"Quorvel nu este instalat în acest folder.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("pl", 1250, L"Polski", {
         L"Instalator Quorvel",  // WindowTitle
@@ -514,6 +528,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Otwórz",  // ActionOpen
         L"Zamknij",  // ActionClose
         L"Wybierz",  // ActionChoose
+        L"Anulowanie instalacji...",  // StatusCancelling
+        L"Quorvel nie jest zainstalowany w tym folderze.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("cz", 1250, L"Čeština", {
         L"Instalace Quorvel",  // WindowTitle
@@ -578,6 +594,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Otevřít",  // ActionOpen
         L"Zavřít",  // ActionClose
         L"Vybrat",  // ActionChoose
+        L"Rušení instalace...",  // StatusCancelling
+        L"Quorvel není v této složce nainstalován.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("hu", 1250, L"Magyar", {
         L"Quorvel telepítő",  // WindowTitle
@@ -642,6 +660,8 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Megnyitás",  // ActionOpen
         L"Bezárás",  // ActionClose
         L"Kiválasztás",  // ActionChoose
+        L"A telepítés megszakítása...",  // StatusCancelling
+        L"A Quorvel nincs telepítve ebben a mappában.",  // ErrorNoInstallation
     }),
     InstallerLanguageEntry("tr", 1254, L"Türkçe", {
         L"Quorvel Kurulumu",  // WindowTitle
@@ -650,7 +670,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Özet",  // StepSummary
         L"Kurulum",  // StepInstalling
         L"Tamamlandı",  // StepFinished
-        L"Quorvel'ye hoş geldin",  // WelcomeTitle
+        L"Quorvel'e hoş geldin",  // WelcomeTitle
         L"Bu sihirbaz oyunu bilgisayarına kuracak. Dilini seç ve devam etmek için İleri'ye tıkla.",  // WelcomeText
         L"Oyun dili",  // GameLanguageLabel
         L"Sürüm",  // VersionLabel
@@ -676,7 +696,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"İndirilen",  // DownloadedLabel
         L"Kurulum tamamlandı",  // FinishedTitle
         L"Quorvel oynamaya hazır. Bol şans, savaşçı!",  // FinishedText
-        L"Quorvel'yi şimdi aç",  // LaunchOption
+        L"Quorvel'i şimdi aç",  // LaunchOption
         L"Geri",  // BackButton
         L"İleri",  // NextButton
         L"Kur",  // InstallButton
@@ -691,7 +711,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Bu klasöre yazılamıyor. Başka bir klasör seç.",  // ErrorNotWritable
         L"Quorvel açık. Kapatıp yeniden dene.",  // ErrorGameRunning
         L"Kurulum yarıda kesildi.",  // ErrorInterrupted
-        L"Quorvel'yi kaldır",  // UninstallTitle
+        L"Quorvel'i kaldır",  // UninstallTitle
         L"Oyun bu bilgisayardan kaldırılacak.",  // UninstallText
         L"Ekran görüntülerimi ve ayarlarımı sakla",  // KeepUserDataOption
         L"Kaldır",  // UninstallButton
@@ -706,5 +726,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Aç",  // ActionOpen
         L"Kapat",  // ActionClose
         L"Seç",  // ActionChoose
+        L"Kurulum iptal ediliyor...",  // StatusCancelling
+        L"Quorvel bu klasörde kurulu değil.",  // ErrorNoInstallation
     }),
 };

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <new>
 #include <string>
@@ -75,19 +76,35 @@ static int32_t VersionOf(const SizeScan& scan) {
   return static_cast<int32_t>(static_cast<uint32_t>(JsonAsInt64(number)));
 }
 
+static std::atomic<bool> s_failed{false};
+
+bool GameSizeQueryFailed() { return s_failed.load(); }
+
+// Tells the window that the query has ended, with or without the numbers.
+static void Answer() {
+  if (g_setup.mainWindow) PostMessageW(g_setup.mainWindow, kMsgGameSize, 0, 0);
+}
+
+static void Fail() {
+  s_failed.store(true);
+  Answer();
+}
+
 void QueryGameSize() {
+  s_failed.store(false);
   try {
     std::string body;
-    if (HttpGetToMemory(g_patchBaseUrl + L"manifest.json", body, layout::kManifestLimit) != 200) return;
+    if (HttpGetToMemory(g_patchBaseUrl + L"manifest.json", body, layout::kManifestLimit) != 200) return Fail();
     SizeScan scan;
     const bool parsed =
         JsonScan(body, [&scan](const std::vector<JsonStep>& path, const JsonValue& value) { scan.Visit(path, value); });
     scan.EndElement();
-    if (!parsed || !scan.rootIsObject || !scan.filesIsArray) return;
+    if (!parsed || !scan.rootIsObject || !scan.filesIsArray) return Fail();
     g_setup.gameSize.store(scan.total);
     g_setup.remoteVersion.store(VersionOf(scan));
-    if (g_setup.mainWindow) PostMessageW(g_setup.mainWindow, kMsgGameSize, 0, 0);
+    Answer();
   } catch (const std::bad_alloc&) {
-    // Without memory for the body there is simply no size to show.
+    // Without memory for the body there is no size to show.
+    Fail();
   }
 }

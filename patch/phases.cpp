@@ -191,7 +191,7 @@ static std::wstring DownloadErrorText(int32_t code) {
 // (error text set) or a cancel.
 static bool DownloadFiles(PatchEngine& engine, const FileList& files,
                           const std::vector<uint8_t>& needsDownload) {
-  uint64_t total = 0;
+  uint64_t total = 0, verified = 0;
   int32_t count = 0;
   // Entries with one hash share one part file (the object is the same), so they form one
   // task: the part is downloaded once and verified into every destination in turn, and no
@@ -199,7 +199,10 @@ static bool DownloadFiles(PatchEngine& engine, const FileList& files,
   std::vector<std::vector<size_t>> groups;
   std::unordered_map<std::string, size_t> groupOfHash;
   for (size_t i = 0; i < files.size(); ++i) {
-    if (!needsDownload[i]) continue;
+    if (!needsDownload[i]) {
+      verified += files.items[i].compressedSize;
+      continue;
+    }
     total += files.items[i].compressedSize;
     ++count;
     std::string key(files.Hash(i));
@@ -211,11 +214,13 @@ static bool DownloadFiles(PatchEngine& engine, const FileList& files,
   }
   if (groups.empty()) return true;
 
-  engine.PostStage(StageDownloading);
-  engine.totalBytes = total;
-  engine.doneBytes = 0;
+  // What is already right on disk counts as done, so that a retried or resumed install goes
+  // on from where the last one got to; the totals are in place before the stage is seen.
+  engine.totalBytes = verified + total;
+  engine.doneBytes = verified;
   engine.totalFiles = count;
   engine.doneFiles = 0;
+  engine.PostStage(StageDownloading);
 
   std::atomic<int32_t> firstError{0};
   std::mutex errorLock;

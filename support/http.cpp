@@ -32,6 +32,7 @@ struct WinHttpApi {
   decltype(&WinHttpReceiveResponse) receiveResponse = nullptr;
   decltype(&WinHttpQueryHeaders) queryHeaders = nullptr;
   decltype(&WinHttpReadData) readData = nullptr;
+  decltype(&WinHttpQueryDataAvailable) queryDataAvailable = nullptr;
   bool complete = false;
 };
 
@@ -53,9 +54,10 @@ static WinHttpApi LoadApi() {
   Resolve(api.receiveResponse, "WinHttpReceiveResponse");
   Resolve(api.queryHeaders, "WinHttpQueryHeaders");
   Resolve(api.readData, "WinHttpReadData");
+  Resolve(api.queryDataAvailable, "WinHttpQueryDataAvailable");
   api.complete = api.open && api.closeHandle && api.setTimeouts && api.setOption &&
                  api.crackUrl && api.connect && api.openRequest && api.sendRequest &&
-                 api.receiveResponse && api.queryHeaders && api.readData;
+                 api.receiveResponse && api.queryHeaders && api.readData && api.queryDataAvailable;
   return api;
 }
 
@@ -196,8 +198,14 @@ void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, std::wstring
   while (ok && t->bodyWanted && !t->abandoned) {
     lock.unlock();
     DWORD got = 0;
-    const DWORD want = static_cast<DWORD>(std::min<uint64_t>(t->buffer.size(), left));
-    const bool read = want == 0 || api.readData(request, t->buffer.data(), want, &got);
+    // Whatever has arrived is handed on at once: on a slow line a full buffer takes seconds,
+    // and the progress (and the speed shown from it) would move in jumps. Nothing available
+    // is the end of the body.
+    DWORD available = 0;
+    bool read = left == 0 || api.queryDataAvailable(request, &available);
+    const DWORD want =
+        read ? static_cast<DWORD>(std::min<uint64_t>(std::min<uint64_t>(t->buffer.size(), left), available)) : 0;
+    if (read && want > 0) read = api.readData(request, t->buffer.data(), want, &got);
     left -= got;
     lock.lock();
     if (t->abandoned) break;

@@ -12,6 +12,7 @@
 #include "app/setup_state.h"
 #include "support/handles.h"
 #include "support/system_library.h"
+#include "ui/format.h"
 #include "ui/widgets.h"
 
 namespace {
@@ -114,17 +115,36 @@ void CreateTextFormats() {
   s_formats[IconText] = CreateFormat(kIconFamily, 400, 11.0f);
   s_formats[PercentText] = CreateFormat(ui, 300, 46.0f);
 
-  // One line with an ellipsis; one trimming sign shared by the five formats.
+  // One line with an ellipsis. Each format gets a sign made from itself: a sign takes the
+  // font and size of the format it was made from, and one shared sign would end every
+  // trimmed line in the title's large bold dots.
   const TextStyle oneLine[] = {TitleText, LabelText, SmallText, ButtonText, StepText};
-  IDWriteInlineObject* sign = nullptr;
-  if (s_formats[TitleText]) s_dwrite->CreateEllipsisTrimmingSign(s_formats[TitleText], &sign);
   const DWRITE_TRIMMING trimming{DWRITE_TRIMMING_GRANULARITY_CHARACTER, 0, 0};
   for (TextStyle style : oneLine) {
     if (!s_formats[style]) continue;
+    IDWriteInlineObject* sign = nullptr;
+    s_dwrite->CreateEllipsisTrimmingSign(s_formats[style], &sign);
     s_formats[style]->SetWordWrapping(DWRITE_WORD_WRAPPING_NO_WRAP);
     s_formats[style]->SetTrimming(&trimming, sign);
+    Release(sign);  // the format keeps its own reference
   }
-  Release(sign);
+}
+
+struct FitContext {
+  IDWriteTextFormat* format;
+  float width;
+};
+
+// Whether text laid out on one line in the context's format is no wider than its width.
+bool FitsWidth(const std::wstring& text, void* context) {
+  const FitContext* fit = static_cast<const FitContext*>(context);
+  ComPtr<IDWriteTextLayout> layout;
+  if (FAILED(s_dwrite->CreateTextLayout(text.c_str(), static_cast<UINT32>(text.size()), fit->format, 100000.0f,
+                                        1000.0f, layout.put())))
+    return true;
+  DWRITE_TEXT_METRICS metrics{};
+  if (FAILED(layout->GetMetrics(&metrics))) return true;
+  return metrics.widthIncludingTrailingWhitespace <= fit->width;
 }
 
 // One RCDATA image of this module decoded to 32-bit premultiplied BGRA; nullptr on failure.
@@ -391,6 +411,12 @@ void DrawTextIn(const std::wstring& text, TextStyle style, uint32_t colour, Text
   const D2D1_RECT_F layout = ToD2D(rect);
   s_target->DrawText(text.c_str(), static_cast<UINT32>(text.size()), format, &layout, s_brush,
                      D2D1_DRAW_TEXT_OPTIONS_CLIP, DWRITE_MEASURING_MODE_NATURAL);
+}
+
+std::wstring TrimPathToWidth(const std::wstring& text, TextStyle style, float width) {
+  if (!s_dwrite || style < 0 || style >= kTextStyleCount || !s_formats[style] || text.empty()) return text;
+  FitContext fit{s_formats[style], width};
+  return TrimMiddleAtBackslash(text, FitsWidth, &fit);
 }
 
 void DrawGlyph(wchar_t glyph, TextStyle style, uint32_t colour, float alpha, Rect rect) {

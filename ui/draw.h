@@ -29,6 +29,7 @@ constexpr uint32_t LabelColour = 0xE3DCCF;
 constexpr uint32_t HighlightColour = 0xECD6AE;
 constexpr uint32_t MutedColour = 0xA6978A;
 constexpr uint32_t DimColour = 0x76695C;
+constexpr uint32_t StatusColour = 0xA09183;  // status line: about 5:1 on the page panel (DimColour is 3:1)
 constexpr uint32_t StepNumberOnGold = 0x1A1410;
 constexpr uint32_t GoodColour = 0x7FD17F;
 constexpr uint32_t BadColour = 0xE9705F;
@@ -96,6 +97,9 @@ void ResizeTarget(UINT width, UINT height);
 // Text in a style, clipped to rect, with both alignments given.
 void DrawTextIn(const std::wstring& text, TextStyle style, uint32_t colour, TextAlign horizontal,
                 ParagraphAlign vertical, float alpha, Rect rect);
+// text, or text shortened in the middle at its last backslash so that the last folder or file
+// name stays visible, to fit width on one line in style (unchanged without DirectWrite).
+std::wstring TrimPathToWidth(const std::wstring& text, TextStyle style, float width);
 // One icon glyph centred in rect (the icon font, or the same shape drawn as lines without it).
 void DrawGlyph(wchar_t glyph, TextStyle style, uint32_t colour, float alpha, Rect rect);
 // A 1-unit outline on the outermost pixel row inside rect.

@@ -10,18 +10,51 @@ std::wstring FormatSize(uint64_t bytes);
 // "mm:ss" below an hour, else "H h MM min" (seconds dropped, hours unlimited).
 std::wstring FormatDuration(uint64_t seconds);
 
-// One download-speed sample at tick now (milliseconds) with done bytes of the run; does
-// nothing until 500 ms have passed since lastSampleTick. speed is smoothed bytes per second;
-// a done counter that went backwards counts as a sample of 0.
-void SampleSpeed(float& speed, uint64_t& lastSampleBytes, uint64_t& lastSampleTick,
-                 uint64_t done, uint64_t now);
+// Download speed of the Installing page, measured on the window's timer (user-interface
+// thread). Plain data; the functions below are its only writers.
+struct SpeedMeter {
+  static constexpr int kMaxSamples = 24;  // more than a full window of half-second samples
+  uint64_t stageSeen = 0;   // tick at which the download stage was first seen; 0 outside it
+  int count = 0;            // samples held, oldest first
+  uint64_t bytes[kMaxSamples] = {};
+  uint64_t ticks[kMaxSamples] = {};
+};
+// Forgets every sample (a new run, or the run is not downloading).
+void ResetSpeedMeter(SpeedMeter& meter);
+// One timer tick at now (milliseconds): samples done bytes while downloading, forgets
+// everything otherwise.
+void SampleSpeed(SpeedMeter& meter, bool downloading, uint64_t done, uint64_t now);
+// Bytes per second over the samples held; 0 while fewer than two are held.
+float MeasuredSpeed(const SpeedMeter& meter);
+// Milliseconds between the oldest and the newest sample held.
+uint64_t MeasuredSpan(const SpeedMeter& meter);
+// The Speed column: "-" until a second has been measured, then FormatSpeed.
+std::wstring SpeedText(const SpeedMeter& meter);
+// The Time left column: "-" until three seconds have been measured, then FormatTimeLeft.
+std::wstring TimeLeftText(const SpeedMeter& meter, uint64_t done, uint64_t total);
 
 // FormatSize of the speed truncated to whole bytes, then "/s" (negative or NaN counts as 0).
 std::wstring FormatSpeed(float speed);
 // FormatSize(done) + " / " + FormatSize(total).
 std::wstring FormatDownloaded(uint64_t done, uint64_t total);
-// Time left of a download: FormatDuration((total - done) / speed) when speed > 1.0 and
-// total > done, else "-". The caller shows "-" outside the download stage itself.
+// Time left of a download: FormatDuration((total - done) / speed) when speed > 1.0, total >
+// done and the result is at most 99 hours, else "-". The caller shows "-" outside the
+// download stage itself.
 std::wstring FormatTimeLeft(float speed, uint64_t done, uint64_t total);
 // The fraction limited to 0..1, times 100, truncated, then "%": 0.999 gives "99%".
 std::wstring FormatPercent(double fraction);
+
+// The percentage an install shows: never below what it showed before in this install (a
+// retried or resumed run counts from zero again until its download stage is reached).
+struct ShownProgress {
+  double floor = 0.0;  // the highest fraction shown
+  double last = 0.0;   // the fraction of the last paint (kept on the failure page)
+};
+// The fraction to show for the run's fraction of the install (limited to 0..1).
+double ShowProgress(ShownProgress& shown, double fraction);
+
+// text, or text with a middle part replaced by U+2026 so that fits(result) holds and the text
+// after its last backslash (the last folder or file name) stays whole. When not even "…" and
+// that end fit, returns "…" and the end (the one-line style then trims its right side).
+std::wstring TrimMiddleAtBackslash(const std::wstring& text, bool (*fits)(const std::wstring&, void*),
+                                   void* context);

@@ -8,6 +8,7 @@
 #include "app/languages.h"
 #include "app/setup_state.h"
 #include "install/folder.h"
+#include "install/size_query.h"
 #include "patch/engine.h"
 #include "ui/accessible.h"
 #include "ui/draw.h"
@@ -18,10 +19,13 @@
 
 static std::wstring Text(int field) { return InstallerString(field); }
 
-static void ErrorLine() {
-  if (!g_setup.errorText.empty())
-    DrawTextIn(g_setup.errorText, SmallText, BadColour, AlignLeading, AlignMiddle, 1.0f, Rect{282, 448, 850, 472});
-  AddAccessText(g_setup.errorText, Rect{282, 448, 850, 472});
+// The error line; a path in it loses its middle rather than its file name.
+static void ErrorLine(const std::wstring& text = g_setup.errorText) {
+  const Rect line{282, 448, 850, 472};
+  if (!text.empty())
+    DrawTextIn(TrimPathToWidth(text, SmallText, line.right - line.left), SmallText, BadColour, AlignLeading,
+               AlignMiddle, 1.0f, line);
+  AddAccessText(text, line);
 }
 
 static void Caption(int field, Rect rect) {
@@ -64,14 +68,26 @@ static void WelcomePage() {
   Caption(GameSizeLabel, Rect{462, 292, 682, 310});
   const int32_t version = g_setup.remoteVersion.load();
   const uint64_t size = g_setup.gameSize.load();
-  Value(version != 0 ? std::to_wstring(version) : L"...", HighlightColour, Rect{282, 311, 452, 334});
-  Value(size != 0 ? FormatSize(size) : L"...", HighlightColour, Rect{462, 311, 682, 334});
+  // A query that failed is said so rather than waited for.
+  const bool failed = size == 0 && GameSizeQueryFailed();
+  const wchar_t* missing = failed ? L"-" : L"...";
+  Value(version != 0 ? std::to_wstring(version) : missing, HighlightColour, Rect{282, 311, 452, 334});
+  Value(size != 0 ? FormatSize(size) : missing, HighlightColour, Rect{462, 311, 682, 334});
+  if (failed) ErrorLine(LauncherString(LauncherText::ErrConnect));
   if (g_setup.existingInstall) {
     DrawTextIn(Text(ExistingInstallNote), SmallText, GoodColour, AlignLeading, AlignNear, 1.0f, Rect{282, 348, 850, 368});
     AddAccessText(Text(ExistingInstallNote), Rect{282, 348, 850, 368});
   }
   DrawButton(IdCancel, Text(CancelButton), false, true, kLeftButton);
   DrawButton(IdPrimary, Text(NextButton), true, true, kRightButton);
+}
+
+// What Next would refuse the folder for, known before it is clicked: the folder rule first,
+// then the free space (the order of the folder validation).
+static std::wstring FolderProblem(const FolderSpace& space) {
+  if (!IsValidInstallFolder(NormalizeInstallPath(g_setup.installDir))) return Text(ErrorFolderInvalid);
+  if (!space.enough) return Text(ErrorNoSpace);
+  return {};
 }
 
 static void FolderPage() {
@@ -91,7 +107,7 @@ static void FolderPage() {
     DrawProgressBar(DarkGoldColour, GoldColour, fraction, false, Rect{282, 340, 850, 350});
   else
     DrawProgressBar(BadColour, BadColour, fraction, false, Rect{282, 340, 850, 350});
-  ErrorLine();
+  ErrorLine(g_setup.errorText.empty() ? FolderProblem(space) : g_setup.errorText);
   DrawButton(IdBack, Text(BackButton), false, true, kLeftButton);
   DrawButton(IdPrimary, Text(NextButton), true, space.enough, kRightButton);
 }
@@ -106,7 +122,8 @@ static void SummaryPage() {
   for (int i = 0; i < 3; ++i) {
     const float t = 202.0f + 30.0f * i;
     DrawTextIn(Text(captions[i]), SmallText, MutedColour, AlignLeading, AlignMiddle, 1.0f, Rect{298, t, 464, t + 28});
-    DrawTextIn(values[i], LabelText, LabelColour, AlignLeading, AlignMiddle, 1.0f, Rect{472, t, 836, t + 28});
+    DrawTextIn(i == 0 ? TrimPathToWidth(values[i], LabelText, 836 - 472) : values[i], LabelText, LabelColour,
+               AlignLeading, AlignMiddle, 1.0f, Rect{472, t, 836, t + 28});
     AddAccessText(Text(captions[i]), Rect{298, t, 464, t + 28});
     AddAccessText(values[i], Rect{472, t, 836, t + 28});
   }
@@ -117,13 +134,29 @@ static void SummaryPage() {
   DrawButton(IdPrimary, Text(InstallButton), true, true, kRightButton);
 }
 
+// The fraction the Installing page shows: the downloaded share of the whole game (what is on
+// disk included), never less than earlier in this install, and on the failure page the last
+// one shown. Checking measures hashed bytes, which say nothing of how much of the game is
+// there: a check of a full folder would climb to 100 % and the download then start lower,
+// so while checking the percentage holds.
+static double InstallingFraction(int32_t stage, uint64_t done, uint64_t total) {
+  if (g_setup.installFailed || stage == StageFailed) return g_progress.last;
+  if (stage == StageDownloading && total != 0)
+    return ShowProgress(g_progress, static_cast<double>(done) / static_cast<double>(total));
+  if (stage == StageApplying || stage == StageDone) return ShowProgress(g_progress, 1.0);
+  return ShowProgress(g_progress, 0.0);
+}
+
 static void InstallingPage() {
   const int32_t stage = g_engine.stage.load();
   const uint64_t done = g_engine.doneBytes.load();
   const uint64_t total = g_engine.totalBytes.load();
+  const bool failed = g_setup.installFailed;
   int subtitle = StatusConnecting;
-  if (g_setup.installFailed)
+  if (failed)
     subtitle = ErrorInterrupted;
+  else if (g_setup.cancelRequested)
+    subtitle = StatusCancelling;
   else if (stage == StageChecking)
     subtitle = StatusChecking;
   else if (stage == StageDownloading)
@@ -132,26 +165,28 @@ static void InstallingPage() {
     subtitle = StatusFinishing;
   DrawPageHeader(Text(InstallingTitle), Text(subtitle));
 
-  double fraction = 0.0;
-  if ((stage == StageChecking || stage == StageDownloading) && total != 0)
-    fraction = static_cast<double>(done) / static_cast<double>(total);
-  else if (stage == StageApplying || stage == StageDone)
-    fraction = 1.0;
-  DrawTextIn(FormatPercent(fraction), PercentText, HighlightColour, AlignLeading, AlignNear, 1.0f, Rect{282, 188, 482, 254});
-  DrawProgressBar(DarkGoldColour, HighlightColour, fraction, !g_setup.installFailed, Rect{282, 264, 850, 286});
+  // A failed run keeps what it reached, dimmed.
+  const double fraction = InstallingFraction(stage, done, total);
+  DrawTextIn(FormatPercent(fraction), PercentText, failed ? MutedColour : HighlightColour, AlignLeading, AlignNear,
+             1.0f, Rect{282, 188, 482, 254});
+  if (failed)
+    DrawProgressBar(FrameColour, MutedColour, fraction, false, Rect{282, 264, 850, 286});
+  else
+    DrawProgressBar(DarkGoldColour, HighlightColour, fraction, true, Rect{282, 264, 850, 286});
 
+  // After a failure the error line names the file; a status line could name another one.
   std::wstring status;
-  {
+  if (!failed) {
     std::lock_guard<std::mutex> lock(g_engine.stateLock);
     status = g_engine.currentFile;
   }
-  DrawTextIn(status, SmallText, DimColour, AlignLeading, AlignMiddle, 1.0f, Rect{282, 290, 850, 312});
+  DrawTextIn(status, SmallText, StatusColour, AlignLeading, AlignMiddle, 1.0f, Rect{282, 290, 850, 312});
   AddAccessText(status, Rect{282, 290, 850, 312}, true);
 
-  const bool downloading = stage == StageDownloading;
+  const bool downloading = stage == StageDownloading && !failed;
   const std::wstring values[3] = {
-      downloading ? FormatSpeed(g_speed.speed) : L"-",
-      downloading ? FormatTimeLeft(g_speed.speed, done, total) : L"-",
+      downloading ? SpeedText(g_speed) : L"-",
+      downloading ? TimeLeftText(g_speed, done, total) : L"-",
       downloading ? FormatDownloaded(done, total) : L"-"};
   const int captions[3] = {SpeedLabel, TimeLeftLabel, DownloadedLabel};
   const float column = 568.0f / 3.0f;
@@ -163,7 +198,7 @@ static void InstallingPage() {
   ErrorLine();
 
   const bool cancelEnabled = !g_setup.cancelRequested;
-  if (g_setup.installFailed) {
+  if (failed) {
     DrawButton(IdCancel, Text(CancelButton), false, cancelEnabled, kLeftButton);
     DrawButton(IdTryAgain, Text(RetryButton), true, true, kRightButton);
   } else {
@@ -183,7 +218,8 @@ static void FinishedPage() {
 static void UninstallConfirmPage() {
   DrawPageHeader(Text(UninstallTitle), Text(UninstallText));
   FieldBox(Rect{282, 196, 850, 236});
-  DrawTextIn(g_setup.installDir, LabelText, LabelColour, AlignLeading, AlignMiddle, 1.0f, Rect{294, 196, 838, 236});
+  DrawTextIn(TrimPathToWidth(g_setup.installDir, LabelText, 838 - 294), LabelText, LabelColour, AlignLeading,
+             AlignMiddle, 1.0f, Rect{294, 196, 838, 236});
   AddAccessText(g_setup.installDir, Rect{294, 196, 838, 236});
   DrawCheckBox(IdKeepUserData, Text(KeepUserDataOption), g_setup.optKeepUserData, 282, 252, 568);
   ErrorLine();

@@ -35,10 +35,17 @@ constexpr UINT kDpiChanged = 0x02E0;      // WM_DPICHANGED
 
 using DwmSetWindowAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
 
+// A close asked for while the run is already cancelling: the window closes once it has stopped.
+bool s_closeWhenStopped = false;
+
 void RequestClose(HWND window) {
   if (g_setup.silent) return;
   if (g_setup.page == SetupPage::Installing && g_engine.running.load()) {
-    g_ui.confirmOpen = true;
+    // The question was answered already; asking again would only delay the close.
+    if (g_setup.cancelRequested)
+      s_closeWhenStopped = true;
+    else
+      g_ui.confirmOpen = true;
     Redraw();
   } else if (g_setup.page != SetupPage::Uninstalling) {
     DestroyWindow(window);
@@ -147,8 +154,8 @@ void FinishRun(HWND window) {
   g_ui.confirmOpen = false;
   if (g_setup.cancelRequested) {
     g_setup.cancelRequested = false;
-    if (g_setup.silent) {
-      g_setup.exitCode = ExitCode::Cancelled;
+    if (g_setup.silent || s_closeWhenStopped) {
+      if (g_setup.silent) g_setup.exitCode = ExitCode::Cancelled;
       DestroyWindow(window);
       return;
     }
@@ -174,6 +181,11 @@ void FinishRun(HWND window) {
     }
     Redraw();
   }
+}
+
+// One animation tick's speed sample; the meter forgets everything outside the download stage.
+void SampleDownloadSpeed() {
+  SampleSpeed(g_speed, g_engine.stage.load() == StageDownloading, g_engine.doneBytes.load(), GetTickCount64());
 }
 
 void UninstallFinished(HWND window) {
@@ -267,7 +279,8 @@ bool BeginInstall() {
   switch (StartInstall()) {
     case InstallStartResult::Started:
       ChangePage(SetupPage::Installing);
-      ResetSpeedSampling();
+      ResetSpeedSampling(g_setup.installDir);
+      s_closeWhenStopped = false;
       if (g_setup.mainWindow) SetTimer(g_setup.mainWindow, kAnimationTimer, kAnimationIntervalMs, nullptr);
       return true;
     case InstallStartResult::FolderRefused:
@@ -359,9 +372,7 @@ LRESULT CALLBACK WizardWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM l
     case WM_TIMER:
       if (wParam == kAnimationTimer) {
         g_ui.animPhase += 0.033f;
-        if (g_engine.stage.load() == StageDownloading)
-          SampleSpeed(g_speed.speed, g_speed.lastSampleBytes, g_speed.lastSampleTick,
-                      g_engine.doneBytes.load(), GetTickCount64());
+        SampleDownloadSpeed();
         Redraw();
       }
       return 0;

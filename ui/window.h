@@ -2,8 +2,10 @@
 // The wizard window: the window procedure and the few calls other modules make into it.
 #include <windows.h>
 #include <cstdint>
+#include <string>
 
 #include "app/setup_state.h"
+#include "ui/format.h"
 
 // The window procedure of the "QuorvelSetup" class.
 LRESULT CALLBACK WizardWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -24,8 +26,9 @@ bool BeginUninstall();
 void LayoutFolderField();
 // Closes the language drop-down if it is open.
 void CloseLanguageList();
-// Speed 0, last sampled byte count 0, last sample time now.
-void ResetSpeedSampling();
+// Forgets the speed samples; the percentage starts from 0 again only for another folder
+// (a retried or resumed install of the same folder never shows less than before).
+void ResetSpeedSampling(const std::wstring& folder);
 // Repaints the whole window (no-op without a window).
 void Redraw();
 // What a click on the control (id, value) does; the keyboard and screen readers press controls
@@ -35,10 +38,6 @@ void PressControl(int32_t id, int32_t value);
 // everything drawn, the folder box and its font follow the new scale.
 void ApplyDpi(HWND window, UINT dpi, const RECT* suggested);
 
-// Download-speed sampling of the Installing page (user-interface thread only).
-struct SpeedState {
-  float speed = 0.0f;            // smoothed bytes per second
-  uint64_t lastSampleBytes = 0;  // done bytes at the last sample
-  uint64_t lastSampleTick = 0;   // GetTickCount64 at the last sample
-};
-extern SpeedState g_speed;
+// Download speed and percentage of the Installing page (user-interface thread only).
+extern SpeedMeter g_speed;
+extern ShownProgress g_progress;

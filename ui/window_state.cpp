@@ -4,14 +4,16 @@
 #include "ui/window.h"
 
 UiState g_ui;
-SpeedState g_speed;
+SpeedMeter g_speed;
+ShownProgress g_progress;
+static std::wstring s_progressFolder;
 
 void CloseLanguageList() { g_ui.languageListOpen = false; }
 
-void ResetSpeedSampling() {
-  g_speed.speed = 0.0f;
-  g_speed.lastSampleBytes = 0;
-  g_speed.lastSampleTick = GetTickCount64();
+void ResetSpeedSampling(const std::wstring& folder) {
+  ResetSpeedMeter(g_speed);
+  if (folder != s_progressFolder) g_progress = ShownProgress{};
+  s_progressFolder = folder;
 }
 
 void Redraw() {

@@ -266,7 +266,8 @@ bool StartUninstall() {
   }
   if (!IsAbsoluteFolder(g_setup.installDir) || !HasInstallMarker(g_setup.installDir) ||
       g_setup.uninstallThread.joinable()) {
-    g_setup.errorText = InstallerString(ErrorFolderInvalid);
+    // No folder can be chosen on that page, so the message only says what is missing.
+    g_setup.errorText = InstallerString(ErrorNoInstallation);
     LogLine(L"uninstall not started: no installation in this folder");
     return false;
   }

@@ -7,7 +7,7 @@
 
 // Starts UninstallWorker on g_setup.uninstallThread for g_setup.installDir and returns true. False means refused with nothing started and nothing removed:
 // the launcher is running (errorText ErrorGameRunning), or installDir is not an absolute folder
-// holding an installation marker (ErrorFolderInvalid). An unattended uninstall ends the process
+// holding an installation marker (ErrorNoInstallation). An unattended uninstall ends the process
 // with exit code 3 on false.
 bool StartUninstall();
 // Removes the installation in folder (keep: settings files, screenshots and user data stay),

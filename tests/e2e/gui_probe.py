@@ -7,6 +7,9 @@
   gui_probe.py mean FILE L T R B                   prints the mean R G B of the box
   gui_probe.py same FILE1 FILE2                    exit 0 if both images are pixel-identical
   gui_probe.py crop FILE L T R B OUT               writes the box as OUT
+  gui_probe.py contrast FILE L T R B               prints the contrast ratio of the box's
+                                                   brightest pixel (the text) to its median
+                                                   luminance (the background)
 
 Coordinates are pixels of the file; the box excludes R and B.
 """
@@ -25,6 +28,15 @@ def parse_colour(text):
 
 def near(p, c, tol):
     return all(abs(a - b) <= tol for a, b in zip(p, c))
+
+
+def luminance(p):
+    """Relative luminance of an sRGB pixel (WCAG 2)."""
+    def channel(v):
+        v /= 255.0
+        return v / 12.92 if v <= 0.04045 else ((v + 0.055) / 1.055) ** 2.4
+    r, g, b = (channel(v) for v in p)
+    return 0.2126 * r + 0.7152 * g + 0.0722 * b
 
 
 def main(argv):
@@ -56,6 +68,14 @@ def main(argv):
     if cmd == "crop":
         l, t, r, b = (int(v) for v in argv[3:7])
         rgb(argv[2]).crop((l, t, r, b)).save(argv[7])
+        return 0
+    if cmd == "contrast":
+        img = rgb(argv[2])
+        l, t, r, b = (int(v) for v in argv[3:7])
+        px = [img.getpixel((x, y)) for y in range(t, b) for x in range(l, r)]
+        levels = sorted(luminance(p) for p in px)
+        hi, lo = levels[-1], levels[len(levels) // 2]
+        print("%.2f" % ((hi + 0.05) / (lo + 0.05)))
         return 0
     print(__doc__, file=sys.stderr)
     return 2

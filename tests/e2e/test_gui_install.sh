@@ -8,7 +8,7 @@
 . "$(dirname "$0")/gui_lib.sh"
 gui_begin
 
-GOLD=c9a475 HIGHLIGHT=ecd6ae LABEL=e3dccf BAD=e9705f
+GOLD=c9a475 HIGHLIGHT=ecd6ae LABEL=e3dccf BAD=e9705f DIM=76695c
 FOLDER_WIN="$GUI_WIN\\Jeux\\Quorvel Test"
 FOLDER=$GUI/Jeux/"Quorvel Test"
 DESKTOP_LNK=$(winepath -u 'C:\users\'"$(id -un)"'\Desktop\Quorvel.lnk' 2>/dev/null | tr -d '\r')
@@ -41,9 +41,9 @@ bar_fill() {
 
 section "a release served slowly enough to watch"
 GAME=$GUI/game
-make_game "$GAME" 40 24M
+make_game "$GAME" 40 48M
 publish "$GAME" "$GUI/www/patch" 12
-start_patch_server "$GUI/www" 150k
+start_patch_server "$GUI/www" 50k
 
 section "Welcome: the language list, French chosen"
 start_wizard install
@@ -116,6 +116,98 @@ for _ in $(seq 1 120); do
 done
 (( moved )) || fail "the progress bar did not move (fill $first)"
 cp "$GUI/now.png" "$SHOTS/install-8-progress.png"
+SHOT=$SHOTS/install-8-progress.png
+contrast=$($PROBE contrast "$SHOT" 282 290 850 312)
+awk -v c="$contrast" 'BEGIN { exit !(c >= 4.5) }' || fail "status line contrast $contrast, below 4.5:1"
+echo "status line contrast $contrast:1"
+
+# never_drops GRABS FLOOR: the bar's fill, grabbed that many times, never falls below the
+# highest fill seen (2 pixels allowed for edge rounding) until the Finished page; LAST_FILL is
+# the highest.
+never_drops() {
+  local floor=$2 now
+  for _ in $(seq 1 "$1"); do
+    grab "$GUI/now.png"
+    $PROBE near "$GUI/now.png" 566 208 "$GOLD" 6 >/dev/null && break   # the Finished page
+    now=$(bar_fill "$GUI/now.png")
+    if (( now + 2 < floor )); then
+      cp "$GUI/now.png" "$SHOTS/install-dropped.png"
+      fail "the percentage fell: bar fill $now after $floor (install-dropped.png)"
+      break
+    fi
+    (( now > floor )) && floor=$now
+    sleep 0.5
+  done
+  LAST_FILL=$floor
+}
+millis() { date +%s%3N; }
+# wait_installing: until the Installing page has replaced the Summary page (its folder is gone).
+wait_installing() {
+  for _ in $(seq 1 60); do
+    SHOT=$GUI/now.png
+    grab "$SHOT"
+    [[ $(probe_count 472 202 836 230 "$LABEL" 24) -lt 3 ]] && return 0
+    sleep 0.3
+  done
+  fail "the Installing page did not come"
+}
+
+section "Installing: cancelled, then installed again"
+fill_at_cancel=$(bar_fill "$GUI/now.png")
+# The server holds still while the question is answered, so that the cancelling page stays
+# long enough to be seen; the cancel completes once data flows again.
+nginx_pids() { local m; m=$(cat "$GUI/nginx/nginx.pid"); echo "$m" $(pgrep -P "$m"); }
+click 775 498   # Cancel
+for _ in $(seq 1 60); do grab "$GUI/q.png"; dimmed "$GUI/q.png" && break; sleep 0.3; done
+kill -STOP $(nginx_pids)
+click 591 333   # Yes
+sleep 1         # the bar's shine keeps moving, so no settled grab: one after the repaint
+shot_now install-11-cancelling
+expect_text "Cancel is disabled while cancelling" 700 478 850 518 "$DIM"
+expect_no_text "Cancel is disabled while cancelling" 700 478 850 518 "$LABEL"
+resumed=$(millis)
+kill -CONT $(nginx_pids)
+summary=0
+for _ in $(seq 1 150); do
+  SHOT=$GUI/now.png
+  grab "$SHOT"
+  # The Summary page's Install button: its caption in the highlight colour (Cancel's is not).
+  if [[ $(probe_count 740 490 810 506 "$HIGHLIGHT" 24) -ge 12 ]]; then summary=1; break; fi
+done
+echo "cancel to Summary page: $(( $(millis) - resumed )) ms after the server went on (screen grabs included)"
+(( summary )) || fail "the Summary page did not come after Yes"
+shot install-12-cancelled-summary
+click 775 498   # Install again: what is on disk counts, the bar goes on from where it was
+wait_installing
+never_drops 6 "$fill_at_cancel"
+shot_now install-13-resumed
+(( LAST_FILL > fill_at_cancel )) || fail "the resumed install did not move on ($LAST_FILL, $fill_at_cancel at the cancel)"
+
+section "Installing: the objects go away, the failure page keeps the fraction"
+# The objects go away (the server keeps the port, which another test run could otherwise take):
+# the transfers under way end, every new request gets 404, the run fails after its retries.
+mv "$GUI/www/patch/files" "$GUI/www/patch/files.away"
+failed=0
+for _ in $(seq 1 120); do
+  grab "$GUI/now.png"
+  if [[ $($PROBE count "$GUI/now.png" 282 448 850 472 "$BAD" 24) -ge 12 ]]; then failed=1; break; fi
+  $PROBE near "$GUI/now.png" 566 208 "$GOLD" 6 >/dev/null && break   # finished before the server went
+  now=$(bar_fill "$GUI/now.png")
+  (( now > LAST_FILL )) && LAST_FILL=$now
+  sleep 0.5
+done
+(( failed )) || fail "the failure page did not come"
+shot install-14-failed
+fill_failed=$(bar_fill "$SHOT")
+(( fill_failed + 2 >= LAST_FILL && fill_failed > 20 )) || fail "the failure page shows fill $fill_failed, the run reached $LAST_FILL"
+probe_near "the bar is dimmed" 286 282 605345 24
+expect_no_text "no status line under the bar" 282 290 850 312 a09183
+expect_text "Try again, the default" 700 478 850 518 "$HIGHLIGHT"
+mv "$GUI/www/patch/files.away" "$GUI/www/patch/files"
+click 775 498   # Try again
+sleep 1
+never_drops 6 "$fill_failed"
+shot_now install-15-try-again
 
 section "Finished"
 finished=0

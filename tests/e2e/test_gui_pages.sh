@@ -43,11 +43,27 @@ close_wizard() {  # TAG: the title bar's close button, then the exit code must b
   expect_eq "exit code after closing ($1)" "$(exit_code "$1" 60)" 0
 }
 
+section "page 0 while the size query fails: the page says so"
+# Our own server, with no release yet: the query gets no manifest (and no other server on the
+# port can answer it). The release is published into the same folder afterwards.
+mkdir -p "$GUI/www/patch" && : >"$GUI/www/patch/manifest.sig"
+start_patch_server "$GUI/www"
+start_wizard nosrv --page=0
+for _ in $(seq 1 60); do
+  grab "$GUI/probe.png"
+  [[ $($PROBE count "$GUI/probe.png" 282 448 850 472 "$BAD" 24) -ge 12 ]] && break
+  sleep 1
+done
+pointer 450 280
+shot page0-welcome-no-server
+expect_text "the connection error instead of waiting" 282 448 850 472 "$BAD"
+close_wizard nosrv
+
 section "a release to show the version and size of"
 GAME=$GUI/game
 make_game "$GAME" 20 2M
+rm -f "$GUI/www/patch/manifest.sig"
 publish "$GAME" "$GUI/www/patch" 7
-start_patch_server "$GUI/www"
 
 section "page 0: Welcome"
 start_wizard page0 --page=0 --dir="$GUI_WIN\\Target"
@@ -104,8 +120,8 @@ expect_text "Browse caption" 730 222 850 260 "$LABEL"
 expect_text "space required" 282 306 562 330 "$HIGHLIGHT"
 expect_text "space available (enough)" 582 306 850 330 "$GOOD"
 probe_near "space bar track" 846 345 14100d 4
-expect_no_text "no error yet" 282 448 850 472 "$BAD"
-click 775 498   # Next: the folder name is refused
+expect_text "the folder rule's text before any click" 282 448 850 472 "$BAD"
+click 775 498   # Next: the folder name is refused, the same line stays
 shot page1-folder-error
 expect_text "the red error line" 282 448 850 472 "$BAD"
 close_wizard page1
@@ -118,7 +134,35 @@ probe_near "the space bar is full and red" 845 347 "$BAD" 8
 probe_near "the space bar is full and red" 290 347 "$BAD" 8
 expect_text "Next is disabled" 700 478 850 518 "$DIM"
 expect_no_text "Next is disabled" 700 478 850 518 "$HIGHLIGHT"
+expect_text "why Next is disabled" 282 448 850 472 "$BAD"
 close_wizard page1q
+
+section "Summary: a 130-character folder keeps its last name"
+long=$GUI_WIN
+while (( ${#long} < 121 )); do long+='\Spiele'; done
+long=${long:0:121}
+[[ ${long: -1} != '\' ]] || long=${long:0:120}x
+for last in Nordwind Suedwind; do
+  start_wizard "long$last" --page=2 --dir="$long\\$last"
+  shot "summary-long-folder-$last"
+  expect_text "the folder" 472 202 836 230 "$LABEL"
+  close_wizard "long$last"
+done
+# Cut at its end, both folders would show the same beginning; cut in the middle, their ends differ.
+$PROBE crop "$SHOTS/summary-long-folder-Nordwind.png" 700 202 836 230 "$GUI/end1.png"
+$PROBE crop "$SHOTS/summary-long-folder-Suedwind.png" 700 202 836 230 "$GUI/end2.png"
+$PROBE same "$GUI/end1.png" "$GUI/end2.png" && fail "the Summary folder lost its last name"
+$PROBE crop "$SHOTS/summary-long-folder-Nordwind.png" 472 202 600 230 "$GUI/start1.png"
+$PROBE crop "$SHOTS/summary-long-folder-Suedwind.png" 472 202 600 230 "$GUI/start2.png"
+$PROBE same "$GUI/start1.png" "$GUI/start2.png" || fail "the Summary folder lost its beginning"
+
+section "uninstall of a folder without an installation"
+start_wizard nothere --page=5 --dir="$long\Nordwind"
+click 775 498   # Uninstall
+shot uninstall-no-installation
+expect_text "the message" 282 448 850 472 "$BAD"
+expect_text "the folder" 294 196 838 236 "$LABEL"
+close_wizard nothere
 
 for page in 2 3 4 5 6 7 8 9; do
   case $page in

@@ -55,47 +55,121 @@ TEST(Format, TimeLeft) {
   EXPECT_EQ(FormatTimeLeft(100.0f, 2000, 1000), L"-");    // more done than total
   EXPECT_EQ(FormatTimeLeft(100.0f, 0, 6150), L"01:01");   // 61.5 s truncated
   EXPECT_EQ(FormatTimeLeft(2.0f, 0, 7200), L"1 h 00 min");
-  EXPECT_EQ(FormatTimeLeft(1.5f, 0, UINT64_MAX), FormatDuration(static_cast<uint64_t>(18446744073709551615.0 / 1.5)));
+  EXPECT_EQ(FormatTimeLeft(1.5f, 0, UINT64_MAX), L"-");  // beyond 99 hours
 }
 
-struct Sampler {
-  float speed = 0.0f;
-  uint64_t lastBytes = 0;
-  uint64_t lastTick = 0;
-  void Sample(uint64_t done, uint64_t now) { SampleSpeed(speed, lastBytes, lastTick, done, now); }
+// Ticks every 33 ms from start to end (milliseconds) while bytes arrive at rate per second
+// on top of base; what the page would show at the end.
+struct Download {
+  SpeedMeter meter;
+  uint64_t now = 1000;
+  void Run(uint64_t until, uint64_t base, double rate, uint64_t from) {
+    for (; now <= until; now += 33)
+      SampleSpeed(meter, true, base + static_cast<uint64_t>(rate * static_cast<double>(now - from) / 1000.0), now);
+  }
 };
 
-TEST(Format, SamplingWaitsHalfASecond) {
-  Sampler s{0.0f, 0, 10000};
-  s.Sample(5000, 10033);
-  s.Sample(5000, 10499);
-  EXPECT_EQ(s.speed, 0.0f);
-  EXPECT_EQ(s.lastBytes, 0u);
-  EXPECT_EQ(s.lastTick, 10000u);
-  s.Sample(5000, 10500);  // first positive sample is taken as it is
-  EXPECT_FLOAT_EQ(s.speed, 10000.0f);
-  EXPECT_EQ(s.lastBytes, 5000u);
-  EXPECT_EQ(s.lastTick, 10500u);
-  s.Sample(10000, 11500);  // 5000 B/s blended 20 / 80
-  EXPECT_FLOAT_EQ(s.speed, 5000.0f * 0.2f + 10000.0f * 0.8f);
+TEST(Format, ResumedBytesAreNoSpeed) {
+  Download d;
+  // The stage starts with 300 MB already on disk (verified files, resumed parts credited in
+  // the first moments), then 100 KB/s arrive.
+  SampleSpeed(d.meter, true, 0, d.now);  // the stage is seen before its totals are set
+  d.now += 33;
+  SampleSpeed(d.meter, true, 300000000, d.now);
+  EXPECT_EQ(SpeedText(d.meter), L"-");
+  d.Run(1400, 300000000, 100000.0, 1033);
+  EXPECT_EQ(SpeedText(d.meter), L"-") << "nothing measured before the starting point plus a second";
+  d.Run(3000, 300000000, 100000.0, 1033);
+  EXPECT_NEAR(MeasuredSpeed(d.meter), 100000.0f, 5000.0f);
+  EXPECT_EQ(SpeedText(d.meter).substr(SpeedText(d.meter).size() - 5), L" KB/s");
+  EXPECT_EQ(TimeLeftText(d.meter, 300000000 + 150000, 300000000 + 100000 * 61), L"-")
+      << "the time left waits for three seconds of measure";
+  d.Run(5000, 300000000, 100000.0, 1033);
+  EXPECT_EQ(TimeLeftText(d.meter, 300000000, 300000000 + 100000 * 61), L"01:01");
 }
 
-TEST(Format, SamplingAfterTheCounterFell) {
-  Sampler s{0.0f, 0, 0};
-  s.Sample(4000, 1000);
-  ASSERT_FLOAT_EQ(s.speed, 4000.0f);
-  s.Sample(1000, 2000);  // restarted part file: an instant rate of 0 is blended in
-  EXPECT_FLOAT_EQ(s.speed, 3200.0f);
-  EXPECT_EQ(s.lastBytes, 1000u);
-  s.Sample(3000, 3000);
-  EXPECT_FLOAT_EQ(s.speed, 2000.0f * 0.2f + 3200.0f * 0.8f);
+TEST(Format, SpeedIsAMovingWindow) {
+  Download d;
+  d.Run(20000, 0, 1000000.0, 1000);  // 1 MB/s for 19 s
+  EXPECT_NEAR(MeasuredSpeed(d.meter), 1000000.0f, 20000.0f);
+  EXPECT_GE(MeasuredSpan(d.meter), 8000u);
+  EXPECT_LT(MeasuredSpan(d.meter), 8600u);
+  // A stall of two seconds moves it by a quarter or so, not to nothing.
+  const uint64_t at = 19000000;
+  d.Run(22000, at, 0.0, 20000);
+  EXPECT_GT(MeasuredSpeed(d.meter), 650000.0f);
+  EXPECT_LT(MeasuredSpeed(d.meter), 850000.0f);
+  // Nine seconds later only the new rate is left.
+  d.Run(31000, at, 200000.0, 22000);
+  EXPECT_NEAR(MeasuredSpeed(d.meter), 200000.0f, 10000.0f);
 }
 
-TEST(Format, SamplingStartsOverFromZeroSpeed) {
-  Sampler s{0.0f, 0, 0};
-  s.Sample(0, 600);  // nothing downloaded yet: speed stays 0
-  EXPECT_EQ(s.speed, 0.0f);
-  EXPECT_EQ(s.lastTick, 600u);
-  s.Sample(1200, 1200);  // the next positive sample is taken unchanged again
-  EXPECT_FLOAT_EQ(s.speed, 2000.0f);
+TEST(Format, FallingCounterStartsTheMeasureOverAndOtherStagesForgetIt) {
+  Download d;
+  d.Run(6000, 0, 500000.0, 1000);
+  ASSERT_NEAR(MeasuredSpeed(d.meter), 500000.0f, 20000.0f);
+  // A failed attempt takes 1 MB back: no negative speed, the measure starts over.
+  SampleSpeed(d.meter, true, 1000000, 6600);
+  EXPECT_EQ(d.meter.count, 1);
+  EXPECT_EQ(SpeedText(d.meter), L"-");
+  SampleSpeed(d.meter, true, 1500000, 7600);
+  EXPECT_FLOAT_EQ(MeasuredSpeed(d.meter), 500000.0f);
+  // Leaving the download stage (a retry's checking) forgets everything.
+  SampleSpeed(d.meter, false, 0, 8000);
+  EXPECT_EQ(d.meter.count, 0);
+  EXPECT_EQ(d.meter.stageSeen, 0u);
+}
+
+TEST(Format, TimeLeftBeyondNinetyNineHoursIsADash) {
+  EXPECT_EQ(FormatTimeLeft(1.5f, 0, UINT64_MAX), L"-");
+  EXPECT_EQ(FormatTimeLeft(10.0f, 0, 3564000), L"99 h 00 min");  // exactly 99 hours
+  EXPECT_EQ(FormatTimeLeft(10.0f, 0, 3564010), L"-");
+  Download d;
+  d.Run(10000, 0, 1000.0, 1000);  // 1000 B/s
+  EXPECT_EQ(TimeLeftText(d.meter, 0, 3600000), L"1 h 00 min");
+  EXPECT_EQ(TimeLeftText(d.meter, 0, 99ull * 3600 * 1000), L"99 h 00 min");
+  EXPECT_EQ(TimeLeftText(d.meter, 0, 99ull * 3600 * 1000 + 60000), L"-");
+}
+
+TEST(Format, PercentageNeverFallsWithinAnInstall) {
+  ShownProgress shown;
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, 0.33), 0.33);
+  // Try again: connecting and checking show nothing new, the download resumes at 0.24 of a
+  // total that now includes what is on disk; the page keeps 0.33 until the run passes it.
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, 0.0), 0.33);
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, 0.24), 0.33);
+  EXPECT_DOUBLE_EQ(shown.last, 0.33);
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, 0.5), 0.5);
+  EXPECT_DOUBLE_EQ(shown.last, 0.5);
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, std::nan("")), 0.5);
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, 1.7), 1.0);
+}
+
+// A text fits when it has at most the number of characters the context points to.
+static bool FitsChars(const std::wstring& text, void* context) {
+  return text.size() <= *static_cast<size_t*>(context);
+}
+
+TEST(Format, MiddleTrimmingKeepsTheLastName) {
+  std::wstring folder = L"D:\\";
+  while (folder.size() < 122) folder += L"Games\\";
+  folder.resize(122);
+  folder += L"\\Quorvel";
+  ASSERT_EQ(folder.size(), 130u);
+  size_t room = 40;
+  const std::wstring trimmed = TrimMiddleAtBackslash(folder, FitsChars, &room);
+  EXPECT_EQ(trimmed.size(), 40u);
+  EXPECT_EQ(trimmed, folder.substr(0, 31) + L"\u2026\\Quorvel");
+  room = 130;
+  EXPECT_EQ(TrimMiddleAtBackslash(folder, FitsChars, &room), folder) << "a text that fits stays whole";
+  // An error line: the file name at its end survives.
+  const std::wstring error = L"Could not write file: data\\maps\\north\\castle_of_the_long_winter.pak";
+  room = 62;
+  const std::wstring line = TrimMiddleAtBackslash(error, FitsChars, &room);
+  EXPECT_EQ(line, L"Could not write file: data\\maps\u2026\\castle_of_the_long_winter.pak");
+  // Too narrow for even the sign and the name: the name is kept for the style to cut.
+  room = 5;
+  EXPECT_EQ(TrimMiddleAtBackslash(error, FitsChars, &room), L"\u2026\\castle_of_the_long_winter.pak");
+  room = 10;
+  EXPECT_EQ(TrimMiddleAtBackslash(L"no backslash in this text", FitsChars, &room), L"no backslash in this text");
 }

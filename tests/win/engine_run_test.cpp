@@ -408,6 +408,22 @@ TEST_F(RunCase, CancelWhileDownloadingSavesTheCacheAndKeepsParts) {
   EXPECT_EQ(CacheLines(), 1u);
   EXPECT_EQ(IniVersion(), "<none>");
   EXPECT_GT(FileSize(Path(L"patcher_parts\\") + Widen(pb.hash) + L".z"), 0u);
+
+  // Installing again counts what is on disk: the download stage's totals cover both files and
+  // the small one is done before the stage is seen, so the percentage goes on from there.
+  uint64_t startDone = 0, startTotal = 0;
+  onMessage = [&](const std::string& m) {
+    if (m == "4") {
+      startDone = engine.doneBytes;
+      startTotal = engine.totalBytes;
+    }
+  };
+  qvtest::FaultControl("{\"clear\":\"" + release.ObjectPath(pb.hash) + "\"}");
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+  EXPECT_EQ(startTotal, ps.compressedSize + pb.compressedSize);
+  EXPECT_GE(startDone, ps.compressedSize);
+  EXPECT_EQ(engine.doneBytes.load(), startTotal);
+  EXPECT_TRUE(ReadBytes(Path(L"big.bin")) == big);
 }
 
 TEST_F(RunCase, VersionRulesAndTheKeyCheck) {

@@ -30,9 +30,10 @@ protected:
     QueryGameSize();
     return static_cast<int>(sink_.Take(WM_APP + 10).size());
   }
-  // Nothing stored: the sentinels set here must survive.
+  // Nothing stored (the sentinels set here must survive); the failure is told to the window.
   void ExpectNothingStored(int posted) {
-    EXPECT_EQ(posted, 0);
+    EXPECT_EQ(posted, 1);
+    EXPECT_TRUE(GameSizeQueryFailed());
     EXPECT_EQ(g_setup.gameSize.load(), 77u);
     EXPECT_EQ(g_setup.remoteVersion.load(), 5);
   }
@@ -57,6 +58,7 @@ TEST_F(SizeQuery, SumsNumericSizesAndTakesTheVersion) {
       {"p": "f.dat", "s": 4000000000},
       {"p": "g.dat", "s": null}]})";
   EXPECT_EQ(Query(manifest), 1);
+  EXPECT_FALSE(GameSizeQueryFailed());
   EXPECT_EQ(g_setup.gameSize.load(), 1000u + 1u + 4000000000u);
   EXPECT_EQ(g_setup.remoteVersion.load(), 12);
 }
@@ -107,7 +109,7 @@ TEST_F(SizeQuery, SizesBeyondTheRangeSaturate) {
   EXPECT_EQ(g_setup.gameSize.load(), UINT64_MAX);
 }
 
-TEST_F(SizeQuery, WrongShapesStoreNothingAndPostNothing) {
+TEST_F(SizeQuery, WrongShapesStoreNothingAndReportAFailure) {
   for (const char* manifest : {R"([{"s": 10}])", R"({"version": 3, "files": {"s": 10}})", R"({"version": 3})",
                                R"({"version": 3, "files": [)", "", "null"}) {
     SetSentinels();
@@ -116,7 +118,7 @@ TEST_F(SizeQuery, WrongShapesStoreNothingAndPostNothing) {
   }
 }
 
-TEST_F(SizeQuery, HttpFailuresStoreNothingAndPostNothing) {
+TEST_F(SizeQuery, HttpFailuresStoreNothingAndReportAFailure) {
   SetSentinels();
   g_patchBaseUrl = NginxUrl(prefix_ + "missing/");
   QueryGameSize();
@@ -126,6 +128,10 @@ TEST_F(SizeQuery, HttpFailuresStoreNothingAndPostNothing) {
   g_patchBaseUrl = L"http://127.0.0.1:" + std::to_wstring(closed.port()) + L"/patch/";
   QueryGameSize();
   ExpectNothingStored(static_cast<int>(sink_.Take(WM_APP + 10).size()));
+  // A later answer clears the failure.
+  g_patchBaseUrl = qvtest::NginxUrl(prefix_ + "patch/");
+  EXPECT_EQ(Query(R"({"version": 4, "files": [{"s": 9}]})"), 1);
+  EXPECT_FALSE(GameSizeQueryFailed());
 }
 
 TEST_F(SizeQuery, WithoutAWindowNothingIsPosted) {

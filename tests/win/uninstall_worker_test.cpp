@@ -301,7 +301,7 @@ TEST_F(Uninstall, StartRefusesAFolderWithoutMarker) {
   g_setup.installDir = dir.path();
   g_setup.page = UninstallConfirm;
   EXPECT_FALSE(BeginUninstall());
-  EXPECT_EQ(g_setup.errorText, InstallerString(ErrorFolderInvalid));
+  EXPECT_EQ(g_setup.errorText, InstallerString(ErrorNoInstallation));
   EXPECT_EQ(g_setup.page, UninstallConfirm);
   EXPECT_EQ(Tree(dir.path()), before);
 
@@ -314,7 +314,7 @@ TEST_F(Uninstall, StartRefusesAFolderWithoutMarker) {
   g_setup.errorText.clear();
   EXPECT_FALSE(BeginUninstall());
   SetCurrentDirectoryW(current);
-  EXPECT_EQ(g_setup.errorText, InstallerString(ErrorFolderInvalid));
+  EXPECT_EQ(g_setup.errorText, InstallerString(ErrorNoInstallation));
   EXPECT_TRUE(Exists(dir / L"Quorvel.exe"));
 }
 

@@ -5,16 +5,25 @@
 #include <windows.h>
 #include <oleacc.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
+
+#include <vector>
 
 #include "app/languages.h"
 #include "app/setup_state.h"
+#include "install/size_query.h"
+#include "install_test_util.h"
 #include "patch/engine.h"
 #include "support/system_library.h"
+#include "test_release.h"
+#include "test_servers.h"
 #include "ui/accessible.h"
 #include "ui/draw.h"
 #include "ui/focus.h"
+#include "ui/format.h"
 #include "ui/pages.h"
 #include "ui/widgets.h"
 #include "ui/window.h"
@@ -320,6 +329,56 @@ TEST_F(WizardWindow, CloseDuringARunAsksFirst) {
   EXPECT_EQ(g_setup.page, Summary);
   EXPECT_FALSE(g_setup.cancelRequested);
   EXPECT_FALSE(Destroyed());
+}
+
+TEST_F(WizardWindow, WhileCancellingACloseDoesNotAskAgain) {
+  g_setup.page = Installing;
+  g_engine.running = true;
+  SendMessageW(window_, WM_CLOSE, 0, 0);
+  Paint();
+  Click(POINT{591, 333});  // Yes
+  ASSERT_TRUE(g_setup.cancelRequested);
+  SendMessageW(window_, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(g_ui.confirmOpen) << "the question was answered already";
+  EXPECT_FALSE(Destroyed()) << "the window shows the cancel until the run has stopped";
+  Paint();
+  EXPECT_FALSE(HitTestClientPixels(kNext.x, kNext.y)->enabled) << "Cancel stays disabled";
+  // The close asked for is carried out once the run has stopped, not the way back to Summary.
+  g_engine.running = false;
+  SendMessageW(window_, kMsgPatchStage, StageDownloading, 0);
+  EXPECT_TRUE(Destroyed());
+  EXPECT_EQ(g_setup.exitCode, ExitCode::Done);
+}
+
+TEST_F(WizardWindow, FailurePageKeepsTheFractionReached) {
+  g_setup.page = Installing;
+  g_progress = ShownProgress{};
+  g_engine.running = true;
+  g_engine.stage = StageDownloading;
+  g_engine.totalBytes = 1000;
+  g_engine.doneBytes = 480;
+  Paint();
+  EXPECT_DOUBLE_EQ(g_progress.last, 0.48);
+  // The run fails: its stage is no longer the download's and the counters may be anything.
+  g_engine.running = false;
+  g_engine.stage = StageFailed;
+  g_engine.doneBytes = 0;
+  SendMessageW(window_, kMsgPatchStage, StageFailed, 0);
+  ASSERT_TRUE(g_setup.installFailed);
+  Paint();
+  EXPECT_DOUBLE_EQ(g_progress.last, 0.48);
+}
+
+TEST_F(WizardWindow, WelcomeSaysWhenTheSizeQueryFailed) {
+  qvtest::EnsureHttpSession();
+  qvtest::ClosedPort closed;
+  g_patchBaseUrl = L"http://127.0.0.1:" + std::to_wstring(closed.port()) + L"/patch/";
+  g_setup.gameSize = 0;
+  g_setup.remoteVersion = 0;
+  QueryGameSize();
+  EXPECT_TRUE(GameSizeQueryFailed());
+  MSG msg;
+  EXPECT_TRUE(PeekMessageW(&msg, window_, kMsgGameSize, kMsgGameSize, PM_REMOVE)) << "the page is told";
 }
 
 TEST_F(WizardWindow, CloseIsIgnoredWhileUninstalling) {
@@ -997,4 +1056,131 @@ TEST_F(OnScreen, ReadersAreToldWhatChanged) {
   g_setup.errorText.clear();
   UnhookWinEvent(hook);
   ReleaseDC(window_, dc);
+}
+
+TEST(MiddleTrimming, LongFoldersKeepTheirLastNameInTheirOwnStyle) {
+  CreateDrawingResources();
+  std::wstring folder = L"D:\\";
+  while (folder.size() < 122) folder += L"Spiele und Programme\\";
+  folder.resize(122);
+  folder += L"\\Quorvel";
+  ASSERT_EQ(folder.size(), 130u);
+  for (TextStyle style : {LabelText, SmallText}) {
+    const std::wstring shown = TrimPathToWidth(folder, style, 364);
+    EXPECT_LT(shown.size(), folder.size());
+    EXPECT_EQ(shown.substr(shown.size() - 9), L"\u2026\\Quorvel");
+    EXPECT_EQ(shown.substr(0, 10), folder.substr(0, 10));
+  }
+  // The smaller style keeps more of the beginning; a short folder stays whole.
+  EXPECT_GT(TrimPathToWidth(folder, SmallText, 364).size(), TrimPathToWidth(folder, LabelText, 364).size());
+  EXPECT_EQ(TrimPathToWidth(L"C:\\Quorvel", LabelText, 364), L"C:\\Quorvel");
+}
+
+// A whole install through the window against a throttled server: cancelled, installed again,
+// failed by the server, tried again and cancelled. The percentage never falls, the first speed
+// shown after each start is the line's, and a cancel reaches the Summary page promptly.
+TEST_F(WizardWindow, ThrottledInstallCancelledResumedFailedAndRetried) {
+  qvtest::SharedStateLock lock;
+  qvtest::ScratchFolder base;
+  struct StopRun {
+    ~StopRun() { g_engine.Stop(); }  // before the folder goes, however the test ends
+  } stopRun;
+  qvtest::EnsureHttpSession();
+  qvtest::UseTestKey();
+  qvtest::Release release;
+  g_patchBaseUrl = release.FaultBase();
+  // Four objects of 400 KB, then four of 800 KB, each sent at 80 KB/s: four transfers at once
+  // make 320 KB/s, and a run that resumes the large ones still has four transfers to make.
+  const char* throttle = R"({"slow_ms":100,"chunk":8192})";
+  std::string files;
+  std::vector<qvtest::PublishedObject> objects;
+  for (int i = 0; i < 8; ++i) {
+    objects.push_back(release.Put(qvtest::RandomBytes(i < 4 ? 400000 : 800000, 60 + i)));
+    // The fifth object fails the first run that asks for it (three attempts).
+    qvtest::FaultScript(release.ObjectPath(objects.back().hash),
+                        i == 4 ? R"([{"status":404},{"status":404},{"status":404}])" : "[]", throttle);
+    if (!files.empty()) files += ",";
+    files += qvtest::EntryJson("data/f" + std::to_string(i) + ".bin", objects.back());
+  }
+  release.Sign("{\"format\":1,\"version\":3,\"files\":[" + files + "]}");
+  g_setup.installDir = base / L"Quorvel";
+  g_setup.gameSize = 4800000;
+  g_setup.noShortcuts = true;
+  g_progress = ShownProgress{};
+
+  std::vector<double> shown;  // the percentage of every paint, in order
+  // Pumps the window's messages (its timer samples the speed) and paints every 30 ms until
+  // done() holds or seconds pass; also notes the first speed shown and when it was.
+  float firstSpeed = 0.0f;
+  uint64_t firstSpeedTick = 0, firstSpeedBytes = 0;
+  const auto pump = [&](const std::function<bool()>& done, int seconds) {
+    const uint64_t end = GetTickCount64() + seconds * 1000ull;
+    while (!done() && GetTickCount64() < end) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 30, QS_ALLINPUT);
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      if (Destroyed() || g_setup.page != Installing) continue;
+      Paint();
+      shown.push_back(g_progress.last);
+      if (firstSpeedTick == 0 && SpeedText(g_speed) != L"-") {
+        firstSpeed = MeasuredSpeed(g_speed);
+        firstSpeedTick = GetTickCount64();
+        firstSpeedBytes = g_engine.doneBytes.load();
+      }
+    }
+    return done();
+  };
+  // The line's real rate from the first speed shown until now, against that first speed.
+  const auto expectFirstSpeedTrue = [&](const char* when) {
+    ASSERT_NE(firstSpeedTick, 0u) << when << ": no speed was shown";
+    const double seconds = static_cast<double>(GetTickCount64() - firstSpeedTick) / 1000.0;
+    ASSERT_GT(seconds, 1.0) << when;
+    const double real = static_cast<double>(g_engine.doneBytes.load() - firstSpeedBytes) / seconds;
+    std::printf("%s: first speed shown %.0f B/s, the line's rate over the next %.1f s %.0f B/s\n", when,
+                firstSpeed, seconds, real);
+    EXPECT_GT(firstSpeed, real / 3) << when << ": first speed " << firstSpeed << " B/s, line " << real << " B/s";
+    EXPECT_LT(firstSpeed, real * 3) << when << ": first speed " << firstSpeed << " B/s, line " << real << " B/s";
+    firstSpeedTick = 0;
+  };
+  const auto downloaded = [&](double fraction) {
+    return [&, fraction] {
+      return g_engine.stage.load() == StageDownloading &&
+             g_engine.doneBytes.load() >= fraction * static_cast<double>(g_engine.totalBytes.load());
+    };
+  };
+  const auto cancel = [&] {
+    SendMessageW(window_, WM_CLOSE, 0, 0);
+    Paint();
+    Click(POINT{591, 333});  // Yes
+    const uint64_t asked = GetTickCount64();
+    EXPECT_TRUE(pump([&] { return g_setup.page == Summary; }, 20));
+    const uint64_t took = GetTickCount64() - asked;
+    std::printf("Yes to the Summary page: %llu ms\n", static_cast<unsigned long long>(took));
+    return took;
+  };
+
+  g_setup.page = Summary;
+  ASSERT_TRUE(BeginInstall()) << qvtest::Narrow(g_setup.errorText);
+  ASSERT_TRUE(pump(downloaded(0.15), 60));
+  EXPECT_LT(cancel(), 3000u) << "cancelling a slow download";
+
+  Paint();
+  Click(kNext);  // Install again: four parts resume, then the fifth object fails
+  ASSERT_EQ(g_setup.page, Installing);
+  ASSERT_TRUE(pump([&] { return g_setup.installFailed; }, 60));
+  expectFirstSpeedTrue("after a cancel");
+  const double atFailure = g_progress.last;
+  EXPECT_GT(atFailure, 0.15);
+
+  Paint();
+  Click(kNext);  // Try again
+  ASSERT_FALSE(g_setup.installFailed);
+  ASSERT_TRUE(pump([&] { return firstSpeedTick != 0 && GetTickCount64() > firstSpeedTick + 1500; }, 60));
+  expectFirstSpeedTrue("after Try again");
+  EXPECT_LT(cancel(), 3000u);
+
+  ASSERT_GT(shown.size(), 50u);
+  for (size_t i = 1; i < shown.size(); ++i)
+    ASSERT_GE(shown[i], shown[i - 1]) << "the percentage fell at paint " << i;
+  EXPECT_GE(shown.back(), atFailure);
 }
