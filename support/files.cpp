@@ -112,8 +112,7 @@ static std::wstring FinalPathOf(HANDLE handle) {
   }
 }
 
-// Where the file system really puts path (links resolved); empty if it cannot be opened.
-static std::wstring FinalPathOf(const std::wstring& path) {
+std::wstring FinalPathOf(const std::wstring& path) {
   UniqueHandle h(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   return h.valid() ? FinalPathOf(h.get()) : std::wstring();

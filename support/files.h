@@ -29,6 +29,9 @@ std::wstring SystemErrorText(uint32_t code);
 // symbolic link or junction at any level below root: every folder on the way is checked when
 // the helper runs, and every handle is checked to lead exactly where its name says.
 
+// Where the file system really puts path, every link on the way resolved; empty if it cannot
+// be opened (or the file system reports no final paths).
+std::wstring FinalPathOf(const std::wstring& path);
 // True if no level from root down to path (as far as it exists) is a link.
 bool IsLinkFreeBelow(const std::wstring& root, const std::wstring& path);
 // EnsureParentFolders below root; false if a level is a link or cannot be created.

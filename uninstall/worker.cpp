@@ -21,26 +21,6 @@
 #include "support/migrate.h"
 #include "support/text.h"
 
-// Where the file system really puts path, every link on the way resolved; empty if it
-// cannot be opened.
-static std::wstring FinalPath(const std::wstring& path) {
-  UniqueHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!file.valid()) return {};
-  std::wstring result(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = GetFinalPathNameByHandleW(file.get(), result.data(), static_cast<DWORD>(result.size()),
-                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (n == 0) return {};
-    if (n < result.size()) {
-      result.resize(n);
-      return result;
-    }
-    result.resize(n + 1);
-  }
-}
-
 // An entry counts as ours only if it is no link itself and resolves to exactly the place its
 // name says: so nothing is ever deleted through a junction or a symbolic link, including file
 // links that a directory listing does not flag. An empty expectedFinal means the file system
@@ -48,7 +28,7 @@ static std::wstring FinalPath(const std::wstring& path) {
 static bool IsPlainEntry(const std::wstring& path, const std::wstring& expectedFinal, DWORD* attributes) {
   DWORD a = GetFileAttributesW(path.c_str());
   if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-  if (!expectedFinal.empty() && !SamePathText(FinalPath(path), expectedFinal)) return false;
+  if (!expectedFinal.empty() && !SamePathText(FinalPathOf(path), expectedFinal)) return false;
   *attributes = a;
   return true;
 }
@@ -82,7 +62,7 @@ static void EmptyFolder(const std::wstring& folder, const std::wstring& folderFi
 void DeleteFolderContents(const std::wstring& folder) {
   DWORD a = GetFileAttributesW(folder.c_str());
   if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_REPARSE_POINT) || !(a & FILE_ATTRIBUTE_DIRECTORY)) return;
-  EmptyFolder(folder, FinalPath(folder));
+  EmptyFolder(folder, FinalPathOf(folder));
 }
 
 // The install folder as named (path) and as resolved (final, empty if the file system reports
@@ -196,7 +176,7 @@ void UninstallWorker(std::wstring folder, bool keep) {
   root.path = folder;
   if (root.path.empty() || root.path.back() != L'\\') root.path += L'\\';
   MigrateLegacyLayout(root.path);
-  root.final = FinalPath(root.path);
+  root.final = FinalPathOf(root.path);
   if (!root.final.empty() && root.final.back() != L'\\') root.final += L'\\';
 
   std::vector<std::wstring> files;
