@@ -70,6 +70,7 @@ qv_require_glob("the Windows tests" tests/win/*.cpp ${QV_WIN_TESTS})
 add_executable(qv_tests ${QV_WIN_TESTS} ${CMAKE_BINARY_DIR}/generated/build_config.cpp)
 target_compile_options(qv_tests PRIVATE ${QV_WARNINGS})
 target_link_libraries(qv_tests PRIVATE qv_core GTest::gtest GTest::gmock GTest::gtest_main)
+set_target_properties(qv_tests PROPERTIES CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/cmake/wine_test.sh)
 # One patch run from the command line (crash test, benchmark).
 add_executable(qv_patch_driver ${CMAKE_SOURCE_DIR}/tests/tools/patch_driver.cpp ${CMAKE_BINARY_DIR}/generated/build_config.cpp)
 target_compile_options(qv_patch_driver PRIVATE ${QV_WARNINGS})
