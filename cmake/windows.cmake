@@ -22,7 +22,7 @@ target_compile_options(qv_core PRIVATE ${QV_WARNINGS})
 target_link_libraries(qv_core PUBLIC
   /usr/x86_64-w64-mingw32/lib/libz.a
   /usr/x86_64-w64-mingw32/lib/libgcrypt.a /usr/x86_64-w64-mingw32/lib/libgpg-error.a
-  ws2_32 ole32 oleaut32 uuid shell32 shlwapi user32 gdi32 advapi32 kernel32)
+  ws2_32 ole32 oleaut32 uuid shell32 shlwapi user32 gdi32 advapi32 ntdll kernel32)
 
 # The build constants are compiled into each executable, so that the same library serves the
 # product, the end-to-end test variant (patch server on 127.0.0.1, test key) and the demo variant.

@@ -27,7 +27,9 @@ std::wstring SystemErrorText(uint32_t code);
 // Each helper takes the install folder (root, ending in a backslash; it may itself be a link)
 // and a full path that begins with it. None of them reads, writes, moves or deletes through a
 // symbolic link or junction at any level below root: every folder on the way is checked when
-// the helper runs, and every handle is checked to lead exactly where its name says.
+// the helper runs, and every handle is checked to lead exactly where its name says. Opens,
+// creates and renames within one folder happen relative to a checked handle of that folder,
+// so a link planted on the way after the check is never walked through.
 
 // Where the file system really puts path, every link on the way resolved; empty if it cannot
 // be opened (or the file system reports no final paths).
@@ -39,7 +41,7 @@ bool EnsureFoldersBelow(const std::wstring& root, const std::wstring& path);
 enum class OpenBelowMode { Read, Write, Create };
 // Opens path below root: Read (existing, shared for reading), Write (not shared, existing
 // contents kept, created if missing) or Create (not shared, emptied). Invalid if a link is on
-// the way or stands at path; a file created through a link planted meanwhile is removed again.
+// the way or stands at path.
 UniqueHandle OpenBelow(const std::wstring& root, const std::wstring& path, OpenBelowMode mode);
 // ReadWholeFile for a path below root; false also if a link is on the way.
 bool ReadWholeFileBelow(const std::wstring& root, const std::wstring& path, std::string& out);

@@ -140,39 +140,75 @@ std::atomic<uint64_t> g_deadlineFloorMs{kDeadlineFloorMs};
 // How often the waiting side looks at its cancel flag and the deadline.
 constexpr DWORD kWatchStepMs = 100;
 
-// One request, shared by the caller's thread (which watches the clock and the cancel flag and
-// feeds the sink) and the thread that makes the blocking WinHTTP calls. Whichever side closes
-// the request handle first sets it to null; the caller closing it is how a blocked call is
-// stopped, and the caller never waits for that call to come back.
+// One request, shared by the caller's thread, which only waits (watching the clock and the
+// cancel flag), and the thread that makes the blocking WinHTTP calls and feeds the sink. The
+// two meet at the start and the end only, not per chunk: under Wine every wake-up of another
+// thread is a round trip through the wineserver. A caller that gives up closes the request
+// handle, which cuts off a blocked call; it waits for a sink call under way (the sink belongs
+// to the caller), never for WinHTTP.
 struct Transfer {
   std::mutex lock;
   std::condition_variable changed;
-  HINTERNET request = nullptr;
-  bool answered = false;    // status and length are known, or the request failed
-  bool failed = false;
-  bool decided = false;     // the caller said whether it wants the body
-  bool bodyWanted = false;
-  bool abandoned = false;   // the caller has returned; nothing more is delivered
-  DWORD status = 0;
-  bool hasLength = false;
-  uint64_t declared = 0;
+  HINTERNET request = nullptr;  // null once either side has closed it
+  const ByteSink* sink = nullptr;
+  uint64_t* contentLength = nullptr;  // the caller's, written before the first chunk
+  uint64_t rangeStart = 0;
+  bool abandoned = false;  // the caller has given up; the sink is never called again
+  bool inSink = false;
+  bool finished = false;
+  int32_t result = 0;
+  std::atomic<uint64_t> declared{0};
+  std::atomic<uint64_t> delivered{0};
   std::vector<uint8_t> buffer;
-  DWORD got = 0;
-  bool chunkReady = false;  // buffer holds got bytes for the caller (0: the body has ended)
 };
+
+// Reads the body into the sink; the HttpGet result for it.
+int32_t ReadBody(Transfer& t, HINTERNET request, int32_t status, bool hasLength) {
+  const WinHttpApi& api = Api();
+  const uint64_t declared = t.declared;
+  // Never more than the Content-Length is read: Wine's WinHTTP would hand over (and wait for)
+  // bytes a server sends beyond it.
+  uint64_t left = hasLength ? declared : UINT64_MAX;
+  while (left > 0) {
+    // Whatever has arrived is handed on at once: on a slow line a full buffer takes seconds,
+    // and the progress (and the speed shown from it) would move in jumps. Nothing available
+    // is the end of the body.
+    DWORD available = 0;
+    if (!api.queryDataAvailable(request, &available)) return 0;
+    if (available == 0) break;
+    const DWORD want = static_cast<DWORD>(std::min<uint64_t>(std::min<uint64_t>(t.buffer.size(), left), available));
+    DWORD got = 0;
+    if (!api.readData(request, t.buffer.data(), want, &got)) return 0;
+    if (got == 0) break;
+    left -= got;
+    {
+      std::lock_guard<std::mutex> hold(t.lock);
+      if (t.abandoned) return 0;
+      t.inSink = true;
+    }
+    const bool accepted = (*t.sink)(t.buffer.data(), got);
+    {
+      std::lock_guard<std::mutex> hold(t.lock);
+      t.inSink = false;
+      if (t.abandoned) t.changed.notify_all();
+    }
+    if (!accepted) return -1;
+    t.delivered += got;
+  }
+  // WinHTTP may report a connection closed before the declared length as a normal end.
+  return hasLength && t.delivered != declared ? 0 : status;
+}
 
 void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, std::wstring headers) {
   const WinHttpApi& api = Api();
   std::unique_lock<std::mutex> lock(t->lock);
   HINTERNET request = t->request;
   lock.unlock();
-  bool ok = api.sendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                            headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
-            api.receiveResponse(request, nullptr);
-  DWORD status = 0;
-  uint64_t declared = 0;
-  bool hasLength = false;
-  if (ok) {
+  int32_t result = 0;
+  if (api.sendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                      headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
+      api.receiveResponse(request, nullptr)) {
+    DWORD status = 0;
     DWORD statusSize = sizeof(status);
     if (!api.queryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                           WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX)) {
@@ -180,47 +216,21 @@ void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, std::wstring
     }
     wchar_t length[32] = {};
     DWORD lengthSize = sizeof(length);
-    hasLength = api.queryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, length,
-                                 &lengthSize, WINHTTP_NO_HEADER_INDEX);
-    if (hasLength) declared = std::wcstoull(length, nullptr, 10);
+    const bool hasLength = api.queryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
+                                            length, &lengthSize, WINHTTP_NO_HEADER_INDEX);
+    t->declared = hasLength ? std::wcstoull(length, nullptr, 10) : 0;
+    lock.lock();
+    if (t->contentLength && !t->abandoned) *t->contentLength = t->declared;
+    lock.unlock();
+    const bool bodyWanted = status == 200 || (status == 206 && t->rangeStart != 0);
+    result = bodyWanted ? ReadBody(*t, request, static_cast<int32_t>(status), hasLength)
+                        : static_cast<int32_t>(status);
   }
   lock.lock();
-  t->answered = true;
-  t->failed = !ok;
-  t->status = status;
-  t->hasLength = hasLength;
-  t->declared = declared;
-  t->changed.notify_all();
-  t->changed.wait(lock, [&] { return t->decided || t->abandoned; });
-  // Never more than the Content-Length is read: Wine's WinHTTP would hand over (and wait for)
-  // bytes a server sends beyond it.
-  uint64_t left = hasLength ? declared : UINT64_MAX;
-  while (ok && t->bodyWanted && !t->abandoned) {
-    lock.unlock();
-    DWORD got = 0;
-    // Whatever has arrived is handed on at once: on a slow line a full buffer takes seconds,
-    // and the progress (and the speed shown from it) would move in jumps. Nothing available
-    // is the end of the body.
-    DWORD available = 0;
-    bool read = left == 0 || api.queryDataAvailable(request, &available);
-    const DWORD want =
-        read ? static_cast<DWORD>(std::min<uint64_t>(std::min<uint64_t>(t->buffer.size(), left), available)) : 0;
-    if (read && want > 0) read = api.readData(request, t->buffer.data(), want, &got);
-    left -= got;
-    lock.lock();
-    if (t->abandoned) break;
-    if (!read) {
-      t->failed = true;
-      t->changed.notify_all();
-      break;
-    }
-    t->got = got;
-    t->chunkReady = true;
-    t->changed.notify_all();
-    if (got == 0) break;
-    t->changed.wait(lock, [&] { return !t->chunkReady || t->abandoned; });
-  }
+  t->finished = true;
+  t->result = result;
   HINTERNET mine = std::exchange(t->request, nullptr);
+  t->changed.notify_all();
   lock.unlock();
   if (mine) api.closeHandle(mine);
   api.closeHandle(connection);
@@ -273,6 +283,9 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     t = std::make_shared<Transfer>();
     t->buffer.resize(kBodyBufferSize);
     t->request = request;
+    t->sink = &sink;
+    t->contentLength = contentLength;
+    t->rangeStart = rangeStart;
     std::thread(RunTransfer, t, connection, std::move(headers)).detach();
   } catch (const std::exception&) {
     api.closeHandle(request);
@@ -280,57 +293,24 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     return 0;
   }
 
-  uint64_t delivered = 0;
   std::unique_lock<std::mutex> lock(t->lock);
-  // Stops the transfer for good; a call blocked in the other thread is cut off by the close.
-  const auto abandon = [&](int32_t result) {
-    t->abandoned = true;
-    HINTERNET open = std::exchange(t->request, nullptr);
-    t->changed.notify_all();
-    lock.unlock();
-    if (open) api.closeHandle(open);
-    return result;
-  };
-  const auto stopped = [&] {
-    const uint64_t expected = std::max<uint64_t>(t->declared, delivered);
-    const uint64_t allowed = g_deadlineFloorMs.load() + expected / kMinimumRate * 1000 + expected % kMinimumRate * 1000 / kMinimumRate;
-    return (cancel && cancel->load()) || GetTickCount64() - started > allowed;
-  };
-  // Waits until ready() holds, in short steps; false once the run is cancelled or late.
-  const auto await = [&](const auto& ready) {
-    while (!ready()) {
-      if (stopped()) return false;
-      t->changed.wait_for(lock, std::chrono::milliseconds(kWatchStepMs));
+  while (!t->finished) {
+    const uint64_t expected = std::max<uint64_t>(t->declared, t->delivered);
+    const uint64_t allowed = g_deadlineFloorMs.load() + expected / kMinimumRate * 1000 +
+                             expected % kMinimumRate * 1000 / kMinimumRate;
+    if ((cancel && cancel->load()) || GetTickCount64() - started > allowed) {
+      // Stops the transfer for good: a call blocked in the other thread is cut off by the close.
+      t->abandoned = true;
+      HINTERNET open = std::exchange(t->request, nullptr);
+      lock.unlock();
+      if (open) api.closeHandle(open);
+      lock.lock();
+      t->changed.wait(lock, [&] { return !t->inSink; });
+      return 0;
     }
-    return true;
-  };
-
-  if (!await([&] { return t->answered; })) return abandon(0);
-  if (t->failed) return abandon(0);
-  if (contentLength) *contentLength = t->declared;
-  const int32_t status = static_cast<int32_t>(t->status);
-  t->bodyWanted = status == 200 || (status == 206 && rangeStart != 0);
-  t->decided = true;
-  t->changed.notify_all();
-  if (!t->bodyWanted) return abandon(status);
-
-  for (;;) {
-    if (!await([&] { return t->chunkReady || t->failed; })) return abandon(0);
-    if (!t->chunkReady) return abandon(0);
-    const DWORD got = t->got;
-    if (got == 0) {
-      // WinHTTP may report a connection closed before the declared length as a normal end.
-      return abandon(t->hasLength && delivered != t->declared ? 0 : status);
-    }
-    // The other thread waits for this chunk to be taken, so the buffer is stable meanwhile.
-    lock.unlock();
-    const bool accepted = sink(t->buffer.data(), got);
-    lock.lock();
-    if (!accepted) return abandon(-1);
-    delivered += got;
-    t->chunkReady = false;
-    t->changed.notify_all();
+    t->changed.wait_for(lock, std::chrono::milliseconds(kWatchStepMs));
   }
+  return t->result;
 }
 
 int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit,

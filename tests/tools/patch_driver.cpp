@@ -12,7 +12,8 @@
 //   progress STAGE DONE_BYTES TOTAL_BYTES DONE_FILES TOTAL_FILES
 //   final STAGE SECONDS error=TEXT
 //   fs-calls N         with --count-fs-calls: file-system calls of the whole run
-//                      (tests/win/fs_call_counter.h says which calls count)
+//                      (tests/win/fs_call_counter.h says which calls count), then
+//   fs-call NAME N     the same by call, for each call made
 // Exit code: 0 done (stage 8), 7 launcher replaced, 9 failed, 2 ended otherwise (cancelled),
 // 64 bad arguments.
 #include <windows.h>
@@ -20,6 +21,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -162,7 +164,14 @@ int wmain(int argc, wchar_t** argv) {
     error = g_engine.errorMessage;
   }
   PrintLine(L"final " + std::to_wstring(stage) + L" " + SecondsSinceStart() + L" error=" + error);
-  if (countCalls) PrintLine(L"fs-calls " + std::to_wstring(fscount::Calls() - callsBefore));
+  if (countCalls) {
+    PrintLine(L"fs-calls " + std::to_wstring(fscount::Calls() - callsBefore));
+    for (int kind = 1; kind <= fscount::kKinds; ++kind) {
+      const char* name = fscount::KindName(kind);
+      if (name && fscount::CallsOfKind(kind) > 0)
+        PrintLine(L"fs-call " + std::wstring(name, name + std::strlen(name)) + L" " + std::to_wstring(fscount::CallsOfKind(kind)));
+    }
+  }
   HttpCloseSession();
   if (stage == StageDone) return 0;
   if (stage == StageLauncherUpdated) return 7;
