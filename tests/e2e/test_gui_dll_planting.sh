@@ -17,8 +17,9 @@ mkdir -p "$PLANTED"
 gui_cleanup() { clean_user_state; }
 
 section "the program's import table"
-# DLLs that are KnownDLLs or always come from the system folder.
-KNOWN="advapi32 gdi32 kernel32 msvcrt ole32 oleaut32 shell32 shlwapi user32 ws2_32 comdlg32 imm32"
+# DLLs that are KnownDLLs or always come from the system folder (ntdll is in every process
+# before the program's own imports are looked up).
+KNOWN="advapi32 gdi32 kernel32 msvcrt ntdll ole32 oleaut32 shell32 shlwapi user32 ws2_32 comdlg32 imm32"
 imports=$(x86_64-w64-mingw32-objdump -p "$SETUP_EXE" | awk '/DLL Name:/ { print tolower($3) }')
 [[ -n $imports ]] || fail "no import table read"
 for dll in $imports; do
