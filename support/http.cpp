@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cwchar>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -137,6 +138,8 @@ namespace {
 constexpr uint64_t kDeadlineFloorMs = 30000;
 constexpr uint64_t kMinimumRate = 4096;  // bytes per second
 std::atomic<uint64_t> g_deadlineFloorMs{kDeadlineFloorMs};
+// Whether the calling thread's last request was given up while its thread may still be blocked.
+thread_local bool t_lastGivenUp = false;
 // How often the waiting side looks at its cancel flag and the deadline.
 constexpr DWORD kWatchStepMs = 100;
 
@@ -236,6 +239,59 @@ void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, std::wstring
   api.closeHandle(connection);
 }
 
+// Starting a thread costs about 2 ms under Wine, as much as a whole small request, so each
+// calling thread keeps one request thread and hands it one transfer after another. A request
+// thread left blocked in a transfer its caller gave up is never handed another: the caller
+// starts a new one. An idle request thread ends by itself after a few seconds.
+struct RequestThread {
+  std::mutex lock;
+  std::condition_variable changed;
+  std::function<void()> job;
+  bool busy = false;  // a job is waiting or running
+  bool ended = false;
+};
+
+constexpr auto kRequestThreadIdle = std::chrono::seconds(5);
+
+void RequestThreadLoop(std::shared_ptr<RequestThread> self) {
+  std::unique_lock<std::mutex> lock(self->lock);
+  for (;;) {
+    if (!self->changed.wait_for(lock, kRequestThreadIdle, [&] { return self->job != nullptr; })) {
+      self->ended = true;
+      return;
+    }
+    std::function<void()> job = std::move(self->job);
+    self->job = nullptr;
+    lock.unlock();
+    job();
+    lock.lock();
+    self->busy = false;
+    self->changed.notify_all();
+  }
+}
+
+// Runs job on the calling thread's request thread; a new one if it has none, if it ended, or
+// if its last transfer was given up (then it may still be blocked). Throws if no thread starts.
+void RunOnRequestThread(std::function<void()> job, bool lastGivenUp) {
+  thread_local std::shared_ptr<RequestThread> mine;
+  if (mine && !lastGivenUp) {
+    std::unique_lock<std::mutex> lock(mine->lock);
+    // The last transfer has finished; its thread is only closing handles.
+    mine->changed.wait(lock, [&] { return !mine->busy || mine->ended; });
+    if (!mine->ended) {
+      mine->job = std::move(job);
+      mine->busy = true;
+      mine->changed.notify_all();
+      return;
+    }
+  }
+  auto fresh = std::make_shared<RequestThread>();
+  fresh->job = std::move(job);
+  fresh->busy = true;
+  std::thread(RequestThreadLoop, fresh).detach();
+  mine = std::move(fresh);
+}
+
 }  // namespace
 
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
@@ -286,7 +342,8 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     t->sink = &sink;
     t->contentLength = contentLength;
     t->rangeStart = rangeStart;
-    std::thread(RunTransfer, t, connection, std::move(headers)).detach();
+    RunOnRequestThread([t, connection, headers = std::move(headers)] { RunTransfer(t, connection, headers); },
+                       t_lastGivenUp);
   } catch (const std::exception&) {
     api.closeHandle(request);
     api.closeHandle(connection);
@@ -301,6 +358,7 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     if ((cancel && cancel->load()) || GetTickCount64() - started > allowed) {
       // Stops the transfer for good: a call blocked in the other thread is cut off by the close.
       t->abandoned = true;
+      t_lastGivenUp = true;
       HINTERNET open = std::exchange(t->request, nullptr);
       lock.unlock();
       if (open) api.closeHandle(open);
@@ -310,6 +368,7 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     }
     t->changed.wait_for(lock, std::chrono::milliseconds(kWatchStepMs));
   }
+  t_lastGivenUp = false;
   return t->result;
 }
 
