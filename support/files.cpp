@@ -376,7 +376,8 @@ bool MoveBelow(const std::wstring& root, const std::wstring& from, const std::ws
   SplitLeaf(toRel, toFolder, toLeaf);
   if (!SamePathText(fromFolder, toFolder) || (flags & MOVEFILE_COPY_ALLOWED)) return MoveBelowByName(root, from, to, flags);
   // Within one folder (a temporary file onto its target, the common case): one checked folder
-  // handle, the source opened inside it, and a rename by handle.
+  // handle, the source opened inside it, and a rename by handle. MOVEFILE_WRITE_THROUGH asks
+  // only that a move made as a copy be flushed, and a rename within one folder never is one.
   const UniqueHandle folder = OpenFolderAt(root, fromFolder);
   if (!folder.valid()) return false;
   const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -388,7 +389,7 @@ bool MoveBelow(const std::wstring& root, const std::wstring& from, const std::ws
   }
   const bool replace = (flags & MOVEFILE_REPLACE_EXISTING) != 0;
   if (RenameIn(source.get(), folder.get(), toLeaf, false)) return true;
-  DWORD error = GetLastError();
+  const DWORD error = GetLastError();
   if (!replace || (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)) return false;
   // A link at the destination is refused rather than replaced, as everywhere else.
   {
@@ -398,9 +399,8 @@ bool MoveBelow(const std::wstring& root, const std::wstring& from, const std::ws
       return false;
     }
   }
-  if (RenameIn(source.get(), folder.get(), toLeaf, true)) return true;
   // A read-only destination refuses with access denied, as MoveFileExW does.
-  return false;
+  return RenameIn(source.get(), folder.get(), toLeaf, true);
 }
 
 bool DeleteFileBelow(const std::wstring& root, const std::wstring& path) {
