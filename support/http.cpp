@@ -138,8 +138,6 @@ namespace {
 constexpr uint64_t kDeadlineFloorMs = 30000;
 constexpr uint64_t kMinimumRate = 4096;  // bytes per second
 std::atomic<uint64_t> g_deadlineFloorMs{kDeadlineFloorMs};
-// Whether the calling thread's last request was given up while its thread may still be blocked.
-thread_local bool t_lastGivenUp = false;
 // How often the waiting side looks at its cancel flag and the deadline.
 constexpr DWORD kWatchStepMs = 100;
 
@@ -239,57 +237,73 @@ void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, std::wstring
   api.closeHandle(connection);
 }
 
-// Starting a thread costs about 2 ms under Wine, as much as a whole small request, so each
-// calling thread keeps one request thread and hands it one transfer after another. A request
-// thread left blocked in a transfer its caller gave up is never handed another: the caller
-// starts a new one. An idle request thread ends by itself after a few seconds.
+// Starting a thread costs about 2 ms under Wine, as much as a whole small request, so request
+// threads are kept: one that has finished its transfer (its caller may have given it up long
+// before) waits for the next one, and ends after a few seconds without work. A thread blocked
+// in a transfer is never in the idle list, so no request waits behind another.
 struct RequestThread {
   std::mutex lock;
-  std::condition_variable changed;
+  std::condition_variable wake;
   std::function<void()> job;
-  bool busy = false;  // a job is waiting or running
-  bool ended = false;
 };
+
+struct IdleThreads {
+  std::mutex lock;
+  std::vector<std::shared_ptr<RequestThread>> list;
+};
+
+// Never destroyed: detached request threads may still use it while the process ends.
+IdleThreads& Idle() {
+  static IdleThreads* idle = new IdleThreads;
+  return *idle;
+}
 
 constexpr auto kRequestThreadIdle = std::chrono::seconds(5);
 
 void RequestThreadLoop(std::shared_ptr<RequestThread> self) {
-  std::unique_lock<std::mutex> lock(self->lock);
   for (;;) {
-    if (!self->changed.wait_for(lock, kRequestThreadIdle, [&] { return self->job != nullptr; })) {
-      self->ended = true;
+    std::function<void()> job;
+    {
+      std::unique_lock<std::mutex> lock(self->lock);
+      self->wake.wait_for(lock, kRequestThreadIdle, [&] { return self->job != nullptr; });
+      job = std::move(self->job);
+      self->job = nullptr;
+    }
+    IdleThreads& idle = Idle();
+    if (!job) {
+      // Idle too long: the thread ends, unless a caller has just taken it and a job is coming.
+      std::lock_guard<std::mutex> hold(idle.lock);
+      const auto found = std::find(idle.list.begin(), idle.list.end(), self);
+      if (found == idle.list.end()) continue;
+      idle.list.erase(found);
       return;
     }
-    std::function<void()> job = std::move(self->job);
-    self->job = nullptr;
-    lock.unlock();
     job();
-    lock.lock();
-    self->busy = false;
-    self->changed.notify_all();
+    std::lock_guard<std::mutex> hold(idle.lock);
+    idle.list.push_back(self);
   }
 }
 
-// Runs job on the calling thread's request thread; a new one if it has none, if it ended, or
-// if its last transfer was given up (then it may still be blocked). Throws if no thread starts.
-void RunOnRequestThread(std::function<void()> job, bool lastGivenUp) {
-  thread_local std::shared_ptr<RequestThread> mine;
-  if (mine && !lastGivenUp) {
-    std::unique_lock<std::mutex> lock(mine->lock);
-    // The last transfer has finished; its thread is only closing handles.
-    mine->changed.wait(lock, [&] { return !mine->busy || mine->ended; });
-    if (!mine->ended) {
-      mine->job = std::move(job);
-      mine->busy = true;
-      mine->changed.notify_all();
-      return;
+// Runs job on an idle request thread, or on a new one; throws if no thread can be started.
+void RunOnRequestThread(std::function<void()> job) {
+  std::shared_ptr<RequestThread> thread;
+  {
+    IdleThreads& idle = Idle();
+    std::lock_guard<std::mutex> hold(idle.lock);
+    if (!idle.list.empty()) {
+      thread = std::move(idle.list.back());
+      idle.list.pop_back();
     }
   }
-  auto fresh = std::make_shared<RequestThread>();
-  fresh->job = std::move(job);
-  fresh->busy = true;
-  std::thread(RequestThreadLoop, fresh).detach();
-  mine = std::move(fresh);
+  if (thread) {
+    std::lock_guard<std::mutex> hold(thread->lock);
+    thread->job = std::move(job);
+    thread->wake.notify_all();
+    return;
+  }
+  thread = std::make_shared<RequestThread>();
+  thread->job = std::move(job);
+  std::thread(RequestThreadLoop, thread).detach();
 }
 
 }  // namespace
@@ -342,8 +356,7 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     t->sink = &sink;
     t->contentLength = contentLength;
     t->rangeStart = rangeStart;
-    RunOnRequestThread([t, connection, headers = std::move(headers)] { RunTransfer(t, connection, headers); },
-                       t_lastGivenUp);
+    RunOnRequestThread([t, connection, headers = std::move(headers)] { RunTransfer(t, connection, headers); });
   } catch (const std::exception&) {
     api.closeHandle(request);
     api.closeHandle(connection);
@@ -358,7 +371,6 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     if ((cancel && cancel->load()) || GetTickCount64() - started > allowed) {
       // Stops the transfer for good: a call blocked in the other thread is cut off by the close.
       t->abandoned = true;
-      t_lastGivenUp = true;
       HINTERNET open = std::exchange(t->request, nullptr);
       lock.unlock();
       if (open) api.closeHandle(open);
@@ -368,7 +380,6 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     }
     t->changed.wait_for(lock, std::chrono::milliseconds(kWatchStepMs));
   }
-  t_lastGivenUp = false;
   return t->result;
 }
 
