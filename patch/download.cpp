@@ -52,7 +52,7 @@ void BeginDownloads(const PatchEngine& engine, DownloadKnowledge& known) {
   const std::wstring pattern = engine.installFolder + layout::kPartsFolder + L"\\*.z";
   WIN32_FIND_DATAW found;
   UniqueFind find(FindFirstFileW(pattern.c_str(), &found));
-  std::lock_guard<std::mutex> lock(known.lock);
+  std::lock_guard<SlimLock> lock(known.lock);
   if (find.valid()) {
     do {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
@@ -69,11 +69,11 @@ void BeginDownloads(const PatchEngine& engine, DownloadKnowledge& known) {
 // its whole way again, so a folder swapped for a link later is still caught.
 static bool EnsureFolder(const std::wstring& root, const std::wstring& folder, DownloadKnowledge& known) {
   {
-    std::lock_guard<std::mutex> lock(known.lock);
+    std::lock_guard<SlimLock> lock(known.lock);
     if (known.folders.count(folder)) return true;
   }
   if (!EnsureFoldersBelow(root, folder + L"\\")) return false;
-  std::lock_guard<std::mutex> lock(known.lock);
+  std::lock_guard<SlimLock> lock(known.lock);
   known.folders.insert(folder);
   return true;
 }
@@ -89,7 +89,7 @@ static bool EnsureFolderOf(const std::wstring& root, const std::wstring& path, D
 static bool PartFileWaiting(const std::wstring& root, const std::wstring& partPath, const std::string& hash,
                             DownloadKnowledge* known) {
   if (known) {
-    std::lock_guard<std::mutex> lock(known->lock);
+    std::lock_guard<SlimLock> lock(known->lock);
     if (known->partsListed) return known->parts.count(LowerAscii(hash)) > 0;
   }
   return IsLinkFreeBelow(root, partPath) && ExistingFileSize(partPath) > 0;
@@ -108,7 +108,7 @@ static void KeepAsPart(const std::wstring& root, const std::wstring& partPath, c
     return;
   }
   if (known) {
-    std::lock_guard<std::mutex> lock(known->lock);
+    std::lock_guard<SlimLock> lock(known->lock);
     known->parts.insert(LowerAscii(hash));
   }
 }
@@ -198,7 +198,7 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
 
   PartWriter writer{engine, credit, file.get(), nullptr, objectSize, have};
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
-  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have, &engine.cancel);
+  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have, &engine.cancel, true);
   file.reset();
 
   if (writer.stop == PartWriter::Stop::WriteFailed) return Fetch::WriteFailed;
@@ -216,7 +216,7 @@ Fetch FetchToMemory(PatchEngine& engine, const std::wstring& url, uint64_t objec
   object.reserve(objectSize);
   PartWriter writer{engine, credit, nullptr, &object, objectSize, 0};
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
-  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel);
+  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, true);
   if (engine.cancel) return Fetch::Cancelled;
   if ((status == 200 || status == 206) && writer.received == objectSize) return Fetch::Complete;
   return writer.pausedDuring ? Fetch::IncompleteAfterPause : Fetch::Incomplete;
@@ -224,19 +224,18 @@ Fetch FetchToMemory(PatchEngine& engine, const std::wstring& url, uint64_t objec
 
 // Moves the verified temporary file onto destination (a read-only destination may be
 // replaced); only a destination another program holds open is DownloadInUse, a folder in the
-// way, a denied destination or a link is DownloadWriteFailed.
-DownloadResult PlaceFile(const std::wstring& root, const std::wstring& tempPath, const std::wstring& destination) {
-  const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-  if (MoveBelow(root, tempPath, destination, flags)) return DownloadOk;
+// way, a denied destination or a link is DownloadWriteFailed. The temporary file is gone after.
+DownloadResult PlaceFile(TempFileBelow& temp, const std::wstring& destination) {
+  if (TempFileBelowPlace(temp)) return DownloadOk;
   DWORD error = GetLastError();
   // Only a read-only destination needs its attributes cleared, and it refuses with access
   // denied: the common case costs one call, not two.
-  if (error == ERROR_ACCESS_DENIED && IsLinkFreeBelow(root, destination)) {
+  if (error == ERROR_ACCESS_DENIED && IsLinkFreeBelow(temp.root, destination)) {
     SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (MoveBelow(root, tempPath, destination, flags)) return DownloadOk;
+    if (TempFileBelowPlace(temp)) return DownloadOk;
     error = GetLastError();
   }
-  DeleteFileBelow(root, tempPath);
+  TempFileBelowDiscard(temp);
   const DownloadResult result = IsHeldOpenElsewhere(destination) ? DownloadInUse : DownloadWriteFailed;
   SetLastError(error);  // the caller logs why the move failed, not how the clean-up went
   return result;
@@ -248,7 +247,6 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
                             bool keepPart, DownloadKnowledge* known) {
   const std::wstring url = ManifestFileUrl(entry.hash);
   const std::wstring partPath = PartFilePath(engine, entry.hash);
-  const std::wstring tempPath = destination + layout::kTempSuffix;
   const std::wstring root = RootFor(engine.installFolder, destination);
   const bool inMemory =
       entry.compressedSize <= kMemoryObjectLimit && !PartFileWaiting(engine.installFolder, partPath, entry.hash, known);
@@ -281,15 +279,18 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
         break;
       case Fetch::Incomplete: result = DownloadNetwork; break;
       case Fetch::Complete: {
-        const DownloadResult verified = inMemory ? InflateObjectAndVerify(engine, object, tempPath, entry)
-                                                 : InflateAndVerify(engine, partPath, tempPath, entry);
+        // The temporary file is made, written and moved by handle in one checked folder.
+        TempFileBelow temp;
+        if (!TempFileBelowCreate(temp, root, destination)) return DownloadWriteFailed;
+        const DownloadResult verified = inMemory ? InflateObjectAndVerify(engine, object, temp, entry)
+                                                 : InflateAndVerify(engine, partPath, temp, entry);
         if (verified == DownloadCancelled || verified == DownloadWriteFailed) return verified;
         if (inMemory) {
           if (verified == DownloadOk && keepPart) KeepAsPart(engine.installFolder, partPath, object, entry.hash, known);
         } else if (verified != DownloadOk || !keepPart) {
           DeleteFileBelow(engine.installFolder, partPath);
         }
-        if (verified == DownloadOk) return PlaceFile(root, tempPath, destination);
+        if (verified == DownloadOk) return PlaceFile(temp, destination);
         result = DownloadCorrupt;
         break;
       }

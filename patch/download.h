@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "patch/engine.h"
+#include "support/sync.h"
 
 struct FileEntry;
 
@@ -16,7 +17,7 @@ constexpr uint64_t kMemoryObjectLimit = 1u << 20;
 // What the downloads of one phase have learnt about the install folder, shared by its workers so
 // that no file pays again for a question an earlier one answered.
 struct DownloadKnowledge {
-  std::mutex lock;
+  SlimLock lock;
   std::unordered_set<std::wstring> folders;         // folders known to exist, no trailing backslash
   std::unordered_set<std::string> parts;            // lower-case hashes that have a part file
   bool partsListed = false;                         // parts names every part file there is

@@ -11,14 +11,14 @@ void PatchEngine::PostStage(int32_t code) {
 }
 
 void PatchEngine::SetCurrentFile(const std::wstring& path) {
-  std::lock_guard<std::mutex> lock(stateLock);
+  std::lock_guard<SlimLock> lock(stateLock);
   currentFile = path;
 }
 
 void PatchEngine::SetError(const std::wstring& text, uint32_t systemError) {
   LogFailure(L"patch run failed: " + text, systemError);
   {
-    std::lock_guard<std::mutex> lock(stateLock);
+    std::lock_guard<SlimLock> lock(stateLock);
     if (errorMessage.empty()) errorMessage = text;
   }
   PostStage(StageFailed);

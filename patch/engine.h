@@ -11,6 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "support/sync.h"
+
 enum PatchStage : int32_t {
   StageConnecting = 1,
   StageVerifying = 2,
@@ -71,14 +73,14 @@ struct PatchEngine {
   std::atomic<bool> pause{false};       // owner: holds transfers until cleared
   std::atomic<int32_t> stage{0};        // run: the last PatchStage posted
   std::atomic<int32_t> manifestVersion{0};  // run: the version of the manifest being applied
-  std::mutex stateLock;                 // guards the five fields below
+  SlimLock stateLock;                   // guards the five fields below
   std::wstring currentFile;             // run, under stateLock: the file being worked on
   std::wstring errorMessage;            // run, under stateLock: the run's first error text
   std::wstring gameExe;                 // run, under stateLock: the manifest's game_exe
   std::vector<NewsItem> news;           // run, under stateLock
   std::unordered_map<std::string, std::wstring> links;  // run, under stateLock
   std::wstring installFolder;           // Start: the folder of the current run, ending in "\"
-  std::mutex cacheLock;                 // guards cache while the phases' workers run
+  SlimLock cacheLock;                   // guards cache while the phases' workers run
   std::unordered_map<std::wstring, CacheRecord> cache;  // run, under cacheLock: lower-case path -> record
   std::string cacheFileDigest;          // run: SHA-256 of the cache file as last read or written; empty if unknown
 

@@ -50,12 +50,9 @@ struct Source {
 
 }  // namespace
 
-// Inflates source into tempPath while hashing; the decisions of InflateAndVerify.
-static DownloadResult InflateFrom(PatchEngine& engine, Source source, const std::wstring& tempPath,
-                                  const FileEntry& entry) {
-  const std::wstring tempRoot = RootFor(engine.installFolder, tempPath);
-  UniqueHandle temp = OpenBelow(tempRoot, tempPath, OpenBelowMode::Create);
-  if (!temp.valid()) return DownloadWriteFailed;
+// Inflates source into the open, empty file temp while hashing; the decisions of
+// InflateAndVerify, with temp left as it is.
+static DownloadResult InflateFrom(PatchEngine& engine, Source source, HANDLE temp, const FileEntry& entry) {
 
   z_stream zs{};
   const bool initialised = inflateInit(&zs) == Z_OK;
@@ -104,7 +101,7 @@ static DownloadResult InflateFrom(PatchEngine& engine, Source source, const std:
           }
           hasher.Update(out.data, produced);
           DWORD written = 0;
-          if (!WriteFile(temp.get(), out.data, produced, &written, nullptr) || written != produced) {
+          if (!WriteFile(temp, out.data, produced, &written, nullptr) || written != produced) {
             writeFailed = true;
             leave = true;
             break;
@@ -129,27 +126,50 @@ static DownloadResult InflateFrom(PatchEngine& engine, Source source, const std:
     result = DownloadWriteFailed;
   } else if (corrupt || !ended || total != entry.size || hasher.Finish() != entry.hash) {
     result = DownloadCorrupt;
-  } else if (!FlushFileBuffers(temp.get())) {
+  } else if (!FlushFileBuffers(temp)) {
     // The verified content must be on the disk before it is moved into place and cached.
     result = DownloadWriteFailed;
   }
-  temp.reset();
-  if (result != DownloadOk) DeleteFileBelow(tempRoot, tempPath);
   return result;
 }
 
-DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPath,
-                                const std::wstring& tempPath, const FileEntry& entry) {
-  UniqueHandle part = OpenBelow(RootFor(engine.installFolder, partPath), partPath, OpenBelowMode::Read);
-  if (!part.valid()) return DownloadCorrupt;
-  Source source;
-  source.file = part.get();
-  return InflateFrom(engine, source, tempPath, entry);
+// Inflates source into temp; anything but DownloadOk discards temp.
+static DownloadResult InflateInto(PatchEngine& engine, Source source, TempFileBelow& temp, const FileEntry& entry) {
+  const DownloadResult result = InflateFrom(engine, source, temp.file.get(), entry);
+  if (result != DownloadOk) TempFileBelowDiscard(temp);
+  return result;
 }
 
-DownloadResult InflateObjectAndVerify(PatchEngine& engine, const std::string& object,
-                                      const std::wstring& tempPath, const FileEntry& entry) {
+DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPath, TempFileBelow& temp,
+                                const FileEntry& entry) {
+  UniqueHandle part = OpenBelow(RootFor(engine.installFolder, partPath), partPath, OpenBelowMode::Read);
+  if (!part.valid()) {
+    TempFileBelowDiscard(temp);
+    return DownloadCorrupt;
+  }
+  Source source;
+  source.file = part.get();
+  return InflateInto(engine, source, temp, entry);
+}
+
+DownloadResult InflateObjectAndVerify(PatchEngine& engine, const std::string& object, TempFileBelow& temp,
+                                      const FileEntry& entry) {
   Source source;
   source.object = &object;
-  return InflateFrom(engine, source, tempPath, entry);
+  return InflateInto(engine, source, temp, entry);
+}
+
+DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPath, const std::wstring& tempPath,
+                                const FileEntry& entry) {
+  UniqueHandle part = OpenBelow(RootFor(engine.installFolder, partPath), partPath, OpenBelowMode::Read);
+  if (!part.valid()) return DownloadCorrupt;
+  const std::wstring tempRoot = RootFor(engine.installFolder, tempPath);
+  UniqueHandle temp = OpenBelow(tempRoot, tempPath, OpenBelowMode::Create);
+  if (!temp.valid()) return DownloadWriteFailed;
+  Source source;
+  source.file = part.get();
+  const DownloadResult result = InflateFrom(engine, source, temp.get(), entry);
+  temp.reset();
+  if (result != DownloadOk) DeleteFileBelow(tempRoot, tempPath);
+  return result;
 }

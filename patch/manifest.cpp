@@ -138,7 +138,7 @@ void PublishManifestData(PatchEngine& engine, const JsonValue& doc) {
   std::vector<NewsItem> news = ReadNews(JsonGetMember(doc, "news"));
   auto links = ReadLinks(JsonGetMember(doc, "links"));
   {
-    std::lock_guard<std::mutex> lock(engine.stateLock);
+    std::lock_guard<SlimLock> lock(engine.stateLock);
     if (gameExeOk) engine.gameExe = std::move(gameExe);
     engine.news = std::move(news);
     engine.links = std::move(links);

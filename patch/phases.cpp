@@ -45,7 +45,7 @@ static bool QueryDiskState(const std::wstring& path, DiskState& state) {
 static void StoreCacheRecord(PatchEngine& engine, const std::wstring& widePath, const DiskState& state,
                              const std::string& hash) {
   std::wstring key = ToLowerAscii(widePath);
-  std::lock_guard<std::mutex> lock(engine.cacheLock);
+  std::lock_guard<SlimLock> lock(engine.cacheLock);
   engine.cache[std::move(key)] = CacheRecord{state.size, state.lastWriteTime, hash};
 }
 
@@ -109,7 +109,7 @@ static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVeri
   const auto loadCache = [&engine, fullVerify] {
     LoadCache(engine);
     if (fullVerify) {
-      std::lock_guard<std::mutex> lock(engine.cacheLock);
+      std::lock_guard<SlimLock> lock(engine.cacheLock);
       engine.cache.clear();
     }
   };
@@ -140,7 +140,7 @@ static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVeri
   uint64_t hashTotal = 0;
   {
     // No worker runs yet: the cache is the run thread's alone, and one lock covers the loop.
-    std::lock_guard<std::mutex> lock(engine.cacheLock);
+    std::lock_guard<SlimLock> lock(engine.cacheLock);
     for (size_t i = 0; i < files.size(); ++i) {
       const FileList::Item& item = files.items[i];
       if (needsDownload[i] || item.keep) continue;  // a kept file stays whatever it holds
@@ -285,7 +285,7 @@ static void ApplyChanges(PatchEngine& engine, const FileList& files,
     const std::wstring fullPath = engine.installFolder + relative;
     DeleteFileBelow(engine.installFolder, fullPath);
     {
-      std::lock_guard<std::mutex> lock(engine.cacheLock);
+      std::lock_guard<SlimLock> lock(engine.cacheLock);
       engine.cache.erase(ToLowerAscii(relative));
     }
     RemoveEmptyParents(engine.installFolder, relative);

@@ -171,7 +171,7 @@ void PatchEngine::Start(bool fullVerify) {
   if (installFolder.back() != L'\\' && installFolder.back() != L'/') installFolder += L'\\';
   MigrateLegacyLayout(installFolder);
   {
-    std::lock_guard<std::mutex> lock(stateLock);
+    std::lock_guard<SlimLock> lock(stateLock);
     errorMessage.clear();
     currentFile.clear();
   }

@@ -127,7 +127,7 @@ bool ReadCacheFile(const std::wstring& installFolder,
 }
 
 void LoadCache(PatchEngine& engine) {
-  std::lock_guard<std::mutex> lock(engine.cacheLock);
+  std::lock_guard<SlimLock> lock(engine.cacheLock);
   engine.cache.clear();
   Sha256Hasher hasher;
   const bool read = ReadCacheLines(engine.installFolder, [&engine](std::wstring& path, CacheRecord& record) {
@@ -147,7 +147,7 @@ bool SaveCache(PatchEngine& engine, const FileList& files) {
   std::string out;
   out.reserve(files.size() * 40);
   {
-    std::lock_guard<std::mutex> lock(engine.cacheLock);
+    std::lock_guard<SlimLock> lock(engine.cacheLock);
     for (size_t i = 0; i < files.size(); ++i) {
       const auto found = engine.cache.find(ToLowerAscii(files.WidePath(i)));
       if (found == engine.cache.end()) continue;

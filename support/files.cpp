@@ -10,6 +10,7 @@
 
 #include "support/handles.h"
 #include "support/layout.h"
+#include "support/sync.h"
 
 std::wstring GetModulePath() {
   // A longer name than 32767 units cannot exist; stop doubling there.
@@ -124,9 +125,9 @@ std::wstring FinalPathOf(const std::wstring& path) {
 // reports no final paths (then the checks of each level stand alone). Kept for the last root
 // asked, since a run asks about one folder thousands of times.
 static std::wstring RootFinal(const std::wstring& root) {
-  static std::mutex lock;
+  static SlimLock lock;
   static std::wstring lastRoot, lastFinal;
-  std::lock_guard<std::mutex> guard(lock);
+  std::lock_guard<SlimLock> guard(lock);
   if (!SamePathText(root, lastRoot) || lastFinal.empty()) {
     lastRoot = root;
     lastFinal = FinalPathOf(root);
@@ -263,6 +264,28 @@ static void SplitLeaf(const std::wstring& rel, std::wstring& folder, std::wstrin
   leaf = last == std::wstring::npos ? rel : rel.substr(last + 1);
 }
 
+// Opens leaf (the last name of rel) inside its checked folder for writing, not shared, with
+// DELETE access; empty is true empties an existing file. A file made here is new in a checked
+// folder and needs no further look; an existing one is opened without changing it, checked (a
+// file link under Wine carries no reparse flag, only its final path tells), and only then emptied.
+static UniqueHandle OpenForWritingIn(HANDLE folder, const std::wstring& root, const std::wstring& rel,
+                                     const std::wstring& leaf, bool empty) {
+  const ACCESS_MASK access = GENERIC_WRITE | GENERIC_READ | DELETE;
+  UniqueHandle file = OpenIn(folder, leaf, access, 0, FILE_CREATE);
+  if (file.valid()) return file;
+  const DWORD error = GetLastError();
+  if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return UniqueHandle();
+  file = OpenIn(folder, leaf, access, 0, FILE_OPEN);
+  if (!file.valid()) return file;
+  if (!HandleIsAt(file.get(), root, rel)) {
+    file.reset();
+    SetLastError(ERROR_CANT_ACCESS_FILE);
+    return file;
+  }
+  if (empty && !SetEndOfFile(file.get())) file.reset();
+  return file;
+}
+
 UniqueHandle OpenBelow(const std::wstring& root, const std::wstring& path, OpenBelowMode mode) {
   std::wstring rel, folderRel, leaf;
   if (!RelativeBelow(root, path, rel)) return UniqueHandle();
@@ -274,23 +297,7 @@ UniqueHandle OpenBelow(const std::wstring& root, const std::wstring& path, OpenB
     if (file.valid() && !HandleIsAt(file.get(), root, rel)) file.reset();
     return file;
   }
-  // A file made here is new in a checked folder and needs no further look; an existing one is
-  // opened without changing it, checked (a file link under Wine carries no reparse flag, only
-  // its final path tells), and only then emptied.
-  const ACCESS_MASK access = GENERIC_WRITE | GENERIC_READ | DELETE;
-  UniqueHandle file = OpenIn(folder.get(), leaf, access, 0, FILE_CREATE);
-  if (file.valid()) return file;
-  const DWORD error = GetLastError();
-  if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return UniqueHandle();
-  file = OpenIn(folder.get(), leaf, access, 0, FILE_OPEN);
-  if (!file.valid()) return file;
-  if (!HandleIsAt(file.get(), root, rel)) {
-    file.reset();
-    SetLastError(ERROR_CANT_ACCESS_FILE);
-    return file;
-  }
-  if (mode == OpenBelowMode::Create && !SetEndOfFile(file.get())) file.reset();
-  return file;
+  return OpenForWritingIn(folder.get(), root, rel, leaf, mode == OpenBelowMode::Create);
 }
 
 bool ReadWholeFileBelow(const std::wstring& root, const std::wstring& path, std::string& out) {
@@ -306,18 +313,11 @@ bool ReadWholeFileBelow(const std::wstring& root, const std::wstring& path, std:
 }
 
 bool WriteFileAtomicBelow(const std::wstring& root, const std::wstring& path, const std::string& contents) {
-  const std::wstring temp = path + layout::kTempSuffix;
-  UniqueHandle file = OpenBelow(root, temp, OpenBelowMode::Create);
-  if (!file.valid()) return false;
-  const bool written = WriteAll(file.get(), contents) && FlushFileBuffers(file.get());
-  const DWORD error = GetLastError();
-  if (!written) DeleteThroughHandle(file.get());
-  SetLastError(error);
-  file.reset();
-  if (!written) return false;
-  if (!MoveBelow(root, temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  TempFileBelow temp;
+  if (!TempFileBelowCreate(temp, root, path)) return false;
+  if (!WriteAll(temp.file.get(), contents) || !FlushFileBuffers(temp.file.get()) || !TempFileBelowPlace(temp)) {
     const DWORD error = GetLastError();
-    DeleteFileBelow(root, temp);
+    TempFileBelowDiscard(temp);
     SetLastError(error);  // why the file could not be written, not how the clean-up went
     return false;
   }
@@ -369,6 +369,25 @@ static bool RenameIn(HANDLE file, HANDLE folder, const std::wstring& leaf, bool 
   return status >= 0;
 }
 
+// Renames source (open with DELETE access, checked) onto toLeaf inside folder; replace allows
+// an existing file there to go, but never a link (toRel names it for the check).
+static bool RenameOnto(HANDLE source, HANDLE folder, const std::wstring& root, const std::wstring& toRel,
+                       const std::wstring& toLeaf, bool replace) {
+  if (RenameIn(source, folder, toLeaf, false)) return true;
+  const DWORD error = GetLastError();
+  if (!replace || (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)) return false;
+  {
+    const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const UniqueHandle existing = OpenIn(folder, toLeaf, FILE_READ_ATTRIBUTES, shareAll, FILE_OPEN);
+    if (existing.valid() && !HandleIsAt(existing.get(), root, toRel)) {
+      SetLastError(ERROR_CANT_ACCESS_FILE);
+      return false;
+    }
+  }
+  // A read-only destination refuses with access denied, as MoveFileExW does.
+  return RenameIn(source, folder, toLeaf, true);
+}
+
 bool MoveBelow(const std::wstring& root, const std::wstring& from, const std::wstring& to, DWORD flags) {
   std::wstring fromRel, toRel, fromFolder, toFolder, fromLeaf, toLeaf;
   if (!RelativeBelow(root, from, fromRel) || !RelativeBelow(root, to, toRel)) return false;
@@ -387,20 +406,43 @@ bool MoveBelow(const std::wstring& root, const std::wstring& from, const std::ws
     SetLastError(ERROR_CANT_ACCESS_FILE);
     return false;
   }
-  const bool replace = (flags & MOVEFILE_REPLACE_EXISTING) != 0;
-  if (RenameIn(source.get(), folder.get(), toLeaf, false)) return true;
-  const DWORD error = GetLastError();
-  if (!replace || (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)) return false;
-  // A link at the destination is refused rather than replaced, as everywhere else.
-  {
-    const UniqueHandle existing = OpenIn(folder.get(), toLeaf, FILE_READ_ATTRIBUTES, shareAll, FILE_OPEN);
-    if (existing.valid() && !HandleIsAt(existing.get(), root, toRel)) {
-      SetLastError(ERROR_CANT_ACCESS_FILE);
-      return false;
-    }
+  return RenameOnto(source.get(), folder.get(), root, toRel, toLeaf, (flags & MOVEFILE_REPLACE_EXISTING) != 0);
+}
+
+bool TempFileBelowCreate(TempFileBelow& temp, const std::wstring& root, const std::wstring& destination) {
+  TempFileBelowDiscard(temp);
+  std::wstring folderRel;
+  if (!RelativeBelow(root, destination, temp.rel)) {
+    SetLastError(ERROR_CANT_ACCESS_FILE);
+    return false;
   }
-  // A read-only destination refuses with access denied, as MoveFileExW does.
-  return RenameIn(source.get(), folder.get(), toLeaf, true);
+  SplitLeaf(temp.rel, folderRel, temp.leaf);
+  temp.folder = OpenFolderAt(root, folderRel);
+  if (!temp.folder.valid()) return false;
+  temp.root = root;
+  temp.file = OpenForWritingIn(temp.folder.get(), root, temp.rel + layout::kTempSuffix, temp.leaf + layout::kTempSuffix, true);
+  if (temp.file.valid()) return true;
+  const DWORD error = GetLastError();
+  temp.folder.reset();
+  SetLastError(error);
+  return false;
+}
+
+bool TempFileBelowPlace(TempFileBelow& temp) {
+  if (!temp.file.valid() || !temp.folder.valid()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  if (!RenameOnto(temp.file.get(), temp.folder.get(), temp.root, temp.rel, temp.leaf, true)) return false;
+  temp.file.reset();
+  temp.folder.reset();
+  return true;
+}
+
+void TempFileBelowDiscard(TempFileBelow& temp) {
+  if (temp.file.valid()) DeleteThroughHandle(temp.file.get());
+  temp.file.reset();
+  temp.folder.reset();
 }
 
 bool DeleteFileBelow(const std::wstring& root, const std::wstring& path) {

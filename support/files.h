@@ -47,6 +47,22 @@ UniqueHandle OpenBelow(const std::wstring& root, const std::wstring& path, OpenB
 bool ReadWholeFileBelow(const std::wstring& root, const std::wstring& path, std::string& out);
 // WriteFileAtomic for a path below root; false also if a link is on the way or at the target.
 bool WriteFileAtomicBelow(const std::wstring& root, const std::wstring& path, const std::string& contents);
+// A temporary file (destination + ".ap_tmp") made inside its destination's checked folder,
+// written through file, and then moved onto the destination by its own handle: one folder
+// check serves the whole write. Closing it without placing or discarding leaves the file.
+struct TempFileBelow {
+  UniqueHandle folder;
+  UniqueHandle file;  // not shared, with DELETE access
+  std::wstring root, rel, leaf;  // the destination below root, and its last name
+};
+// Opens destination's folder and makes the temporary file there, empty; false (last error set)
+// if a link is on the way or stands at the temporary name.
+bool TempFileBelowCreate(TempFileBelow& temp, const std::wstring& root, const std::wstring& destination);
+// Moves the temporary file onto its destination, replacing a file (not a link) there, and
+// closes it. False (last error set) keeps the temporary file open for another try or a discard.
+bool TempFileBelowPlace(TempFileBelow& temp);
+// Deletes the temporary file, if any, through its handle and closes it.
+void TempFileBelowDiscard(TempFileBelow& temp);
 // MoveFileExW (flags as there) of one entry below root to another; false also if a link is on
 // either way, if the source is a link, or if a link stands at the destination.
 bool MoveBelow(const std::wstring& root, const std::wstring& from, const std::wstring& to, DWORD flags);

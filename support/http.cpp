@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cwchar>
 #include <exception>
 #include <functional>
@@ -15,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/sync.h"
 #include "support/system_library.h"
 
 // winhttp.dll is not a KnownDLL: it is loaded from the system folder at first use and its
@@ -148,8 +148,8 @@ constexpr DWORD kWatchStepMs = 100;
 // handle, which cuts off a blocked call; it waits for a sink call under way (the sink belongs
 // to the caller), never for WinHTTP.
 struct Transfer {
-  std::mutex lock;
-  std::condition_variable changed;
+  SlimLock lock;
+  SlimSignal changed;
   HINTERNET request = nullptr;  // null once either side has closed it
   const ByteSink* sink = nullptr;
   uint64_t* contentLength = nullptr;  // the caller's, written before the first chunk
@@ -183,15 +183,15 @@ int32_t ReadBody(Transfer& t, HINTERNET request, int32_t status, bool hasLength)
     if (got == 0) break;
     left -= got;
     {
-      std::lock_guard<std::mutex> hold(t.lock);
+      std::lock_guard<SlimLock> hold(t.lock);
       if (t.abandoned) return 0;
       t.inSink = true;
     }
     const bool accepted = (*t.sink)(t.buffer.data(), got);
     {
-      std::lock_guard<std::mutex> hold(t.lock);
+      std::lock_guard<SlimLock> hold(t.lock);
       t.inSink = false;
-      if (t.abandoned) t.changed.notify_all();
+      if (t.abandoned) t.changed.WakeAll();
     }
     if (!accepted) return -1;
     t.delivered += got;
@@ -202,7 +202,7 @@ int32_t ReadBody(Transfer& t, HINTERNET request, int32_t status, bool hasLength)
 
 void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, std::wstring headers) {
   const WinHttpApi& api = Api();
-  std::unique_lock<std::mutex> lock(t->lock);
+  std::unique_lock<SlimLock> lock(t->lock);
   HINTERNET request = t->request;
   lock.unlock();
   int32_t result = 0;
@@ -231,7 +231,7 @@ void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, std::wstring
   t->finished = true;
   t->result = result;
   HINTERNET mine = std::exchange(t->request, nullptr);
-  t->changed.notify_all();
+  t->changed.WakeAll();
   lock.unlock();
   if (mine) api.closeHandle(mine);
   api.closeHandle(connection);
@@ -242,13 +242,13 @@ void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, std::wstring
 // before) waits for the next one, and ends after a few seconds without work. A thread blocked
 // in a transfer is never in the idle list, so no request waits behind another.
 struct RequestThread {
-  std::mutex lock;
-  std::condition_variable wake;
+  SlimLock lock;
+  SlimSignal wake;
   std::function<void()> job;
 };
 
 struct IdleThreads {
-  std::mutex lock;
+  SlimLock lock;
   std::vector<std::shared_ptr<RequestThread>> list;
 };
 
@@ -258,28 +258,30 @@ IdleThreads& Idle() {
   return *idle;
 }
 
-constexpr auto kRequestThreadIdle = std::chrono::seconds(5);
+constexpr ULONGLONG kRequestThreadIdleMs = 5000;
 
 void RequestThreadLoop(std::shared_ptr<RequestThread> self) {
   for (;;) {
     std::function<void()> job;
     {
-      std::unique_lock<std::mutex> lock(self->lock);
-      self->wake.wait_for(lock, kRequestThreadIdle, [&] { return self->job != nullptr; });
+      std::lock_guard<SlimLock> hold(self->lock);
+      const ULONGLONG since = GetTickCount64();
+      for (ULONGLONG waited = 0; !self->job && waited < kRequestThreadIdleMs; waited = GetTickCount64() - since)
+        self->wake.WaitFor(self->lock, static_cast<DWORD>(kRequestThreadIdleMs - waited));
       job = std::move(self->job);
       self->job = nullptr;
     }
     IdleThreads& idle = Idle();
     if (!job) {
       // Idle too long: the thread ends, unless a caller has just taken it and a job is coming.
-      std::lock_guard<std::mutex> hold(idle.lock);
+      std::lock_guard<SlimLock> hold(idle.lock);
       const auto found = std::find(idle.list.begin(), idle.list.end(), self);
       if (found == idle.list.end()) continue;
       idle.list.erase(found);
       return;
     }
     job();
-    std::lock_guard<std::mutex> hold(idle.lock);
+    std::lock_guard<SlimLock> hold(idle.lock);
     idle.list.push_back(self);
   }
 }
@@ -289,16 +291,16 @@ void RunOnRequestThread(std::function<void()> job) {
   std::shared_ptr<RequestThread> thread;
   {
     IdleThreads& idle = Idle();
-    std::lock_guard<std::mutex> hold(idle.lock);
+    std::lock_guard<SlimLock> hold(idle.lock);
     if (!idle.list.empty()) {
       thread = std::move(idle.list.back());
       idle.list.pop_back();
     }
   }
   if (thread) {
-    std::lock_guard<std::mutex> hold(thread->lock);
+    std::lock_guard<SlimLock> hold(thread->lock);
     thread->job = std::move(job);
-    thread->wake.notify_all();
+    thread->wake.WakeAll();
     return;
   }
   thread = std::make_shared<RequestThread>();
@@ -309,7 +311,7 @@ void RunOnRequestThread(std::function<void()> job) {
 }  // namespace
 
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
-                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel) {
+                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel, bool reuse) {
   HINTERNET session = g_session;
   if (!session) return 0;
   const WinHttpApi& api = Api();
@@ -339,10 +341,15 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     api.closeHandle(connection);
     return 0;
   }
-  // A connection whose body was not read to its end (a refused sink, an error status, a missed
-  // deadline, bytes beyond the Content-Length) must never carry another request.
-  DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
-  api.setOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof(noKeepAlive));
+  // WinHTTP keeps a connection only after its body was read to the end (never after a refused
+  // sink, an error status left unread or a missed deadline), but Wine's also keeps one whose
+  // server sent bytes beyond the Content-Length, and they would start the next response. A
+  // new connection per request costs about a third of the wineserver round trips of a small
+  // transfer, so only callers that verify what they get take the risk.
+  if (!reuse) {
+    DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
+    api.setOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof(noKeepAlive));
+  }
 
   std::wstring headers;
   if (noCache) headers = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
@@ -363,7 +370,7 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     return 0;
   }
 
-  std::unique_lock<std::mutex> lock(t->lock);
+  std::unique_lock<SlimLock> lock(t->lock);
   while (!t->finished) {
     const uint64_t expected = std::max<uint64_t>(t->declared, t->delivered);
     const uint64_t allowed = g_deadlineFloorMs.load() + expected / kMinimumRate * 1000 +
@@ -375,10 +382,10 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
       lock.unlock();
       if (open) api.closeHandle(open);
       lock.lock();
-      t->changed.wait(lock, [&] { return !t->inSink; });
+      while (t->inSink) t->changed.Wait(t->lock);
       return 0;
     }
-    t->changed.wait_for(lock, std::chrono::milliseconds(kWatchStepMs));
+    t->changed.WaitFor(t->lock, kWatchStepMs);
   }
   return t->result;
 }

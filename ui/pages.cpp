@@ -177,7 +177,7 @@ static void InstallingPage() {
   // After a failure the error line names the file; a status line could name another one.
   std::wstring status;
   if (!failed) {
-    std::lock_guard<std::mutex> lock(g_engine.stateLock);
+    std::lock_guard<SlimLock> lock(g_engine.stateLock);
     status = g_engine.currentFile;
   }
   DrawTextIn(status, SmallText, StatusColour, AlignLeading, AlignMiddle, 1.0f, Rect{282, 290, 850, 312});

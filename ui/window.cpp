@@ -170,7 +170,7 @@ void FinishRun(HWND window) {
     g_setup.installFailed = true;
     // A run that finished but could not be registered keeps the registration's reason.
     if (g_engine.stage.load() != StageDone) {
-      std::lock_guard<std::mutex> lock(g_engine.stateLock);
+      std::lock_guard<SlimLock> lock(g_engine.stateLock);
       g_setup.errorText = g_engine.errorMessage;
     }
     if (g_setup.errorText.empty()) g_setup.errorText = InstallerString(ErrorInterrupted);

@@ -160,7 +160,7 @@ int wmain(int argc, wchar_t** argv) {
   const int32_t stage = g_engine.stage;
   std::wstring error;
   {
-    std::lock_guard<std::mutex> lock(g_engine.stateLock);
+    std::lock_guard<SlimLock> lock(g_engine.stateLock);
     error = g_engine.errorMessage;
   }
   PrintLine(L"final " + std::to_wstring(stage) + L" " + SecondsSinceStart() + L" error=" + error);

@@ -463,7 +463,7 @@ TEST_F(Manifest, PublishingPostsManifestDataReadyAfterTheVerifyStage) {
   EXPECT_EQ(posts[1].wParam, static_cast<WPARAM>(StageVerifying));
   EXPECT_EQ(posts[1].lParam, 1) << "manifest data ready";
   EXPECT_EQ(engine.stage.load(), StageVerifying);
-  std::lock_guard<std::mutex> lock(engine.stateLock);
+  std::lock_guard<SlimLock> lock(engine.stateLock);
   ASSERT_EQ(engine.news.size(), 1u);
   EXPECT_EQ(engine.news[0].title, L"Hi");
   EXPECT_EQ(engine.links.at("site"), L"https://q");

@@ -398,7 +398,7 @@ TEST_F(WizardWindow, FailedRunOffersTryAgainAndCancel) {
   g_engine.running = false;
   g_engine.stage = StageFailed;
   {
-    std::lock_guard<std::mutex> lock(g_engine.stateLock);
+    std::lock_guard<SlimLock> lock(g_engine.stateLock);
     g_engine.errorMessage = L"Could not connect to the patch server.";
   }
   SendMessageW(window_, kMsgPatchStage, StageFailed, 0);
@@ -416,7 +416,7 @@ TEST_F(WizardWindow, FailedRunOffersTryAgainAndCancel) {
   // Without an error text of the run, the interruption text stands in.
   g_setup.page = Installing;
   {
-    std::lock_guard<std::mutex> lock(g_engine.stateLock);
+    std::lock_guard<SlimLock> lock(g_engine.stateLock);
     g_engine.errorMessage.clear();
   }
   SendMessageW(window_, kMsgPatchStage, StageFailed, 0);
