@@ -85,6 +85,31 @@ static bool EnsureFolderOf(const std::wstring& root, const std::wstring& path, D
   return slash == std::wstring::npos || EnsureFolder(root, path.substr(0, slash), *known);
 }
 
+// The checked, held handle of the folder destination is made in; null (the file then opens and
+// checks its folder itself) if the folder cannot be held. Files come in path order, so a few
+// dozen held folders serve nearly every file that shares a folder with another.
+static std::shared_ptr<UniqueHandle> HeldFolderOf(const std::wstring& root, const std::wstring& destination,
+                                                  DownloadKnowledge& known) {
+  constexpr size_t kHeldFolders = 32;
+  const std::wstring folder = destination.substr(0, destination.rfind(L'\\'));
+  {
+    std::lock_guard<SlimLock> lock(known.lock);
+    const auto found = known.heldFolders.find(folder);
+    if (found != known.heldFolders.end()) return found->second;
+  }
+  auto held = std::make_shared<UniqueHandle>(HoldFolderBelow(root, folder));
+  if (!held->valid()) return nullptr;
+  std::lock_guard<SlimLock> lock(known.lock);
+  const auto placed = known.heldFolders.emplace(folder, held);
+  if (!placed.second) return placed.first->second;  // another file held it meanwhile
+  known.heldOrder.push_back(folder);
+  if (known.heldOrder.size() > kHeldFolders) {
+    known.heldFolders.erase(known.heldOrder.front());
+    known.heldOrder.pop_front();
+  }
+  return held;
+}
+
 // True if a part file of hash may be waiting; with a listing, no question is asked.
 static bool PartFileWaiting(const std::wstring& root, const std::wstring& partPath, const std::string& hash,
                             DownloadKnowledge* known) {
@@ -281,7 +306,8 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
       case Fetch::Complete: {
         // The temporary file is made, written and moved by handle in one checked folder.
         TempFileBelow temp;
-        if (!TempFileBelowCreate(temp, root, destination)) return DownloadWriteFailed;
+        const std::shared_ptr<UniqueHandle> folder = known ? HeldFolderOf(root, destination, *known) : nullptr;
+        if (!TempFileBelowCreate(temp, root, destination, folder ? folder->get() : nullptr)) return DownloadWriteFailed;
         const DownloadResult verified = inMemory ? InflateObjectAndVerify(engine, object, temp, entry)
                                                  : InflateAndVerify(engine, partPath, temp, entry);
         if (verified == DownloadCancelled || verified == DownloadWriteFailed) return verified;

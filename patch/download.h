@@ -3,9 +3,13 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <deque>
+#include <memory>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "patch/engine.h"
+#include "support/handles.h"
 #include "support/sync.h"
 
 struct FileEntry;
@@ -21,6 +25,10 @@ struct DownloadKnowledge {
   std::unordered_set<std::wstring> folders;         // folders known to exist, no trailing backslash
   std::unordered_set<std::string> parts;            // lower-case hashes that have a part file
   bool partsListed = false;                         // parts names every part file there is
+  // Folders opened, checked and held for the files made in them (HoldFolderBelow), the most
+  // recently added kHeldFolders; a file being made keeps its folder's handle alive.
+  std::unordered_map<std::wstring, std::shared_ptr<UniqueHandle>> heldFolders;
+  std::deque<std::wstring> heldOrder;
 };
 
 // Downloads entry's object, verifies it and moves it onto destination. An object of at most

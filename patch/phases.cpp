@@ -10,7 +10,6 @@
 #include <string>
 #include <thread>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "app/languages.h"
 #include "patch/download.h"
@@ -88,17 +87,29 @@ int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size
   return static_cast<int>(threads.size()) + 1;
 }
 
-// True if no folder on the way from root to relative is a link (or missing); each folder is asked
-// about once per check, plain remembering the answers.
-static bool FoldersArePlain(const std::wstring& root, const std::wstring& relative,
-                            std::unordered_set<std::wstring>& plain) {
-  for (size_t cut = relative.find(L'\\'); cut != std::wstring::npos; cut = relative.find(L'\\', cut + 1)) {
-    std::wstring folder = relative.substr(0, cut);
-    if (plain.count(folder)) continue;
-    const DWORD a = GetFileAttributesW((root + folder).c_str());
-    if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-    plain.insert(std::move(folder));
+// True if no folder on the way from root to relative is a link (or missing). plain holds a
+// relative folder path (ending in a backslash) whose every level was found plain: the file list
+// is sorted, so a file mostly shares its folders with the one before and only the levels below
+// those are asked about. folder is scratch space.
+static bool FoldersArePlain(const std::wstring& root, const std::wstring& relative, std::wstring& plain,
+                            std::wstring& folder) {
+  const size_t last = relative.rfind(L'\\');
+  if (last == std::wstring::npos) return true;
+  size_t shared = 0;  // the levels relative shares with plain, up to and including a backslash
+  const size_t limit = std::min(plain.size(), last + 1);
+  for (size_t i = 0; i < limit && relative[i] == plain[i]; ++i) {
+    if (relative[i] == L'\\') shared = i + 1;
   }
+  for (size_t cut = relative.find(L'\\', shared); cut != std::wstring::npos; cut = relative.find(L'\\', cut + 1)) {
+    folder.assign(root).append(relative, 0, cut);
+    const DWORD a = GetFileAttributesW(folder.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      plain.assign(relative, 0, shared);
+      return false;
+    }
+    shared = cut + 1;
+  }
+  plain.assign(relative, 0, last + 1);
   return true;
 }
 
@@ -122,18 +133,25 @@ static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVeri
     loadCache();  // without a thread, one after the other
   }
 
+  // Every question waits on the file system, so the workers share them out in runs of
+  // neighbouring files, which mostly share their folders too.
   std::vector<DiskState> diskState(files.size());
-  std::wstring fullPath = engine.installFolder;
-  const size_t folderLength = fullPath.size();
-  std::unordered_set<std::wstring> plainFolders;
-  for (size_t i = 0; i < files.size(); ++i) {
-    const std::wstring relative = files.WidePath(i);
-    fullPath.resize(folderLength);
-    fullPath += relative;
-    // A file behind a link is not the installation's: it is fetched again, and that refuses.
-    if (!FoldersArePlain(engine.installFolder, relative, plainFolders) || !QueryDiskState(fullPath, diskState[i]))
-      needsDownload[i] = 1;  // missing, a folder, or behind a link
-  }
+  constexpr size_t kRun = 4096;
+  std::vector<size_t> runs;
+  for (size_t first = 0; first < files.size(); first += kRun) runs.push_back(first);
+  RunWorkerPool(runs, [&](size_t first) {
+    std::wstring fullPath = engine.installFolder;
+    const size_t folderLength = fullPath.size();
+    std::wstring plainFolders, folder;
+    for (size_t i = first; i < std::min(first + kRun, files.size()); ++i) {
+      const std::wstring relative = files.WidePath(i);
+      fullPath.resize(folderLength);
+      fullPath += relative;
+      // A file behind a link is not the installation's: it is fetched again, and that refuses.
+      if (!FoldersArePlain(engine.installFolder, relative, plainFolders, folder) || !QueryDiskState(fullPath, diskState[i]))
+        needsDownload[i] = 1;  // missing, a folder, or behind a link
+    }
+  });
   if (loader.joinable()) loader.join();
 
   std::vector<size_t> hashList;

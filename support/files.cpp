@@ -215,9 +215,10 @@ static void DeleteThroughHandle(HANDLE handle) {
 
 // The folder rel below root (root itself when rel is empty; it may be a link), opened without
 // following a link at its own name and checked to be the folder its name says; invalid if not.
-static UniqueHandle OpenFolderAt(const std::wstring& root, const std::wstring& rel) {
+// share is the sharing the handle allows others (by default all of it).
+static UniqueHandle OpenFolderAt(const std::wstring& root, const std::wstring& rel,
+                                 DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) {
   const DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
-  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   if (rel.empty()) {
     return UniqueHandle(CreateFileW(root.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   }
@@ -409,7 +410,15 @@ bool MoveBelow(const std::wstring& root, const std::wstring& from, const std::ws
   return RenameOnto(source.get(), folder.get(), root, toRel, toLeaf, (flags & MOVEFILE_REPLACE_EXISTING) != 0);
 }
 
-bool TempFileBelowCreate(TempFileBelow& temp, const std::wstring& root, const std::wstring& destination) {
+UniqueHandle HoldFolderBelow(const std::wstring& root, const std::wstring& folder) {
+  std::wstring rel;
+  if (SamePathText(folder + L"\\", root)) return OpenFolderAt(root, std::wstring(), FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (!RelativeBelow(root, folder, rel)) return UniqueHandle();
+  return OpenFolderAt(root, rel, FILE_SHARE_READ | FILE_SHARE_WRITE);
+}
+
+bool TempFileBelowCreate(TempFileBelow& temp, const std::wstring& root, const std::wstring& destination,
+                         HANDLE heldFolder) {
   TempFileBelowDiscard(temp);
   std::wstring folderRel;
   if (!RelativeBelow(root, destination, temp.rel)) {
@@ -417,32 +426,38 @@ bool TempFileBelowCreate(TempFileBelow& temp, const std::wstring& root, const st
     return false;
   }
   SplitLeaf(temp.rel, folderRel, temp.leaf);
-  temp.folder = OpenFolderAt(root, folderRel);
-  if (!temp.folder.valid()) return false;
+  if (!heldFolder) {
+    temp.ownFolder = OpenFolderAt(root, folderRel);
+    if (!temp.ownFolder.valid()) return false;
+  }
+  temp.folder = heldFolder ? heldFolder : temp.ownFolder.get();
   temp.root = root;
-  temp.file = OpenForWritingIn(temp.folder.get(), root, temp.rel + layout::kTempSuffix, temp.leaf + layout::kTempSuffix, true);
+  temp.file = OpenForWritingIn(temp.folder, root, temp.rel + layout::kTempSuffix, temp.leaf + layout::kTempSuffix, true);
   if (temp.file.valid()) return true;
   const DWORD error = GetLastError();
-  temp.folder.reset();
+  temp.ownFolder.reset();
+  temp.folder = nullptr;
   SetLastError(error);
   return false;
 }
 
 bool TempFileBelowPlace(TempFileBelow& temp) {
-  if (!temp.file.valid() || !temp.folder.valid()) {
+  if (!temp.file.valid() || !temp.folder) {
     SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
-  if (!RenameOnto(temp.file.get(), temp.folder.get(), temp.root, temp.rel, temp.leaf, true)) return false;
+  if (!RenameOnto(temp.file.get(), temp.folder, temp.root, temp.rel, temp.leaf, true)) return false;
   temp.file.reset();
-  temp.folder.reset();
+  temp.ownFolder.reset();
+  temp.folder = nullptr;
   return true;
 }
 
 void TempFileBelowDiscard(TempFileBelow& temp) {
   if (temp.file.valid()) DeleteThroughHandle(temp.file.get());
   temp.file.reset();
-  temp.folder.reset();
+  temp.ownFolder.reset();
+  temp.folder = nullptr;
 }
 
 bool DeleteFileBelow(const std::wstring& root, const std::wstring& path) {

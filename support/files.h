@@ -51,13 +51,21 @@ bool WriteFileAtomicBelow(const std::wstring& root, const std::wstring& path, co
 // written through file, and then moved onto the destination by its own handle: one folder
 // check serves the whole write. Closing it without placing or discarding leaves the file.
 struct TempFileBelow {
-  UniqueHandle folder;
+  UniqueHandle ownFolder;  // the folder, when it was opened for this file alone
+  HANDLE folder = nullptr;
   UniqueHandle file;  // not shared, with DELETE access
   std::wstring root, rel, leaf;  // the destination below root, and its last name
 };
-// Opens destination's folder and makes the temporary file there, empty; false (last error set)
-// if a link is on the way or stands at the temporary name.
-bool TempFileBelowCreate(TempFileBelow& temp, const std::wstring& root, const std::wstring& destination);
+// The folder (a full path without trailing backslash, root itself or below it) opened and
+// checked as the helpers here check every folder, and held: nobody can move or delete it until
+// the handle is closed, so files made in it later need no check of their own. Invalid if a link
+// is on the way or it cannot be opened.
+UniqueHandle HoldFolderBelow(const std::wstring& root, const std::wstring& folder);
+// Makes the temporary file in destination's folder, empty; heldFolder (from HoldFolderBelow
+// for that folder) saves opening and checking it. False (last error set) if a link is on the
+// way or stands at the temporary name.
+bool TempFileBelowCreate(TempFileBelow& temp, const std::wstring& root, const std::wstring& destination,
+                         HANDLE heldFolder = nullptr);
 // Moves the temporary file onto its destination, replacing a file (not a link) there, and
 // closes it. False (last error set) keeps the temporary file open for another try or a discard.
 bool TempFileBelowPlace(TempFileBelow& temp);
