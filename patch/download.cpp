@@ -85,21 +85,25 @@ static bool EnsureFolderOf(const std::wstring& root, const std::wstring& path, D
   return slash == std::wstring::npos || EnsureFolder(root, path.substr(0, slash), *known);
 }
 
-// The checked, held handle of the folder destination is made in; null (the file then opens and
-// checks its folder itself) if the folder cannot be held. Files come in path order, so a few
-// dozen held folders serve nearly every file that shares a folder with another.
+// The checked, held handle of the folder destination is made in, the folder made first if no
+// earlier file met it; null (last error set) if it cannot be made or held, or is behind a link.
+// Files come in path order, so a few dozen held folders serve nearly every file that shares a
+// folder with another.
 static std::shared_ptr<UniqueHandle> HeldFolderOf(const std::wstring& root, const std::wstring& destination,
                                                   DownloadKnowledge& known) {
   constexpr size_t kHeldFolders = 32;
   const std::wstring folder = destination.substr(0, destination.rfind(L'\\'));
+  bool exists = false;
   {
     std::lock_guard<SlimLock> lock(known.lock);
     const auto found = known.heldFolders.find(folder);
     if (found != known.heldFolders.end()) return found->second;
+    exists = known.folders.count(folder) > 0;
   }
-  auto held = std::make_shared<UniqueHandle>(HoldFolderBelow(root, folder));
+  auto held = std::make_shared<UniqueHandle>(HoldFolderBelow(root, folder, !exists));
   if (!held->valid()) return nullptr;
   std::lock_guard<SlimLock> lock(known.lock);
+  known.folders.insert(folder);
   const auto placed = known.heldFolders.emplace(folder, held);
   if (!placed.second) return placed.first->second;  // another file held it meanwhile
   known.heldOrder.push_back(folder);
@@ -288,7 +292,8 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
       if (engine.cancel) return DownloadCancelled;
     }
     credit.TakeBack();
-    if (!EnsureFolderOf(root, destination, known) ||
+    // With knowledge, the destination's folder is made when it is first held, below.
+    if ((!known && !EnsureFolderOf(root, destination, nullptr)) ||
         (!inMemory && !EnsureFolderOf(engine.installFolder, partPath, known)))
       return DownloadWriteFailed;
 
@@ -307,7 +312,8 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
         // The temporary file is made, written and moved by handle in one checked folder.
         TempFileBelow temp;
         const std::shared_ptr<UniqueHandle> folder = known ? HeldFolderOf(root, destination, *known) : nullptr;
-        if (!TempFileBelowCreate(temp, root, destination, folder ? folder->get() : nullptr)) return DownloadWriteFailed;
+        if ((known && !folder) || !TempFileBelowCreate(temp, root, destination, folder ? folder->get() : nullptr))
+          return DownloadWriteFailed;
         const DownloadResult verified = inMemory ? InflateObjectAndVerify(engine, object, temp, entry)
                                                  : InflateAndVerify(engine, partPath, temp, entry);
         if (verified == DownloadCancelled || verified == DownloadWriteFailed) return verified;

@@ -185,9 +185,9 @@ bool IsLinkFreeBelow(const std::wstring& root, const std::wstring& path) {
   return RelativeBelow(root, path, rel) && LevelsAreNoLinks(root, rel) && DeepestLevelIsAt(root, rel);
 }
 
-bool EnsureFoldersBelow(const std::wstring& root, const std::wstring& path) {
-  std::wstring rel;
-  if (!RelativeBelow(root, path, rel)) return false;
+// Creates the missing folders of rel (a path below root) top down; false if a level is a link,
+// a file, or cannot be made. The deepest folder is left for the caller to check.
+static bool CreateLevels(const std::wstring& root, const std::wstring& rel) {
   std::size_t cut = rel.find(L'\\');
   for (; cut != std::wstring::npos; cut = rel.find(L'\\', cut + 1)) {
     const std::wstring folder = root + rel.substr(0, cut);
@@ -198,6 +198,12 @@ bool EnsureFoldersBelow(const std::wstring& root, const std::wstring& path) {
       return false;
     }
   }
+  return true;
+}
+
+bool EnsureFoldersBelow(const std::wstring& root, const std::wstring& path) {
+  std::wstring rel;
+  if (!RelativeBelow(root, path, rel) || !CreateLevels(root, rel)) return false;
   const std::size_t last = rel.rfind(L'\\');
   return last == std::wstring::npos || DeepestLevelIsAt(root, rel.substr(0, last));
 }
@@ -410,10 +416,10 @@ bool MoveBelow(const std::wstring& root, const std::wstring& from, const std::ws
   return RenameOnto(source.get(), folder.get(), root, toRel, toLeaf, (flags & MOVEFILE_REPLACE_EXISTING) != 0);
 }
 
-UniqueHandle HoldFolderBelow(const std::wstring& root, const std::wstring& folder) {
+UniqueHandle HoldFolderBelow(const std::wstring& root, const std::wstring& folder, bool create) {
   std::wstring rel;
   if (SamePathText(folder + L"\\", root)) return OpenFolderAt(root, std::wstring(), FILE_SHARE_READ | FILE_SHARE_WRITE);
-  if (!RelativeBelow(root, folder, rel)) return UniqueHandle();
+  if (!RelativeBelow(root, folder, rel) || (create && !CreateLevels(root, rel + L"\\"))) return UniqueHandle();
   return OpenFolderAt(root, rel, FILE_SHARE_READ | FILE_SHARE_WRITE);
 }
 

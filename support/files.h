@@ -59,8 +59,8 @@ struct TempFileBelow {
 // The folder (a full path without trailing backslash, root itself or below it) opened and
 // checked as the helpers here check every folder, and held: nobody can move or delete it until
 // the handle is closed, so files made in it later need no check of their own. Invalid if a link
-// is on the way or it cannot be opened.
-UniqueHandle HoldFolderBelow(const std::wstring& root, const std::wstring& folder);
+// is on the way or it cannot be opened. create makes the missing levels first.
+UniqueHandle HoldFolderBelow(const std::wstring& root, const std::wstring& folder, bool create = false);
 // Makes the temporary file in destination's folder, empty; heldFolder (from HoldFolderBelow
 // for that folder) saves opening and checking it. False (last error set) if a link is on the
 // way or stands at the temporary name.
