@@ -83,6 +83,7 @@ struct PatchEngine {
   SlimLock cacheLock;                   // guards cache while the phases' workers run
   std::unordered_map<std::wstring, CacheRecord> cache;  // run, under cacheLock: lower-case path -> record
   std::string cacheFileDigest;          // run: SHA-256 of the cache file as last read or written; empty if unknown
+  bool cacheChanged = true;             // run, under cacheLock: cache differs from the file as last read or written
 
   PatchEngine() = default;
   PatchEngine(const PatchEngine&) = delete;

@@ -135,6 +135,7 @@ void LoadCache(PatchEngine& engine) {
   }, &hasher);
   if (!read) engine.cache.clear();  // a file that could not be read whole vouches for nothing
   engine.cacheFileDigest = read ? hasher.Finish() : std::string();
+  engine.cacheChanged = !read;
 }
 
 static std::string Digest(const std::string& bytes) {
@@ -144,6 +145,16 @@ static std::string Digest(const std::string& bytes) {
 }
 
 bool SaveCache(PatchEngine& engine, const FileList& files) {
+  {
+    // The file as read already holds every record, and only the list's files, when nothing
+    // was stored or dropped since and each record still has its file: nothing to write.
+    std::lock_guard<SlimLock> lock(engine.cacheLock);
+    if (!engine.cacheChanged && !engine.cacheFileDigest.empty()) {
+      size_t listed = 0;
+      for (size_t i = 0; i < files.size(); ++i) listed += engine.cache.count(ToLowerAscii(files.WidePath(i)));
+      if (listed == engine.cache.size()) return true;
+    }
+  }
   std::string out;
   out.reserve(files.size() * 40);
   {
@@ -164,12 +175,14 @@ bool SaveCache(PatchEngine& engine, const FileList& files) {
   // A check that changed no record would write the same bytes again: write, flush and move
   // for nothing.
   std::string digest = Digest(out);
-  if (!digest.empty() && digest == engine.cacheFileDigest) return true;
-  if (!WriteFileAtomicBelow(engine.installFolder, CachePath(engine.installFolder), out)) {
+  const bool same = !digest.empty() && digest == engine.cacheFileDigest;
+  if (!same && !WriteFileAtomicBelow(engine.installFolder, CachePath(engine.installFolder), out)) {
     engine.cacheFileDigest.clear();
     return false;
   }
   engine.cacheFileDigest = std::move(digest);
+  std::lock_guard<SlimLock> lock(engine.cacheLock);
+  engine.cacheChanged = false;
   return true;
 }
 

@@ -173,6 +173,7 @@ TEST_F(CacheCase, SaveWritesNothingWhenNoRecordChanged) {
   EXPECT_EQ(writeTime(), old.dwLowDateTime) << "the same lines are not written again";
 
   engine.cache[L"b.bin"].lastWriteTime = 5;
+  engine.cacheChanged = true;  // as every writer of a record does
   SaveCache(engine, files);
   EXPECT_EQ(ReadBytes(cachePath), kHashA + "\t1\t2\ta.bin\n" + kHashB + "\t3\t5\tb.bin\n");
 
