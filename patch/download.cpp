@@ -209,7 +209,7 @@ enum class Fetch { Complete, Incomplete, IncompleteAfterPause, WriteFailed, Canc
 // Brings the part file to the object's full size: nothing to do for a complete part, else one
 // request for what is missing (a range request when part of it is there).
 Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring& partPath,
-                uint64_t objectSize, Credit& credit, bool reuse) {
+                uint64_t objectSize, Credit& credit) {
   const std::wstring& root = engine.installFolder;
   uint64_t have = IsLinkFreeBelow(root, partPath) ? ExistingFileSize(partPath) : 0;
   if (have > objectSize) {
@@ -227,7 +227,7 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
 
   PartWriter writer{engine, credit, file.get(), nullptr, objectSize, have};
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
-  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have, &engine.cancel, reuse);
+  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have, &engine.cancel);
   file.reset();
 
   if (writer.stop == PartWriter::Stop::WriteFailed) return Fetch::WriteFailed;
@@ -239,13 +239,13 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
 
 // Brings a small object whole into object; nothing touches the disk.
 Fetch FetchToMemory(PatchEngine& engine, const std::wstring& url, uint64_t objectSize, Credit& credit,
-                    std::string& object, bool reuse) {
+                    std::string& object) {
   object.clear();
   if (objectSize == 0) return Fetch::Complete;  // an empty object needs no request
   object.reserve(objectSize);
   PartWriter writer{engine, credit, nullptr, &object, objectSize, 0};
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
-  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, reuse);
+  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel);
   if (engine.cancel) return Fetch::Cancelled;
   if ((status == 200 || status == 206) && writer.received == objectSize) return Fetch::Complete;
   return writer.pausedDuring ? Fetch::IncompleteAfterPause : Fetch::Incomplete;
@@ -297,11 +297,8 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
         (!inMemory && !EnsureFolderOf(engine.installFolder, partPath, known)))
       return DownloadWriteFailed;
 
-    // Only a first attempt may take a connection another transfer left: whatever spoilt an
-    // attempt, the next one starts on a connection of its own.
-    const bool reuse = attempt == 0;
-    const Fetch fetched = inMemory ? FetchToMemory(engine, url, entry.compressedSize, credit, object, reuse)
-                                   : FetchPart(engine, url, partPath, entry.compressedSize, credit, reuse);
+    const Fetch fetched = inMemory ? FetchToMemory(engine, url, entry.compressedSize, credit, object)
+                                   : FetchPart(engine, url, partPath, entry.compressedSize, credit);
     switch (fetched) {
       case Fetch::WriteFailed: return DownloadWriteFailed;
       case Fetch::Cancelled: return DownloadCancelled;

@@ -311,7 +311,7 @@ void RunOnRequestThread(std::function<void()> job) {
 }  // namespace
 
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
-                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel, bool reuse) {
+                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel) {
   HINTERNET session = g_session;
   if (!session) return 0;
   const WinHttpApi& api = Api();
@@ -341,15 +341,13 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     api.closeHandle(connection);
     return 0;
   }
-  // WinHTTP keeps a connection only after its body was read to the end (never after a refused
-  // sink, an error status left unread or a missed deadline), but Wine's also keeps one whose
-  // server sent bytes beyond the Content-Length, and they would start the next response. A
-  // new connection per request costs about a third of the wineserver round trips of a small
-  // transfer, so only callers that verify what they get take the risk.
-  if (!reuse) {
-    DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
-    api.setOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof(noKeepAlive));
-  }
+  // A connection whose body was not read to its end (a refused sink, an error status, a missed
+  // deadline, bytes beyond the Content-Length) must never carry another request. Under Wine a
+  // new connection per request costs about a third of a small transfer's wineserver round
+  // trips, but Wine keeps one pool for every request to a host, whatever each asked for, and
+  // takes a connection from it even with bytes waiting there: no request may leave one behind.
+  DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
+  api.setOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof(noKeepAlive));
 
   std::wstring headers;
   if (noCache) headers = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";

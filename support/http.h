@@ -24,13 +24,10 @@ bool HttpSessionOpen();
 // its Content-Length, a missed deadline and a cancel included), -1 if the sink refused.
 // contentLength (if given) receives the Content-Length (0 if missing) for every status.
 // rangeStart above 0 asks for the bytes from there to the end. Every request ends within 30 s
-// plus the expected bytes at 4 KiB/s, and within 0.1 s of *cancel becoming true. A connection
-// carries a second request only when reuse is true for both and the first body was read to
-// its Content-Length: reuse is for bodies the caller proves (a server that sends more than it
-// declares may spoil the next reused transfer).
+// plus the expected bytes at 4 KiB/s, and within 0.1 s of *cancel becoming true. No
+// connection carries a second request.
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
-                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel = nullptr,
-                bool reuse = false);
+                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel = nullptr);
 // Empties out and GETs url into it with no-cache and no range; a body over limit gives -1.
 int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit,
                         const std::atomic<bool>* cancel = nullptr);

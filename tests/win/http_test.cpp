@@ -265,13 +265,6 @@ TEST_F(Http, BytesBeyondTheContentLengthNeverReachTheNextRequest) {
   EXPECT_EQ(a, "first");
   EXPECT_EQ(HttpGetToMemory(FaultUrl(prefix + "b"), b, 100), 200);
   EXPECT_EQ(b, "second");
-  // A transfer that allows reuse may leave its connection to the next one that does, but never
-  // to a request that does not.
-  Recorder reused;
-  EXPECT_EQ(HttpGet(FaultUrl(prefix + "a"), reused.sink(), nullptr, false, 0, nullptr, true), 200);
-  EXPECT_EQ(reused.body, "first");
-  EXPECT_EQ(HttpGetToMemory(FaultUrl(prefix + "b"), b, 100), 200);
-  EXPECT_EQ(b, "second");
 }
 
 TEST_F(Http, RequestsThatCannotBeMadeGiveZero) {
