@@ -292,8 +292,10 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
       if (engine.cancel) return DownloadCancelled;
     }
     credit.TakeBack();
-    // With knowledge, the destination's folder is made when it is first held, below.
-    if ((!known && !EnsureFolderOf(root, destination, nullptr)) ||
+    // The destination's folder is made and checked before anything is fetched for it; with
+    // knowledge it is also held, for the temporary file made in it at the end.
+    const std::shared_ptr<UniqueHandle> folder = known ? HeldFolderOf(root, destination, *known) : nullptr;
+    if ((known ? !folder : !EnsureFolderOf(root, destination, nullptr)) ||
         (!inMemory && !EnsureFolderOf(engine.installFolder, partPath, known)))
       return DownloadWriteFailed;
 
@@ -311,9 +313,7 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
       case Fetch::Complete: {
         // The temporary file is made, written and moved by handle in one checked folder.
         TempFileBelow temp;
-        const std::shared_ptr<UniqueHandle> folder = known ? HeldFolderOf(root, destination, *known) : nullptr;
-        if ((known && !folder) || !TempFileBelowCreate(temp, root, destination, folder ? folder->get() : nullptr))
-          return DownloadWriteFailed;
+        if (!TempFileBelowCreate(temp, root, destination, folder ? folder->get() : nullptr)) return DownloadWriteFailed;
         const DownloadResult verified = inMemory ? InflateObjectAndVerify(engine, object, temp, entry)
                                                  : InflateAndVerify(engine, partPath, temp, entry);
         if (verified == DownloadCancelled || verified == DownloadWriteFailed) return verified;
