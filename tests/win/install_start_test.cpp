@@ -197,6 +197,15 @@ TEST(FilesBelow, NoHelperReadsWritesMovesOrDeletesThroughALink) {
   EXPECT_FALSE(DeleteFileBelow(root, root + L"file"));
   EXPECT_FALSE(DeleteFileBelow(root, root + L"dir\\b.txt"));
   EXPECT_FALSE(RemoveFolderBelow(root, root + L"dir\\sub"));
+  EXPECT_FALSE(HoldFolderBelow(root, root + L"dir").valid());
+  EXPECT_FALSE(HoldFolderBelow(root, root + L"dir\\new", true).valid());
+  TempFileBelow temp;
+  EXPECT_FALSE(TempFileBelowCreate(temp, root, root + L"dir\\new.txt"));
+  EXPECT_FALSE(TempFileBelowCreate(temp, root, root + L"t.txt"));
+  ASSERT_TRUE(TempFileBelowCreate(temp, root, root + L"file"));
+  EXPECT_FALSE(TempFileBelowPlace(temp)) << "a link at the destination is refused, not replaced";
+  TempFileBelowDiscard(temp);
+  EXPECT_FALSE(Exists(root + L"file.ap_tmp"));
   EXPECT_EQ(bait.Digest(), before);
   EXPECT_EQ(ReadBytes(root + L"plain.txt"), "plain");
   EXPECT_FALSE(Exists(root + L"t.txt"));
@@ -219,6 +228,21 @@ TEST(FilesBelow, PlainFilesAndALinkedInstallFolderWork) {
     EXPECT_TRUE(RemoveFolderBelow(root, root + L"a\\b"));
     EXPECT_TRUE(RemoveFolderBelow(root, root + L"a"));
     EXPECT_FALSE(Exists(root + L"a"));
+
+    // A held folder takes files made and placed by handle, and cannot be moved meanwhile.
+    UniqueHandle held = HoldFolderBelow(root, root + L"e\\f", true);
+    ASSERT_TRUE(held.valid()) << Narrow(root);
+    TempFileBelow temp;
+    ASSERT_TRUE(TempFileBelowCreate(temp, root, root + L"e\\f\\g.txt", held.get()));
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(temp.file.get(), "three", 5, &written, nullptr));
+    ASSERT_TRUE(TempFileBelowPlace(temp));
+    EXPECT_EQ(ReadBytes(root + L"e\\f\\g.txt"), "three");
+    EXPECT_FALSE(MoveFileExW((root + L"e\\f").c_str(), (root + L"e\\moved").c_str(), 0));
+    held.reset();
+    EXPECT_TRUE(DeleteFileBelow(root, root + L"e\\f\\g.txt"));
+    EXPECT_TRUE(RemoveFolderBelow(root, root + L"e\\f"));
+    EXPECT_TRUE(RemoveFolderBelow(root, root + L"e"));
   }
 }
 
