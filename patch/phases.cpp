@@ -248,7 +248,7 @@ static bool DownloadFiles(PatchEngine& engine, const FileList& files,
   engine.PostStage(StageDownloading);
 
   std::atomic<int32_t> firstError{0};
-  std::mutex errorLock;
+  SlimLock errorLock;
   std::wstring errorPath;
   DWORD errorCode = 0;  // the Windows error the failed download left, for the log
   std::vector<size_t> groupList(groups.size());
@@ -269,7 +269,7 @@ static bool DownloadFiles(PatchEngine& engine, const FileList& files,
         int32_t none = 0;
         if (result != DownloadCancelled && firstError.compare_exchange_strong(none, result)) {
           {
-            std::lock_guard<std::mutex> lock(errorLock);
+            std::lock_guard<SlimLock> lock(errorLock);
             errorPath = entry.widePath;
             errorCode = lastError;
           }

@@ -4,7 +4,6 @@
 #include <winhttp.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cwchar>
 #include <exception>
 #include <functional>
