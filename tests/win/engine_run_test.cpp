@@ -150,6 +150,22 @@ TEST_F(RunCase, InstallsTheSampleReleaseThenFindsNothingToDo) {
   EXPECT_EQ(CacheFile(), cacheBefore);
 }
 
+// The cache vouches for size and time only: files moved out with their times, behind a link
+// under a name that starts like a plain sibling's, are still not the installation's.
+TEST_F(RunCase, AFolderThatBecameALinkIsNotTrustedByTheCache) {
+  const std::string f = RandomBytes(5000, 31), g = RandomBytes(6000, 32);
+  const auto pf = release.Put(f), pg = release.Put(g);
+  release.Sign(Manifest(1, {EntryJson("data/a/f.bin", pf), EntryJson("data/ab/g.bin", pg)}));
+  ASSERT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+  ScratchFolder outside;
+  ASSERT_TRUE(MoveFileExW(Path(L"data\\ab").c_str(), (outside / L"ab").c_str(), 0));
+  MakeLink(Path(L"data\\ab"), outside / L"ab");
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 9 9");
+  EXPECT_EQ(Error().rfind(L"Could not write file: data\\ab\\g.bin", 0), 0u) << Narrow(Error());
+  EXPECT_TRUE(ReadBytes(outside / L"ab\\g.bin") == g);
+  EXPECT_TRUE(ReadBytes(Path(L"data\\a\\f.bin")) == f);
+}
+
 TEST_F(RunCase, ChangedFilesAreRepairedAndTheCacheIsUsedOnlyWhenSizeAndTimeMatch) {
   const std::string a = RandomBytes(40000, 21), b = RandomBytes(30000, 22), c = RandomBytes(20000, 23);
   const auto pa = release.Put(a), pb = release.Put(b), pc = release.Put(c);
