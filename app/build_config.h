@@ -8,3 +8,6 @@ extern std::wstring g_patchBaseUrl;     // plain http:// URL ending in /patch/
 extern unsigned char g_publicKey[32];   // Ed25519 public key; all zero means "not configured"
 extern std::wstring g_websiteUrl;       // https URL of the project website
 extern const wchar_t g_programVersion[];  // this program's version, for the log
+// The fixed part of every HTTP request's deadline, in ms: 30 s in the product, shorter in the
+// end-to-end variant so that its tests of servers that never finish take seconds.
+extern const unsigned g_requestDeadlineFloorMs;

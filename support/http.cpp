@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/build_config.h"
 #include "support/sync.h"
 #include "support/system_library.h"
 
@@ -131,12 +132,11 @@ bool HttpSessionOpen() { return g_session != nullptr; }
 
 namespace {
 
-// Every request ends: after kDeadlineFloorMs plus the time the expected bytes take at
-// kMinimumRate (the Content-Length once it is known, else what has arrived), the request is
-// given up as a failed attempt, however slowly the server trickles.
-constexpr uint64_t kDeadlineFloorMs = 30000;
+// Every request ends: after the deadline floor (a build constant, 30 s in the product) plus the
+// time the expected bytes take at kMinimumRate (the Content-Length once it is known, else what
+// has arrived), the request is given up as a failed attempt, however slowly the server trickles.
 constexpr uint64_t kMinimumRate = 4096;  // bytes per second
-std::atomic<uint64_t> g_deadlineFloorMs{kDeadlineFloorMs};
+std::atomic<uint64_t> g_deadlineFloorOverrideMs{0};  // 0: the build's floor
 // How often the waiting side looks at its cancel flag and the deadline.
 constexpr DWORD kWatchStepMs = 100;
 
@@ -370,7 +370,8 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
   std::unique_lock<SlimLock> lock(t->lock);
   while (!t->finished) {
     const uint64_t expected = std::max<uint64_t>(t->declared, t->delivered);
-    const uint64_t allowed = g_deadlineFloorMs.load() + expected / kMinimumRate * 1000 +
+    const uint64_t floor = g_deadlineFloorOverrideMs.load();
+    const uint64_t allowed = (floor ? floor : g_requestDeadlineFloorMs) + expected / kMinimumRate * 1000 +
                              expected % kMinimumRate * 1000 / kMinimumRate;
     if ((cancel && cancel->load()) || GetTickCount64() - started > allowed) {
       // Stops the transfer for good: a call blocked in the other thread is cut off by the close.
@@ -393,4 +394,4 @@ int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limi
   return HttpGet(url, MemorySink(out, limit), nullptr, true, 0, cancel);
 }
 
-void SetDeadlineFloorForTesting(uint32_t ms) { g_deadlineFloorMs = ms ? ms : kDeadlineFloorMs; }
+void SetDeadlineFloorForTesting(uint32_t ms) { g_deadlineFloorOverrideMs = ms; }

@@ -23,13 +23,13 @@ bool HttpSessionOpen();
 // another status with the body unread, 0 for any request or read failure (a body shorter than
 // its Content-Length, a missed deadline and a cancel included), -1 if the sink refused.
 // contentLength (if given) receives the Content-Length (0 if missing) for every status.
-// rangeStart above 0 asks for the bytes from there to the end. Every request ends within 30 s
-// plus the expected bytes at 4 KiB/s, and within 0.1 s of *cancel becoming true. No
+// rangeStart above 0 asks for the bytes from there to the end. Every request ends within the
+// deadline floor (g_requestDeadlineFloorMs, 30 s in the product) plus the expected bytes at 4 KiB/s, and within 0.1 s of *cancel becoming true. No
 // connection carries a second request.
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
                 bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel = nullptr);
 // Empties out and GETs url into it with no-cache and no range; a body over limit gives -1.
 int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit,
                         const std::atomic<bool>* cancel = nullptr);
-// Makes the fixed part of every request's deadline ms instead of 30 s; 0 restores 30 s.
+// Makes the fixed part of every request's deadline ms instead of the build's floor; 0 restores it.
 void SetDeadlineFloorForTesting(uint32_t ms);

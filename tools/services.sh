@@ -47,6 +47,39 @@ qv_wine_stop() {
   wineserver -k >/dev/null 2>&1 || true
 }
 
+# qv_wine_template FOLDER: a booted prefix in FOLDER, its server ended, for qv_wine_clone to copy;
+# booted the first time only (under a lock, since scripts running side by side may ask at once).
+qv_wine_template() {
+  mkdir -p "$(dirname "$1")"
+  (
+    flock 8
+    [[ -f $1/.booted ]] && exit 0
+    rm -rf "$1"
+    qv_wine_env "$1"
+    # Not persistent: the server ends, and saves the registry, once wineboot's services are done.
+    wine wineboot </dev/null >/dev/null 2>&1 8>&-
+    wineserver -w
+    [[ -f $1/system.reg ]] && touch "$1/.booted"
+  ) 8>"$1.lock"
+  [[ -f $1/.booted ]]
+}
+
+# qv_wine_clone TEMPLATE FOLDER: FOLDER becomes a fresh prefix like TEMPLATE in well under a
+# second: the 700 MB Windows folder is hard-linked (Wine never writes its DLLs in place), the
+# registry and the users' folders are copied. A server of an earlier FOLDER is ended first.
+qv_wine_clone() {
+  [[ -d $2 ]] && WINEPREFIX=$2 wineserver -k >/dev/null 2>&1
+  rm -rf "$2"
+  mkdir -p "$2/drive_c" || return 1
+  local item
+  for item in "$1"/* "$1"/.update-timestamp; do
+    [[ $(basename "$item") == drive_c ]] || cp -a "$item" "$2/" || return 1
+  done
+  for item in "$1"/drive_c/*; do
+    if [[ $(basename "$item") == windows ]]; then cp -al "$item" "$2/drive_c/"; else cp -a "$item" "$2/drive_c/"; fi || return 1
+  done
+}
+
 # ---- the virtual screen -------------------------------------------------------------------------
 # qv_screen_start FOLDER [WIDTH HEIGHT]: an X server on a display number Xvfb picks itself (a
 # fifo in FOLDER carries it), never the user's screen. Sets DISPLAY and QV_SCREEN_PID; fails if

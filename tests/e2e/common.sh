@@ -3,13 +3,21 @@
 # virtual screen and the patch server. Sourced by them, never by a test script directly.
 set -uo pipefail
 
-: "${QV_BUILD_DIR:?build folder (windows preset)}" "${QV_SOURCE_DIR:?source folder}" "${QV_E2E_PORT:?port}"
+: "${QV_BUILD_DIR:?build folder (windows preset)}" "${QV_SOURCE_DIR:?source folder}"
 QV_BUILD_DIR=$(cd "$QV_BUILD_DIR" && pwd)
 . "$QV_SOURCE_DIR/tools/services.sh"
-qv_wine_env "${WINEPREFIX:-$(cd "$QV_BUILD_DIR/.." && pwd)/wineprefix}"
+# Each script has a Wine prefix (registry, user folders, named objects) and a patch server port
+# of its own, so that scripts run side by side: a fresh copy of a booted template prefix, and a
+# free port, which the test variant of the program takes from QV_E2E_PORT.
+_qv_prefixes=$(cd "$QV_BUILD_DIR/.." && pwd)/wineprefixes
+_qv_script=$(basename "$0"); _qv_script=${_qv_script%.*}
+qv_wine_template "$_qv_prefixes/template" || { echo "the template Wine prefix could not be booted"; exit 1; }
+qv_wine_clone "$_qv_prefixes/template" "$_qv_prefixes/$_qv_script" || { echo "the Wine prefix could not be copied"; exit 1; }
+qv_wine_env "$_qv_prefixes/$_qv_script"
+QV_E2E_PORT=$(qv_free_port)
+export QV_E2E_PORT
 PY=/usr/bin/python3
 SETUP_EXE=$QV_BUILD_DIR/QuorvelSetup-e2e.exe
-SHARED_LOCK='Quorvel.Tests.SharedState'
 UNINSTALL_KEY='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quorvel'
 SETUP_KEY='HKCU\Software\Quorvel'
 failures=0
@@ -55,6 +63,16 @@ processes_naming() {
     tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
     echo "$pid $(tr '\0' ' ' <"$f" 2>/dev/null)"
   done
+}
+# prefix_running REGEX: true while a process of this prefix has a command line matching REGEX
+# (extended); processes of other scripts' prefixes do not count.
+prefix_running() {
+  local pid
+  for pid in $(pgrep -f -- "$1"); do
+    [[ $pid == "$$" || $pid == "$BASHPID" ]] && continue
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && return 0
+  done
+  return 1
 }
 # end_leftovers TEXT: waits up to 10 s for the processes processes_naming TEXT finds, then names
 # and kills those still running: a Windows helper that outlives its script can hold the lock

@@ -3,7 +3,7 @@
  *                                                the command files FOLDER\*.cmd in name order:
  *                                                one item a line, UTF-8; "run EXITFILE PROGRAM
  *                                                ARGS..." (not waited for), "window OUTFILE",
- *                                                "access OUTFILE", "dpi DPI",
+ *                                                "access OUTFILE", "dpi DPI", "sync OUTFILE",
  *                                                "env NAME VALUE" (for what it starts later), "quit"
  *   gui_helper run EXITFILE PROGRAM [ARGS...]   runs PROGRAM, waits, writes its exit code
  *   gui_helper window OUTFILE                    describes the wizard window (class QuorvelSetup)
@@ -242,6 +242,16 @@ static int kill_process(const wchar_t* pid) {
   return ok ? 0 : 1;
 }
 
+/* Answers once the wizard's thread has taken in what was sent to it before: the first reply
+ * means it has read the input events that were waiting, the second that it has handled them. */
+static int sync_window(const wchar_t* out) {
+  HWND w = FindWindowW(L"QuorvelSetup", NULL);
+  DWORD_PTR result;
+  for (int i = 0; i < 2 && w; ++i) SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
+  write_result(out, w ? "ok\n" : "none\n");
+  return 0;
+}
+
 static int compare_names(const void* a, const void* b) {
   return wcscmp((const wchar_t*)a, (const wchar_t*)b);
 }
@@ -249,6 +259,8 @@ static int compare_names(const void* a, const void* b) {
 static int agent(const wchar_t* folder) {
   static wchar_t names[256][MAX_PATH];
   CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+  // Woken as soon as a command file arrives; the time-out only covers a missed notification.
+  HANDLE change = FindFirstChangeNotificationW(folder, FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
   for (;;) {
     wchar_t pattern[MAX_PATH];
     swprintf(pattern, MAX_PATH, L"%ls\\*.cmd", folder);
@@ -298,9 +310,15 @@ static int agent(const wchar_t* folder) {
         access_tree(items[1]);
       } else if (argc == 2 && wcscmp(items[0], L"dpi") == 0) {
         post_dpi(items[1]);
+      } else if (argc == 2 && wcscmp(items[0], L"sync") == 0) {
+        sync_window(items[1]);
       }
     }
-    Sleep(100);
+    if (change == INVALID_HANDLE_VALUE) {
+      Sleep(100);
+    } else if (WaitForSingleObject(change, 200) == WAIT_OBJECT_0) {
+      FindNextChangeNotification(change);
+    }
   }
 }
 

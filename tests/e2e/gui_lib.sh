@@ -18,7 +18,6 @@ SCALE=1        # the wizard's DPI scale, for turning canvas units into pixels
 WIN_X=0        # the wizard's top-left corner on the screen, once it is up
 WIN_Y=0
 _runs=()       # wizard runs still to be ended: their exit files
-_lock_stop=
 
 gui_begin() {  # [WIDTH HEIGHT]: the size of the screen and of the Wine desktop
   SCREEN_W=${1:-1280}
@@ -27,7 +26,7 @@ gui_begin() {  # [WIDTH HEIGHT]: the size of the screen and of the Wine desktop
   trap "exit 143" TERM INT
   [[ -x $SETUP_EXE ]] || { echo "no $SETUP_EXE"; exit 1; }
   qv_wine_server
-  [[ -f $WINEPREFIX/system.reg ]] || qv_wine_boot
+  qv_wine_boot
   rm -rf "$GUI"
   mkdir -p "$GUI" "$SHOTS"
   HELPER=$GUI/gui_helper.exe
@@ -35,12 +34,6 @@ gui_begin() {  # [WIDTH HEIGHT]: the size of the screen and of the Wine desktop
     -loleacc -loleaut32 -lole32 -luuid ||
     { echo "cannot build the helper"; exit 1; }
   start_screen "$GUI" "$SCREEN_W" "$SCREEN_H"
-  # What the wizard does to the registry and shortcuts is also what other tests look at.
-  local ready=$GUI/lock.ready
-  _lock_stop=$GUI/lock.stop
-  command wine "$HELPER" hold "$SHARED_LOCK" "$(winpath "$ready")" "$(winpath "$_lock_stop")" </dev/null >/dev/null 2>&1 &
-  wait_until 300 test -e "$ready" ||
-    { echo "shared state lock not obtained in 5 minutes; running:"; processes_naming '.exe'; exit 1; }
   # One agent lives in the test's desktop and starts everything there (a second explorer for
   # the same desktop would stay behind as its message loop). Programs it starts see
   # QV_GUI_DISPLAY, which lets the unit tests that need a screen run.
@@ -71,11 +64,11 @@ gui_end() {
   done
   for f in "${_runs[@]}"; do wait_until 20 test -e "$f"; done
   [[ -d $GUI/agent ]] && agent_do quit
-  [[ -n $_lock_stop ]] && touch "$_lock_stop"
   stop_release "$GUI/nginx"
   end_leftovers "$GUI_WIN\\"
   for pid in "${_pids[@]}"; do kill "$pid" 2>/dev/null; done
   rm -rf "$GUI"
+  qv_wine_stop
   exit $rc
 }
 
@@ -140,13 +133,13 @@ grab() {
 DESKTOP_COLOUR=256f95
 settle() {
   local prev=$GUI/settle.png
-  for _ in $(seq 1 120); do
+  for _ in $(seq 1 300); do
     grab "$prev"
     $PROBE near "$prev" 3 3 "$DESKTOP_COLOUR" 8 >/dev/null || break
-    sleep 0.5
+    sleep 0.2
   done
-  for _ in $(seq 1 60); do
-    sleep 0.5
+  for _ in $(seq 1 120); do
+    sleep 0.25
     grab "$1"
     $PROBE same "$1" "$prev" && return 0
     cp "$1" "$prev"
@@ -182,20 +175,34 @@ expect_no_text() {
 }
 
 # ---- input -------------------------------------------------------------------------------------
+# gui_sync: returns once the wizard has taken in the input sent so far (the agent's round trip
+# to its window); with no wizard window it returns at once.
+gui_sync() {
+  local out=$GUI/sync.txt
+  rm -f "$out"
+  agent_do sync "$(winpath "$out")"
+  wait_until 30 test -e "$out" || fail "the agent did not answer a sync"
+}
 # pointer X Y: moves the pointer to a canvas point.
-pointer() { xdotool mousemove $((WIN_X + $(px "$1"))) $((WIN_Y + $(px "$2"))); sleep 0.3; }
-# click X Y: a left click at a canvas point, slow enough for Wine.
+pointer() { xdotool mousemove --sync $((WIN_X + $(px "$1"))) $((WIN_Y + $(px "$2"))); gui_sync; }
+# click X Y: a left click at a canvas point; the press is taken in before the release comes.
 click() {
   pointer "$1" "$2"
-  xdotool mousedown 1; sleep 0.2; xdotool mouseup 1; sleep 0.5
+  xdotool mousedown 1; gui_sync; xdotool mouseup 1; gui_sync
 }
-type_text() { xdotool type --delay 60 "$1"; sleep 0.5; }
-key() { xdotool key --delay 80 "$@"; sleep 0.5; }
+type_text() { xdotool type --delay 30 "$1"; gui_sync; }
+key() { xdotool key --delay 40 "$@"; gui_sync; }
 
 # ---- the patch server -------------------------------------------------------------------------
 # start_patch_server RELEASE_ROOT [RATE]: the patch server for RELEASE_ROOT (which holds patch/),
 # optionally limited to RATE bytes per second per connection.
 start_patch_server() { serve_release "$GUI/nginx" "$1" "${2:-}"; }
+# lift_limit: the patch server serves new connections at full speed (a reload); transfers under
+# way finish at the old rate, the program's next ones go fast.
+lift_limit() {
+  sed -i 's/limit_rate [^;]*;//' "$GUI/nginx/nginx.conf"
+  nginx -e "$GUI/nginx/error.log" -c "$GUI/nginx/nginx.conf" -s reload || fail "nginx did not reload"
+}
 # make_game DIR FILES SIZE: a deterministic sample game (the project's generator).
 make_game() {
   $PY "$QV_SOURCE_DIR/tools/make_sample_game.py" create "$1" --files "$2" --size "$3" --seed 7 >/dev/null ||

@@ -42,7 +42,6 @@ e2e_begin() {
     -loleacc -loleaut32 -lole32 -luuid ||
     { echo "cannot build the runner"; exit 1; }
   start_screen "$E2E" 1280 800
-  hold_mutex shared "$SHARED_LOCK"
   local places
   mapfile -t places < <(wine cmd /c 'echo %TEMP%& echo %USERPROFILE%& echo %APPDATA%' 2>/dev/null | tr -d '\r')
   WINE_TEMP=${places[0]}
@@ -70,16 +69,14 @@ e2e_end() {
   stop_patch_server
   # Wait (bounded) for our Windows processes, so that nothing of ours keeps running; those that
   # name this script's folder and still run are ended.
-  for _ in $(seq 1 100); do
-    pgrep -f 'QuorvelSetup-e2e.exe|Quorvel-Uninstall-|e2e_helper.exe|gui_helper.exe' >/dev/null || break
-    sleep 0.1
-  done
+  wait_until 10 not_running 'QuorvelSetup-e2e.exe|Quorvel-Uninstall-|e2e_helper.exe|gui_helper.exe'
   end_leftovers "$E2E_WIN\\"
   clean_user_state
   # The Desktop link goes back as Wine made it, unless something else was put there meanwhile.
   if [[ -n $_desktop_link ]] && rmdir "$_desktop" 2>/dev/null; then ln -s "$_desktop_link" "$_desktop"; fi
   for pid in "${_pids[@]}"; do kill "$pid" 2>/dev/null; done
   rm -rf "$E2E"
+  qv_wine_stop
   exit $rc
 }
 
@@ -107,7 +104,7 @@ release_mutex() {  # tag
   local stop=$E2E/flags/$1.stop
   [[ -e $E2E/flags/$1.ready ]] || return 0
   touch "$stop"
-  for _ in $(seq 1 100); do pgrep -f "e2e_helper.exe hold.*$1.stop" >/dev/null || break; sleep 0.1; done
+  wait_until 10 not_running "e2e_helper.exe hold.*$1.stop"
   rm -f "$E2E/flags/$1.ready"
 }
 hold_launcher() { hold_mutex launcher "$LAUNCHER_MUTEX"; }
@@ -139,13 +136,16 @@ _exit_file() {
 _read_exit() {  # the Unix status to fall back on (a timeout, a runner that did not start)
   if [[ -s $EXIT_FILE ]]; then rc=$(tr -dc '0-9a-z-' <"$EXIT_FILE"); else rc=$1; fi
 }
-# run_windows EXE ARGS...: runs a Windows program with these arguments; its exit code in $rc.
+# run_windows EXE ARGS...: runs a Windows program with these arguments; its exit code in $rc
+# ("timeout" if it did not end within RUN_LIMIT seconds, default 600).
 run_windows() {
   _exit_file
   local exe
   exe=$(winpath "$1"); shift
-  timeout 600 wine "$RUNNER" run "$(winpath "$EXIT_FILE")" "$exe" "$@" </dev/null >>"$E2E/wine.log" 2>&1
+  timeout "${RUN_LIMIT:-600}" wine "$RUNNER" run "$(winpath "$EXIT_FILE")" "$exe" "$@" </dev/null >>"$E2E/wine.log" 2>&1
   _read_exit $?
+  [[ $rc == 124 && ! -s $EXIT_FILE ]] && rc=timeout
+  return 0
 }
 # setup ARGS...: runs the e2e variant and leaves its exit code in $rc.
 setup() { run_windows "$SETUP_EXE" "$@"; }
@@ -191,7 +191,8 @@ install_game() {
 }
 # files_below DIR: every file and link below DIR, relative, sorted, one per line.
 files_below() { (cd "$1" 2>/dev/null && find . \( -type f -o -type l \) | sed 's|^\./||' | LC_ALL=C sort); }
-_uninstall_running() { pgrep -f 'Quorvel-Uninstall-[0-9]+\.exe' >/dev/null; }
+_uninstall_running() { prefix_running 'Quorvel-Uninstall-[0-9]+\.exe'; }
+not_running() { ! prefix_running "$1"; }
 _temp_copies() { compgen -G "$WINE_TEMP_UNIX/Quorvel-Uninstall-*.exe" >/dev/null; }
 # uninstall_via_registry EXTRA [CODE]: runs the registered uninstall command exactly as stored,
 # with EXTRA appended, as the system's list of programs does; checks its exit code (CODE, default
@@ -208,10 +209,10 @@ uninstall_via_registry() {
 }
 # wait_for_uninstaller: the temporary copy has ended and deleted its own file (bounded).
 wait_for_uninstaller() {
-  wait_until 300 bash -c '! pgrep -f "Quorvel-Uninstall-[0-9]+\.exe" >/dev/null' || fail "the uninstaller copy is still running"
+  wait_until 300 not_running 'Quorvel-Uninstall-[0-9]+\.exe' || fail "the uninstaller copy is still running"
   wait_until 60 bash -c "! compgen -G '$WINE_TEMP_UNIX/Quorvel-Uninstall-*.exe' >/dev/null" ||
     fail "the temporary uninstaller copy did not delete itself"
   # An unattended uninstall that waited for its copy removes its own file after it ended.
-  wait_until 60 bash -c '! pgrep -f "del /f /q .*Uninstall Quorvel\.exe" >/dev/null' ||
+  wait_until 60 not_running 'del /f /q .*Uninstall Quorvel\.exe' ||
     fail "the installed uninstaller's own deletion did not end"
 }

@@ -121,7 +121,15 @@ def main():
     check(partial, "no partial part file to resume")
 
     # ---- the run that resumes ------------------------------------------------------------
-    time.sleep(1)  # nginx logs the killed run's requests once it sees their connections close
+    # nginx logs the killed run's requests once it sees their connections close: wait until it
+    # has logged the request of every partial object, so that none is taken for the second run's.
+    deadline = time.monotonic() + 30
+    while time.monotonic() < deadline:
+        with open(ACCESS_LOG, "rb") as f:
+            logged = f.read().decode("utf-8", "replace")
+        if all("/%s.z " % h in logged for h in partial):
+            break
+        time.sleep(0.1)
     log_offset = os.path.getsize(ACCESS_LOG)
     started = time.monotonic()
     second = start_driver()

@@ -40,8 +40,9 @@ bar_fill() {
 }
 
 section "a release served slowly enough to watch"
+# Small objects, so that the transfers under way when the limit is lifted end soon.
 GAME=$GUI/game
-make_game "$GAME" 40 48M
+make_game "$GAME" 160 48M
 publish "$GAME" "$GUI/www/patch" 12
 start_patch_server "$GUI/www" 50k
 
@@ -161,8 +162,12 @@ click 775 498   # Cancel
 for _ in $(seq 1 60); do grab "$GUI/q.png"; dimmed "$GUI/q.png" && break; sleep 0.3; done
 kill -STOP $(nginx_pids)
 click 591 333   # Yes
-sleep 1         # the bar's shine keeps moving, so no settled grab: one after the repaint
-shot_now install-11-cancelling
+# The bar's shine keeps moving, so no settled grab: the first one that shows Cancel disabled.
+for _ in $(seq 1 60); do
+  shot_now install-11-cancelling
+  [[ $(probe_count 700 478 850 518 "$DIM" 24) -ge 12 ]] && break
+  sleep 0.2
+done
 expect_text "Cancel is disabled while cancelling" 700 478 850 518 "$DIM"
 expect_no_text "Cancel is disabled while cancelling" 700 478 850 518 "$LABEL"
 resumed=$(millis)
@@ -205,9 +210,10 @@ expect_no_text "no status line under the bar" 282 290 850 312 a09183
 expect_text "Try again, the default" 700 478 850 518 "$HIGHLIGHT"
 mv "$GUI/www/patch/files.away" "$GUI/www/patch/files"
 click 775 498   # Try again
-sleep 1
 never_drops 6 "$fill_failed"
 shot_now install-15-try-again
+# Nothing more needs a slow install.
+lift_limit
 
 section "Finished"
 finished=0
@@ -351,6 +357,7 @@ expect_element "Yes" button "" "Yes"
 [[ $(grep -vc '^client|' <<<"$TREE") -eq 3 ]] || fail "the question leaves more than its own three elements: $TREE"
 key n
 access_until after-question '^button||Cancel|' || fail "the question stayed open after N: $TREE"
+lift_limit
 
 section "keyboard: Finished, the launch option cleared with Space, Enter"
 finished=0

@@ -214,7 +214,7 @@ for page in 2 3 4 5 6 7 8 9; do
   if (( page == 6 )); then
     # Close requests are ignored while uninstalling; end this run by its id.
     click 859 40
-    sleep 1
+    gui_sync
     query_window && [[ $WINDOW_INFO == visible=1* ]] || fail "closing the Uninstalling page was not ignored"
     end_run page6
   else

@@ -105,19 +105,19 @@ wait_until 20 bash -c "curl -sf -o /dev/null http://127.0.0.1:$QV_E2E_PORT/patch
   curl -sf 'http://127.0.0.1:$FAULT_PORT/_log?prefix=/patch/' | grep -q manifest.sig" ||
   fail "nginx does not pass /patch/ to the fault server"
 manifest_size=$(stat -c %s "$E2E/www/patch/manifest.json")
-# Three attempts, each 30 s plus the manifest at 4 KiB/s, two pauses of 1.5 s; and the start.
-bound=$((3 * (30 + manifest_size / 4096 + 1) + 3 + 30))
+# The bound the program states for itself, from the variant's deadline floor: three attempts,
+# each the floor plus the manifest at 4 KiB/s, two pauses of 1.5 s; and the start. The run is
+# waited for that long (and a little more for Wine), so a request that never ends fails here.
+floor_s=$(( (${QV_E2E_DEADLINE_FLOOR_MS:?deadline floor of the test variant} + 999) / 1000 ))
+bound=$((3 * (floor_s + manifest_size / 4096 + 1) + 3 + 10))
 for mode in '{"trickle_ms": 1000}' '{"endless_header": true}' '{"endless_body": true}'; do
   curl -sf -o /dev/null -X POST --data "{\"script\": \"/patch/manifest.json\", \"responses\": [], \"then\": $mode}" \
     "http://127.0.0.1:$FAULT_PORT/_control" || fail "the fault server took no script"
   DIR=$E2E/Fault/Quorvel
-  started=$SECONDS
   rm -f "$LOG"
-  setup --silent "--dir=$(winpath "$DIR")" "--log=$(winpath "$LOG")"
-  took=$((SECONDS - started))
-  echo "  $mode: exit $rc after $took s (bound $bound s), $(grep -a -o 'patch run failed: .*' "$LOG" | tail -n 1)"
-  expect_eq "exit code for $mode" "$rc" 6
-  ((took <= bound)) || fail "$mode: the install took $took s, beyond its bound of $bound s"
+  RUN_LIMIT=$bound setup --silent "--dir=$(winpath "$DIR")" "--log=$(winpath "$LOG")"
+  echo "  $mode: exit $rc (waited at most $bound s), $(grep -a -o 'patch run failed: .*' "$LOG" | tail -n 1)"
+  expect_eq "exit code for $mode (a run still going after $bound s is \"timeout\")" "$rc" 6
   [[ -z $(cd "$DIR" && find . -type f -not -path './bin/*' -not -path './config/*') ]] || fail "$mode: game files written"
   nothing_registered "$mode"
   rm -rf "$DIR"

@@ -83,7 +83,8 @@ mv "$E2E/marker.keep" "$H/bin/quorvel.install"
 run_windows "$TOOLS/setup.exe" --uninstall-run "--dir=$(winpath "$H")" --silent --keep=0
 expect_eq "exit code" "$rc" 0
 expect_missing "$H"
-sleep 4   # longer than the self-deletion would wait
+# Whatever the run left behind to delete files after it ended has ended too.
+wait_until 60 not_running '[Cc][Mm][Dd](\.[Ee][Xx][Ee])? ' || fail "a command the uninstall started is still running"
 expect_exists "$TOOLS/setup.exe"
 outside_unchanged
 

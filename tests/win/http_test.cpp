@@ -247,8 +247,9 @@ TEST_F(Http, CancelStopsARequestTheServerNeverAnswers) {
   FaultScript(prefix + "late", R"([{"delay_ms": 20000}])");
   std::atomic<bool> cancel{false};
   Recorder r;
-  std::thread canceller([&cancel] {
-    Sleep(300);
+  // Cancelled once the server holds the request, so that the cancel meets a waiting request.
+  std::thread canceller([&] {
+    for (int i = 0; i < 1000 && FaultLog(prefix + "late").empty(); ++i) Sleep(10);
     cancel = true;
   });
   EXPECT_EQ(HttpGet(FaultUrl(prefix + "late"), r.sink(), nullptr, false, 0, &cancel), 0);

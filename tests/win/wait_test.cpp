@@ -13,11 +13,18 @@
 
 TEST(Pause, RealWaitEndsOnceCancelled) {
   std::atomic<bool> cancel{false};
-  // An hour: the test ends only because the cancel is seen during the wait.
-  std::thread pausing([&] { PauseUnlessCancelled(3600000, cancel); });
-  Sleep(20);  // the pausing thread is inside the wait by then, almost always
+  // An hour: the test ends only because the cancel is seen. It is set once the pausing thread
+  // has begun, so it comes during the wait or just before it; both must end the pause.
+  HANDLE begun = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(begun, nullptr);
+  std::thread pausing([&] {
+    SetEvent(begun);
+    PauseUnlessCancelled(3600000, cancel);
+  });
+  EXPECT_EQ(WaitForSingleObject(begun, 10000), WAIT_OBJECT_0);
   cancel = true;
   pausing.join();
+  CloseHandle(begun);
 }
 
 TEST(Pause, ReplacementGetsTheWholePauseUnlessCancelled) {

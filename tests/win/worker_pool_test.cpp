@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
-#include <atomic>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -15,26 +17,22 @@
 static void ExpectConcurrentMembers(size_t tasks, int expectedMembers) {
   std::vector<size_t> list;
   for (size_t i = 0; i < tasks; ++i) list.push_back(100 + i);
-  std::atomic<int> running{0};
-  std::atomic<int> peak{0};
+  int running = 0, peak = 0;
   std::mutex lock;
+  std::condition_variable changed;
   std::multiset<size_t> seen;
   std::set<std::thread::id> threads;
   const int members = RunWorkerPool(list, [&](size_t index) {
-    const int now = ++running;
-    int before = peak.load();
-    while (now > before && !peak.compare_exchange_weak(before, now)) {
-    }
-    for (int waited = 0; waited < 10000 && peak.load() < expectedMembers; ++waited) Sleep(1);
-    {
-      std::lock_guard<std::mutex> guard(lock);
-      seen.insert(index);
-      threads.insert(std::this_thread::get_id());
-    }
+    std::unique_lock<std::mutex> guard(lock);
+    peak = std::max(peak, ++running);
+    changed.notify_all();
+    changed.wait_for(guard, std::chrono::seconds(10), [&] { return peak >= expectedMembers; });
+    seen.insert(index);
+    threads.insert(std::this_thread::get_id());
     --running;
   });
   EXPECT_EQ(members, expectedMembers);
-  EXPECT_EQ(peak.load(), expectedMembers);
+  EXPECT_EQ(peak, expectedMembers);
   EXPECT_EQ(threads.size(), static_cast<size_t>(expectedMembers));
   EXPECT_EQ(seen, std::multiset<size_t>(list.begin(), list.end())) << "every index exactly once";
 }
@@ -54,11 +52,17 @@ TEST(WorkerPool, EmptyListRunsNothing) {
 
 TEST(WorkerPool, CallingThreadIsAMember) {
   const std::thread::id caller = std::this_thread::get_id();
-  std::atomic<bool> callerWorked{false};
+  bool callerWorked = false;
+  std::mutex lock;
+  std::condition_variable changed;
   std::vector<size_t> list(64);
+  // Every task holds its member until the caller has taken one (at most 10 s), so the other
+  // members cannot finish the list alone.
   RunWorkerPool(list, [&](size_t) {
+    std::unique_lock<std::mutex> guard(lock);
     if (std::this_thread::get_id() == caller) callerWorked = true;
-    Sleep(2);
+    changed.notify_all();
+    changed.wait_for(guard, std::chrono::seconds(10), [&] { return callerWorked; });
   });
   EXPECT_TRUE(callerWorked);
 }
