@@ -144,9 +144,11 @@ double ShowProgress(ShownProgress& shown, int32_t stage, double fraction) {
   if (fraction > 1.0) fraction = 1.0;
   double& floor = shown.floor[stage >= 0 && stage < ShownProgress::kStages ? stage : ShownProgress::kStages - 1];
   if (fraction > floor) floor = fraction;
-  shown.last = floor;
-  return floor;
+  shown.last = floor > shown.resumed ? floor : shown.resumed;
+  return shown.last;
 }
+
+void ResumeProgress(ShownProgress& shown) { shown.resumed = shown.last; }
 
 std::wstring TrimMiddleAtBackslash(const std::wstring& text, bool (*fits)(const std::wstring&, void*),
                                    void* context) {

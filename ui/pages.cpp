@@ -135,8 +135,9 @@ static void SummaryPage() {
 }
 
 // The fraction the Installing page shows: checking follows the hashed bytes, downloading the
-// bytes this install fetches, each stage never less than it showed earlier in this install; on
-// the failure page the last one shown.
+// bytes this install fetches, each stage never less than it showed earlier in this install and
+// a retried or resumed run never less than where the last one left off; on the failure page the
+// last one shown.
 static double InstallingFraction(int32_t stage, uint64_t done, uint64_t total) {
   if (g_setup.installFailed || stage == StageFailed) return g_progress.last;
   if ((stage == StageChecking || stage == StageDownloading) && total != 0)

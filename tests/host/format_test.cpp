@@ -151,6 +151,13 @@ TEST(Format, PercentageNeverFallsWithinAStage) {
   EXPECT_DOUBLE_EQ(ShowProgress(shown, downloading, 1.7), 1.0);
   EXPECT_DOUBLE_EQ(ShowProgress(shown, 99, 0.7), 0.7);  // any code has a floor of its own
   EXPECT_DOUBLE_EQ(ShowProgress(shown, -1, 0.2), 0.7);
+  // A resumed run starts where the last one left off, whatever its stage shows.
+  ShownProgress again;
+  ShowProgress(again, downloading, 0.4);
+  ResumeProgress(again);
+  EXPECT_DOUBLE_EQ(ShowProgress(again, 1, 0.0), 0.4);
+  EXPECT_DOUBLE_EQ(ShowProgress(again, checking, 0.1), 0.4);
+  EXPECT_DOUBLE_EQ(ShowProgress(again, downloading, 0.6), 0.6);
 }
 
 // A text fits when it has at most the number of characters the context points to.
