@@ -100,8 +100,9 @@ std::wstring HelpText() {
          L"Exit codes:\r\n"
          L"  0  done\r\n"
          L"  1  the window could not be created, or an unattended install found the folder unusable\r\n"
-         L"  3  not started (another copy is running, the game is running, the folder cannot be\r\n"
-         L"     written, or no installation was found to uninstall)\r\n"
+         L"  3  not started (with --silent: another copy is running; the game is running, not\r\n"
+         L"     enough free space, the folder cannot be written, or no installation was found\r\n"
+         L"     to uninstall)\r\n"
          L"  5  an unattended install was cancelled\r\n"
          L"  6  an unattended install failed (the log says which file and why)\r\n";
 }

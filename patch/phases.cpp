@@ -216,7 +216,7 @@ static std::wstring DownloadErrorText(int32_t code) {
 // (error text set) or a cancel.
 static bool DownloadFiles(PatchEngine& engine, const FileList& files,
                           const std::vector<uint8_t>& needsDownload) {
-  uint64_t total = 0, verified = 0;
+  uint64_t total = 0;
   int32_t count = 0;
   // Entries with one hash share one part file (the object is the same), so they form one
   // task: the part is downloaded once and verified into every destination in turn, and no
@@ -224,10 +224,7 @@ static bool DownloadFiles(PatchEngine& engine, const FileList& files,
   std::vector<std::vector<size_t>> groups;
   std::unordered_map<std::string, size_t> groupOfHash;
   for (size_t i = 0; i < files.size(); ++i) {
-    if (!needsDownload[i]) {
-      verified += files.items[i].compressedSize;
-      continue;
-    }
+    if (!needsDownload[i]) continue;
     total += files.items[i].compressedSize;
     ++count;
     std::string key(files.Hash(i));
@@ -239,10 +236,11 @@ static bool DownloadFiles(PatchEngine& engine, const FileList& files,
   }
   if (groups.empty()) return true;
 
-  // What is already right on disk counts as done, so that a retried or resumed install goes
-  // on from where the last one got to; the totals are in place before the stage is seen.
-  engine.totalBytes = verified + total;
-  engine.doneBytes = verified;
+  // The stage counts what this run fetches: files already right on disk are neither done nor
+  // to do, and a part file a resumed transfer finds counts as done once its transfer starts.
+  // The totals are in place before the stage is seen.
+  engine.totalBytes = total;
+  engine.doneBytes = 0;
   engine.totalFiles = count;
   engine.doneFiles = 0;
   engine.PostStage(StageDownloading);

@@ -13,20 +13,12 @@ struct JsonParser {
   const char* end;
   int depth;
   std::string error;
-  uint64_t budget;  // heap bytes the tree may still take
+  const uint32_t* counts;  // CountElements: room for each array with elements, in document order
+  size_t countsSize;
+  size_t arrays;           // arrays with elements opened so far
 };
 
 const int kMaxDepth = 64;
-
-// The tree of a document may take at most kHeapPerInputByte bytes of heap for every byte of
-// input, plus kHeapBase. A real manifest takes about 7 per byte; a body such as [0,0,0,...]
-// would take over 100 and is refused with "documento demasiado grande" once it reaches the
-// ceiling. Strings are not counted one by one: with their growth they hold at most twice the
-// input, which the ceiling's margin covers; every array slot and object node is counted.
-constexpr uint64_t kHeapPerInputByte = 16;
-constexpr uint64_t kHeapBase = 64 * 1024;
-// What one object member costs besides its value: the map node and its key.
-constexpr uint64_t kMemberCost = sizeof(JsonValue) + sizeof(std::string) + 64;
 
 }  // namespace
 
@@ -191,28 +183,16 @@ static bool ParseString(JsonParser& p, std::string& out) {
 
 static bool ParseValue(JsonParser& p, JsonValue& v);
 
-// Takes bytes from the budget; false (with the message) once the document would go past it.
-static bool Charge(JsonParser& p, uint64_t bytes) {
-  if (bytes > p.budget) {
-    p.budget = 0;
-    return Fail(p, "documento demasiado grande");
-  }
-  p.budget -= bytes;
-  return true;
-}
-
 static bool ParseArray(JsonParser& p, JsonValue& v) {
   v.type = JsonType::Array;
   ++p.cur;
   SkipWhitespace(p);
   if (p.cur < p.end && *p.cur == ']') { ++p.cur; return true; }
+  // The room is made once: a doubling vector would keep up to twice the slots an array needs,
+  // and hold its old and new blocks together while it grows.
+  if (p.arrays < p.countsSize) v.array.reserve(p.counts[p.arrays]);
+  ++p.arrays;
   for (;;) {
-    if (v.array.size() == v.array.capacity()) {
-      // Growth doubles the slots and briefly holds old and new together: charge the new block.
-      const uint64_t slots = v.array.capacity() == 0 ? 1 : 2 * static_cast<uint64_t>(v.array.capacity());
-      if (!Charge(p, slots * sizeof(JsonValue))) return false;
-      v.array.reserve(static_cast<size_t>(slots));
-    }
     v.array.emplace_back();
     if (!ParseValue(p, v.array.back())) return false;
     SkipWhitespace(p);
@@ -237,7 +217,6 @@ static bool ParseObject(JsonParser& p, JsonValue& v) {
     if (p.cur == p.end || *p.cur != ':') return Fail(p, "esperado :");
     ++p.cur;
     // A repeated key keeps only its last value, whole: nothing of the earlier one survives.
-    if (!Charge(p, kMemberCost)) return false;
     auto [member, inserted] = v.object.try_emplace(std::move(key));
     if (!inserted) member->second = JsonValue();
     if (!ParseValue(p, member->second)) return false;
@@ -351,7 +330,7 @@ static bool ScanValue(JsonParser& p, std::vector<JsonStep>& path, JsonValue& scr
 }
 
 bool JsonScan(const std::string& text, const JsonVisitor& visit, std::string* error) {
-  JsonParser p{text.data(), text.data() + text.size(), 0, std::string(), 0};
+  JsonParser p{text.data(), text.data() + text.size(), 0, std::string(), nullptr, 0, 0};
   std::vector<JsonStep> path;
   path.reserve(kMaxDepth + 1);
   JsonValue scratch;
@@ -364,10 +343,58 @@ bool JsonScan(const std::string& text, const JsonVisitor& visit, std::string* er
   return ok;
 }
 
+// The element count of every array that has elements, in the order they open (the order in
+// which the parser meets them). A value is counted as it starts after "[" or ",", so a list of
+// bare commas counts nothing and all counts together never exceed half the input. The counts
+// only say how much room to make: a document they do not describe fails to parse anyway.
+static std::vector<uint32_t> CountElements(const char* cur, const char* end) {
+  constexpr size_t kNone = std::numeric_limits<size_t>::max();
+  struct Level {
+    bool array;
+    bool expectValue;
+    size_t count;  // index in counts, kNone until the first element starts
+  };
+  Level levels[kMaxDepth];
+  int depth = 0;
+  std::vector<uint32_t> counts;
+  for (; cur < end; ++cur) {
+    const char c = *cur;
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
+    if (c == ']' || c == '}') {
+      if (depth > 0) --depth;
+      continue;
+    }
+    if (c == ',') {
+      if (depth > 0) levels[depth - 1].expectValue = true;
+      continue;
+    }
+    if (depth > 0) {
+      Level& level = levels[depth - 1];
+      if (level.array && level.expectValue) {
+        if (level.count == kNone) {
+          level.count = counts.size();
+          counts.push_back(0);
+        }
+        ++counts[level.count];
+      }
+      level.expectValue = false;
+    }
+    if (c == '"') {
+      for (++cur; cur < end && *cur != '"';) cur += (*cur == '\\' && end - cur > 1) ? 2 : 1;
+      if (cur == end) break;
+    } else if (c == '[' || c == '{') {
+      // The parser refuses anything deeper before it meets a later array.
+      if (depth == kMaxDepth) break;
+      levels[depth++] = Level{c == '[', true, kNone};
+    }
+  }
+  return counts;
+}
+
 bool JsonParse(const std::string& text, JsonValue& out, std::string* error) {
   out = JsonValue();
-  JsonParser p{text.data(), text.data() + text.size(), 0, std::string(),
-               kHeapBase + kHeapPerInputByte * static_cast<uint64_t>(text.size())};
+  const std::vector<uint32_t> counts = CountElements(text.data(), text.data() + text.size());
+  JsonParser p{text.data(), text.data() + text.size(), 0, std::string(), counts.data(), counts.size(), 0};
   bool ok = ParseValue(p, out);
   if (ok) {
     SkipWhitespace(p);

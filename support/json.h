@@ -20,8 +20,8 @@ struct JsonValue {
 
 // Parses a whole document into out (reset first). False on failure, with the first error
 // message in *error when given; out then holds a partial tree that must not be used.
-// The tree never takes more than 16 bytes of heap per input byte (plus 64 KiB): a document
-// that would is refused with "documento demasiado grande".
+// Every array is given its exact room at once, so the tree takes at most about 61 bytes of
+// heap per input byte (a value in every second byte), whatever the document's shape.
 bool JsonParse(const std::string& text, JsonValue& out, std::string* error = nullptr);
 // The member of an object with exactly this key, else a shared immutable Null value.
 const JsonValue& JsonGetMember(const JsonValue& value, const char* key);
@@ -40,8 +40,7 @@ struct JsonStep {
 // Called for every value in document order, with the way to it: scalars with their value,
 // arrays and objects once, before their contents, as an empty value of their type.
 using JsonVisitor = std::function<void(const std::vector<JsonStep>& path, const JsonValue& value)>;
-// Checks a whole document as JsonParse does (same result, same first message; only the tree's
-// memory ceiling does not apply) without building it: memory stays at the path and the longest
-// string, whatever the document's shape.
+// Checks a whole document as JsonParse does (same result, same first message) without building
+// it: memory stays at the path and the longest string, whatever the document's shape.
 // A repeated key is visited each time it occurs.
 bool JsonScan(const std::string& text, const JsonVisitor& visit, std::string* error = nullptr);

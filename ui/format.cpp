@@ -139,13 +139,16 @@ std::wstring FormatPercent(double fraction) {
   return std::to_wstring(static_cast<int>(fraction * 100.0)) + L"%";
 }
 
-double ShowProgress(ShownProgress& shown, double fraction) {
+double ShowProgress(ShownProgress& shown, int32_t stage, double fraction) {
   if (!(fraction > 0.0)) fraction = 0.0;
   if (fraction > 1.0) fraction = 1.0;
-  if (fraction > shown.floor) shown.floor = fraction;
-  shown.last = shown.floor;
-  return shown.floor;
+  double& floor = shown.floor[stage >= 0 && stage < ShownProgress::kStages ? stage : ShownProgress::kStages - 1];
+  if (fraction > floor) floor = fraction;
+  shown.last = floor > shown.resumed ? floor : shown.resumed;
+  return shown.last;
 }
+
+void ResumeProgress(ShownProgress& shown) { shown.resumed = shown.last; }
 
 std::wstring TrimMiddleAtBackslash(const std::wstring& text, bool (*fits)(const std::wstring&, void*),
                                    void* context) {

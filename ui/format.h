@@ -44,14 +44,21 @@ std::wstring FormatTimeLeft(float speed, uint64_t done, uint64_t total);
 // The fraction limited to 0..1, times 100, truncated, then "%": 0.999 gives "99%".
 std::wstring FormatPercent(double fraction);
 
-// The percentage an install shows: never below what it showed before in this install (a
-// retried or resumed run counts from zero again until its download stage is reached).
+// The percentage an install shows, stage by stage: within a stage it never falls below what
+// that stage showed before in this install, a retried or resumed run's included; another
+// stage starts from its own figure. A retried or resumed run never shows less than where the
+// run before it left off.
 struct ShownProgress {
-  double floor = 0.0;  // the highest fraction shown
-  double last = 0.0;   // the fraction of the last paint (kept on the failure page)
+  static constexpr int kStages = 16;
+  double floor[kStages] = {};  // per stage code: the highest fraction shown in it
+  double resumed = 0.0;        // where the run before this one left off
+  double last = 0.0;           // the fraction of the last paint (kept on the failure page)
 };
-// The fraction to show for the run's fraction of the install (limited to 0..1).
-double ShowProgress(ShownProgress& shown, double fraction);
+// The fraction to show for the fraction of stage (limited to 0..1; stage codes outside
+// 0..kStages-1 share the last floor).
+double ShowProgress(ShownProgress& shown, int32_t stage, double fraction);
+// Another run of the same install begins: it goes on from the last fraction shown.
+void ResumeProgress(ShownProgress& shown);
 
 // text, or text with a middle part replaced by U+2026 so that fits(result) holds and the text
 // after its last backslash (the last folder or file name) stays whole. When not even "…" and

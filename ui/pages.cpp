@@ -134,17 +134,16 @@ static void SummaryPage() {
   DrawButton(IdPrimary, Text(InstallButton), true, true, kRightButton);
 }
 
-// The fraction the Installing page shows: the downloaded share of the whole game (what is on
-// disk included), never less than earlier in this install, and on the failure page the last
-// one shown. Checking measures hashed bytes, which say nothing of how much of the game is
-// there: a check of a full folder would climb to 100 % and the download then start lower,
-// so while checking the percentage holds.
+// The fraction the Installing page shows: checking follows the hashed bytes, downloading the
+// bytes this install fetches, each stage never less than it showed earlier in this install and
+// a retried or resumed run never less than where the last one left off; on the failure page the
+// last one shown.
 static double InstallingFraction(int32_t stage, uint64_t done, uint64_t total) {
   if (g_setup.installFailed || stage == StageFailed) return g_progress.last;
-  if (stage == StageDownloading && total != 0)
-    return ShowProgress(g_progress, static_cast<double>(done) / static_cast<double>(total));
-  if (stage == StageApplying || stage == StageDone) return ShowProgress(g_progress, 1.0);
-  return ShowProgress(g_progress, 0.0);
+  if ((stage == StageChecking || stage == StageDownloading) && total != 0)
+    return ShowProgress(g_progress, stage, static_cast<double>(done) / static_cast<double>(total));
+  if (stage == StageApplying || stage == StageDone) return ShowProgress(g_progress, stage, 1.0);
+  return ShowProgress(g_progress, stage, 0.0);
 }
 
 static void InstallingPage() {

@@ -27,7 +27,7 @@ void LayoutFolderField();
 // Closes the language drop-down if it is open.
 void CloseLanguageList();
 // Forgets the speed samples; the percentage starts from 0 again only for another folder
-// (a retried or resumed install of the same folder never shows less than before).
+// (a retried or resumed install of the same folder goes on from where the last run left off).
 void ResetSpeedSampling(const std::wstring& folder);
 // Repaints the whole window (no-op without a window).
 void Redraw();

@@ -12,7 +12,10 @@ void CloseLanguageList() { g_ui.languageListOpen = false; }
 
 void ResetSpeedSampling(const std::wstring& folder) {
   ResetSpeedMeter(g_speed);
-  if (folder != s_progressFolder) g_progress = ShownProgress{};
+  if (folder != s_progressFolder)
+    g_progress = ShownProgress{};
+  else
+    ResumeProgress(g_progress);
   s_progressFolder = folder;
 }
 

@@ -131,18 +131,33 @@ TEST(Format, TimeLeftBeyondNinetyNineHoursIsADash) {
   EXPECT_EQ(TimeLeftText(d.meter, 0, 99ull * 3600 * 1000 + 60000), L"-");
 }
 
-TEST(Format, PercentageNeverFallsWithinAnInstall) {
+TEST(Format, PercentageNeverFallsWithinAStage) {
+  const int32_t checking = 3, downloading = 4;
   ShownProgress shown;
-  EXPECT_DOUBLE_EQ(ShowProgress(shown, 0.33), 0.33);
-  // Try again: connecting and checking show nothing new, the download resumes at 0.24 of a
-  // total that now includes what is on disk; the page keeps 0.33 until the run passes it.
-  EXPECT_DOUBLE_EQ(ShowProgress(shown, 0.0), 0.33);
-  EXPECT_DOUBLE_EQ(ShowProgress(shown, 0.24), 0.33);
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, checking, 0.4), 0.4);
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, checking, 1.0), 1.0);
+  // The download starts again from its own figure.
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, downloading, 0.0), 0.0);
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, downloading, 0.33), 0.33);
+  // Try again: connecting shows 0, checking keeps what it reached, and the download resumes at
+  // 0.24 of what is still to fetch; the page keeps 0.33 until the run passes it.
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, 1, 0.0), 0.0);
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, checking, 0.1), 1.0);
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, downloading, 0.24), 0.33);
   EXPECT_DOUBLE_EQ(shown.last, 0.33);
-  EXPECT_DOUBLE_EQ(ShowProgress(shown, 0.5), 0.5);
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, downloading, 0.5), 0.5);
   EXPECT_DOUBLE_EQ(shown.last, 0.5);
-  EXPECT_DOUBLE_EQ(ShowProgress(shown, std::nan("")), 0.5);
-  EXPECT_DOUBLE_EQ(ShowProgress(shown, 1.7), 1.0);
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, downloading, std::nan("")), 0.5);
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, downloading, 1.7), 1.0);
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, 99, 0.7), 0.7);  // any code has a floor of its own
+  EXPECT_DOUBLE_EQ(ShowProgress(shown, -1, 0.2), 0.7);
+  // A resumed run starts where the last one left off, whatever its stage shows.
+  ShownProgress again;
+  ShowProgress(again, downloading, 0.4);
+  ResumeProgress(again);
+  EXPECT_DOUBLE_EQ(ShowProgress(again, 1, 0.0), 0.4);
+  EXPECT_DOUBLE_EQ(ShowProgress(again, checking, 0.1), 0.4);
+  EXPECT_DOUBLE_EQ(ShowProgress(again, downloading, 0.6), 0.6);
 }
 
 // A text fits when it has at most the number of characters the context points to.

@@ -5,6 +5,8 @@ independent of the program's (python3-cryptography; run with /usr/bin/python3).
   make_fixtures.py public-key KEYFILE              (prints the public key as hex)
   make_fixtures.py large-manifest RELEASE_DIR --key KEYFILE --entries N [--size BYTES]
         a signed manifest of N made-up file entries (no objects), padded with blanks to BYTES
+  make_fixtures.py delete-list RELEASE_DIR --key KEYFILE --entries N --deletes M
+        a compact signed manifest of N made-up file entries and M delete paths of 20 bytes
 
 RELEASE_DIR is the folder served at a base URL (it receives manifest.json and manifest.sig).
 KEYFILE holds a 32-byte Ed25519 seed as 64 lowercase hex characters and a line feed.
@@ -39,6 +41,19 @@ def write_atomic(path, data):
     os.replace(tmp, path)
 
 
+def write_release(release_dir, key, body):
+    os.makedirs(release_dir, exist_ok=True)
+    write_atomic(os.path.join(release_dir, "manifest.json"), body)
+    write_atomic(os.path.join(release_dir, "manifest.sig"), key.sign(body))
+
+
+def delete_list(release_dir, key, entries, deletes):
+    files = [{"p": "data/maps/tile_%05d.pak" % i, "h": hashlib.sha256(str(i).encode()).hexdigest(),
+              "s": 1000 + i, "c": 700 + i} for i in range(entries)]
+    doc = {"format": 1, "version": 1, "files": files, "delete": ["data/old/f%06d.bin" % i for i in range(deletes)]}
+    write_release(release_dir, key, json.dumps(doc, separators=(",", ":")).encode("utf-8"))
+
+
 def large_manifest(release_dir, key, entries, size):
     files = []
     for i in range(entries):
@@ -50,9 +65,7 @@ def large_manifest(release_dir, key, entries, size):
         if len(body) > size:
             sys.exit("large-manifest: %d entries take %d bytes, more than %d" % (entries, len(body), size))
         body += b" " * (size - len(body))
-    os.makedirs(release_dir, exist_ok=True)
-    write_atomic(os.path.join(release_dir, "manifest.json"), body)
-    write_atomic(os.path.join(release_dir, "manifest.sig"), key.sign(body))
+    write_release(release_dir, key, body)
 
 
 def main():
@@ -65,9 +78,16 @@ def main():
     m.add_argument("--key", required=True)
     m.add_argument("--entries", type=int, required=True)
     m.add_argument("--size", type=int, default=0)
+    d = sub.add_parser("delete-list")
+    d.add_argument("release_dir")
+    d.add_argument("--key", required=True)
+    d.add_argument("--entries", type=int, required=True)
+    d.add_argument("--deletes", type=int, required=True)
     args = parser.parse_args()
     if args.command == "large-manifest":
         large_manifest(args.release_dir, load_key(args.key), args.entries, args.size)
+    elif args.command == "delete-list":
+        delete_list(args.release_dir, load_key(args.key), args.entries, args.deletes)
     elif args.command == "public-key":
         print(public_hex(load_key(args.key)))
     return 0

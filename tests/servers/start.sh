@@ -5,7 +5,7 @@
 # - the fault server (fault_server.py) over the same folder, for scripted misbehaviour;
 # - a signed sample release at DATA/www/sample/patch/: the sample game of
 #   tools/make_sample_game.py published by quorvel-publish from the host build;
-# - large signed manifests at DATA/www/{large,limit}/patch/ (make_fixtures.py).
+# - large signed manifests at DATA/www/{large,limit,deletes1,deletes2}/patch/ (make_fixtures.py).
 # stop.sh DATA stops exactly these processes again.
 set -euo pipefail
 DATA=$(mkdir -p "$1" && cd "$1" && pwd)
@@ -43,6 +43,9 @@ PUBLIC_KEY=$($PY "$HERE/make_fixtures.py" public-key "$KEY")
 # 20,000 entries and one of exactly the 32 MiB a manifest may have.
 $PY "$HERE/make_fixtures.py" large-manifest "$WWW/large/patch" --key "$KEY" --entries 20000
 $PY "$HERE/make_fixtures.py" large-manifest "$WWW/limit/patch" --key "$KEY" --entries 1000 --size 33554432
+# Releases with long delete lists (about 510 KB and 470 KB).
+$PY "$HERE/make_fixtures.py" delete-list "$WWW/deletes1/patch" --key "$KEY" --entries 1000 --deletes 17000
+$PY "$HERE/make_fixtures.py" delete-list "$WWW/deletes2/patch" --key "$KEY" --entries 50 --deletes 20000
 
 # ---- nginx --------------------------------------------------------------------------
 NGINX_PORT=

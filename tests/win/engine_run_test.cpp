@@ -17,6 +17,7 @@
 #include "support/text.h"
 #include "test_release.h"
 #include "test_servers.h"
+#include "ui/format.h"
 
 using namespace qvtest;
 
@@ -424,21 +425,61 @@ TEST_F(RunCase, CancelWhileDownloadingSavesTheCacheAndKeepsParts) {
   EXPECT_EQ(IniVersion(), "<none>");
   EXPECT_GT(FileSize(Path(L"patcher_parts\\") + Widen(pb.hash) + L".z"), 0u);
 
-  // Installing again counts what is on disk: the download stage's totals cover both files and
-  // the small one is done before the stage is seen, so the percentage goes on from there.
-  uint64_t startDone = 0, startTotal = 0;
+  // Installing again counts only what it fetches: the small file, right on disk, is neither done
+  // nor to do; the big one's part counts as done once its transfer resumes.
+  uint64_t startTotal = 0;
   onMessage = [&](const std::string& m) {
-    if (m == "4") {
-      startDone = engine.doneBytes;
-      startTotal = engine.totalBytes;
-    }
+    if (m == "4") startTotal = engine.totalBytes;
   };
   qvtest::FaultControl("{\"clear\":\"" + release.ObjectPath(pb.hash) + "\"}");
   EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
-  EXPECT_EQ(startTotal, ps.compressedSize + pb.compressedSize);
-  EXPECT_GE(startDone, ps.compressedSize);
+  EXPECT_EQ(startTotal, pb.compressedSize);
   EXPECT_EQ(engine.doneBytes.load(), startTotal);
   EXPECT_TRUE(ReadBytes(Path(L"big.bin")) == big);
+}
+
+// A repair without the cache hashes every file: the check's counters move with the hashed bytes
+// before it ends, and the download then counts only the one file it fetches.
+TEST_F(RunCase, RepairWithoutTheCacheShowsCheckingProgressAndCountsOnlyItsDownload) {
+  std::vector<std::string> entries;
+  for (int i = 0; i < 4; ++i) {
+    entries.push_back(EntryJson("data/big" + std::to_string(i) + ".pak", release.Put(std::string(32u << 20, 'a' + i))));
+  }
+  const std::string small = RandomBytes(1500, 34);
+  const auto ps = release.Put(small);
+  entries.push_back(EntryJson("data/small.bin", ps));
+  release.Sign(Manifest(1, entries));
+  ASSERT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+  ASSERT_TRUE(DeleteFileW(Path(L"config\\patcher_cache.dat").c_str()));
+  Put(L"data\\small.bin", RandomBytes(1500, 35));
+
+  std::vector<int> percentages;  // every percentage the check's counters gave, in order
+  onMessage = [&](const std::string& m) {
+    if (m != "3") return;
+    // The check sets its total once; the download's total, set before its stage is posted,
+    // ends the samples.
+    uint64_t checkTotal = 0;
+    const uint64_t end = GetTickCount64() + 120000;
+    while (engine.stage == StageChecking && GetTickCount64() < end) {
+      const uint64_t done = engine.doneBytes, total = engine.totalBytes;
+      if (checkTotal == 0) checkTotal = total;
+      if (total != checkTotal) break;
+      const int percent = total == 0 ? 0 : static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(total));
+      if (percentages.empty() || percent != percentages.back()) percentages.push_back(percent);
+    }
+  };
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+  std::string read;
+  for (int percent : percentages) read += " " + std::to_string(percent);
+  std::printf("percentages during checking:%s\n", read.c_str());
+  ASSERT_FALSE(percentages.empty());
+  EXPECT_TRUE(std::is_sorted(percentages.begin(), percentages.end())) << read;
+  EXPECT_TRUE(std::any_of(percentages.begin(), percentages.end(), [](int p) { return p > 0 && p < 100; })) << read;
+  EXPECT_EQ(engine.totalFiles.load(), 1);
+  EXPECT_EQ(engine.totalBytes.load(), ps.compressedSize) << "files right on disk are not the download's";
+  EXPECT_EQ(engine.doneBytes.load(), ps.compressedSize);
+  std::printf("Downloaded after the repair: %s\n", Narrow(FormatDownloaded(engine.doneBytes, engine.totalBytes)).c_str());
+  EXPECT_TRUE(ReadBytes(Path(L"data\\small.bin")) == small);
 }
 
 TEST_F(RunCase, VersionRulesAndTheKeyCheck) {

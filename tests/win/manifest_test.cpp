@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/build_config.h"
@@ -280,6 +281,22 @@ TEST_F(Manifest, LargeManifestVerifiesAndParses) {
   EXPECT_EQ(files[12345].compressedSize, 2u * 12345);
   // The list a run keeps holds each path and hash once and no tree.
   EXPECT_LE(files.MemoryBytes() / files.size(), 400u);
+}
+
+// Releases with long delete lists (1,000 files and 17,000 deletions; 50 and 20,000) are read whole.
+TEST_F(Manifest, LongDeleteListsAreRead) {
+  for (const auto [release, count, deletes] : {std::tuple{"/deletes1/patch/", 1000, 17000}, std::tuple{"/deletes2/patch/", 50, 20000}}) {
+    g_patchBaseUrl = NginxUrl(release);
+    ASSERT_EQ(Fetch(), ManifestFetch::Ok) << Narrow(error);
+    EXPECT_GT(bytes.size(), 440000u);
+    std::wstring text;
+    ASSERT_TRUE(ParseManifest(bytes, doc, text)) << Narrow(text);
+    ASSERT_TRUE(ReadManifestFiles(doc, files, text)) << Narrow(text);
+    EXPECT_EQ(files.size(), static_cast<size_t>(count));
+    const std::vector<std::string> deleteList = ManifestDeleteList(doc);
+    ASSERT_EQ(deleteList.size(), static_cast<size_t>(deletes));
+    EXPECT_EQ(deleteList[12345], "data/old/f012345.bin");
+  }
 }
 
 TEST_F(Manifest, CancelStopsBeforeTheNextAttempt) {
