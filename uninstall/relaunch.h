@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 // Copies the running program to the temporary folder and starts it as the uninstall wizard,
 // forwarding --silent, --keep= and --log=; argv/argc are the split command line. Returns the
@@ -22,9 +24,15 @@ std::wstring UninstallFolderOf(const std::wstring& modulePath);
 // Arguments of the copy: --uninstall-run "--dir=folder" [--silent] [--keep=value] ["--log=file"]
 // (argv[0], the program's own path, is never examined).
 std::wstring UninstallRunArguments(const std::wstring& folder, int argc, wchar_t** argv);
-// cmd.exe /c ping -n 3 127.0.0.1 >nul & del /f /q "path"
-std::wstring SelfDeleteCommand(const std::wstring& path);
-// After an unattended uninstall that waited for its copy: SelfDeleteCommand(uninstaller), then
-// rmdir of the uninstaller's folder (unless it is folder itself) and of folder, each only while
-// it is a plain folder (no link), and each removed by cmd only when empty.
-std::wstring LeftoverDeleteCommand(const std::wstring& uninstaller, const std::wstring& folder);
+// Paths a command reads from variables of its own environment: name, value.
+using CommandPaths = std::vector<std::pair<std::wstring, std::wstring>>;
+// The variable that holds the file a deletion command removes.
+inline constexpr wchar_t kDeleteVariable[] = L"QV_DELETE_FILE";
+// cmd.exe /d /v:off /c ping -n 3 127.0.0.1 >nul & del /f /q "%variable%": the path comes from
+// the command's environment, so cmd.exe expands nothing in it.
+std::wstring SelfDeleteCommand(const std::wstring& variable);
+// After an unattended uninstall that waited for its copy: SelfDeleteCommand for leftover (the
+// uninstaller's file under the name it was moved to), then rmdir of its folder (unless it is
+// folder itself) and of folder, each only while it is a plain folder (no link), and each removed
+// by cmd only when empty. paths receives the variables the command reads.
+std::wstring LeftoverDeleteCommand(const std::wstring& leftover, const std::wstring& folder, CommandPaths& paths);

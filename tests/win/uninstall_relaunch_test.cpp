@@ -92,17 +92,27 @@ TEST(Relaunch, CopySeesTheFolderAsOneArgument) {
 }
 
 TEST(Relaunch, SelfDeleteCommandWaitsThenDeletesByForce) {
-  EXPECT_EQ(SelfDeleteCommand(L"C:\\Users\\me\\AppData\\Local\\Temp\\Quorvel-Uninstall-42.exe"),
-            L"cmd.exe /c ping -n 3 127.0.0.1 >nul & del /f /q "
-            L"\"C:\\Users\\me\\AppData\\Local\\Temp\\Quorvel-Uninstall-42.exe\"");
+  EXPECT_EQ(SelfDeleteCommand(kDeleteVariable),
+            L"cmd.exe /d /v:off /c ping -n 3 127.0.0.1 >nul & del /f /q \"%QV_DELETE_FILE%\"");
+  CommandPaths paths;
+  const std::wstring line = LeftoverDeleteCommand(L"C:\\Games\\%USERNAME%\\bin\\Uninstall Quorvel.exe.7.ap_tmp",
+                                                  L"C:\\Games\\%USERNAME%", paths);
+  EXPECT_EQ(line.find(L"USERNAME"), std::wstring::npos) << "no path is in the line itself";
+  ASSERT_FALSE(paths.empty());
+  EXPECT_EQ(paths[0], (std::pair<std::wstring, std::wstring>(kDeleteVariable,
+                                                             L"C:\\Games\\%USERNAME%\\bin\\Uninstall Quorvel.exe.7.ap_tmp")));
 }
 
 TEST(Relaunch, SelfDeleteCommandRemovesAFileWhenRun) {
-  // The command as the system's interpreter runs it, on a file of our own.
+  // The command as the system's interpreter runs it, on a file of our own whose name holds what
+  // cmd.exe would expand or read as a command: it goes, and its neighbours stay.
   ScratchFolder dir;
-  const std::wstring victim = dir / L"Quorvel-Uninstall-1.exe";
+  const std::wstring victim = dir / L"100% & ^%TEMP%^ x.exe";
   WriteBytes(victim, "copy");
-  std::wstring line = SelfDeleteCommand(victim);
+  WriteBytes(dir / L"100", "neighbour");
+  WriteBytes(dir / L"x.exe", "neighbour");
+  ASSERT_TRUE(SetEnvironmentVariableW(kDeleteVariable, victim.c_str()));
+  std::wstring line = SelfDeleteCommand(kDeleteVariable);
   // Its first part only waits for the program to end (two seconds): one echo request here.
   const size_t wait = line.find(L"ping -n 3 ");
   ASSERT_NE(wait, std::wstring::npos);
@@ -115,6 +125,9 @@ TEST(Relaunch, SelfDeleteCommandRemovesAFileWhenRun) {
   WaitForSingleObject(process.hProcess, 60000);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
+  SetEnvironmentVariableW(kDeleteVariable, nullptr);
   EXPECT_FALSE(Exists(victim));
   EXPECT_TRUE(Exists(dir.path()));
+  EXPECT_EQ(ReadBytes(dir / L"100"), "neighbour");
+  EXPECT_EQ(ReadBytes(dir / L"x.exe"), "neighbour");
 }
