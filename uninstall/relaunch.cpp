@@ -62,70 +62,36 @@ std::wstring UninstallRunArguments(const std::wstring& folder, int argc, wchar_t
   return args;
 }
 
-// cmd.exe expands %...% anywhere in its line, quotes or not, and reads & ^ outside quotes: so
-// a path never appears in the line itself. It comes in a variable of the command's own
-// environment, expanded once and inside quotes, where nothing in it is read as a command.
-std::wstring SelfDeleteCommand(const std::wstring& variable) {
-  return L"cmd.exe /d /v:off /c ping -n 3 127.0.0.1 >nul & del /f /q \"%" + variable + L"%\"";
+// cmd.exe expands %...% anywhere in its line, quotes or not (Wine's even inside the values of
+// variables), and reads & ^ outside quotes: so no path ever appears in the line. The command
+// starts in the folder of the file it removes and names only names this program made, and a
+// name that cmd.exe could read otherwise is never handed to it.
+static bool IsPlainName(const std::wstring& name) {
+  // Inside quotes, & ^ and (with delayed expansion off) ! are plain characters.
+  return !name.empty() && name.find_first_of(L"%\"\\/:") == std::wstring::npos;
 }
 
-static bool IsPlainFolder(const std::wstring& path) {
-  const DWORD a = GetFileAttributesW(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT);
+std::wstring SelfDeleteCommand(const std::wstring& leaf) {
+  if (!IsPlainName(leaf)) return {};
+  return L"cmd.exe /d /v:off /c ping -n 3 127.0.0.1 >nul & del /f /q \"" + leaf + L"\"";
 }
 
-std::wstring LeftoverDeleteCommand(const std::wstring& leftover, const std::wstring& folder, CommandPaths& paths) {
-  paths.clear();
-  paths.emplace_back(kDeleteVariable, leftover);
-  std::wstring command = SelfDeleteCommand(kDeleteVariable);
-  // rmdir removes only empty folders; a linked folder keeps its link, as the uninstall does.
-  const std::wstring bin = FolderOfPath(leftover);
-  const std::wstring binFolder = bin.size() > 1 ? bin.substr(0, bin.size() - 1) : bin;
-  if (!SamePathText(binFolder, folder) && IsPlainFolder(binFolder)) {
-    paths.emplace_back(L"QV_RMDIR_BIN", binFolder);
-    command += L" & rmdir \"%QV_RMDIR_BIN%\" 2>nul";
-  }
-  if (IsPlainFolder(folder)) {
-    paths.emplace_back(L"QV_RMDIR_FOLDER", folder);
-    command += L" & rmdir \"%QV_RMDIR_FOLDER%\" 2>nul";
-  }
-  return command;
+static std::wstring LastName(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-// This program's environment with the command's own variables added (a block as
-// CreateProcessW takes it).
-static std::vector<wchar_t> EnvironmentWith(const CommandPaths& paths) {
-  std::vector<wchar_t> block;
-  if (wchar_t* current = GetEnvironmentStringsW()) {
-    for (const wchar_t* p = current; *p; p += std::wcslen(p) + 1) {
-      const std::wstring entry(p);
-      bool replaced = false;
-      for (const auto& [name, value] : paths)
-        replaced = replaced || (entry.size() > name.size() && entry[name.size()] == L'=' &&
-                                SamePathText(entry.substr(0, name.size()), name));
-      if (!replaced) block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
-    }
-    FreeEnvironmentStringsW(current);
-  }
-  for (const auto& [name, value] : paths) {
-    const std::wstring entry = name + L"=" + value;
-    block.insert(block.end(), entry.c_str(), entry.c_str() + entry.size() + 1);
-  }
-  block.push_back(0);
-  return block;
-}
-
-// Runs command line with no window, from folder, with paths in its environment, and does not
-// wait for it.
-static void StartHiddenCommand(const std::wstring& command, const std::wstring& folder, const CommandPaths& paths) {
+// Runs command line with no window, from folder (the command's names are relative to it), and
+// does not wait for it.
+static void StartHiddenCommand(const std::wstring& command, const std::wstring& folder) {
+  if (command.empty()) return;
   std::vector<wchar_t> line(command.begin(), command.end());
   line.push_back(0);
-  std::vector<wchar_t> environment = EnvironmentWith(paths);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT,
-                     environment.data(), folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
+  if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                     folder.empty() ? nullptr : folder.c_str(), &startup, &process)) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
@@ -144,16 +110,25 @@ static UniqueHandle OpenRegisteredUninstaller(const std::wstring& self, const st
 }
 
 // After the uninstall: the uninstaller, still running, moves its own file (by the handle
-// opened before the uninstall, so it is this very file) to a name of this run alone, which a
-// later install never uses, and a hidden command removes that name and the folders left empty.
+// opened before the uninstall, so it is this very file) out of the way, under a name of this
+// run alone that a later install never uses, and a hidden command deletes that name once the
+// program has ended. Moved into the temporary folder, it leaves bin and the install folder
+// empty, and they go here, through checked handles (a link stays); on another drive it can
+// only move within bin, which then stays with the folder.
 static void ScheduleLeftoverDelete(HANDLE own, const std::wstring& self, const std::wstring& folder,
                                    const std::wstring& temp) {
+  const std::wstring moved = UninstallCopyName(temp, GetTickCount64());
+  if (!temp.empty() && RenameOpenFileWithin(own, temp, LastName(moved))) {
+    const std::wstring root = folder + L"\\";
+    const std::wstring bin = FolderOfPath(self);
+    if (!SamePathText(bin, root)) RemoveFolderBelow(root, bin.substr(0, bin.size() - 1));
+    RemoveRootFolder(root);
+    StartHiddenCommand(SelfDeleteCommand(LastName(moved)), temp);
+    return;
+  }
   const std::wstring leftover = self + L"." + std::to_wstring(GetCurrentProcessId()) + layout::kTempSuffix;
-  const std::wstring leaf = leftover.substr(leftover.find_last_of(L'\\') + 1);
-  if (!RenameOpenFileWithin(own, FolderOfPath(self), leaf)) return;  // gone already, or not ours
-  CommandPaths paths;
-  const std::wstring command = LeftoverDeleteCommand(leftover, folder, paths);
-  StartHiddenCommand(command, temp, paths);
+  if (!RenameOpenFileWithin(own, FolderOfPath(self), LastName(leftover))) return;  // gone already
+  StartHiddenCommand(SelfDeleteCommand(LastName(leftover)), FolderOfPath(leftover));
 }
 
 int RelaunchForUninstall(int argc, wchar_t** argv) {
@@ -200,5 +175,5 @@ void ScheduleSelfDelete() {
   const std::wstring temp = TempFolder();
   const std::wstring self = GetModulePath();
   if (temp.empty() || self.empty() || !StartsWithNoCase(self, temp)) return;
-  StartHiddenCommand(SelfDeleteCommand(kDeleteVariable), temp, {{kDeleteVariable, self}});
+  StartHiddenCommand(SelfDeleteCommand(LastName(self)), FolderOfPath(self));
 }

@@ -4,8 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
-#include <vector>
 
 // Copies the running program to the temporary folder and starts it as the uninstall wizard,
 // forwarding --silent, --keep= and --log=; argv/argc are the split command line. Returns the
@@ -24,15 +22,7 @@ std::wstring UninstallFolderOf(const std::wstring& modulePath);
 // Arguments of the copy: --uninstall-run "--dir=folder" [--silent] [--keep=value] ["--log=file"]
 // (argv[0], the program's own path, is never examined).
 std::wstring UninstallRunArguments(const std::wstring& folder, int argc, wchar_t** argv);
-// Paths a command reads from variables of its own environment: name, value.
-using CommandPaths = std::vector<std::pair<std::wstring, std::wstring>>;
-// The variable that holds the file a deletion command removes.
-inline constexpr wchar_t kDeleteVariable[] = L"QV_DELETE_FILE";
-// cmd.exe /d /v:off /c ping -n 3 127.0.0.1 >nul & del /f /q "%variable%": the path comes from
-// the command's environment, so cmd.exe expands nothing in it.
-std::wstring SelfDeleteCommand(const std::wstring& variable);
-// After an unattended uninstall that waited for its copy: SelfDeleteCommand for leftover (the
-// uninstaller's file under the name it was moved to), then rmdir of its folder (unless it is
-// folder itself) and of folder, each only while it is a plain folder (no link), and each removed
-// by cmd only when empty. paths receives the variables the command reads.
-std::wstring LeftoverDeleteCommand(const std::wstring& leftover, const std::wstring& folder, CommandPaths& paths);
+// cmd.exe /d /v:off /c ping -n 3 127.0.0.1 >nul & del /f /q "leaf", run from the file's own
+// folder: no path is ever in the line, so cmd.exe expands nothing in one. Empty (nothing to
+// run) if leaf holds a character cmd.exe could read as more than a name (% " : \ /).
+std::wstring SelfDeleteCommand(const std::wstring& leaf);

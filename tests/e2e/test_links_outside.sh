@@ -105,15 +105,15 @@ mv "$U/config" "$U/config.real"
 ln -s "$BAIT" "$U/config"
 echo "loose" >"$U/tarnel.cfg"
 ln -s "$BAIT" "$U/shadercache"
-# A read-only game file that is a hard link to the bait: only the name goes.
-rm -f "$U/readme.txt"
-ln "$BAIT/document.txt" "$U/readme.txt"
+# A read-only file in a working folder that is a hard link to the bait: only the name goes.
+mkdir -p "$U/logs"
+ln "$BAIT/document.txt" "$U/logs/hard.log"
 chmod 444 "$BAIT/document.txt"
 uninstall_via_registry "--silent --keep=0"
 bait_unchanged "uninstall" 0 0
 expect_eq "the bait's mode" "$(stat -c %a "$BAIT/document.txt")" 444
 chmod 644 "$BAIT/document.txt"
-expect_missing "$U/readme.txt"
+expect_missing "$U/logs/hard.log"
 expect_content "$U/tarnel.cfg" "loose"
 
 section "a data folder swapped for a link and back, 500 times, while an install, a repair and an uninstall run"
@@ -126,7 +126,7 @@ swap_data() {
     tries=$((tries + 1))
     [[ -d $d/data && ! -L $d/data ]] || continue
     mv -T "$d/data" "$d/data.swap" 2>/dev/null || continue
-    ln -sfn "$BAIT" "$d/data" && rm -f "$d/data"
+    ln -sT "$BAIT" "$d/data" 2>/dev/null && rm -f "$d/data"
     mv -T "$d/data.swap" "$d/data" 2>/dev/null || { rm -rf "$d/data.swap"; }
     swaps=$((swaps + 1))
   done
@@ -156,6 +156,7 @@ rm -f "$LOG"
 raced "raced repair" setup --silent "--dir=$(winpath "$S")" --no-shortcuts "--log=$(winpath "$LOG")"
 # The uninstall goes on from a folder that an install completed.
 install_game "$S" --no-shortcuts
+rm -f "$LOG"
 raced "raced uninstall" run_command_line "$(reg_value "$UNINSTALL_KEY" UninstallString) --silent --keep=0"
 wait_for_uninstaller
 

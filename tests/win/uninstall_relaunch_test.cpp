@@ -92,27 +92,25 @@ TEST(Relaunch, CopySeesTheFolderAsOneArgument) {
 }
 
 TEST(Relaunch, SelfDeleteCommandWaitsThenDeletesByForce) {
-  EXPECT_EQ(SelfDeleteCommand(kDeleteVariable),
-            L"cmd.exe /d /v:off /c ping -n 3 127.0.0.1 >nul & del /f /q \"%QV_DELETE_FILE%\"");
-  CommandPaths paths;
-  const std::wstring line = LeftoverDeleteCommand(L"C:\\Games\\%USERNAME%\\bin\\Uninstall Quorvel.exe.7.ap_tmp",
-                                                  L"C:\\Games\\%USERNAME%", paths);
-  EXPECT_EQ(line.find(L"USERNAME"), std::wstring::npos) << "no path is in the line itself";
-  ASSERT_FALSE(paths.empty());
-  EXPECT_EQ(paths[0], (std::pair<std::wstring, std::wstring>(kDeleteVariable,
-                                                             L"C:\\Games\\%USERNAME%\\bin\\Uninstall Quorvel.exe.7.ap_tmp")));
+  EXPECT_EQ(SelfDeleteCommand(L"Quorvel-Uninstall-42.exe"),
+            L"cmd.exe /d /v:off /c ping -n 3 127.0.0.1 >nul & del /f /q \"Quorvel-Uninstall-42.exe\"");
+  // No path is ever in the line, and no name cmd.exe would expand.
+  EXPECT_EQ(SelfDeleteCommand(L"a%TEMP%.exe"), L"");
+  EXPECT_EQ(SelfDeleteCommand(L"C:\\x.exe"), L"");
 }
 
 TEST(Relaunch, SelfDeleteCommandRemovesAFileWhenRun) {
-  // The command as the system's interpreter runs it, on a file of our own whose name holds what
-  // cmd.exe would expand or read as a command: it goes, and its neighbours stay.
-  ScratchFolder dir;
-  const std::wstring victim = dir / L"100% & ^%TEMP%^ x.exe";
+  // The command as the system's interpreter runs it, from the folder of a file of our own whose
+  // folder's name holds what cmd.exe would expand or read as a command: the file goes, and its
+  // neighbours stay.
+  ScratchFolder base;
+  const std::wstring dir = base / L"100% & ^%TEMP%^ x";
+  ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+  const std::wstring victim = dir + L"\\Quorvel-Uninstall-1.exe";
   WriteBytes(victim, "copy");
-  WriteBytes(dir / L"100", "neighbour");
-  WriteBytes(dir / L"x.exe", "neighbour");
-  ASSERT_TRUE(SetEnvironmentVariableW(kDeleteVariable, victim.c_str()));
-  std::wstring line = SelfDeleteCommand(kDeleteVariable);
+  WriteBytes(dir + L"\\100", "neighbour");
+  WriteBytes(base / L"Quorvel-Uninstall-1.exe", "neighbour");
+  std::wstring line = SelfDeleteCommand(L"Quorvel-Uninstall-1.exe");
   // Its first part only waits for the program to end (two seconds): one echo request here.
   const size_t wait = line.find(L"ping -n 3 ");
   ASSERT_NE(wait, std::wstring::npos);
@@ -120,14 +118,13 @@ TEST(Relaunch, SelfDeleteCommandRemovesAFileWhenRun) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                             dir.path().c_str(), &startup, &process));
+  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, dir.c_str(),
+                             &startup, &process));
   WaitForSingleObject(process.hProcess, 60000);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  SetEnvironmentVariableW(kDeleteVariable, nullptr);
   EXPECT_FALSE(Exists(victim));
-  EXPECT_TRUE(Exists(dir.path()));
-  EXPECT_EQ(ReadBytes(dir / L"100"), "neighbour");
-  EXPECT_EQ(ReadBytes(dir / L"x.exe"), "neighbour");
+  EXPECT_TRUE(Exists(dir));
+  EXPECT_EQ(ReadBytes(dir + L"\\100"), "neighbour");
+  EXPECT_EQ(ReadBytes(base / L"Quorvel-Uninstall-1.exe"), "neighbour");
 }
