@@ -173,6 +173,7 @@ struct Transfer {
   bool inSink = false;
   bool finished = false;
   int32_t result = 0;
+  std::atomic<bool> headersIn{false};
   std::atomic<uint64_t> declared{0};
   std::atomic<uint64_t> delivered{0};
   std::vector<uint8_t> buffer;
@@ -238,6 +239,7 @@ void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, HINTERNET re
                                             length, &lengthSize, WINHTTP_NO_HEADER_INDEX);
     const uint64_t declared = hasLength ? std::wcstoull(length, nullptr, 10) : 0;
     t->declared = std::min(declared, t->maxBody);
+    t->headersIn = true;
     {
       std::lock_guard<SlimLock> hold(t->lock);
       if (t->contentLength && !t->abandoned) *t->contentLength = declared;
@@ -400,10 +402,14 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
 
   std::unique_lock<SlimLock> lock(t->lock);
   while (!t->finished) {
-    // The bound comes from what the caller knows; a declared length (never above that) or,
-    // without a known bound, what has arrived can only bring it closer.
+    // The answer's head must come within the floor; then the body's time comes from what the
+    // caller knows, which a declared length (never above that) or, without a known bound,
+    // what has arrived can only bring closer.
     const uint64_t declared = t->declared;
-    const uint64_t expected = declared > 0 ? declared : maxBody != UINT64_MAX ? maxBody : t->delivered.load();
+    const uint64_t expected = !t->headersIn ? 0
+                              : declared > 0 ? declared
+                              : maxBody != UINT64_MAX ? maxBody
+                                                      : t->delivered.load();
     const uint64_t allowed = g_deadlineFloorMs.load() + expected / kMinimumRate * 1000 +
                              expected % kMinimumRate * 1000 / kMinimumRate;
     const bool cancelled = cancel && cancel->load();

@@ -26,8 +26,9 @@ bool HttpSessionOpen();
 // body's declared length is above maxBody. contentLength (if given) receives the
 // Content-Length (0 if missing) for every status. rangeStart above 0 asks for the bytes from
 // there to the end. maxBody is the longest body the caller can take (from signed sizes or its
-// own limits); every request ends within 30 s plus maxBody (or a shorter declared length; with
-// no bound, what has arrived) at 4 KiB/s, and returns within 0.1 s of *cancel becoming true.
+// own limits); the answer's head must come within 30 s, and every request ends within 30 s
+// plus maxBody (or a shorter declared length; with no bound, what has arrived) at 4 KiB/s, and
+// returns within 0.1 s of *cancel becoming true.
 // Only one thread ever uses a request, and no connection carries a second request.
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
                 bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel = nullptr,
