@@ -193,7 +193,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ShowWindow(g_setup.mainWindow, SW_SHOW);
     UpdateWindow(g_setup.mainWindow);
   }
-  std::thread(QueryGameSize).detach();
+  StartGameSizeQuery();
   if (g_setup.silent) StartUnattended(mode == RunMode::UninstallWizard);
 
   MSG msg;
@@ -204,6 +204,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   if (g_setup.uninstallThread.joinable()) g_setup.uninstallThread.join();
   if (mode == RunMode::UninstallWizard) ScheduleSelfDelete();
+  StopGameSizeQuery();
   HttpCloseSession();
   if (mutex) CloseHandle(mutex);
   EndProcess(g_setup.exitCode);

@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/build_config.h"
@@ -77,6 +79,10 @@ static int32_t VersionOf(const SizeScan& scan) {
 }
 
 static std::atomic<bool> s_failed{false};
+static std::atomic<bool> s_stop{false};
+// Never destroyed: a process that ends another way than through StopGameSizeQuery must not
+// meet a joinable thread among its static objects.
+static std::thread* s_thread = nullptr;
 
 bool GameSizeQueryFailed() { return s_failed.load(); }
 
@@ -90,11 +96,13 @@ static void Fail() {
   Answer();
 }
 
-void QueryGameSize() {
+void QueryGameSize(const std::atomic<bool>* stop) {
   s_failed.store(false);
   try {
     std::string body;
-    if (HttpGetToMemory(g_patchBaseUrl + L"manifest.json", body, layout::kManifestLimit) != 200) return Fail();
+    const int32_t status = HttpGetToMemory(g_patchBaseUrl + L"manifest.json", body, layout::kManifestLimit, stop);
+    if (stop && stop->load()) return;  // the program is ending: nobody waits for the answer
+    if (status != 200) return Fail();
     SizeScan scan;
     const bool parsed =
         JsonScan(body, [&scan](const std::vector<JsonStep>& path, const JsonValue& value) { scan.Visit(path, value); });
@@ -107,4 +115,22 @@ void QueryGameSize() {
     // Without memory for the body there is no size to show.
     Fail();
   }
+}
+
+void StartGameSizeQuery() {
+  if (s_thread) return;
+  s_stop.store(false);
+  try {
+    s_thread = new std::thread(QueryGameSize, &s_stop);
+  } catch (const std::exception&) {
+    Fail();  // no thread: the Welcome page says the size is unknown
+  }
+}
+
+void StopGameSizeQuery() {
+  s_stop.store(true);
+  if (!s_thread) return;
+  s_thread->join();
+  delete s_thread;
+  s_thread = nullptr;
 }

@@ -38,7 +38,7 @@ static bool PrepareFolder(const std::wstring& folder, const std::string& localeL
   for (const auto& [name, contents] : files) {
     const std::wstring path = folder + name;
     if (WriteFileAtomicBelow(folder, path, contents)) continue;
-    if (!IsLinkFreeBelow(folder, path) || !IsLinkFreeBelow(folder, path + layout::kTempSuffix)) failedPath = name;
+    if (!IsLinkFreeByName(folder, path) || !IsLinkFreeByName(folder, path + layout::kTempSuffix)) failedPath = name;
     return false;
   }
   return true;

@@ -121,7 +121,7 @@ static bool PartFileWaiting(const std::wstring& root, const std::wstring& partPa
     std::lock_guard<SlimLock> lock(known->lock);
     if (known->partsListed) return known->parts.count(LowerAscii(hash)) > 0;
   }
-  return IsLinkFreeBelow(root, partPath) && ExistingFileSize(partPath) > 0;
+  return IsLinkFreeByName(root, partPath) && ExistingFileSize(partPath) > 0;
 }
 
 // Leaves a verified object as the part file of its hash for the next entry that shares it.
@@ -211,23 +211,21 @@ enum class Fetch { Complete, Incomplete, IncompleteAfterPause, WriteFailed, Canc
 Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring& partPath,
                 uint64_t objectSize, Credit& credit) {
   const std::wstring& root = engine.installFolder;
-  uint64_t have = IsLinkFreeBelow(root, partPath) ? ExistingFileSize(partPath) : 0;
-  if (have > objectSize) {
-    DeleteFileBelow(root, partPath);
-    have = 0;
-  }
-  if (have == objectSize) {  // a complete part (or an empty object) needs no request
-    credit.Add(have);
-    return Fetch::Complete;
-  }
-  // Starting from nothing, the open itself empties the part (one system call fewer).
-  UniqueHandle file = OpenBelow(root, partPath, have == 0 ? OpenBelowMode::Create : OpenBelowMode::Write);
-  if (!file.valid() || (have > 0 && !TruncateAt(file.get(), have))) return Fetch::WriteFailed;
+  // What the part holds is read from the very file the transfer appends to; a part with
+  // another name elsewhere (a hard link) comes back new and empty.
+  UniqueHandle file = OpenBelow(root, partPath, OpenBelowMode::Write);
+  LARGE_INTEGER size{};
+  if (!file.valid() || !GetFileSizeEx(file.get(), &size)) return Fetch::WriteFailed;
+  uint64_t have = static_cast<uint64_t>(size.QuadPart);
+  if (have > objectSize) have = 0;
+  if (!TruncateAt(file.get(), have)) return Fetch::WriteFailed;
   credit.Add(have);
+  if (have == objectSize) return Fetch::Complete;  // a complete part (or an empty object) needs no request
 
   PartWriter writer{engine, credit, file.get(), nullptr, objectSize, have};
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
-  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have, &engine.cancel);
+  // A server that ignores the range sends the whole object: that is the most to take.
+  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have, &engine.cancel, objectSize);
   file.reset();
 
   if (writer.stop == PartWriter::Stop::WriteFailed) return Fetch::WriteFailed;
@@ -245,7 +243,7 @@ Fetch FetchToMemory(PatchEngine& engine, const std::wstring& url, uint64_t objec
   object.reserve(objectSize);
   PartWriter writer{engine, credit, nullptr, &object, objectSize, 0};
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
-  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel);
+  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, objectSize);
   if (engine.cancel) return Fetch::Cancelled;
   if ((status == 200 || status == 206) && writer.received == objectSize) return Fetch::Complete;
   return writer.pausedDuring ? Fetch::IncompleteAfterPause : Fetch::Incomplete;
@@ -255,15 +253,8 @@ Fetch FetchToMemory(PatchEngine& engine, const std::wstring& url, uint64_t objec
 // replaced); only a destination another program holds open is DownloadInUse, a folder in the
 // way, a denied destination or a link is DownloadWriteFailed. The temporary file is gone after.
 DownloadResult PlaceFile(TempFileBelow& temp, const std::wstring& destination) {
-  if (TempFileBelowPlace(temp)) return DownloadOk;
-  DWORD error = GetLastError();
-  // Only a read-only destination needs its attributes cleared, and it refuses with access
-  // denied: the common case costs one call, not two.
-  if (error == ERROR_ACCESS_DENIED && IsLinkFreeBelow(temp.root, destination)) {
-    SetFileAttributesW(destination.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (TempFileBelowPlace(temp)) return DownloadOk;
-    error = GetLastError();
-  }
+  if (TempFileBelowPlace(temp, true)) return DownloadOk;
+  const DWORD error = GetLastError();
   TempFileBelowDiscard(temp);
   const DownloadResult result = IsHeldOpenElsewhere(destination) ? DownloadInUse : DownloadWriteFailed;
   SetLastError(error);  // the caller logs why the move failed, not how the clean-up went
@@ -333,7 +324,7 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
 
 void CleanPartFiles(PatchEngine& engine) {
   const std::wstring folder = engine.installFolder + layout::kPartsFolder + L"\\";
-  if (!IsLinkFreeBelow(engine.installFolder, engine.installFolder + layout::kPartsFolder)) return;
+  if (!IsLinkFreeByName(engine.installFolder, engine.installFolder + layout::kPartsFolder)) return;
   WIN32_FIND_DATAW found;
   UniqueFind find(FindFirstFileW((folder + L"*.z").c_str(), &found));
   if (find.valid()) {

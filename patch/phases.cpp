@@ -193,8 +193,9 @@ static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVeri
     const std::wstring widePath = files.WidePath(i);
     engine.SetCurrentFile(widePath);
     const std::wstring fullPath = engine.installFolder + widePath;
-    const std::string hash =
-        IsLinkFreeBelow(engine.installFolder, fullPath) ? Sha256FileHex(fullPath, HashProgress, &engine) : std::string();
+    // Read through a handle opened inside the file's checked folder: a link is never hashed.
+    const UniqueHandle file = OpenBelow(engine.installFolder, fullPath, OpenBelowMode::Read);
+    const std::string hash = file.valid() ? Sha256OpenFileHex(file.get(), HashProgress, &engine) : std::string();
     if (hash != files.Hash(i)) needsDownload[i] = 1;
     if (!hash.empty()) StoreCacheRecord(engine, widePath, diskState[i], hash);
     ++engine.doneFiles;
@@ -313,14 +314,16 @@ static void ApplyChanges(PatchEngine& engine, const FileList& files,
     }
     RemoveEmptyParents(engine.installFolder, relative);
   }
-  // Failures here are ignored, except a link where the state files belong.
-  if (!SaveCache(engine, files) && !IsLinkFreeBelow(engine.installFolder, engine.installFolder + layout::kPatcherCache)) {
-    engine.SetError(std::wstring(LauncherString(LauncherText::ErrWriteFile)) + L" " + layout::kPatcherCache);
+  // A deletion that fails is left alone, but a state file that is not written fails the run:
+  // the next run would trust or miss what it says.
+  if (!SaveCache(engine, files)) {
+    engine.SetError(std::wstring(LauncherString(LauncherText::ErrWriteFile)) + L" " + layout::kPatcherCache,
+                    GetLastError());
     return;
   }
-  if (!WriteInstalledVersion(engine.installFolder, version) &&
-      !IsLinkFreeBelow(engine.installFolder, engine.installFolder + layout::kPatcherIni)) {
-    engine.SetError(std::wstring(LauncherString(LauncherText::ErrWriteFile)) + L" " + layout::kPatcherIni);
+  if (!WriteInstalledVersion(engine.installFolder, version)) {
+    engine.SetError(std::wstring(LauncherString(LauncherText::ErrWriteFile)) + L" " + layout::kPatcherIni,
+                    GetLastError());
     return;
   }
   CleanPartFiles(engine);

@@ -18,38 +18,121 @@ static std::wstring IniPath(const std::wstring& installFolder) {
   return installFolder + layout::kPatcherIni;
 }
 
+// config\patcher.ini is read and written here as the profile functions read and write it
+// ([section] lines, key=value lines, names in any case, blanks around them ignored), but
+// through handles below the install folder: the profile functions work by name, after any
+// check, and follow links.
+
+// The file's text one character per byte, or UTF-16 after its byte order mark; utf16 tells
+// which, so that the text goes back as it came.
+static std::wstring IniText(const std::string& bytes, bool& utf16) {
+  utf16 = bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE;
+  std::wstring text;
+  if (utf16) {
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2)
+      text += static_cast<wchar_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8);
+  } else {
+    for (char c : bytes) text += static_cast<wchar_t>(static_cast<uint8_t>(c));
+  }
+  return text;
+}
+
+static std::string IniBytes(const std::wstring& text, bool utf16) {
+  std::string bytes;
+  if (utf16) {
+    bytes = "\xFF\xFE";
+    for (wchar_t c : text) {
+      bytes += static_cast<char>(c & 0xFF);
+      bytes += static_cast<char>((c >> 8) & 0xFF);
+    }
+  } else {
+    for (wchar_t c : text) bytes += static_cast<char>(c);
+  }
+  return bytes;
+}
+
+static std::wstring Trimmed(const std::wstring& text) {
+  const size_t first = text.find_first_not_of(L" \t");
+  if (first == std::wstring::npos) return {};
+  return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+}
+
+// Where [patch] version= lies in text: the line's start and end (end before its line break),
+// and valueStart; sectionEnd is where a key added to [patch] goes (npos: no such section).
+struct IniSpot {
+  size_t lineStart = std::wstring::npos, lineEnd = 0, valueStart = 0;
+  size_t sectionEnd = std::wstring::npos;
+};
+
+static IniSpot FindVersion(const std::wstring& text) {
+  IniSpot spot;
+  bool inPatch = false;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find(L'\n', start);
+    const size_t next = end == std::wstring::npos ? text.size() : end + 1;
+    if (end == std::wstring::npos) end = text.size();
+    const size_t contentEnd = end > start && text[end - 1] == L'\r' ? end - 1 : end;
+    const std::wstring line = Trimmed(text.substr(start, contentEnd - start));
+    if (!line.empty() && line[0] == L'[') {
+      const size_t close = line.find(L']');
+      inPatch = close != std::wstring::npos && ToLowerAscii(Trimmed(line.substr(1, close - 1))) == L"patch";
+      if (inPatch && spot.sectionEnd == std::wstring::npos) spot.sectionEnd = next;
+    } else if (inPatch) {
+      if (!line.empty()) spot.sectionEnd = next;
+      const size_t equals = line.find(L'=');
+      if (equals != std::wstring::npos && ToLowerAscii(Trimmed(line.substr(0, equals))) == L"version" &&
+          spot.lineStart == std::wstring::npos) {
+        spot.lineStart = start;
+        spot.lineEnd = contentEnd;
+        spot.valueStart = text.find(L'=', start) + 1;
+      }
+    }
+    start = next;
+  }
+  return spot;
+}
+
 bool ReadInstalledVersion(const std::wstring& installFolder, int32_t& version) {
-  if (!IsLinkFreeBelow(installFolder, IniPath(installFolder))) return false;
-  const int32_t value = static_cast<int32_t>(
-      GetPrivateProfileIntW(L"patch", L"version", -1, IniPath(installFolder).c_str()));
-  if (value < 0) return false;
-  version = value;
+  std::string bytes;
+  if (!ReadWholeFileBelow(installFolder, IniPath(installFolder), bytes)) return false;
+  bool utf16 = false;
+  const std::wstring text = IniText(bytes, utf16);
+  const IniSpot spot = FindVersion(text);
+  if (spot.lineStart == std::wstring::npos) return false;
+  std::wstring value = Trimmed(text.substr(spot.valueStart, spot.lineEnd - spot.valueStart));
+  if (value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0])
+    value = value.substr(1, value.size() - 2);
+  // As the profile functions read a number: a sign, digits up to the first other character.
+  const long long number = std::wcstoll(value.c_str(), nullptr, 10);
+  if (number < 0 || number > INT32_MAX) return false;
+  version = static_cast<int32_t>(number);
   return true;
 }
 
 bool WriteInstalledVersion(const std::wstring& installFolder, int32_t version) {
-  // The profile functions follow links, so they work on a copy that this run has just
-  // created, which then replaces the file.
   const std::wstring ini = IniPath(installFolder);
-  const std::wstring temp = ini + layout::kTempSuffix;
   std::string old;
-  if (!ReadWholeFileBelow(installFolder, ini, old) && !IsLinkFreeBelow(installFolder, ini)) return false;
-  {
-    UniqueHandle copy = OpenBelow(installFolder, temp, OpenBelowMode::Create);
-    DWORD written = 0;
-    if (!copy.valid() || (!old.empty() && (!WriteFile(copy.get(), old.data(), static_cast<DWORD>(old.size()), &written, nullptr) ||
-                                           written != old.size()))) {
-      copy.reset();
-      DeleteFileBelow(installFolder, temp);
-      return false;
-    }
+  if (!ReadWholeFileBelow(installFolder, ini, old)) {
+    // Only a missing file starts from nothing; one that cannot be read is not replaced.
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) return false;
+    old.clear();
   }
-  if (!WritePrivateProfileStringW(L"patch", L"version", std::to_wstring(version).c_str(), temp.c_str()) ||
-      !MoveBelow(installFolder, temp, ini, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DeleteFileBelow(installFolder, temp);
-    return false;
+  bool utf16 = false;
+  std::wstring text = IniText(old, utf16);
+  const IniSpot spot = FindVersion(text);
+  const std::wstring value = std::to_wstring(version);
+  if (spot.lineStart != std::wstring::npos) {
+    text.replace(spot.valueStart, spot.lineEnd - spot.valueStart, value);
+  } else if (spot.sectionEnd != std::wstring::npos) {
+    std::wstring line = L"version=" + value + L"\r\n";
+    if (spot.sectionEnd > 0 && text[spot.sectionEnd - 1] != L'\n') line = L"\r\n" + line;
+    text.insert(spot.sectionEnd, line);
+  } else {
+    if (!text.empty() && text.back() != L'\n') text += L"\r\n";
+    text += L"[patch]\r\nversion=" + value + L"\r\n";
   }
-  return true;
+  return WriteFileAtomicBelow(installFolder, ini, IniBytes(text, utf16));
 }
 
 // ---- File cache ----------------------------------------------------------------------
@@ -84,11 +167,24 @@ bool ParseCacheLine(std::string_view line, std::wstring& path, CacheRecord& reco
   return true;
 }
 
+// The path of a line as the uninstaller reads it: the text after the third tab, whatever the
+// three fields before it hold, if the path rule accepts it.
+static bool ParseCacheLinePath(std::string_view line, std::wstring& path) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  size_t tab = std::string_view::npos;
+  for (int i = 0; i < 3; ++i) {
+    tab = line.find('\t', tab + 1);
+    if (tab == std::string_view::npos) return false;
+  }
+  return ToSafeRelativePath(std::string(line.substr(tab + 1)), path);
+}
+
 // Streams the cache file through each, a piece at a time, so that neither the whole file nor a
 // copy of it is ever held; hasher (if given) sees every byte. False if the file is missing,
 // larger than ReadWholeFile would take (64 MiB) or fails to read.
 static bool ReadCacheLines(const std::wstring& installFolder,
-                           const std::function<void(std::wstring&, CacheRecord&)>& each, Sha256Hasher* hasher) {
+                           const std::function<void(std::wstring&, CacheRecord&)>& each, Sha256Hasher* hasher,
+                           bool anyFields = false) {
   UniqueHandle file = OpenBelow(installFolder, CachePath(installFolder), OpenBelowMode::Read);
   LARGE_INTEGER size;
   if (!file.valid() || !GetFileSizeEx(file.get(), &size) || size.QuadPart > 64 * 1024 * 1024) return false;
@@ -113,7 +209,8 @@ static bool ReadCacheLines(const std::wstring& installFolder,
         if (got > 0 || start >= text.size()) break;
         end = text.size();
       }
-      if (ParseCacheLine(text.substr(start, end - start), linePath, record)) each(linePath, record);
+      const std::string_view line = text.substr(start, end - start);
+      if (anyFields ? ParseCacheLinePath(line, linePath) : ParseCacheLine(line, linePath, record)) each(linePath, record);
       start = end + 1;
     }
     if (got == 0) return true;
@@ -121,9 +218,8 @@ static bool ReadCacheLines(const std::wstring& installFolder,
   }
 }
 
-bool ReadCacheFile(const std::wstring& installFolder,
-                   const std::function<void(std::wstring& path, CacheRecord& record)>& each) {
-  return ReadCacheLines(installFolder, each, nullptr);
+bool ReadCachePaths(const std::wstring& installFolder, const std::function<void(std::wstring& path)>& each) {
+  return ReadCacheLines(installFolder, [&each](std::wstring& path, CacheRecord&) { each(path); }, nullptr, true);
 }
 
 void LoadCache(PatchEngine& engine) {

@@ -115,7 +115,7 @@ static std::wstring FinalPathOf(HANDLE handle) {
   }
 }
 
-std::wstring FinalPathOf(const std::wstring& path) {
+static std::wstring FinalPathOf(const std::wstring& path) {
   UniqueHandle h(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   return h.valid() ? FinalPathOf(h.get()) : std::wstring();
@@ -180,38 +180,88 @@ static bool DeepestLevelIsAt(const std::wstring& root, const std::wstring& rel) 
   return true;
 }
 
-bool IsLinkFreeBelow(const std::wstring& root, const std::wstring& path) {
+bool IsLinkFreeByName(const std::wstring& root, const std::wstring& path) {
   std::wstring rel;
   return RelativeBelow(root, path, rel) && LevelsAreNoLinks(root, rel) && DeepestLevelIsAt(root, rel);
 }
 
-// Creates the missing folders of rel (a path below root) top down; false if a level is a link,
-// a file, or cannot be made. The deepest folder is left for the caller to check.
-static bool CreateLevels(const std::wstring& root, const std::wstring& rel) {
-  std::size_t cut = rel.find(L'\\');
-  for (; cut != std::wstring::npos; cut = rel.find(L'\\', cut + 1)) {
-    const std::wstring folder = root + rel.substr(0, cut);
-    const DWORD a = GetFileAttributesW(folder.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES) {
-      if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
-    } else if ((a & FILE_ATTRIBUTE_REPARSE_POINT) || !(a & FILE_ATTRIBUTE_DIRECTORY)) {
-      return false;
-    }
-  }
-  return true;
-}
+// Creates the missing folders of rel (a path below root) up to its last backslash, top down,
+// each made or opened inside the checked handle of the one above it; false if a level is a
+// link, a file, or cannot be made.
+static bool CreateLevels(const std::wstring& root, const std::wstring& rel);
 
 bool EnsureFoldersBelow(const std::wstring& root, const std::wstring& path) {
   std::wstring rel;
-  if (!RelativeBelow(root, path, rel) || !CreateLevels(root, rel)) return false;
-  const std::size_t last = rel.rfind(L'\\');
-  return last == std::wstring::npos || DeepestLevelIsAt(root, rel.substr(0, last));
+  return RelativeBelow(root, path, rel) && CreateLevels(root, rel);
 }
 
-// Removes a file through its own handle, so nothing but that very file can go.
-static void DeleteThroughHandle(HANDLE handle) {
+// How many names the open file has; above one, other names (a hard link planted below the
+// install folder, possibly to a file outside it) share its bytes and attributes.
+static DWORD LinkCountOf(HANDLE handle) {
+  FILE_STANDARD_INFO info{};
+  if (!GetFileInformationByHandleEx(handle, FileStandardInfo, &info, sizeof(info))) return 1;
+  return info.NumberOfLinks;
+}
+
+static DWORD AttributesOf(HANDLE handle) {
+  FILE_BASIC_INFO basic{};
+  return GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof(basic)) ? basic.FileAttributes
+                                                                                     : INVALID_FILE_ATTRIBUTES;
+}
+
+static bool SetAttributesOf(HANDLE handle, DWORD attributes) {
+  FILE_BASIC_INFO basic{};  // zero times leave them as they are
+  basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+  return SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof(basic)) != 0;
+}
+
+static bool MarkForDeletion(HANDLE handle) {
   FILE_DISPOSITION_INFO disposition{TRUE};
-  SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof(disposition));
+  return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof(disposition)) != 0;
+}
+
+// Removes the name of an open file (DELETE access; a read-only one also needs
+// FILE_WRITE_ATTRIBUTES). Attributes are shared by every name of a file, so a read-only file
+// with other names gets its attributes back: only this name goes, the bytes elsewhere keep
+// everything they had.
+static bool DeleteThroughHandle(HANDLE handle) {
+  if (MarkForDeletion(handle)) return true;
+  const DWORD error = GetLastError();
+  const DWORD attributes = AttributesOf(handle);
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) {
+    SetLastError(error);
+    return false;
+  }
+  const bool shared = LinkCountOf(handle) > 1;
+  if (!SetAttributesOf(handle, attributes & ~FILE_ATTRIBUTE_READONLY)) return false;
+  const bool deleted = MarkForDeletion(handle);
+  if (shared || !deleted) SetAttributesOf(handle, attributes);
+  return deleted;
+}
+
+// True if the open folder holds nothing but "." and "..".
+static bool FolderIsEmpty(HANDLE folder) {
+  alignas(8) uint8_t buffer[4096];
+  FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+  for (;;) {
+    if (!GetFileInformationByHandleEx(folder, kind, buffer, sizeof(buffer))) return GetLastError() == ERROR_NO_MORE_FILES;
+    kind = FileIdBothDirectoryInfo;
+    for (auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(buffer);;) {
+      const std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+      if (name != L"." && name != L"..") return false;
+      if (entry->NextEntryOffset == 0) break;
+      entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(reinterpret_cast<uint8_t*>(entry) + entry->NextEntryOffset);
+    }
+  }
+}
+
+// Removes an empty folder through its own handle (opened with DELETE access).
+static bool RemoveFolderThroughHandle(HANDLE folder) {
+  if (!FolderIsEmpty(folder)) {
+    SetLastError(ERROR_DIR_NOT_EMPTY);
+    return false;
+  }
+  return MarkForDeletion(folder);
 }
 
 // ---- Work relative to a checked folder handle ----
@@ -223,8 +273,9 @@ static void DeleteThroughHandle(HANDLE handle) {
 // following a link at its own name and checked to be the folder its name says; invalid if not.
 // share is the sharing the handle allows others (by default all of it).
 static UniqueHandle OpenFolderAt(const std::wstring& root, const std::wstring& rel,
-                                 DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) {
-  const DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+                                 DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 DWORD extraAccess = 0) {
+  const DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE | extraAccess;
   if (rel.empty()) {
     return UniqueHandle(CreateFileW(root.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   }
@@ -241,6 +292,8 @@ static UniqueHandle OpenFolderAt(const std::wstring& root, const std::wstring& r
   }
   return folder;
 }
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Opens or makes the file leaf (a single name) inside folder, never following a link at that
 // name; sets the last error and gives an invalid handle on failure.
@@ -262,6 +315,49 @@ static UniqueHandle OpenIn(HANDLE folder, const std::wstring& leaf, ACCESS_MASK 
     return UniqueHandle();
   }
   return UniqueHandle(file);
+}
+
+// Opens or makes (disposition FILE_OPEN or FILE_OPEN_IF) the folder leaf inside folder, never
+// following a link at that name; invalid (last error set) if it is no folder.
+static UniqueHandle OpenFolderIn(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access, ULONG disposition) {
+  UNICODE_STRING name;
+  name.Buffer = const_cast<PWSTR>(leaf.c_str());
+  name.Length = static_cast<USHORT>(leaf.size() * sizeof(wchar_t));
+  name.MaximumLength = name.Length;
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, folder, nullptr);
+  IO_STATUS_BLOCK io{};
+  HANDLE opened = nullptr;
+  const NTSTATUS status = NtCreateFile(&opened, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
+                                       FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT,
+                                       nullptr, 0);
+  if (status < 0) {
+    SetLastError(RtlNtStatusToDosError(status));
+    return UniqueHandle();
+  }
+  return UniqueHandle(opened);
+}
+
+// What a folder handle needs for listing, walking on and checking.
+constexpr ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+
+static bool CreateLevels(const std::wstring& root, const std::wstring& rel) {
+  UniqueHandle parent;
+  for (std::size_t begin = 0, cut = rel.find(L'\\'); cut != std::wstring::npos; begin = cut + 1, cut = rel.find(L'\\', begin)) {
+    if (!parent.valid()) {
+      parent = OpenFolderAt(root, std::wstring());
+      if (!parent.valid()) return false;
+    }
+    UniqueHandle level = OpenFolderIn(parent.get(), rel.substr(begin, cut - begin), kFolderAccess, FILE_OPEN_IF);
+    if (!level.valid()) return false;
+    if (!HandleIsAt(level.get(), root, rel.substr(0, cut))) {
+      SetLastError(ERROR_CANT_ACCESS_FILE);
+      return false;
+    }
+    parent = std::move(level);
+  }
+  return true;
 }
 
 // Splits rel into its folder (empty at root level) and its last name.
@@ -288,6 +384,17 @@ static UniqueHandle OpenForWritingIn(HANDLE folder, const std::wstring& root, co
     file.reset();
     SetLastError(ERROR_CANT_ACCESS_FILE);
     return file;
+  }
+  if (LinkCountOf(file.get()) > 1) {
+    // Writing would change every other name of these bytes too: this name alone goes, and a
+    // new, empty file takes its place (what it held is fetched or written again).
+    if (!DeleteThroughHandle(file.get())) {
+      file.reset();
+      SetLastError(ERROR_CANT_ACCESS_FILE);
+      return file;
+    }
+    file.reset();
+    return OpenIn(folder, leaf, access, 0, FILE_CREATE);
   }
   if (empty && !SetEndOfFile(file.get())) file.reset();
   return file;
@@ -331,34 +438,6 @@ bool WriteFileAtomicBelow(const std::wstring& root, const std::wstring& path, co
   return true;
 }
 
-// An existing entry at rel must be the entry its name says (a link there is refused).
-static bool ExistingEntryIsAt(const std::wstring& root, const std::wstring& rel) {
-  UniqueHandle h(CreateFileW((root + rel).c_str(), FILE_READ_ATTRIBUTES,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (h.valid()) return HandleIsAt(h.get(), root, rel);
-  const DWORD error = GetLastError();
-  // A file held open without sharing cannot be looked at; the move then fails by itself.
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_SHARING_VIOLATION;
-}
-
-// MoveBelow between two folders: each level of both ways checked by name.
-static bool MoveBelowByName(const std::wstring& root, const std::wstring& from, const std::wstring& to, DWORD flags) {
-  std::wstring fromRel, toRel;
-  if (!RelativeBelow(root, from, fromRel) || !RelativeBelow(root, to, toRel)) return false;
-  if (!LevelsAreNoLinks(root, fromRel) || !LevelsAreNoLinks(root, toRel)) return false;
-  if (!ExistingEntryIsAt(root, fromRel) || !ExistingEntryIsAt(root, toRel)) {
-    SetLastError(ERROR_CANT_ACCESS_FILE);
-    return false;
-  }
-  const std::size_t last = toRel.rfind(L'\\');
-  if (last != std::wstring::npos && !DeepestLevelIsAt(root, toRel.substr(0, last))) {
-    SetLastError(ERROR_CANT_ACCESS_FILE);
-    return false;
-  }
-  return MoveFileExW(from.c_str(), to.c_str(), flags) != 0;
-}
-
 // Renames file (open with DELETE access) to leaf inside folder. Through the native call:
 // Wine's SetFileInformationByHandle refuses a rename relative to a folder handle.
 static bool RenameIn(HANDLE file, HANDLE folder, const std::wstring& leaf, bool replace) {
@@ -376,10 +455,32 @@ static bool RenameIn(HANDLE file, HANDLE folder, const std::wstring& leaf, bool 
   return status >= 0;
 }
 
+// A read-only file at leaf in folder (checked to be at rel) made replaceable: its read-only
+// flag cleared, or, when other names share it, this name removed (their attributes stay).
+// False if it is a link or cannot be changed.
+static bool MakeReplaceable(HANDLE folder, const std::wstring& root, const std::wstring& rel, const std::wstring& leaf) {
+  const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const UniqueHandle existing =
+      OpenIn(folder, leaf, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, shareAll, FILE_OPEN);
+  if (!existing.valid()) return false;
+  if (!HandleIsAt(existing.get(), root, rel)) {
+    SetLastError(ERROR_CANT_ACCESS_FILE);
+    return false;
+  }
+  const DWORD attributes = AttributesOf(existing.get());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
+  if (LinkCountOf(existing.get()) > 1) return DeleteThroughHandle(existing.get());
+  return SetAttributesOf(existing.get(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
 // Renames source (open with DELETE access, checked) onto toLeaf inside folder; replace allows
-// an existing file there to go, but never a link (toRel names it for the check).
+// an existing file there to go, but never a link (toRel names it for the check); clearReadOnly
+// lets a read-only file there go too.
 static bool RenameOnto(HANDLE source, HANDLE folder, const std::wstring& root, const std::wstring& toRel,
-                       const std::wstring& toLeaf, bool replace) {
+                       const std::wstring& toLeaf, bool replace, bool clearReadOnly = false) {
   if (RenameIn(source, folder, toLeaf, false)) return true;
   const DWORD error = GetLastError();
   if (!replace || (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)) return false;
@@ -392,6 +493,12 @@ static bool RenameOnto(HANDLE source, HANDLE folder, const std::wstring& root, c
     }
   }
   // A read-only destination refuses with access denied, as MoveFileExW does.
+  if (RenameIn(source, folder, toLeaf, true)) return true;
+  if (!clearReadOnly || GetLastError() != ERROR_ACCESS_DENIED) return false;
+  if (!MakeReplaceable(folder, root, toRel, toLeaf)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+  }
   return RenameIn(source, folder, toLeaf, true);
 }
 
@@ -400,20 +507,26 @@ bool MoveBelow(const std::wstring& root, const std::wstring& from, const std::ws
   if (!RelativeBelow(root, from, fromRel) || !RelativeBelow(root, to, toRel)) return false;
   SplitLeaf(fromRel, fromFolder, fromLeaf);
   SplitLeaf(toRel, toFolder, toLeaf);
-  if (!SamePathText(fromFolder, toFolder) || (flags & MOVEFILE_COPY_ALLOWED)) return MoveBelowByName(root, from, to, flags);
-  // Within one folder (a temporary file onto its target, the common case): one checked folder
-  // handle, the source opened inside it, and a rename by handle. MOVEFILE_WRITE_THROUGH asks
-  // only that a move made as a copy be flushed, and a rename within one folder never is one.
+  // Both folders checked and held, the source opened inside its own, and a rename by handle
+  // into the other: one install folder is one volume, so no move is ever a copy, and
+  // MOVEFILE_WRITE_THROUGH (which asks only that a copy be flushed) has nothing to do.
   const UniqueHandle folder = OpenFolderAt(root, fromFolder);
   if (!folder.valid()) return false;
-  const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  const UniqueHandle source = OpenIn(folder.get(), fromLeaf, DELETE | FILE_READ_ATTRIBUTES, shareAll, FILE_OPEN);
+  UniqueHandle otherFolder;
+  if (!SamePathText(fromFolder, toFolder)) {
+    otherFolder = OpenFolderAt(root, toFolder);
+    if (!otherFolder.valid()) return false;
+  }
+  // The source is a file or a folder (the older layout's syserr).
+  UniqueHandle source = OpenIn(folder.get(), fromLeaf, DELETE | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN);
+  if (!source.valid()) source = OpenFolderIn(folder.get(), fromLeaf, DELETE | FILE_READ_ATTRIBUTES, FILE_OPEN);
   if (!source.valid()) return false;
   if (!HandleIsAt(source.get(), root, fromRel)) {
     SetLastError(ERROR_CANT_ACCESS_FILE);
     return false;
   }
-  return RenameOnto(source.get(), folder.get(), root, toRel, toLeaf, (flags & MOVEFILE_REPLACE_EXISTING) != 0);
+  return RenameOnto(source.get(), otherFolder.valid() ? otherFolder.get() : folder.get(), root, toRel, toLeaf,
+                    (flags & MOVEFILE_REPLACE_EXISTING) != 0);
 }
 
 UniqueHandle HoldFolderBelow(const std::wstring& root, const std::wstring& folder, bool create) {
@@ -447,12 +560,12 @@ bool TempFileBelowCreate(TempFileBelow& temp, const std::wstring& root, const st
   return false;
 }
 
-bool TempFileBelowPlace(TempFileBelow& temp) {
+bool TempFileBelowPlace(TempFileBelow& temp, bool overReadOnly) {
   if (!temp.file.valid() || !temp.folder) {
     SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
-  if (!RenameOnto(temp.file.get(), temp.folder, temp.root, temp.rel, temp.leaf, true)) return false;
+  if (!RenameOnto(temp.file.get(), temp.folder, temp.root, temp.rel, temp.leaf, true, overReadOnly)) return false;
   temp.file.reset();
   temp.ownFolder.reset();
   temp.folder = nullptr;
@@ -467,25 +580,93 @@ void TempFileBelowDiscard(TempFileBelow& temp) {
 }
 
 bool DeleteFileBelow(const std::wstring& root, const std::wstring& path) {
-  std::wstring rel;
-  if (!RelativeBelow(root, path, rel) || !LevelsAreNoLinks(root, rel)) return false;
-  UniqueHandle file(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!file.valid() || !HandleIsAt(file.get(), root, rel)) return false;
-  FILE_BASIC_INFO basic{};
-  basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof(basic));
-  FILE_DISPOSITION_INFO disposition{TRUE};
-  return SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof(disposition)) != 0;
+  std::wstring rel, folderRel, leaf;
+  if (!RelativeBelow(root, path, rel)) return false;
+  SplitLeaf(rel, folderRel, leaf);
+  const UniqueHandle folder = OpenFolderAt(root, folderRel);
+  if (!folder.valid()) return false;
+  const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const UniqueHandle file = OpenIn(folder.get(), leaf, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, shareAll, FILE_OPEN);
+  if (!file.valid()) return false;
+  if (!HandleIsAt(file.get(), root, rel)) {
+    SetLastError(ERROR_CANT_ACCESS_FILE);
+    return false;
+  }
+  return DeleteThroughHandle(file.get());
 }
 
 bool RemoveFolderBelow(const std::wstring& root, const std::wstring& path) {
   std::wstring rel;
-  if (!RelativeBelow(root, path, rel) || !LevelsAreNoLinks(root, rel)) return false;
-  const DWORD a = GetFileAttributesW(path.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY) || !ExistingEntryIsAt(root, rel)) return false;
-  return RemoveDirectoryW(path.c_str()) != 0;
+  if (!RelativeBelow(root, path, rel)) return false;
+  const UniqueHandle folder = OpenFolderAt(root, rel, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, DELETE);
+  return folder.valid() && RemoveFolderThroughHandle(folder.get());
+}
+
+// Deletes everything inside the open folder at rel below root, each entry opened inside its
+// folder's handle and checked; a link, or anything that does not lead where its name says,
+// stays with whatever it holds, and so do the folders above it.
+static void EmptyFolderThroughHandle(HANDLE folder, const std::wstring& root, const std::wstring& rel) {
+  std::vector<std::pair<std::wstring, DWORD>> entries;
+  alignas(8) uint8_t buffer[16384];
+  for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+       GetFileInformationByHandleEx(folder, kind, buffer, sizeof(buffer)); kind = FileIdBothDirectoryInfo) {
+    for (auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(buffer);;) {
+      std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+      if (name != L"." && name != L"..") entries.emplace_back(std::move(name), entry->FileAttributes);
+      if (entry->NextEntryOffset == 0) break;
+      entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(reinterpret_cast<uint8_t*>(entry) + entry->NextEntryOffset);
+    }
+  }
+  for (const auto& [name, attributes] : entries) {
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+    const std::wstring childRel = rel.empty() ? name : rel + L"\\" + name;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      const UniqueHandle child = OpenFolderIn(folder, name, kFolderAccess | DELETE, FILE_OPEN);
+      if (!child.valid() || !HandleIsAt(child.get(), root, childRel)) continue;
+      EmptyFolderThroughHandle(child.get(), root, childRel);
+      RemoveFolderThroughHandle(child.get());
+    } else {
+      const UniqueHandle file = OpenIn(folder, name, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, FILE_OPEN);
+      if (file.valid() && HandleIsAt(file.get(), root, childRel)) DeleteThroughHandle(file.get());
+    }
+  }
+}
+
+void DeleteTreeBelow(const std::wstring& root, const std::wstring& folder, bool removeFolder) {
+  std::wstring rel;
+  if (!SamePathText(folder + L"\\", root) && !RelativeBelow(root, folder, rel)) return;
+  const UniqueHandle held = OpenFolderAt(root, rel, kShareAll, rel.empty() ? 0 : DELETE);
+  if (!held.valid()) return;
+  EmptyFolderThroughHandle(held.get(), root, rel);
+  if (removeFolder && !rel.empty()) RemoveFolderThroughHandle(held.get());
+}
+
+bool RemoveRootFolder(const std::wstring& root) {
+  // Opened without following a link at its own name: a linked install folder keeps its link.
+  std::wstring named = root;
+  while (named.size() > 3 && named.back() == L'\\') named.pop_back();
+  const UniqueHandle folder(CreateFileW(named.c_str(), kFolderAccess | DELETE, kShareAll, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  FILE_ATTRIBUTE_TAG_INFO info;
+  if (!folder.valid() || !GetFileInformationByHandleEx(folder.get(), FileAttributeTagInfo, &info, sizeof(info)) ||
+      (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !(info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return false;
+  // Under Wine a linked folder opened this way may carry no reparse flag: it must resolve to
+  // its own name inside its resolved parent.
+  const std::wstring parent = FolderOfPath(named);
+  std::wstring parentFinal = FinalPathOf(parent);
+  while (!parentFinal.empty() && parentFinal.back() == L'\\') parentFinal.pop_back();
+  if (!parentFinal.empty() &&
+      !SamePathText(FinalPathOf(folder.get()), parentFinal + L"\\" + named.substr(parent.size())))
+    return false;
+  return RemoveFolderThroughHandle(folder.get());
+}
+
+bool RenameOpenFileWithin(HANDLE file, const std::wstring& folder, const std::wstring& leaf) {
+  const UniqueHandle at(CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return at.valid() && RenameIn(file, at.get(), leaf, false);
 }
 
 bool IsHeldOpenElsewhere(const std::wstring& path) {
@@ -503,11 +684,4 @@ bool IsHeldOpenElsewhere(const std::wstring& path) {
 std::wstring RootFor(const std::wstring& root, const std::wstring& path) {
   std::wstring rel;
   return RelativeBelow(root, path, rel) ? root : FolderOfPath(path);
-}
-
-bool FoldersAreNoLinks(const std::wstring& root, const std::wstring& path) {
-  std::wstring rel;
-  if (!RelativeBelow(root, path, rel)) return false;
-  const std::size_t last = rel.rfind(L'\\');
-  return last == std::wstring::npos || LevelsAreNoLinks(root, rel.substr(0, last));
 }

@@ -24,18 +24,19 @@ bool SamePathText(const std::wstring& a, const std::wstring& b);
 std::wstring SystemErrorText(uint32_t code);
 
 // ---- Work below the install folder without following links ----
-// Each helper takes the install folder (root, ending in a backslash; it may itself be a link)
-// and a full path that begins with it. None of them reads, writes, moves or deletes through a
-// symbolic link or junction at any level below root: every folder on the way is checked when
-// the helper runs, and every handle is checked to lead exactly where its name says. Opens,
-// creates and renames within one folder happen relative to a checked handle of that folder,
-// so a link planted on the way after the check is never walked through.
+// The one way to touch the install folder. Each helper takes the install folder (root, ending
+// in a backslash; it may itself be a link) and a full path that begins with it. Every create,
+// open, write, attribute change, move, delete, folder creation and folder removal is made
+// through a handle opened inside the handle of its folder, and each handle is checked to lead
+// exactly where its name says (no link, no folder swapped for a junction) before it is used:
+// nothing is ever acted on by name after a check, so a link planted on the way at any moment
+// is never walked through. A file with other names (a hard link) is never written: such a name
+// is replaced by a new file, and deleting it removes only the name. Only IsLinkFreeByName
+// looks by name, and it decides nothing but which message to show.
 
-// Where the file system really puts path, every link on the way resolved; empty if it cannot
-// be opened (or the file system reports no final paths).
-std::wstring FinalPathOf(const std::wstring& path);
-// True if no level from root down to path (as far as it exists) is a link.
-bool IsLinkFreeBelow(const std::wstring& root, const std::wstring& path);
+// True if no level from root down to path (as far as it exists) is a link, looked at by name:
+// an answer for a message, never a permission to act.
+bool IsLinkFreeByName(const std::wstring& root, const std::wstring& path);
 // EnsureParentFolders below root; false if a level is a link or cannot be created.
 bool EnsureFoldersBelow(const std::wstring& root, const std::wstring& path);
 enum class OpenBelowMode { Read, Write, Create };
@@ -67,8 +68,10 @@ UniqueHandle HoldFolderBelow(const std::wstring& root, const std::wstring& folde
 bool TempFileBelowCreate(TempFileBelow& temp, const std::wstring& root, const std::wstring& destination,
                          HANDLE heldFolder = nullptr);
 // Moves the temporary file onto its destination, replacing a file (not a link) there, and
-// closes it. False (last error set) keeps the temporary file open for another try or a discard.
-bool TempFileBelowPlace(TempFileBelow& temp);
+// closes it; overReadOnly lets a read-only file there go too (its other names, if any, keep
+// their attributes). False (last error set) keeps the temporary file open for another try or a
+// discard.
+bool TempFileBelowPlace(TempFileBelow& temp, bool overReadOnly = false);
 // Deletes the temporary file, if any, through its handle and closes it.
 void TempFileBelowDiscard(TempFileBelow& temp);
 // MoveFileExW (flags as there) of one entry below root to another; false also if a link is on
@@ -78,11 +81,19 @@ bool MoveBelow(const std::wstring& root, const std::wstring& from, const std::ws
 bool DeleteFileBelow(const std::wstring& root, const std::wstring& path);
 // Removes an empty folder below root; a link is left alone (false).
 bool RemoveFolderBelow(const std::wstring& root, const std::wstring& path);
+// Renames the open file (opened with DELETE access) to leaf inside folder (a full path ending
+// in a backslash), never replacing anything there; false (last error set) if it cannot.
+bool RenameOpenFileWithin(HANDLE file, const std::wstring& folder, const std::wstring& leaf);
+// Deletes everything inside folder (root itself, without its trailing backslash, or a folder
+// below it), then, if removeFolder, the folder itself when it is then empty. Every entry is
+// opened inside its folder's checked handle: a link or anything that does not lead where its
+// name says is left, with its folders.
+void DeleteTreeBelow(const std::wstring& root, const std::wstring& folder, bool removeFolder);
+// Removes the install folder root itself when it is empty; a link there is left alone (false).
+bool RemoveRootFolder(const std::wstring& root);
 // After a failed write onto path: true only if another process holds it open (a running
 // program or a file opened without sharing), not for a folder or a denied destination.
 bool IsHeldOpenElsewhere(const std::wstring& path);
 // root when path lies below it, else the folder of path (a file outside the install folder,
 // such as a launcher's own executable, is then checked below its own folder).
 std::wstring RootFor(const std::wstring& root, const std::wstring& path);
-// The folders on the way from root to path are no links (path itself is not looked at).
-bool FoldersAreNoLinks(const std::wstring& root, const std::wstring& path);

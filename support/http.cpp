@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/build_config.h"
+#include "support/log.h"
 #include "support/sync.h"
 #include "support/system_library.h"
 
@@ -89,6 +90,11 @@ constexpr DWORD kBodyBufferSize = 262144;
 // The process-wide session: opened and closed by the main thread around every run; requests
 // on other threads only read it.
 HINTERNET g_session = nullptr;
+// Request threads still inside a transfer, given up or not: the session is closed only when
+// none is left.
+std::atomic<int> g_liveTransfers{0};
+// How long closing the session waits for them.
+constexpr ULONGLONG kCloseWaitMs = 1000;
 
 }  // namespace
 
@@ -124,6 +130,11 @@ void HttpOpenSession() {
 
 void HttpCloseSession() {
   if (!g_session) return;
+  // A request given up a moment ago may still be inside WinHTTP, where it stops at the next
+  // return; it gets a moment for that. One a server keeps busy (it never stops sending headers)
+  // holds its own references, and the session handle goes without it.
+  for (const ULONGLONG end = GetTickCount64() + kCloseWaitMs; g_liveTransfers.load() > 0 && GetTickCount64() < end;)
+    Sleep(10);
   Api().closeHandle(g_session);
   g_session = nullptr;
 }
@@ -133,33 +144,44 @@ bool HttpSessionOpen() { return g_session != nullptr; }
 namespace {
 
 // Every request ends: after the deadline floor (a build constant, 30 s in the product) plus the
-// time the expected bytes take at kMinimumRate (the Content-Length once it is known, else what
-// has arrived), the request is given up as a failed attempt, however slowly the server trickles.
+// time the expected bytes take at kMinimumRate, the request is given up as a failed attempt,
+// however slowly the server trickles.
 constexpr uint64_t kMinimumRate = 4096;  // bytes per second
 std::atomic<uint64_t> g_deadlineFloorOverrideMs{0};  // 0: the build's floor
 // How often the waiting side looks at its cancel flag and the deadline.
 constexpr DWORD kWatchStepMs = 100;
 
 // One request, shared by the caller's thread, which only waits (watching the clock and the
-// cancel flag), and the thread that makes the blocking WinHTTP calls and feeds the sink. The
-// two meet at the start and the end only, not per chunk: under Wine every wake-up of another
-// thread is a round trip through the wineserver. A caller that gives up closes the request
-// handle, which cuts off a blocked call; it waits for a sink call under way (the sink belongs
-// to the caller), never for WinHTTP.
+// cancel flag), and the request thread, which alone makes the blocking WinHTTP calls on the
+// request, feeds the sink and closes the request when it is done: WinHTTP forbids a second
+// thread on a synchronous request, and under Wine a closed handle's value comes back with the
+// next request, so a call on it from elsewhere would read another transfer's body. The two
+// meet at the start and the end only, not per chunk: under Wine every wake-up of another
+// thread is a round trip through the wineserver. A caller that gives up returns at once; the
+// request thread stops at its next return from WinHTTP (every call ends within the session's
+// time-outs) and never calls the sink again. The caller waits only for a sink call under way
+// (the sink belongs to the caller), never for WinHTTP.
 struct Transfer {
   SlimLock lock;
   SlimSignal changed;
-  HINTERNET request = nullptr;  // null once either side has closed it
   const ByteSink* sink = nullptr;
   uint64_t* contentLength = nullptr;  // the caller's, written before the first chunk
   uint64_t rangeStart = 0;
+  uint64_t maxBody = UINT64_MAX;  // the most the caller can take; a longer declared body is refused
+  std::wstring url;  // for the log
   bool abandoned = false;  // the caller has given up; the sink is never called again
   bool inSink = false;
   bool finished = false;
   int32_t result = 0;
+  std::atomic<bool> headersIn{false};
   std::atomic<uint64_t> declared{0};
   std::atomic<uint64_t> delivered{0};
   std::vector<uint8_t> buffer;
+
+  bool Abandoned() {
+    std::lock_guard<SlimLock> hold(lock);
+    return abandoned;
+  }
 };
 
 // Reads the body into the sink; the HttpGet result for it.
@@ -174,7 +196,7 @@ int32_t ReadBody(Transfer& t, HINTERNET request, int32_t status, bool hasLength)
     // and the progress (and the speed shown from it) would move in jumps. Nothing available
     // is the end of the body.
     DWORD available = 0;
-    if (!api.queryDataAvailable(request, &available)) return 0;
+    if (!api.queryDataAvailable(request, &available) || t.Abandoned()) return 0;
     if (available == 0) break;
     const DWORD want = static_cast<DWORD>(std::min<uint64_t>(std::min<uint64_t>(t.buffer.size(), left), available));
     DWORD got = 0;
@@ -199,15 +221,12 @@ int32_t ReadBody(Transfer& t, HINTERNET request, int32_t status, bool hasLength)
   return hasLength && t.delivered != declared ? 0 : status;
 }
 
-void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, std::wstring headers) {
+void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, HINTERNET request, std::wstring headers) {
   const WinHttpApi& api = Api();
-  std::unique_lock<SlimLock> lock(t->lock);
-  HINTERNET request = t->request;
-  lock.unlock();
   int32_t result = 0;
   if (api.sendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
                       headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
-      api.receiveResponse(request, nullptr)) {
+      !t->Abandoned() && api.receiveResponse(request, nullptr) && !t->Abandoned()) {
     DWORD status = 0;
     DWORD statusSize = sizeof(status);
     if (!api.queryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
@@ -218,22 +237,31 @@ void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, std::wstring
     DWORD lengthSize = sizeof(length);
     const bool hasLength = api.queryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
                                             length, &lengthSize, WINHTTP_NO_HEADER_INDEX);
-    t->declared = hasLength ? std::wcstoull(length, nullptr, 10) : 0;
-    lock.lock();
-    if (t->contentLength && !t->abandoned) *t->contentLength = t->declared;
-    lock.unlock();
+    const uint64_t declared = hasLength ? std::wcstoull(length, nullptr, 10) : 0;
+    t->declared = std::min(declared, t->maxBody);
+    t->headersIn = true;
+    {
+      std::lock_guard<SlimLock> hold(t->lock);
+      if (t->contentLength && !t->abandoned) *t->contentLength = declared;
+    }
     const bool bodyWanted = status == 200 || (status == 206 && t->rangeStart != 0);
-    result = bodyWanted ? ReadBody(*t, request, static_cast<int32_t>(status), hasLength)
-                        : static_cast<int32_t>(status);
+    if (bodyWanted && hasLength && declared > t->maxBody) {
+      // Nothing the caller can take is that long, and its time bound would be the server's.
+      LogLine(L"request refused: " + t->url + L" declares " + std::to_wstring(declared) + L" bytes, more than the " +
+              std::to_wstring(t->maxBody) + L" expected");
+      result = -1;
+    } else {
+      result = bodyWanted ? ReadBody(*t, request, static_cast<int32_t>(status), hasLength)
+                          : static_cast<int32_t>(status);
+    }
   }
-  lock.lock();
+  api.closeHandle(request);
+  api.closeHandle(connection);
+  std::lock_guard<SlimLock> hold(t->lock);
   t->finished = true;
   t->result = result;
-  HINTERNET mine = std::exchange(t->request, nullptr);
+  g_liveTransfers.fetch_sub(1);
   t->changed.WakeAll();
-  lock.unlock();
-  if (mine) api.closeHandle(mine);
-  api.closeHandle(connection);
 }
 
 // Starting a thread costs about 2 ms under Wine, as much as a whole small request, so request
@@ -310,7 +338,7 @@ void RunOnRequestThread(std::function<void()> job) {
 }  // namespace
 
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
-                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel) {
+                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel, uint64_t maxBody) {
   HINTERNET session = g_session;
   if (!session) return 0;
   const WinHttpApi& api = Api();
@@ -356,12 +384,17 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
   try {
     t = std::make_shared<Transfer>();
     t->buffer.resize(kBodyBufferSize);
-    t->request = request;
     t->sink = &sink;
     t->contentLength = contentLength;
     t->rangeStart = rangeStart;
-    RunOnRequestThread([t, connection, headers = std::move(headers)] { RunTransfer(t, connection, headers); });
+    t->maxBody = maxBody;
+    t->url = url;
+    g_liveTransfers.fetch_add(1);
+    RunOnRequestThread([t, connection, request, headers = std::move(headers)] {
+      RunTransfer(t, connection, request, headers);
+    });
   } catch (const std::exception&) {
+    if (t) g_liveTransfers.fetch_sub(1);
     api.closeHandle(request);
     api.closeHandle(connection);
     return 0;
@@ -369,18 +402,26 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
 
   std::unique_lock<SlimLock> lock(t->lock);
   while (!t->finished) {
-    const uint64_t expected = std::max<uint64_t>(t->declared, t->delivered);
+    // The answer's head must come within the floor; then the body's time comes from what the
+    // caller knows, which a declared length (never above that) or, without a known bound,
+    // what has arrived can only bring closer.
+    const uint64_t declared = t->declared;
+    const uint64_t expected = !t->headersIn ? 0
+                              : declared > 0 ? declared
+                              : maxBody != UINT64_MAX ? maxBody
+                                                      : t->delivered.load();
     const uint64_t floor = g_deadlineFloorOverrideMs.load();
     const uint64_t allowed = (floor ? floor : g_requestDeadlineFloorMs) + expected / kMinimumRate * 1000 +
                              expected % kMinimumRate * 1000 / kMinimumRate;
-    if ((cancel && cancel->load()) || GetTickCount64() - started > allowed) {
-      // Stops the transfer for good: a call blocked in the other thread is cut off by the close.
+    const bool cancelled = cancel && cancel->load();
+    if (cancelled || GetTickCount64() - started > allowed) {
+      // The request thread stops at its next return from WinHTTP and closes the request itself.
       t->abandoned = true;
-      HINTERNET open = std::exchange(t->request, nullptr);
-      lock.unlock();
-      if (open) api.closeHandle(open);
-      lock.lock();
       while (t->inSink) t->changed.Wait(t->lock);
+      if (!cancelled) {
+        LogLine(L"request given up after its bound of " + std::to_wstring(allowed) + L" ms: " + url + L" (" +
+                std::to_wstring(t->delivered.load()) + L" of " + std::to_wstring(expected) + L" bytes)");
+      }
       return 0;
     }
     t->changed.WaitFor(t->lock, kWatchStepMs);
@@ -391,7 +432,7 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
 int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit,
                         const std::atomic<bool>* cancel) {
   out.clear();
-  return HttpGet(url, MemorySink(out, limit), nullptr, true, 0, cancel);
+  return HttpGet(url, MemorySink(out, limit), nullptr, true, 0, cancel, limit);
 }
 
 void SetDeadlineFloorForTesting(uint32_t ms) { g_deadlineFloorOverrideMs = ms; }

@@ -14,21 +14,28 @@ ByteSink MemorySink(std::string& out, uint32_t limit);
 // Opens the process-wide session (user agent, proxy fallback, time-outs, TLS); leaves none
 // open if the system refuses; does nothing while one is open. Main thread only.
 void HttpOpenSession();
-// Closes the process-wide session if open. Main thread only, with no request running.
+// Closes the process-wide session if open, once no request (one given up included) is inside
+// WinHTTP, or after 1 s of waiting for that. Main thread only.
 void HttpCloseSession();
 // True while the process-wide session is open.
 bool HttpSessionOpen();
 
 // GETs url into sink. Returns the status after the body (200, or 206 for a range request),
 // another status with the body unread, 0 for any request or read failure (a body shorter than
-// its Content-Length, a missed deadline and a cancel included), -1 if the sink refused.
-// contentLength (if given) receives the Content-Length (0 if missing) for every status.
-// rangeStart above 0 asks for the bytes from there to the end. Every request ends within the
-// deadline floor (g_requestDeadlineFloorMs, 30 s in the product) plus the expected bytes at 4 KiB/s, and within 0.1 s of *cancel becoming true. No
-// connection carries a second request.
+// its Content-Length, a missed deadline and a cancel included), -1 if the sink refused or the
+// body's declared length is above maxBody. contentLength (if given) receives the
+// Content-Length (0 if missing) for every status. rangeStart above 0 asks for the bytes from
+// there to the end. maxBody is the longest body the caller can take (from signed sizes or its
+// own limits); the answer's head must come within the deadline floor (g_requestDeadlineFloorMs,
+// 30 s in the product), and every request ends within the floor plus maxBody (or a shorter
+// declared length; with no bound, what has arrived) at 4 KiB/s, and returns within 0.1 s of
+// *cancel becoming true.
+// Only one thread ever uses a request, and no connection carries a second request.
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
-                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel = nullptr);
-// Empties out and GETs url into it with no-cache and no range; a body over limit gives -1.
+                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel = nullptr,
+                uint64_t maxBody = UINT64_MAX);
+// Empties out and GETs url into it with no-cache and no range; a body over limit gives -1, and
+// limit is the request's bound.
 int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit,
                         const std::atomic<bool>* cancel = nullptr);
 // Makes the fixed part of every request's deadline ms instead of the build's floor; 0 restores it.

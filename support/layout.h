@@ -36,6 +36,8 @@ inline constexpr uint32_t kManifestLimit = 32u * 1024 * 1024;
 // The game client's locale files, written at every install start.
 inline constexpr wchar_t kLocaleFile[] = L"config\\locale.cfg";
 inline constexpr wchar_t kLocaFile[] = L"config\\loca.cfg";
+// Their names in the older layout, at the root.
+inline constexpr const wchar_t* kLocaleFiles[] = {L"locale.cfg", L"loca.cfg"};
 
 // The player's settings files, in config\ (at the root in the older layout). An uninstall that
 // keeps the player's data keeps these.

@@ -8,8 +8,9 @@
 // Where the log goes when no --log= names a file: %TEMP%\Quorvel Setup.log (empty if the
 // temporary folder is unknown).
 std::wstring DefaultLogPath();
-// Starts logging to path (appending). A file already past 1 MiB is first moved to path + ".old"
-// (replacing an older one), so the log never holds more than about 2 MiB. Empty path: no log.
+// Starts logging to path (appending). A file already past 1 MiB that this program wrote is first
+// moved to path + ".old" (replacing an older log of its own), so the log never holds more than
+// about 2 MiB; another program's file is appended to and never moved. Empty path: no log.
 void LogOpen(const std::wstring& path);
 // Appends one line.
 void LogLine(const std::wstring& text);

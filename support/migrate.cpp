@@ -8,17 +8,18 @@
 
 static bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Nothing here moves, copies or deletes through a link: a linked config\ or a linked loose file
-// stays where it is.
+// Nothing here moves or deletes through a link, nor by name after a look: every act is made
+// through handles opened inside checked folder handles, so a linked config\ or a linked loose
+// file stays where it is.
 void MigrateLegacyLayout(const std::wstring& folder) {
-  CreateDirectoryW((folder + layout::kConfigFolder).c_str(), nullptr);
-  CreateDirectoryW((folder + layout::kLogsFolder).c_str(), nullptr);
+  EnsureFoldersBelow(folder, folder + layout::kConfigFolder + L"\\");
+  EnsureFoldersBelow(folder, folder + layout::kLogsFolder + L"\\");
   // The copy at the root is the one the older client last wrote, so it wins.
   const auto bringForward = [&folder](const wchar_t* name) {
     std::wstring from = folder + name;
     if (!Exists(from)) return;
     std::wstring to = folder + layout::kConfigFolder + L"\\" + name;
-    MoveBelow(folder, from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+    MoveBelow(folder, from, to, MOVEFILE_REPLACE_EXISTING);
   };
   for (const wchar_t* name : layout::kSettingsFiles) bringForward(name);
   for (const wchar_t* name : layout::kPatcherStateFiles) bringForward(name);

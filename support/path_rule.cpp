@@ -51,8 +51,14 @@ bool IsInstallerOwnPath(const std::wstring& path) {
   const std::wstring key = ToLowerAscii(path);
   const auto is = [&key](const wchar_t* name) { return key == ToLowerAscii(name); };
   if (is(layout::kUninstaller) || is(layout::kLegacyUninstaller) || is(layout::kMarker) ||
-      is(layout::kLegacyMarker) || is(layout::kPatcherIni) || is(layout::kPatcherCache)) {
+      is(layout::kLegacyMarker) || is(layout::kPatcherIni) || is(layout::kPatcherCache) || is(layout::kLocaleFile) ||
+      is(layout::kLocaFile)) {
     return true;
+  }
+  // The install start writes the locale files, and the older layout's copies at the root are
+  // moved over them.
+  for (const wchar_t* name : layout::kLocaleFiles) {
+    if (is(name)) return true;
   }
   // The older layout's state files at the root are moved over the current ones at every start.
   for (const wchar_t* name : layout::kPatcherStateFiles) {

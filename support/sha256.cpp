@@ -65,12 +65,16 @@ std::string Sha256FileHex(const std::wstring& path, HashProgressFn progress, voi
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file.valid()) return std::string();
+  return Sha256OpenFileHex(file.get(), progress, context);
+}
+
+std::string Sha256OpenFileHex(HANDLE file, HashProgressFn progress, void* context) {
   Sha256Hasher hasher;
   auto buffer = std::make_unique<ReadBuffer>();
   if (!hasher.valid()) return std::string();
   for (;;) {
     DWORD read = 0;
-    if (!ReadFile(file.get(), buffer->bytes, sizeof buffer->bytes, &read, nullptr)) return std::string();
+    if (!ReadFile(file, buffer->bytes, sizeof buffer->bytes, &read, nullptr)) return std::string();
     if (read == 0) return hasher.Finish();
     hasher.Update(buffer->bytes, read);
     if (progress && !progress(context, read)) return std::string();

@@ -28,3 +28,5 @@ private:
 
 // Returns the file's digest as 64 lowercase hex characters; empty on any failure or cancel.
 std::string Sha256FileHex(const std::wstring& path, HashProgressFn progress = nullptr, void* context = nullptr);
+// The same for a file already open for reading, read from its current position to its end.
+std::string Sha256OpenFileHex(void* file, HashProgressFn progress = nullptr, void* context = nullptr);

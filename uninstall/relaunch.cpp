@@ -8,6 +8,7 @@
 #include "app/setup_state.h"
 #include "support/files.h"
 #include "support/handles.h"
+#include "support/layout.h"
 #include "support/log.h"
 
 static constexpr int kNotStarted = static_cast<int>(ExitCode::NotStarted);
@@ -61,28 +62,29 @@ std::wstring UninstallRunArguments(const std::wstring& folder, int argc, wchar_t
   return args;
 }
 
-std::wstring SelfDeleteCommand(const std::wstring& path) {
-  return L"cmd.exe /c ping -n 3 127.0.0.1 >nul & del /f /q \"" + path + L"\"";
+// cmd.exe expands %...% anywhere in its line, quotes or not (Wine's even inside the values of
+// variables), and reads & ^ outside quotes: so no path ever appears in the line. The command
+// starts in the folder of the file it removes and names only names this program made, and a
+// name that cmd.exe could read otherwise is never handed to it.
+static bool IsPlainName(const std::wstring& name) {
+  // Inside quotes, & ^ and (with delayed expansion off) ! are plain characters.
+  return !name.empty() && name.find_first_of(L"%\"\\/:") == std::wstring::npos;
 }
 
-static bool IsPlainFolder(const std::wstring& path) {
-  const DWORD a = GetFileAttributesW(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT);
+std::wstring SelfDeleteCommand(const std::wstring& leaf) {
+  if (!IsPlainName(leaf)) return {};
+  return L"cmd.exe /d /v:off /c ping -n 3 127.0.0.1 >nul & del /f /q \"" + leaf + L"\"";
 }
 
-std::wstring LeftoverDeleteCommand(const std::wstring& uninstaller, const std::wstring& folder) {
-  std::wstring command = SelfDeleteCommand(uninstaller);
-  // rmdir removes only empty folders; a linked folder keeps its link, as the uninstall does.
-  const std::wstring bin = FolderOfPath(uninstaller);
-  const std::wstring binFolder = bin.size() > 1 ? bin.substr(0, bin.size() - 1) : bin;
-  if (!SamePathText(binFolder, folder) && IsPlainFolder(binFolder))
-    command += L" & rmdir \"" + binFolder + L"\" 2>nul";
-  if (IsPlainFolder(folder)) command += L" & rmdir \"" + folder + L"\" 2>nul";
-  return command;
+static std::wstring LastName(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-// Runs command line with no window, from folder, and does not wait for it.
+// Runs command line with no window, from folder (the command's names are relative to it), and
+// does not wait for it.
 static void StartHiddenCommand(const std::wstring& command, const std::wstring& folder) {
+  if (command.empty()) return;
   std::vector<wchar_t> line(command.begin(), command.end());
   line.push_back(0);
   STARTUPINFOW startup{};
@@ -95,6 +97,40 @@ static void StartHiddenCommand(const std::wstring& command, const std::wstring& 
   }
 }
 
+// The running program's own file, opened so that it can be renamed while it runs; invalid
+// unless the program is the registered uninstaller of folder (or the older layout's), so no
+// other program started with --uninstall ever removes itself.
+static UniqueHandle OpenRegisteredUninstaller(const std::wstring& self, const std::wstring& folder) {
+  if (!SamePathText(self, folder + L"\\" + layout::kUninstaller) &&
+      !SamePathText(self, folder + L"\\" + layout::kLegacyUninstaller))
+    return UniqueHandle();
+  return UniqueHandle(CreateFileW(self.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// After the uninstall: the uninstaller, still running, moves its own file (by the handle
+// opened before the uninstall, so it is this very file) out of the way, under a name of this
+// run alone that a later install never uses, and a hidden command deletes that name once the
+// program has ended. Moved into the temporary folder, it leaves bin and the install folder
+// empty, and they go here, through checked handles (a link stays); on another drive it can
+// only move within bin, which then stays with the folder.
+static void ScheduleLeftoverDelete(HANDLE own, const std::wstring& self, const std::wstring& folder,
+                                   const std::wstring& temp) {
+  const std::wstring moved = UninstallCopyName(temp, GetTickCount64());
+  if (!temp.empty() && RenameOpenFileWithin(own, temp, LastName(moved))) {
+    const std::wstring root = folder + L"\\";
+    const std::wstring bin = FolderOfPath(self);
+    if (!SamePathText(bin, root)) RemoveFolderBelow(root, bin.substr(0, bin.size() - 1));
+    RemoveRootFolder(root);
+    StartHiddenCommand(SelfDeleteCommand(LastName(moved)), temp);
+    return;
+  }
+  const std::wstring leftover = self + L"." + std::to_wstring(GetCurrentProcessId()) + layout::kTempSuffix;
+  if (!RenameOpenFileWithin(own, FolderOfPath(self), LastName(leftover))) return;  // gone already
+  StartHiddenCommand(SelfDeleteCommand(LastName(leftover)), FolderOfPath(leftover));
+}
+
 int RelaunchForUninstall(int argc, wchar_t** argv) {
   const std::wstring temp = TempFolder();
   const std::wstring copy = UninstallCopyName(temp, GetTickCount64());
@@ -105,6 +141,7 @@ int RelaunchForUninstall(int argc, wchar_t** argv) {
     return kNotStarted;
   }
   const std::wstring args = UninstallRunArguments(folder, argc, argv);
+  const UniqueHandle own = OpenRegisteredUninstaller(self, folder);
   bool silent = false;
   for (int i = 1; i < argc; ++i) silent = silent || std::wcscmp(argv[i], L"--silent") == 0;
 
@@ -130,7 +167,7 @@ int RelaunchForUninstall(int argc, wchar_t** argv) {
   if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.get(), &code))
     return kNotStarted;
   // While this program waited, its own file could not be removed; it goes once this ends.
-  if (code == 0) StartHiddenCommand(LeftoverDeleteCommand(self, folder), temp);
+  if (code == 0 && own.valid()) ScheduleLeftoverDelete(own.get(), self, folder, temp);
   return static_cast<int>(code);
 }
 
@@ -138,5 +175,5 @@ void ScheduleSelfDelete() {
   const std::wstring temp = TempFolder();
   const std::wstring self = GetModulePath();
   if (temp.empty() || self.empty() || !StartsWithNoCase(self, temp)) return;
-  StartHiddenCommand(SelfDeleteCommand(self), temp);
+  StartHiddenCommand(SelfDeleteCommand(LastName(self)), FolderOfPath(self));
 }

@@ -22,9 +22,7 @@ std::wstring UninstallFolderOf(const std::wstring& modulePath);
 // Arguments of the copy: --uninstall-run "--dir=folder" [--silent] [--keep=value] ["--log=file"]
 // (argv[0], the program's own path, is never examined).
 std::wstring UninstallRunArguments(const std::wstring& folder, int argc, wchar_t** argv);
-// cmd.exe /c ping -n 3 127.0.0.1 >nul & del /f /q "path"
-std::wstring SelfDeleteCommand(const std::wstring& path);
-// After an unattended uninstall that waited for its copy: SelfDeleteCommand(uninstaller), then
-// rmdir of the uninstaller's folder (unless it is folder itself) and of folder, each only while
-// it is a plain folder (no link), and each removed by cmd only when empty.
-std::wstring LeftoverDeleteCommand(const std::wstring& uninstaller, const std::wstring& folder);
+// cmd.exe /d /v:off /c ping -n 3 127.0.0.1 >nul & del /f /q "leaf", run from the file's own
+// folder: no path is ever in the line, so cmd.exe expands nothing in one. Empty (nothing to
+// run) if leaf holds a character cmd.exe could read as more than a name (% " : \ /).
+std::wstring SelfDeleteCommand(const std::wstring& leaf);

@@ -21,87 +21,25 @@
 #include "support/migrate.h"
 #include "support/text.h"
 
-// An entry counts as ours only if it is no link itself and resolves to exactly the place its
-// name says: so nothing is ever deleted through a junction or a symbolic link, including file
-// links that a directory listing does not flag. An empty expectedFinal means the file system
-// reports no final paths; the caller then has checked every folder on the way for links.
-static bool IsPlainEntry(const std::wstring& path, const std::wstring& expectedFinal, DWORD* attributes) {
-  DWORD a = GetFileAttributesW(path.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-  if (!expectedFinal.empty() && !SamePathText(FinalPathOf(path), expectedFinal)) return false;
-  *attributes = a;
-  return true;
-}
+// Every deletion below is made through a handle opened inside its folder's checked handle
+// (support/files.h): nothing is ever deleted through a junction or a symbolic link, including
+// file links that a directory listing does not flag, nor through a folder swapped for one
+// between a look and the act. A hard link loses only its name here.
+void DeleteFolderContents(const std::wstring& folder) { DeleteTreeBelow(FolderOfPath(folder), folder, false); }
 
-static std::wstring Child(const std::wstring& folderFinal, const std::wstring& name) {
-  return folderFinal.empty() ? std::wstring() : folderFinal + L"\\" + name;
-}
-
-static void EmptyFolder(const std::wstring& folder, const std::wstring& folderFinal) {
-  WIN32_FIND_DATAW data;
-  UniqueFind find(FindFirstFileW((folder + L"\\*").c_str(), &data));
-  if (!find.valid()) return;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L"..") continue;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-    const std::wstring path = folder + L"\\" + name;
-    const std::wstring expected = Child(folderFinal, name);
-    DWORD attributes = 0;
-    if (!IsPlainEntry(path, expected, &attributes)) continue;
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      EmptyFolder(path, expected);
-      RemoveDirectoryW(path.c_str());
-    } else {
-      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileW(path.c_str());
-    }
-  } while (FindNextFileW(find.get(), &data));
-}
-
-void DeleteFolderContents(const std::wstring& folder) {
-  DWORD a = GetFileAttributesW(folder.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_REPARSE_POINT) || !(a & FILE_ATTRIBUTE_DIRECTORY)) return;
-  EmptyFolder(folder, FinalPathOf(folder));
-}
-
-// The install folder as named (path) and as resolved (final, empty if the file system reports
-// none), both ending in a backslash.
+// The install folder as named, ending in a backslash.
 struct InstallRoot {
   std::wstring path;
-  std::wstring final;
 };
 
-static bool IsOwnEntry(const InstallRoot& root, const std::wstring& rel, DWORD* attributes) {
-  if (root.final.empty()) {
-    for (std::size_t cut = rel.find(L'\\'); cut != std::wstring::npos; cut = rel.find(L'\\', cut + 1)) {
-      DWORD a = GetFileAttributesW((root.path + rel.substr(0, cut)).c_str());
-      if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-    }
-    return IsPlainEntry(root.path + rel, {}, attributes);
-  }
-  return IsPlainEntry(root.path + rel, root.final + rel, attributes);
-}
-
-static void DeleteOwnFile(const InstallRoot& root, const std::wstring& rel) {
-  DWORD attributes = 0;
-  if (!IsOwnEntry(root, rel, &attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-  const std::wstring path = root.path + rel;
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileW(path.c_str());
-}
+static void DeleteOwnFile(const InstallRoot& root, const std::wstring& rel) { DeleteFileBelow(root.path, root.path + rel); }
 
 static void RemoveOwnFolder(const InstallRoot& root, const std::wstring& rel) {
-  DWORD attributes = 0;
-  if (IsOwnEntry(root, rel, &attributes) && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-    RemoveDirectoryW((root.path + rel).c_str());
+  RemoveFolderBelow(root.path, root.path + rel);
 }
 
 static void DeleteOwnFolder(const InstallRoot& root, const std::wstring& rel) {
-  DWORD attributes = 0;
-  if (!IsOwnEntry(root, rel, &attributes) || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
-  EmptyFolder(root.path + rel, root.final.empty() ? std::wstring() : root.final + rel);
-  RemoveDirectoryW((root.path + rel).c_str());
+  DeleteTreeBelow(root.path, root.path + rel, true);
 }
 
 static std::wstring InConfig(const wchar_t* name) { return std::wstring(layout::kConfigFolder) + L"\\" + name; }
@@ -176,11 +114,9 @@ void UninstallWorker(std::wstring folder, bool keep) {
   root.path = folder;
   if (root.path.empty() || root.path.back() != L'\\') root.path += L'\\';
   MigrateLegacyLayout(root.path);
-  root.final = FinalPathOf(root.path);
-  if (!root.final.empty() && root.final.back() != L'\\') root.final += L'\\';
 
   std::vector<std::wstring> files;
-  ReadCacheFile(root.path, [&files](std::wstring& path, CacheRecord&) { files.push_back(std::move(path)); });
+  ReadCachePaths(root.path, [&files](std::wstring& path) { files.push_back(std::move(path)); });
   for (const wchar_t* name : layout::kProgramFiles) files.push_back(name);
   files.push_back(layout::kPatcherIni);
   files.push_back(layout::kPatcherCache);
@@ -219,8 +155,7 @@ void UninstallWorker(std::wstring folder, bool keep) {
   DeleteOwnFile(root, layout::kLegacyMarker);
   RemoveOwnFolder(root, layout::kBinFolder);
   // The folder itself goes only when empty, and a linked install folder keeps its link.
-  DWORD a = GetFileAttributesW(folder.c_str());
-  if (a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_REPARSE_POINT)) RemoveDirectoryW(folder.c_str());
+  RemoveRootFolder(root.path);
 
   RegDeleteTreeW(HKEY_CURRENT_USER, layout::kUninstallKey);
   RegDeleteTreeW(HKEY_CURRENT_USER, layout::kSetupKey);

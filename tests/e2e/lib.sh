@@ -213,6 +213,6 @@ wait_for_uninstaller() {
   wait_until 60 bash -c "! compgen -G '$WINE_TEMP_UNIX/Quorvel-Uninstall-*.exe' >/dev/null" ||
     fail "the temporary uninstaller copy did not delete itself"
   # An unattended uninstall that waited for its copy removes its own file after it ended.
-  wait_until 60 not_running 'del /f /q .*Uninstall Quorvel\.exe' ||
+  wait_until 60 not_running 'del /f /q .?(Quorvel-Uninstall-|Uninstall Quorvel)' ||
     fail "the installed uninstaller's own deletion did not end"
 }

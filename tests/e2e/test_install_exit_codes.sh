@@ -123,4 +123,22 @@ for mode in '{"trickle_ms": 1000}' '{"endless_header": true}' '{"endless_body": 
   rm -rf "$DIR"
 done
 
+section "an object whose server declares 2^60 bytes and sends one byte every 29 s: exit 6 at once"
+read -r obj_hash obj_size < <($PY -c 'import json, sys; f = json.load(open(sys.argv[1]))["files"][0]; print(f["h"], f["c"])' \
+  "$E2E/www/patch/manifest.json")
+curl -sf -o /dev/null -X POST --data "{\"script\": \"/patch/manifest.json\", \"responses\": [], \"then\": null}" \
+  "http://127.0.0.1:$FAULT_PORT/_control" || fail "the fault server took no script"
+curl -sf -o /dev/null -X POST --data "{\"script\": \"/patch/files/${obj_hash:0:2}/$obj_hash.z\", \"responses\": [],
+  \"then\": {\"declare_length\": 1152921504606846976, \"chunk\": 1, \"slow_ms\": 29000}}" \
+  "http://127.0.0.1:$FAULT_PORT/_control" || fail "the fault server took no script"
+DIR=$E2E/Huge/Quorvel
+rm -f "$LOG"
+setup --silent "--dir=$(winpath "$DIR")" "--log=$(winpath "$LOG")"
+echo "  exit $rc, $(grep -a -o 'request refused: .*' "$LOG" | tail -n 1)"
+expect_eq "exit code for a declared 2^60 bytes" "$rc" 6
+# The bound is the object's signed compressed size, not what the server declares.
+[[ $(grep -a -c "declares 1152921504606846976 bytes, more than the $obj_size expected" "$LOG") -eq 3 ]] ||
+  fail "the three attempts were not refused for their declared length"
+nothing_registered "declared 2^60 bytes"
+
 pass_or_fail

@@ -62,6 +62,24 @@ temp|readme.txt.ap_tmp|$BAIT/document.txt|6
 part|patcher_parts/$part.z|$BAIT/document.txt|6
 LIST
 
+section "install with one hard link planted in the folder: the name gets a new file"
+while IFS='|' read -r name link target; do
+  D=$E2E/$name/Quorvel
+  mkdir -p "$(dirname "$D/$link")"
+  ln "$target" "$D/$link"
+  rm -f "$LOG"
+  setup --silent "--dir=$(winpath "$D")" --no-shortcuts "--log=$(winpath "$LOG")"
+  bait_unchanged "install, hard link at $link" "$rc" 0
+done <<LIST
+hfinal|readme.txt|$BAIT/document.txt
+htemp|readme.txt.ap_tmp|$BAIT/document.txt
+hpart|patcher_parts/$part.z|$BAIT/document.txt
+hini|config/patcher.ini.ap_tmp|$BAIT/patcher.ini
+hcache|config/patcher_cache.dat.ap_tmp|$BAIT/patcher.ini
+hmarker|bin/quorvel.install|$BAIT/sub/old.dat
+hlocale|config/locale.cfg.ap_tmp|$BAIT/sub/old.dat
+LIST
+
 section "repair of an installation whose data folder became a link"
 R=$E2E/R/Quorvel
 install_game "$R" --no-shortcuts
@@ -87,8 +105,59 @@ mv "$U/config" "$U/config.real"
 ln -s "$BAIT" "$U/config"
 echo "loose" >"$U/tarnel.cfg"
 ln -s "$BAIT" "$U/shadercache"
+# A read-only file in a working folder that is a hard link to the bait: only the name goes.
+mkdir -p "$U/logs"
+ln "$BAIT/document.txt" "$U/logs/hard.log"
+chmod 444 "$BAIT/document.txt"
 uninstall_via_registry "--silent --keep=0"
 bait_unchanged "uninstall" 0 0
+expect_eq "the bait's mode" "$(stat -c %a "$BAIT/document.txt")" 444
+chmod 644 "$BAIT/document.txt"
+expect_missing "$U/logs/hard.log"
 expect_content "$U/tarnel.cfg" "loose"
+
+section "a data folder swapped for a link and back, 500 times, while an install, a repair and an uninstall run"
+# swap_data FOLDER: in the background, data is moved aside, a link to the bait takes its name
+# for a moment, and data comes back; up to 500 swaps while the flag file exists.
+SWAP_FLAG=$E2E/flags/swapping
+swap_data() {
+  local d=$1 swaps=0 tries=0
+  while [[ -e $SWAP_FLAG ]] && ((swaps < 500 && tries < 200000)); do
+    tries=$((tries + 1))
+    [[ -d $d/data && ! -L $d/data ]] || continue
+    mv -T "$d/data" "$d/data.swap" 2>/dev/null || continue
+    ln -sT "$BAIT" "$d/data" 2>/dev/null && rm -f "$d/data"
+    mv -T "$d/data.swap" "$d/data" 2>/dev/null || { rm -rf "$d/data.swap"; }
+    swaps=$((swaps + 1))
+  done
+  echo "  $swaps swaps" >"$E2E/flags/swaps"
+}
+# raced WHAT COMMAND...: runs the command with the swapper going, then checks the bait and the code.
+raced() {
+  local what=$1; shift
+  touch "$SWAP_FLAG"
+  swap_data "$S" &
+  local swapper=$!
+  "$@"
+  rm -f "$SWAP_FLAG"
+  wait "$swapper"
+  cat "$E2E/flags/swaps"
+  local now
+  now=$(bait_hash)
+  echo "  $what: exit $rc, bait $now, $(last_reason)"
+  expect_eq "$what: bait" "$now" "$BAIT_BEFORE"
+  [[ $rc == 0 || $rc == 6 ]] || fail "$what: exit $rc, neither done nor refused"
+}
+S=$E2E/S/Quorvel
+mkdir -p "$S/data"
+rm -f "$LOG"
+raced "raced install" setup --silent "--dir=$(winpath "$S")" --no-shortcuts "--log=$(winpath "$LOG")"
+rm -f "$LOG"
+raced "raced repair" setup --silent "--dir=$(winpath "$S")" --no-shortcuts "--log=$(winpath "$LOG")"
+# The uninstall goes on from a folder that an install completed.
+install_game "$S" --no-shortcuts
+rm -f "$LOG"
+raced "raced uninstall" run_command_line "$(reg_value "$UNINSTALL_KEY" UninstallString) --silent --keep=0"
+wait_for_uninstaller
 
 pass_or_fail

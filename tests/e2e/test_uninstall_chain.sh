@@ -104,4 +104,42 @@ wait_for_uninstaller
 expect_missing "$E"
 expect_unregistered
 
+section "a folder name cmd.exe would expand or split: nothing outside it changes"
+user=$(wine cmd /c 'echo %USERNAME%' 2>/dev/null | tr -d '\r')
+G=$E2E/G/%USERNAME%
+# What the clean-up would reach if it let cmd.exe expand the name.
+mkdir -p "$E2E/G/$user/bin"
+echo "not ours" >"$E2E/G/$user/bin/Uninstall Quorvel.exe"
+install_game "$G"
+uninstall_via_registry "--silent --keep=0"
+expect_missing "$G"
+expect_content "$E2E/G/$user/bin/Uninstall Quorvel.exe" "not ours"
+H="$E2E/H/a&b^c %TEMP%"
+mkdir -p "$E2E/H/a"
+echo "not ours" >"$E2E/H/a/keep.txt"
+install_game "$H"
+uninstall_via_registry "--silent --keep=0"
+expect_missing "$H"
+expect_content "$E2E/H/a/keep.txt" "not ours"
+expect_exists "$WINE_TEMP_UNIX"
+
+section "an uninstall followed at once by a reinstall: the new uninstaller stays"
+R=$E2E/R/Quorvel
+install_game "$R"
+command=$(reg_value "$UNINSTALL_KEY" UninstallString)
+run_command_line "$command --silent --keep=0"
+expect_eq "uninstall exit code" "$rc" 0
+install_game "$R"
+wait_for_uninstaller
+expect_exists "$R/bin/Uninstall Quorvel.exe"
+expect_exists "$R/bin/quorvel.install"
+
+section "a setup program kept in the folder and started with --uninstall --silent keeps itself"
+cp "$SETUP_EXE" "$R/QuorvelSetup.exe"
+run_command_line "\"$(winpath "$R")\\QuorvelSetup.exe\" --uninstall --silent --keep=0"
+expect_eq "uninstall exit code" "$rc" 0
+wait_for_uninstaller
+expect_exists "$R/QuorvelSetup.exe"
+expect_missing "$R/bin/Uninstall Quorvel.exe"
+
 pass_or_fail

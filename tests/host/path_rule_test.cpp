@@ -53,10 +53,10 @@ TEST(PathRule, OwnFilesAreKnownInAnyCase) {
                              L"Uninstall Quorvel.exe", L"quorvel.install", L"config\\patcher.ini",
                              L"Config\\Patcher_Cache.dat", L"patcher.ini", L"patcher_cache.dat", L"patcher_parts",
                              L"Patcher_Parts\\x.z", L"patcher_parts\\a\\b", L"Data\\map.pak.ap_tmp",
-                             L"x.AP_TMP"}) {
+                             L"x.AP_TMP", L"config\\locale.cfg", L"CONFIG\\Loca.cfg", L"locale.cfg", L"loca.cfg"}) {
     EXPECT_TRUE(IsInstallerOwnPath(own)) << own;
   }
-  for (const wchar_t* game : {L"bin\\Quorvel.exe", L"config\\locale.cfg", L"patcher_parts2\\x.z",
+  for (const wchar_t* game : {L"bin\\Quorvel.exe", L"config\\locale.cfg2", L"patcher_parts2\\x.z",
                               L"Data\\patcher_parts", L"config\\patcher.ini.bak", L"x.ap_tmp2", L"bin\\quorvel.install2"}) {
     EXPECT_FALSE(IsInstallerOwnPath(game)) << game;
   }

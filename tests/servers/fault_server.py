@@ -29,6 +29,7 @@ A behaviour B is a JSON object, every member optional:
   endless_body send no Content-Length and body bytes without end, as fast as they are taken
   after_body   send this many bytes after the body, beyond its Content-Length
   endless_header  send the status line and then a header line every 50 ms, without end
+  declare_length  declare this Content-Length, whatever the body holds (then close)
 """
 import argparse
 import base64
@@ -210,9 +211,9 @@ class Handler(BaseHTTPRequestHandler):
         if content_range:
             self.send_header("Content-Range", content_range)
         self.send_header("Accept-Ranges", "bytes")
-        closing = any(b.get(k) is not None for k in ("truncate", "drop", "no_length"))
+        closing = any(b.get(k) is not None for k in ("truncate", "drop", "no_length", "declare_length"))
         if not b.get("no_length"):
-            self.send_header("Content-Length", str(len(body)))
+            self.send_header("Content-Length", str(b.get("declare_length") or len(body)))
         if closing:
             self.send_header("Connection", "close")
             self.close_connection = True

@@ -307,13 +307,13 @@ TEST(ReleasePaths, PublishingRefusesMoreThanTheInstaller) {
 TEST(ReleasePaths, OwnFilesAreRefusedAsTheInstallerRefusesThem) {
   for (const char* p : {"bin/Uninstall Quorvel.exe", "BIN/quorvel.install", "config/patcher.ini",
                         "config/PATCHER_CACHE.DAT", "patcher_parts", "patcher_parts/ab.z", "Data/x.pak.ap_tmp",
-                        "Uninstall Quorvel.exe", "patcher.ini"}) {
+                        "Uninstall Quorvel.exe", "patcher.ini", "config/locale.cfg", "Config/Loca.cfg", "loca.cfg"}) {
     std::wstring converted;
     ASSERT_TRUE(ToSafeRelativePath(p, converted)) << p;
     EXPECT_TRUE(IsInstallerOwnPath(converted)) << p;
     EXPECT_NE(OwnFileProblem(p), "") << p;
   }
-  for (const char* p : {"bin/Quorvel.exe", "config/locale.cfg", "Data/patcher_parts/x", "nul.txt"})
+  for (const char* p : {"bin/Quorvel.exe", "config/locale.cfg.txt", "Data/patcher_parts/x", "nul.txt"})
     EXPECT_EQ(OwnFileProblem(p), "") << p;
 }
 

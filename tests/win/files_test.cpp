@@ -162,9 +162,10 @@ TEST(Files, SystemErrorText) {
 TEST(Log, AppendsLinesAndMovesAFullLogAside) {
   ScratchFolder folder;
   const std::wstring path = folder / L"setup.log";
-  ASSERT_TRUE(WriteBytes(path, std::string(1024 * 1024 + 1, 'x')));
+  const std::string ours = "2026-12-08 18:53:43.123 [1234] Quorvel Setup 1.0 started: x\r\n";
+  ASSERT_TRUE(WriteBytes(path, ours + std::string(1024 * 1024, 'x')));
   LogOpen(path);
-  EXPECT_EQ(ReadBytes(path + L".old").size(), 1024u * 1024 + 1) << "a log past 1 MiB is moved aside";
+  EXPECT_EQ(ReadBytes(path + L".old").size(), ours.size() + 1024 * 1024) << "a log past 1 MiB is moved aside";
   LogLine(L"first\nline");
   LogFailure(L"Could not write file: Data\\a.pak", ERROR_ACCESS_DENIED);
   LogFailure(L"no code", 0);
@@ -177,4 +178,21 @@ TEST(Log, AppendsLinesAndMovesAFullLogAside) {
   LogOpen(L"");
   LogLine(L"nowhere");
   EXPECT_EQ(ReadBytes(path), log);
+
+  // Another program's large file, and one at its ".old", are never moved: the log is appended.
+  const std::wstring foreign = folder / L"other.txt";
+  const std::string big(1024 * 1024 + 1, 'y');
+  ASSERT_TRUE(WriteBytes(foreign, big));
+  ASSERT_TRUE(WriteBytes(foreign + L".old", "keep"));
+  LogOpen(foreign);
+  LogLine(L"appended");
+  EXPECT_EQ(ReadBytes(foreign + L".old"), "keep");
+  EXPECT_EQ(ReadBytes(foreign).compare(0, big.size(), big), 0);
+  EXPECT_NE(ReadBytes(foreign).find("] appended\r\n"), std::string::npos);
+  // An own log past 1 MiB with another program's file at ".old" stays too.
+  ASSERT_TRUE(WriteBytes(path, ours + std::string(1024 * 1024, 'x')));
+  ASSERT_TRUE(WriteBytes(path + L".old", "not a log"));
+  LogOpen(path);
+  EXPECT_EQ(ReadBytes(path + L".old"), "not a log");
+  LogOpen(L"");
 }

@@ -324,3 +324,40 @@ TEST_F(Http, SeveralThreadsShareTheSession) {
   for (auto& t : threads) t.join();
   EXPECT_EQ(good.load(), 12);
 }
+
+TEST_F(Http, ADeclaredLengthBeyondWhatTheCallerTakesFailsAtOnce) {
+  // 2^60 bytes declared, one byte sent every 2 s: the bound would be the server's own.
+  FaultPut(prefix + "huge", Pattern(100));
+  FaultScript(prefix + "huge", R"([{"declare_length": 1152921504606846976, "chunk": 1, "slow_ms": 2000}])");
+  Recorder r;
+  uint64_t length = 0;
+  EXPECT_EQ(HttpGet(FaultUrl(prefix + "huge"), r.sink(), &length, false, 0, nullptr, 1000), -1);
+  EXPECT_EQ(length, 1152921504606846976u);
+  EXPECT_TRUE(r.chunks.empty());
+}
+
+TEST_F(Http, GivenUpTransfersNeverTakeAnotherTransfersBytes) {
+  // Each slow transfer is given up at its first chunk while its request thread may still be
+  // inside WinHTTP; the transfers started right after get exactly their own bodies.
+  FaultPut(prefix + "slow", Pattern(1 << 20));
+  FaultScript(prefix + "slow", R"([])", R"({"chunk": 4096, "slow_ms": 50})");
+  const std::string object = Pattern(300000).replace(0, 5, "other");
+  ServeFile(prefix + "other.bin", object);
+  for (int round = 0; round < 5; ++round) {
+    std::atomic<bool> cancel{false};
+    std::string slowBody;
+    const ByteSink giveUp = [&](const uint8_t* data, uint32_t size) {
+      slowBody.append(reinterpret_cast<const char*>(data), size);
+      cancel = true;
+      return true;
+    };
+    EXPECT_EQ(HttpGet(FaultUrl(prefix + "slow"), giveUp, nullptr, false, 0, &cancel), 0);
+    const size_t taken = slowBody.size();
+    for (int i = 0; i < 3; ++i) {
+      std::string out;
+      EXPECT_EQ(HttpGetToMemory(NginxUrl(prefix + "other.bin"), out, 1000000), 200);
+      EXPECT_EQ(out, object) << "round " << round;
+    }
+    EXPECT_EQ(slowBody.size(), taken) << "a given-up transfer's sink is never called again";
+  }
+}

@@ -176,11 +176,11 @@ TEST(FilesBelow, NoHelperReadsWritesMovesOrDeletesThroughALink) {
   MakeLink(root + L"t.txt.ap_tmp", bait.outside / L"sub\\c.txt");  // at a temporary name
   WriteBytes(root + L"plain.txt", "plain");
 
-  EXPECT_FALSE(IsLinkFreeBelow(root, root + L"dir\\b.txt"));
-  EXPECT_FALSE(IsLinkFreeBelow(root, root + L"dir\\missing\\x"));
-  EXPECT_FALSE(IsLinkFreeBelow(root, root + L"file"));
-  EXPECT_TRUE(IsLinkFreeBelow(root, root + L"plain.txt"));
-  EXPECT_TRUE(IsLinkFreeBelow(root, root + L"missing\\x"));
+  EXPECT_FALSE(IsLinkFreeByName(root, root + L"dir\\b.txt"));
+  EXPECT_FALSE(IsLinkFreeByName(root, root + L"dir\\missing\\x"));
+  EXPECT_FALSE(IsLinkFreeByName(root, root + L"file"));
+  EXPECT_TRUE(IsLinkFreeByName(root, root + L"plain.txt"));
+  EXPECT_TRUE(IsLinkFreeByName(root, root + L"missing\\x"));
   EXPECT_FALSE(EnsureFoldersBelow(root, root + L"dir\\sub\\x\\y"));
   EXPECT_FALSE(OpenBelow(root, root + L"dir\\new.txt", OpenBelowMode::Create).valid());
   EXPECT_FALSE(OpenBelow(root, root + L"file", OpenBelowMode::Create).valid());
@@ -209,6 +209,44 @@ TEST(FilesBelow, NoHelperReadsWritesMovesOrDeletesThroughALink) {
   EXPECT_EQ(bait.Digest(), before);
   EXPECT_EQ(ReadBytes(root + L"plain.txt"), "plain");
   EXPECT_FALSE(Exists(root + L"t.txt"));
+}
+
+TEST(FilesBelow, NothingIsWrittenThroughAHardLink) {
+  Bait bait;
+  WriteBytes(bait.outside / L"x", "bait x");
+  WriteBytes(bait.outside / L"moved", "read-only bait");
+  ASSERT_TRUE(SetFileAttributesW((bait.outside / L"moved").c_str(), FILE_ATTRIBUTE_READONLY));
+  const std::string before = bait.Digest();
+  ScratchFolder install;
+  const std::wstring root = install.path() + L"\\";
+  MakeHardLink(root + L"final.txt", bait.outside / L"b.txt");
+  MakeHardLink(root + L"t.txt.ap_tmp", bait.outside / L"sub\\c.txt");
+  MakeHardLink(root + L"part.z", bait.outside / L"x");
+  MakeHardLink(root + L"ro.txt", bait.outside / L"moved");
+  MakeHardLink(root + L"ro2.txt", bait.outside / L"moved");
+
+  ASSERT_TRUE(WriteFileAtomicBelow(root, root + L"t.txt", "new")) << "the temporary name is made anew";
+  EXPECT_EQ(ReadBytes(root + L"t.txt"), "new");
+  {
+    UniqueHandle part = OpenBelow(root, root + L"part.z", OpenBelowMode::Write);
+    ASSERT_TRUE(part.valid());
+    EXPECT_EQ(FileSize(root + L"part.z"), 0u) << "a hard-linked part starts over";
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(part.get(), "zz", 2, &written, nullptr));
+  }
+  for (const wchar_t* name : {L"final.txt", L"ro.txt"}) {
+    TempFileBelow temp;
+    ASSERT_TRUE(TempFileBelowCreate(temp, root, root + name));
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(temp.file.get(), "fresh", 5, &written, nullptr));
+    ASSERT_TRUE(TempFileBelowPlace(temp, true)) << Narrow(name);
+    EXPECT_EQ(ReadBytes(root + name), "fresh");
+  }
+  EXPECT_TRUE(DeleteFileBelow(root, root + L"ro2.txt"));
+  EXPECT_FALSE(Exists(root + L"ro2.txt"));
+  EXPECT_EQ(bait.Digest(), before);
+  EXPECT_TRUE(GetFileAttributesW((bait.outside / L"moved").c_str()) & FILE_ATTRIBUTE_READONLY);
+  SetFileAttributesW((bait.outside / L"moved").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(FilesBelow, PlainFilesAndALinkedInstallFolderWork) {

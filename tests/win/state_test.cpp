@@ -1,4 +1,4 @@
-// The installed version in config\patcher.ini, through the real profile API.
+// The installed version in config\patcher.ini, as the profile API reads and writes it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -40,6 +40,16 @@ TEST(InstalledVersion, MissingSectionKeyOrFolderReadsAsUnknown) {
   WriteBytes(folder / L"config\\patcher.ini", "[patch]\r\nversion=0\r\n");
   EXPECT_TRUE(ReadInstalledVersion(folder.slashed(), v));
   EXPECT_EQ(v, 0);
+  // Other sections and keys stay as they were, names in any case and blanks included.
+  WriteBytes(folder / L"config\\patcher.ini", "[other]\r\nversion=3\r\n[ Patch ]\r\nbuild=4\r\n\r\n[last]\r\nx=1");
+  WriteInstalledVersion(folder.slashed(), 7);
+  EXPECT_EQ(ReadBytes(folder / L"config\\patcher.ini"),
+            "[other]\r\nversion=3\r\n[ Patch ]\r\nbuild=4\r\nversion=7\r\n\r\n[last]\r\nx=1");
+  WriteBytes(folder / L"config\\patcher.ini", "[PATCH]\r\n Version = 9 \r\n");
+  EXPECT_TRUE(ReadInstalledVersion(folder.slashed(), v));
+  EXPECT_EQ(v, 9);
+  WriteInstalledVersion(folder.slashed(), 10);
+  EXPECT_EQ(ReadBytes(folder / L"config\\patcher.ini"), "[PATCH]\r\n Version =10\r\n");
   // Without a config folder nothing is written and nothing is read.
   const std::wstring missing = folder / L"nothing-here\\";
   WriteInstalledVersion(missing, 4);

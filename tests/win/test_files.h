@@ -115,6 +115,13 @@ inline void MakeLink(const std::wstring& link, const std::wstring& target) {
   ASSERT_TRUE(Exists(link)) << "no link at " << Narrow(link);
 }
 
+// A second name for an existing file, made by the host system (a hard link): both names
+// share the bytes and the attributes.
+inline void MakeHardLink(const std::wstring& link, const std::wstring& target) {
+  RunUnix({"/bin/ln", UnixPath(target), UnixPath(link)});
+  ASSERT_TRUE(Exists(link)) << "no hard link at " << Narrow(link);
+}
+
 // A new empty folder C:\qvtests\<test>-<pid>-<n> of one test, removed with everything below it
 // when the object ends; links inside are removed, never followed.
 class ScratchFolder {

@@ -92,17 +92,25 @@ TEST(Relaunch, CopySeesTheFolderAsOneArgument) {
 }
 
 TEST(Relaunch, SelfDeleteCommandWaitsThenDeletesByForce) {
-  EXPECT_EQ(SelfDeleteCommand(L"C:\\Users\\me\\AppData\\Local\\Temp\\Quorvel-Uninstall-42.exe"),
-            L"cmd.exe /c ping -n 3 127.0.0.1 >nul & del /f /q "
-            L"\"C:\\Users\\me\\AppData\\Local\\Temp\\Quorvel-Uninstall-42.exe\"");
+  EXPECT_EQ(SelfDeleteCommand(L"Quorvel-Uninstall-42.exe"),
+            L"cmd.exe /d /v:off /c ping -n 3 127.0.0.1 >nul & del /f /q \"Quorvel-Uninstall-42.exe\"");
+  // No path is ever in the line, and no name cmd.exe would expand.
+  EXPECT_EQ(SelfDeleteCommand(L"a%TEMP%.exe"), L"");
+  EXPECT_EQ(SelfDeleteCommand(L"C:\\x.exe"), L"");
 }
 
 TEST(Relaunch, SelfDeleteCommandRemovesAFileWhenRun) {
-  // The command as the system's interpreter runs it, on a file of our own.
-  ScratchFolder dir;
-  const std::wstring victim = dir / L"Quorvel-Uninstall-1.exe";
+  // The command as the system's interpreter runs it, from the folder of a file of our own whose
+  // folder's name holds what cmd.exe would expand or read as a command: the file goes, and its
+  // neighbours stay.
+  ScratchFolder base;
+  const std::wstring dir = base / L"100% & ^%TEMP%^ x";
+  ASSERT_TRUE(CreateDirectoryW(dir.c_str(), nullptr));
+  const std::wstring victim = dir + L"\\Quorvel-Uninstall-1.exe";
   WriteBytes(victim, "copy");
-  std::wstring line = SelfDeleteCommand(victim);
+  WriteBytes(dir + L"\\100", "neighbour");
+  WriteBytes(base / L"Quorvel-Uninstall-1.exe", "neighbour");
+  std::wstring line = SelfDeleteCommand(L"Quorvel-Uninstall-1.exe");
   // Its first part only waits for the program to end (two seconds): one echo request here.
   const size_t wait = line.find(L"ping -n 3 ");
   ASSERT_NE(wait, std::wstring::npos);
@@ -110,11 +118,13 @@ TEST(Relaunch, SelfDeleteCommandRemovesAFileWhenRun) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                             dir.path().c_str(), &startup, &process));
+  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, dir.c_str(),
+                             &startup, &process));
   WaitForSingleObject(process.hProcess, 60000);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   EXPECT_FALSE(Exists(victim));
-  EXPECT_TRUE(Exists(dir.path()));
+  EXPECT_TRUE(Exists(dir));
+  EXPECT_EQ(ReadBytes(dir + L"\\100"), "neighbour");
+  EXPECT_EQ(ReadBytes(base / L"Quorvel-Uninstall-1.exe"), "neighbour");
 }

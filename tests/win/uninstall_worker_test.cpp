@@ -70,9 +70,10 @@ void MakeInstallation(const std::wstring& dir, bool withCache = true) {
     WriteBytes(dir + L"\\config\\patcher_cache.dat",
                CacheLine("Data/maps/a/b.dat") + "\n" + CacheLine("Data\\textures.pak") + "\r\n" +
                    CacheLine("bin\\game.dll") + "\n" + CacheLine("QuorvelClient.exe") + "\n" +
-                   CacheLine("config\\config.cfg") + "\n");
+                   CacheLine("config\\config.cfg") + "\n" +
+                   "edited by hand\t\t\tData\\edited.dat\n");  // any three fields name a path
     for (const wchar_t* rel : {L"Data\\maps\\a\\b.dat", L"Data\\textures.pak", L"Data\\textures.pak.ap_tmp",
-                               L"bin\\game.dll"})
+                               L"bin\\game.dll", L"Data\\edited.dat"})
       WriteBytes(dir + L"\\" + rel, "game data");
   }
   for (const wchar_t* rel : {L"Quorvel.exe", L"Quorvel.exe.old", L"Quorvel.exe.new",
@@ -256,10 +257,10 @@ TEST_F(Uninstall, ProgressCountsTheFileListPlusOne) {
   EXPECT_EQ(g_setup.uninstallDone.load(), 18);
 
   ScratchFolder second;
-  MakeInstallation(second.path(), true);  // five cache lines
+  MakeInstallation(second.path(), true);  // six cache lines
   UninstallWorker(second.path(), true);
-  EXPECT_EQ(g_setup.uninstallTotal.load(), 23);
-  EXPECT_EQ(g_setup.uninstallDone.load(), 23);
+  EXPECT_EQ(g_setup.uninstallTotal.load(), 24);
+  EXPECT_EQ(g_setup.uninstallDone.load(), 24);
   EXPECT_EQ(sink_.Take(WM_APP + 11).size(), 2u);
 }
 
