@@ -295,11 +295,12 @@ access welcome-focus
 expect_element "language box focused" combobox F "Langue du jeu"
 key space
 access language-list
-expect_element "the list, current language selected and focused" listitem FS "Français"
-[[ $(grep -c '^listitem|' <<<"$TREE") -eq 11 ]] || fail "the open list does not offer 11 languages"
+expect_element "the list, current language selected and focused" '>listitem' FS "Français"
+[[ $(grep -c '^>listitem|' <<<"$TREE") -eq 11 ]] || fail "the open list does not offer 11 languages"
+grep -q '^list||Langue du jeu|' <<<"$TREE" || fail "the languages are not the children of a list: $TREE"
 key Home Down
 access language-list-moved
-expect_element "the arrows move the focus in the list" listitem F "English"
+expect_element "the arrows move the focus in the list" '>listitem' F "English"
 key Return
 query_window
 [[ $WINDOW_INFO == *"title=Quorvel Setup" ]] || fail "window title after choosing English: $WINDOW_INFO"
@@ -342,10 +343,16 @@ key Return   # the focus is on a check box: Enter presses the default button, In
 section "keyboard: Installing, the question asked with Escape and declined with N"
 access_until installing '^progressbar|'
 expect_element "Cancel while the run goes on" button "" "Cancel"
-grep -q '^progressbar|[^|]*||[0-9]*%|' <<<"$TREE" || fail "no progress value: $TREE"
+grep -q '^progressbar|[^|]*|Installation progress|[0-9]*%|' <<<"$TREE" || fail "no progress value: $TREE"
+EVENTS=$GUI/events.txt
+agent_do events "$(winpath "$EVENTS")"
+wait_until 30 test -e "$EVENTS" || fail "no event log"
 key Escape
 access_until question '^button||Yes|'
-expect_element "the question" text "" "Do you want to cancel the installation? Everything downloaded so far is kept."
+expect_element "the question" alert "" "Do you want to cancel the installation? Everything downloaded so far is kept."
+wait_until 10 grep -qx 'alert|alert|Do you want to cancel the installation? Everything downloaded so far is kept.' "$EVENTS" ||
+  fail "the question was not announced: $(tr -d '\r' <"$EVENTS" | tr '\n' ';')"
+cp "$EVENTS" "$SHOTS/events-question.txt"
 expect_element "No, focused and default" button FD "No"
 expect_element "Yes" button "" "Yes"
 [[ $(grep -vc '^client|' <<<"$TREE") -eq 3 ]] || fail "the question leaves more than its own three elements: $TREE"

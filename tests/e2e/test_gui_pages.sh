@@ -42,6 +42,25 @@ close_wizard() {  # TAG: the title bar's close button, then the exit code must b
   click 859 40
   expect_eq "exit code after closing ($1)" "$(exit_code "$1" 60)" 0
 }
+# access NAME: the wizard's accessible tree as a reader reads it (TREE), kept in $SHOTS; every
+# element has a name, and whatever is focusable is one the keyboard reaches (no title buttons).
+access() {
+  local out=$GUI/access.txt
+  rm -f "$out"
+  agent_do access "$(winpath "$out")"
+  wait_until 60 test -e "$out" || { fail "no accessible tree ($1)"; return 1; }
+  TREE=$(tr -d '\r' <"$out")
+  printf '%s\n' "$TREE" >"$SHOTS/access-$1.txt"
+  ! grep -E '^>*[a-z]+\|[A-Z]*\|\|' <<<"$TREE" || fail "$1: an element without a name"
+  ! grep -E '^button\|[A-Z]*\|Minimise\|.*\|K$' <<<"$TREE" || fail "$1: Minimise is offered as focusable"
+}
+# announced LINE: the event log has that line (an event as a reader resolves it).
+EVENTS=$GUI/events.txt
+announced() {
+  wait_until 20 grep -qxF "$1" "$EVENTS" || fail "not announced: $1 (log: $(tr '\n' ';' <"$EVENTS"))"
+}
+agent_do events "$(winpath "$EVENTS")"
+wait_until 30 test -e "$EVENTS" || fail "no event log"
 
 section "page 0 while the size query fails: the page says so"
 # Our own server, with no release yet: the query gets no manifest (and no other server on the
@@ -57,6 +76,8 @@ done
 pointer 450 280
 shot page0-welcome-no-server
 expect_text "the connection error instead of waiting" 282 448 850 472 "$BAD"
+announced 'alert|alert|Could not connect to the patch server.'
+access welcome-no-server
 close_wizard nosrv
 
 section "a release to show the version and size of"
@@ -92,6 +113,10 @@ face=$($PROBE mean "$SHOT" 545 482 560 514)
 panel=$($PROBE mean "$SHOT" 520 482 535 514)
 [[ "$face" != "$panel" ]] || fail "the Cancel button has no face"
 expect_no_text "no existing-installation note" 282 348 850 368 "$GOOD"
+access welcome
+# Each caption just before its value.
+grep -A1 '^text||Version|' <<<"$TREE" | grep -q '^text||7|' || fail "the version does not follow its caption: $TREE"
+grep -A1 '^text||Game size|' <<<"$TREE" | grep -q '^text||[0-9.]* MB|' || fail "the size does not follow its caption: $TREE"
 
 section "the language list"
 click 420 246
@@ -121,6 +146,9 @@ expect_text "space required" 282 306 562 330 "$HIGHLIGHT"
 expect_text "space available (enough)" 582 306 850 330 "$GOOD"
 probe_near "space bar track" 846 345 14100d 4
 expect_text "the folder rule's text before any click" 282 448 850 472 "$BAD"
+announced 'alert|alert|This folder is not valid. Choose a folder on a local drive.'
+access folder
+grep -q '^progressbar|[A-Z]*|Space used|[0-9]*%|' <<<"$TREE" || fail "the space bar has no name: $TREE"
 click 775 498   # Next: the folder name is refused, the same line stays
 shot page1-folder-error
 expect_text "the red error line" 282 448 850 472 "$BAD"
@@ -172,6 +200,7 @@ for page in 2 3 4 5 6 7 8 9; do
   section "page $page"
   start_wizard "page$page" --page=$page --dir="$GUI_WIN\\Target"
   shot "page$page-$name"
+  access "page$page"
   header
   if (( page <= 4 )); then
     step_circles "$page"
@@ -193,6 +222,7 @@ for page in 2 3 4 5 6 7 8 9; do
       expect_text "percentage" 282 188 482 254 "$HIGHLIGHT"
       probe_near "empty progress track" 560 275 14100d 4
       expect_text "statistics captions" 282 324 850 342 "$MUTED"
+      grep -q '^progressbar|[A-Z]*|Installation progress|0%|' <<<"$TREE" || fail "the bar has no name: $TREE"
       expect_text "Cancel in the right slot" 700 478 850 518 "$LABEL" ;;
     4)
       probe_near "badge ring" 566 208 "$GOLD" 6
@@ -200,13 +230,17 @@ for page in 2 3 4 5 6 7 8 9; do
       expect_text "launch option" 310 330 850 354 "$LABEL" ;;
     5)
       expect_text "the folder" 294 196 838 236 "$LABEL"
+      grep -A1 '^text||Installation folder|' <<<"$TREE" | grep -qF 'Target|' || fail "the folder has no caption: $TREE"
       expect_text "keep option" 310 252 850 276 "$LABEL"
       expect_text "Uninstall caption" 700 478 850 518 "$HIGHLIGHT" ;;
     6)
       expect_text "percentage" 282 188 482 254 "$HIGHLIGHT"
-      expect_no_text "no buttons" 540 478 850 518 "$LABEL" ;;
+      expect_no_text "no buttons" 540 478 850 518 "$LABEL"
+      grep -q '^progressbar|[A-Z]*|Removal progress|' <<<"$TREE" || fail "the bar has no name: $TREE"
+      grep -q '^button|U|Close|' <<<"$TREE" || fail "Close, which does nothing here, is offered: $TREE" ;;
     *)
-      expect_text "Close caption" 700 478 850 518 "$HIGHLIGHT" ;;
+      expect_text "Close caption" 700 478 850 518 "$HIGHLIGHT"
+      [[ $(grep -c '^button|[A-Z]*|Close|' <<<"$TREE") -eq 1 ]] || fail "more than one Close: $TREE" ;;
   esac
   if (( page == 8 || page == 9 )); then
     $PROBE same "$SHOT" "$SHOTS/page7-uninstall-done.png" || fail "page $page does not show the uninstall end page"
@@ -221,6 +255,51 @@ for page in 2 3 4 5 6 7 8 9; do
     close_wizard "page$page"
   fi
 done
+
+section "the first speed after a start and after Try again, against the line's rate"
+# Eight incompressible files, four transfers at a time, each limited to 50 KiB/s by the server:
+# the line gives 204800 B/s for the first minute; done bytes are what came over it.
+SPEED_GAME=$GUI/speedgame
+mkdir -p "$SPEED_GAME/data"
+echo launcher >"$SPEED_GAME/Quorvel.exe"
+echo game >"$SPEED_GAME/Play Quorvel.exe"
+for i in 1 2 3 4 5 6 7 8; do head -c 3M /dev/urandom >"$SPEED_GAME/data/part$i.bin"; done
+stop_release "$GUI/nginx"
+publish "$SPEED_GAME" "$GUI/speedwww/patch" 9
+start_patch_server "$GUI/speedwww" 50k
+LINE_RATE=204800
+# first_speed: the Speed column's first figure (bytes per second), read as a reader reads it.
+first_speed() {
+  local value=
+  for _ in $(seq 1 120); do
+    access speed
+    value=$(grep -A1 '^text||Speed|' <<<"$TREE" | sed -n '2p' | cut -d'|' -f3)
+    [[ -n $value && $value != - ]] && break
+    sleep 0.3
+  done
+  awk -v v="$value" 'BEGIN { n = v + 0; if (v ~ /KB/) n *= 1024; else if (v ~ /MB/) n *= 1048576; printf "%d", n }'
+}
+# near_line WHEN BYTES: within a quarter of the line's rate.
+near_line() {
+  echo "$1: first speed shown $2 B/s, the line gives $LINE_RATE B/s"
+  awk -v s="$2" -v r=$LINE_RATE 'BEGIN { exit !(s > 0.75 * r && s < 1.25 * r) }' ||
+    fail "$1: the first speed $2 B/s is not within 25 % of the line's $LINE_RATE B/s"
+}
+start_wizard speed --page=2 --dir="$GUI_WIN\\Speed" --no-shortcuts
+click 775 498   # Install
+near_line "after the start" "$(first_speed)"
+mv "$GUI/speedwww/patch/files" "$GUI/speedwww/patch/files.away"
+for _ in $(seq 1 120); do
+  access speed-failing
+  grep -q '^button|[A-Z]*|Try again|' <<<"$TREE" && break
+  sleep 1
+done
+grep -q '^button|[A-Z]*|Try again|' <<<"$TREE" || fail "the run did not fail without its objects"
+mv "$GUI/speedwww/patch/files.away" "$GUI/speedwww/patch/files"
+click 775 498   # Try again: four part files resume
+near_line "after Try again" "$(first_speed)"
+end_run speed
+stop_release "$GUI/nginx"
 
 section "the folder text box and a repaint after a device loss (unit tests that need a screen)"
 cp "$QV_BUILD_DIR/qv_tests.exe" "$GUI/"
