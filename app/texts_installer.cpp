@@ -71,7 +71,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Progresso da instalação",  // InstallProgressName
         L"Progresso da remoção",  // RemovalProgressName
         L"Espaço ocupado",  // SpaceUsedName
-        L"Inclui espaço para os ficheiros temporários do download.",  // SpaceRequiredNote
+        L"O espaço necessário inclui margem para os ficheiros temporários do download.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("en", 1252, L"English", {
         L"Quorvel Setup",  // WindowTitle
@@ -141,7 +141,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Installation progress",  // InstallProgressName
         L"Removal progress",  // RemovalProgressName
         L"Space used",  // SpaceUsedName
-        L"Includes room for temporary files while the game downloads.",  // SpaceRequiredNote
+        L"The space required includes room for temporary files while the game downloads.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("es", 1252, L"Español", {
         L"Instalador de Quorvel",  // WindowTitle
@@ -211,7 +211,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Progreso de la instalación",  // InstallProgressName
         L"Progreso de la eliminación",  // RemovalProgressName
         L"Espacio ocupado",  // SpaceUsedName
-        L"Incluye espacio para los archivos temporales de la descarga.",  // SpaceRequiredNote
+        L"El espacio necesario incluye margen para los archivos temporales de la descarga.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("fr", 1252, L"Français", {
         L"Installation de Quorvel",  // WindowTitle
@@ -281,7 +281,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Progression de l'installation",  // InstallProgressName
         L"Progression de la désinstallation",  // RemovalProgressName
         L"Espace occupé",  // SpaceUsedName
-        L"Comprend la place pour les fichiers temporaires du téléchargement.",  // SpaceRequiredNote
+        L"L'espace requis comprend la place pour les fichiers temporaires du téléchargement.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("de", 1252, L"Deutsch", {
         L"Quorvel Setup",  // WindowTitle
@@ -351,7 +351,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Installationsfortschritt",  // InstallProgressName
         L"Fortschritt der Deinstallation",  // RemovalProgressName
         L"Belegter Speicher",  // SpaceUsedName
-        L"Enthält Platz für temporäre Dateien während des Downloads.",  // SpaceRequiredNote
+        L"Der benötigte Speicher enthält Platz für temporäre Dateien während des Downloads.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("it", 1252, L"Italiano", {
         L"Installazione di Quorvel",  // WindowTitle
@@ -421,7 +421,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Avanzamento dell'installazione",  // InstallProgressName
         L"Avanzamento della rimozione",  // RemovalProgressName
         L"Spazio occupato",  // SpaceUsedName
-        L"Include lo spazio per i file temporanei del download.",  // SpaceRequiredNote
+        L"Lo spazio richiesto include il margine per i file temporanei del download.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("ro", 1250, L"Română", {
         L"Instalare Quorvel",  // WindowTitle
@@ -491,7 +491,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Progresul instalării",  // InstallProgressName
         L"Progresul dezinstalării",  // RemovalProgressName
         L"Spațiu ocupat",  // SpaceUsedName
-        L"Include spațiu pentru fișierele temporare ale descărcării.",  // SpaceRequiredNote
+        L"Spațiul necesar include loc pentru fișierele temporare ale descărcării.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("pl", 1250, L"Polski", {
         L"Instalator Quorvel",  // WindowTitle
@@ -561,7 +561,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Postęp instalacji",  // InstallProgressName
         L"Postęp usuwania",  // RemovalProgressName
         L"Zajęte miejsce",  // SpaceUsedName
-        L"Obejmuje miejsce na pliki tymczasowe podczas pobierania.",  // SpaceRequiredNote
+        L"Wymagane miejsce obejmuje też pliki tymczasowe tworzone podczas pobierania.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("cz", 1250, L"Čeština", {
         L"Instalace Quorvel",  // WindowTitle
@@ -631,7 +631,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Průběh instalace",  // InstallProgressName
         L"Průběh odinstalace",  // RemovalProgressName
         L"Obsazené místo",  // SpaceUsedName
-        L"Zahrnuje místo pro dočasné soubory během stahování.",  // SpaceRequiredNote
+        L"Potřebné místo zahrnuje i dočasné soubory, které vznikají během stahování.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("hu", 1250, L"Magyar", {
         L"Quorvel telepítő",  // WindowTitle
@@ -701,7 +701,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Telepítés állapota",  // InstallProgressName
         L"Eltávolítás állapota",  // RemovalProgressName
         L"Foglalt hely",  // SpaceUsedName
-        L"Tartalmazza a letöltés ideiglenes fájljainak helyét is.",  // SpaceRequiredNote
+        L"A szükséges hely a letöltés ideiglenes fájljainak helyét is tartalmazza.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("tr", 1254, L"Türkçe", {
         L"Quorvel Kurulumu",  // WindowTitle
@@ -771,6 +771,6 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Kurulum ilerlemesi",  // InstallProgressName
         L"Kaldırma ilerlemesi",  // RemovalProgressName
         L"Kullanılan alan",  // SpaceUsedName
-        L"İndirme sırasındaki geçici dosyalar için gereken alan dahildir.",  // SpaceRequiredNote
+        L"Gereken alana, indirme sırasındaki geçici dosyaların yeri de dahildir.",  // SpaceRequiredNote
     }),
 };

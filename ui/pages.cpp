@@ -38,6 +38,12 @@ static void Value(const std::wstring& text, uint32_t colour, Rect rect) {
   AddAccessText(text, rect, true);
 }
 
+// Says what the space required holds besides the game (the download's working room).
+static void SpaceNote(Rect rect) {
+  DrawTextIn(Text(SpaceRequiredNote), SmallText, MutedColour, AlignLeading, AlignNear, 1.0f, rect);
+  AddAccessText(Text(SpaceRequiredNote), rect);
+}
+
 // A dark box with a 1-unit frame, as behind the folder field and the summary.
 static void FieldBox(Rect rect) {
   FillRect(FieldColour, 0.95f, rect);
@@ -109,6 +115,7 @@ static void FolderPage() {
     DrawProgressBar(DarkGoldColour, GoldColour, fraction, false, Rect{282, 340, 850, 350}, Text(SpaceUsedName));
   else
     DrawProgressBar(BadColour, BadColour, fraction, false, Rect{282, 340, 850, 350}, Text(SpaceUsedName));
+  SpaceNote(Rect{282, 358, 850, 376});
   ErrorLine(g_setup.errorText.empty() ? FolderProblem(space) : g_setup.errorText);
   DrawButton(IdBack, Text(BackButton), false, true, kLeftButton);
   DrawButton(IdPrimary, Text(NextButton), true, space.enough, kRightButton);
@@ -131,6 +138,7 @@ static void SummaryPage() {
   }
   DrawCheckBox(IdDesktopShortcut, Text(DesktopShortcutOption), g_setup.optDesktopShortcut, 282, 318, 568);
   DrawCheckBox(IdStartMenuShortcut, Text(StartMenuShortcutOption), g_setup.optStartMenuShortcut, 282, 348, 568);
+  SpaceNote(Rect{282, 384, 850, 402});
   ErrorLine();
   DrawButton(IdBack, Text(BackButton), false, true, kLeftButton);
   DrawButton(IdPrimary, Text(InstallButton), true, true, kRightButton);

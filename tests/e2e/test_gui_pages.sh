@@ -147,6 +147,16 @@ expect_text "space available (enough)" 582 306 850 330 "$GOOD"
 probe_near "space bar track" 846 345 14100d 4
 expect_text "the folder rule's text before any click" 282 448 850 472 "$BAD"
 announced 'alert|alert|This folder is not valid. Choose a folder on a local drive.'
+expect_text "what the space required includes" 282 358 850 376 "$MUTED"
+# frame_contrast DESCRIPTION X Y: a control's 1-unit left frame at (X, Y) against the panel
+# left of it, 3:1 at least.
+frame_contrast() {
+  local c
+  c=$($PROBE contrast "$SHOT" "$(px $(($2 - 5)))" "$(px $(($3 - 5)))" "$(px $(($2 + 1)))" "$(px $(($3 + 5)))")
+  echo "$1: frame contrast $c:1"
+  awk -v c="$c" 'BEGIN { exit !(c >= 3) }' || fail "$1: frame contrast $c:1, below 3:1"
+}
+frame_contrast "the folder box" 282 241
 access folder
 grep -q '^progressbar|[A-Z]*|Space used|[0-9]*%|' <<<"$TREE" || fail "the space bar has no name: $TREE"
 click 775 498   # Next: the folder name is refused, the same line stays
@@ -217,6 +227,8 @@ for page in 2 3 4 5 6 7 8 9; do
       expect_text "summary captions" 298 202 464 292 "$MUTED"
       expect_text "check mark of a ticked box" 282 321 300 339 "$HIGHLIGHT" 5
       expect_text "check-box labels" 310 318 850 372 "$LABEL"
+      expect_text "what the space required includes" 282 384 850 402 "$MUTED"
+      frame_contrast "a check box" 282 330
       expect_text "Install caption" 700 478 850 518 "$HIGHLIGHT" ;;
     3)
       expect_text "percentage" 282 188 482 254 "$HIGHLIGHT"
@@ -307,5 +319,7 @@ in_desktop folderbox "$GUI/qv_tests.exe" --gtest_filter='OnScreen.*' \
   "--gtest_output=xml:$GUI_WIN\\folderbox.xml"
 expect_eq "on-screen unit tests" "$(exit_code folderbox 300)" 0
 [[ $(grep -c 'result="completed"' "$GUI/folderbox.xml" 2>/dev/null) -eq 6 ]] || fail "the on-screen unit tests did not all run"
+
+cp "$EVENTS" "$SHOTS/events-pages.txt"
 
 pass_or_fail
