@@ -78,8 +78,14 @@ enum InstallerText : int {
   ActionChoose = 61,
   StatusCancelling = 62,
   ErrorNoInstallation = 63,
+  // Names of the progress bars for screen readers.
+  InstallProgressName = 64,
+  RemovalProgressName = 65,
+  SpaceUsedName = 66,
+  // Under "Space required": what the figure holds besides the game.
+  SpaceRequiredNote = 67,
 };
-constexpr int kInstallerTextCount = 64;
+constexpr int kInstallerTextCount = 68;
 
 enum class LauncherText : int {
   PatchConnecting = 0,

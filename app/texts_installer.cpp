@@ -68,6 +68,10 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Escolher",  // ActionChoose
         L"A cancelar a instalação...",  // StatusCancelling
         L"O Quorvel não está instalado nesta pasta.",  // ErrorNoInstallation
+        L"Progresso da instalação",  // InstallProgressName
+        L"Progresso da remoção",  // RemovalProgressName
+        L"Espaço ocupado",  // SpaceUsedName
+        L"O espaço necessário inclui margem para os ficheiros temporários do download.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("en", 1252, L"English", {
         L"Quorvel Setup",  // WindowTitle
@@ -134,6 +138,10 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Choose",  // ActionChoose
         L"Cancelling the installation...",  // StatusCancelling
         L"Quorvel is not installed in this folder.",  // ErrorNoInstallation
+        L"Installation progress",  // InstallProgressName
+        L"Removal progress",  // RemovalProgressName
+        L"Space used",  // SpaceUsedName
+        L"The space required includes room for temporary files while the game downloads.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("es", 1252, L"Español", {
         L"Instalador de Quorvel",  // WindowTitle
@@ -200,6 +208,10 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Elegir",  // ActionChoose
         L"Cancelando la instalación...",  // StatusCancelling
         L"Quorvel no está instalado en esta carpeta.",  // ErrorNoInstallation
+        L"Progreso de la instalación",  // InstallProgressName
+        L"Progreso de la eliminación",  // RemovalProgressName
+        L"Espacio ocupado",  // SpaceUsedName
+        L"El espacio necesario incluye margen para los archivos temporales de la descarga.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("fr", 1252, L"Français", {
         L"Installation de Quorvel",  // WindowTitle
@@ -266,6 +278,10 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Choisir",  // ActionChoose
         L"Annulation de l'installation...",  // StatusCancelling
         L"Quorvel n'est pas installé dans ce dossier.",  // ErrorNoInstallation
+        L"Progression de l'installation",  // InstallProgressName
+        L"Progression de la désinstallation",  // RemovalProgressName
+        L"Espace occupé",  // SpaceUsedName
+        L"L'espace requis comprend la place pour les fichiers temporaires du téléchargement.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("de", 1252, L"Deutsch", {
         L"Quorvel Setup",  // WindowTitle
@@ -332,6 +348,10 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Auswählen",  // ActionChoose
         L"Installation wird abgebrochen...",  // StatusCancelling
         L"Quorvel ist in diesem Ordner nicht installiert.",  // ErrorNoInstallation
+        L"Installationsfortschritt",  // InstallProgressName
+        L"Fortschritt der Deinstallation",  // RemovalProgressName
+        L"Belegter Speicher",  // SpaceUsedName
+        L"Der benötigte Speicher enthält Platz für temporäre Dateien während des Downloads.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("it", 1252, L"Italiano", {
         L"Installazione di Quorvel",  // WindowTitle
@@ -398,6 +418,10 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Scegli",  // ActionChoose
         L"Annullamento dell'installazione...",  // StatusCancelling
         L"Quorvel non è installato in questa cartella.",  // ErrorNoInstallation
+        L"Avanzamento dell'installazione",  // InstallProgressName
+        L"Avanzamento della rimozione",  // RemovalProgressName
+        L"Spazio occupato",  // SpaceUsedName
+        L"Lo spazio richiesto include il margine per i file temporanei del download.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("ro", 1250, L"Română", {
         L"Instalare Quorvel",  // WindowTitle
@@ -464,6 +488,10 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Alege",  // ActionChoose
         L"Se anulează instalarea...",  // StatusCancelling
         L"Quorvel nu este instalat în acest folder.",  // ErrorNoInstallation
+        L"Progresul instalării",  // InstallProgressName
+        L"Progresul dezinstalării",  // RemovalProgressName
+        L"Spațiu ocupat",  // SpaceUsedName
+        L"Spațiul necesar include loc pentru fișierele temporare ale descărcării.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("pl", 1250, L"Polski", {
         L"Instalator Quorvel",  // WindowTitle
@@ -530,6 +558,10 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Wybierz",  // ActionChoose
         L"Anulowanie instalacji...",  // StatusCancelling
         L"Quorvel nie jest zainstalowany w tym folderze.",  // ErrorNoInstallation
+        L"Postęp instalacji",  // InstallProgressName
+        L"Postęp usuwania",  // RemovalProgressName
+        L"Zajęte miejsce",  // SpaceUsedName
+        L"Wymagane miejsce obejmuje też pliki tymczasowe tworzone podczas pobierania.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("cz", 1250, L"Čeština", {
         L"Instalace Quorvel",  // WindowTitle
@@ -596,6 +628,10 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Vybrat",  // ActionChoose
         L"Rušení instalace...",  // StatusCancelling
         L"Quorvel není v této složce nainstalován.",  // ErrorNoInstallation
+        L"Průběh instalace",  // InstallProgressName
+        L"Průběh odinstalace",  // RemovalProgressName
+        L"Obsazené místo",  // SpaceUsedName
+        L"Potřebné místo zahrnuje i dočasné soubory, které vznikají během stahování.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("hu", 1250, L"Magyar", {
         L"Quorvel telepítő",  // WindowTitle
@@ -662,6 +698,10 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Kiválasztás",  // ActionChoose
         L"A telepítés megszakítása...",  // StatusCancelling
         L"A Quorvel nincs telepítve ebben a mappában.",  // ErrorNoInstallation
+        L"Telepítés állapota",  // InstallProgressName
+        L"Eltávolítás állapota",  // RemovalProgressName
+        L"Foglalt hely",  // SpaceUsedName
+        L"A szükséges hely a letöltés ideiglenes fájljainak helyét is tartalmazza.",  // SpaceRequiredNote
     }),
     InstallerLanguageEntry("tr", 1254, L"Türkçe", {
         L"Quorvel Kurulumu",  // WindowTitle
@@ -728,5 +768,9 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Seç",  // ActionChoose
         L"Kurulum iptal ediliyor...",  // StatusCancelling
         L"Quorvel bu klasörde kurulu değil.",  // ErrorNoInstallation
+        L"Kurulum ilerlemesi",  // InstallProgressName
+        L"Kaldırma ilerlemesi",  // RemovalProgressName
+        L"Kullanılan alan",  // SpaceUsedName
+        L"Gereken alana, indirme sırasındaki geçici dosyaların yeri de dahildir.",  // SpaceRequiredNote
     }),
 };

@@ -37,13 +37,34 @@ AccessItem& AddAccessControl(int32_t role, int32_t id, const std::wstring& name,
   return g_accessItems.back();
 }
 
+void AddAccessAlert(const std::wstring& text, Rect rect) {
+  if (text.empty()) return;
+  AddAccessControl(RoleAlert, 0, text, rect, true);
+}
+
 std::vector<const AccessItem*> AccessChildren() {
   size_t first = 0;
   for (size_t i = 0; i < g_accessItems.size(); ++i)
     if (g_accessItems[i].role == 0) first = i + 1;
   std::vector<const AccessItem*> children;
-  for (size_t i = first; i < g_accessItems.size(); ++i) children.push_back(&g_accessItems[i]);
+  for (size_t i = first; i < g_accessItems.size(); ++i)
+    if (!g_accessItems[i].inList) children.push_back(&g_accessItems[i]);
   return children;
+}
+
+std::vector<const AccessItem*> AccessListRows() {
+  std::vector<const AccessItem*> rows;
+  for (const AccessItem& item : g_accessItems)
+    if (item.inList) rows.push_back(&item);
+  return rows;
+}
+
+bool KeyboardReaches(const AccessItem& item) {
+  if (item.id == 0 || !item.enabled) return false;
+  if (item.inList) return g_ui.languageListOpen;
+  for (const FocusStop& stop : FocusOrder())
+    if (stop.id == item.id) return true;
+  return false;
 }
 
 namespace {
@@ -56,8 +77,9 @@ BSTR Bstr(const std::wstring& text) { return SysAllocStringLen(text.data(), stat
 LONG StateOf(HWND window, const AccessItem& item) {
   LONG state = 0;
   if (!item.enabled) state |= STATE_SYSTEM_UNAVAILABLE;
-  if (item.role == RoleStaticText || item.role == RoleProgressBar) state |= STATE_SYSTEM_READONLY;
-  if (item.id != 0 && item.enabled) state |= STATE_SYSTEM_FOCUSABLE;
+  if (item.role == RoleStaticText || item.role == RoleProgressBar || item.role == RoleAlert)
+    state |= STATE_SYSTEM_READONLY;
+  if (KeyboardReaches(item)) state |= STATE_SYSTEM_FOCUSABLE;
   if (item.id == kFolderFieldId ? GetFocus() == g_folderField : (GetFocus() == window && HasFocus(item.id, item.value)))
     state |= STATE_SYSTEM_FOCUSED;
   if (item.checked) state |= STATE_SYSTEM_CHECKED;
@@ -87,20 +109,32 @@ std::wstring PageName() {
   return {};
 }
 
+// The list element of the last paint, nullptr while the language list is closed.
+const AccessItem* ListElement() {
+  for (const AccessItem& item : g_accessItems)
+    if (item.role == RoleList) return &item;
+  return nullptr;
+}
+
+// The client area (list false) or the open language list (list true), whose children are the
+// list's rows.
 struct WizardAccessible final : IAccessible {
   LONG refs = 1;
   HWND window;
-  explicit WizardAccessible(HWND w) : window(w) {}
+  bool list;
+  WizardAccessible(HWND w, bool isList) : window(w), list(isList) {}
 
-  // The child a VARIANT names: nullptr for the client itself (CHILDID_SELF); ok false if invalid.
+  std::vector<const AccessItem*> Items() const { return list ? AccessListRows() : AccessChildren(); }
+
+  // The child a VARIANT names: nullptr for the object itself (CHILDID_SELF); ok false if invalid.
   const AccessItem* Child(const VARIANT& v, bool& ok) {
     ok = false;
-    if (v.vt != VT_I4 || !IsWindow(window)) return nullptr;
+    if (v.vt != VT_I4 || !IsWindow(window) || (list && !ListElement())) return nullptr;
     if (v.lVal == CHILDID_SELF) {
       ok = true;
       return nullptr;
     }
-    const std::vector<const AccessItem*> children = AccessChildren();
+    const std::vector<const AccessItem*> children = Items();
     if (v.lVal < 1 || v.lVal > static_cast<LONG>(children.size())) return nullptr;
     ok = true;
     return children[v.lVal - 1];
@@ -137,20 +171,29 @@ struct WizardAccessible final : IAccessible {
     *parent = nullptr;
     auto create = SystemProc<CreateStdAccessibleObjectFn>(L"oleacc.dll", "CreateStdAccessibleObject");
     if (!create || !IsWindow(window)) return S_FALSE;
+    if (list) {
+      *parent = new WizardAccessible(window, false);
+      return S_OK;
+    }
     // The window (frame) object is the client's parent, as for native windows.
     return create(window, OBJID_WINDOW, IID_IDispatch, reinterpret_cast<void**>(parent));
   }
   HRESULT STDMETHODCALLTYPE get_accChildCount(LONG* count) override {
     if (!count) return E_POINTER;
-    *count = static_cast<LONG>(AccessChildren().size());
+    *count = static_cast<LONG>(Items().size());
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_accChild(VARIANT v, IDispatch** child) override {
     if (!child) return E_POINTER;
     *child = nullptr;
     bool ok = false;
-    Child(v, ok);
-    return ok ? S_FALSE : E_INVALIDARG;  // simple elements: no objects of their own
+    const AccessItem* item = Child(v, ok);
+    if (!ok) return E_INVALIDARG;
+    if (item && item->role == RoleList) {
+      *child = new WizardAccessible(window, true);
+      return S_OK;
+    }
+    return S_FALSE;  // simple elements: no objects of their own
   }
   HRESULT STDMETHODCALLTYPE get_accName(VARIANT v, BSTR* name) override {
     if (!name) return E_POINTER;
@@ -158,7 +201,8 @@ struct WizardAccessible final : IAccessible {
     bool ok = false;
     const AccessItem* item = Child(v, ok);
     if (!ok) return E_INVALIDARG;
-    *name = Bstr(item ? item->name : PageName());
+    const AccessItem* self = list ? ListElement() : nullptr;
+    *name = Bstr(item ? item->name : self ? self->name : PageName());
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_accValue(VARIANT v, BSTR* value) override {
@@ -191,7 +235,7 @@ struct WizardAccessible final : IAccessible {
     const AccessItem* item = Child(v, ok);
     if (!ok) return E_INVALIDARG;
     role->vt = VT_I4;
-    role->lVal = item ? item->role : ROLE_SYSTEM_CLIENT;
+    role->lVal = item ? item->role : list ? ROLE_SYSTEM_LIST : ROLE_SYSTEM_CLIENT;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_accState(VARIANT v, VARIANT* state) override {
@@ -201,7 +245,10 @@ struct WizardAccessible final : IAccessible {
     const AccessItem* item = Child(v, ok);
     if (!ok) return E_INVALIDARG;
     state->vt = VT_I4;
-    state->lVal = item ? StateOf(window, *item) : (GetFocus() == window ? STATE_SYSTEM_FOCUSED : 0) | STATE_SYSTEM_FOCUSABLE;
+    if (list)
+      state->lVal = item ? StateOf(window, *item) : 0;
+    else
+      state->lVal = item ? StateOf(window, *item) : (GetFocus() == window ? STATE_SYSTEM_FOCUSED : 0) | STATE_SYSTEM_FOCUSABLE;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT, BSTR* help) override {
@@ -221,11 +268,15 @@ struct WizardAccessible final : IAccessible {
     if (!focus) return E_POINTER;
     VariantInit(focus);
     if (GetFocus() != window) return S_FALSE;
-    const std::vector<const AccessItem*> children = AccessChildren();
+    const std::vector<const AccessItem*> children = Items();
     focus->vt = VT_I4;
     focus->lVal = CHILDID_SELF;
-    for (size_t i = 0; i < children.size(); ++i)
-      if (children[i]->id != 0 && HasFocus(children[i]->id, children[i]->value)) focus->lVal = static_cast<LONG>(i + 1);
+    for (size_t i = 0; i < children.size(); ++i) {
+      const AccessItem& c = *children[i];
+      // The focused row lies inside the list element.
+      const bool inside = c.role == RoleList && CurrentFocus().id == IdLanguageItem;
+      if (inside || (c.id != 0 && HasFocus(c.id, c.value))) focus->lVal = static_cast<LONG>(i + 1);
+    }
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override {
@@ -258,7 +309,8 @@ struct WizardAccessible final : IAccessible {
     bool ok = false;
     const AccessItem* item = Child(v, ok);
     if (!ok) return E_INVALIDARG;
-    const Rect r = item ? item->rect : Rect{0, 0, kCanvasWidth, kCanvasHeight};
+    const AccessItem* self = list ? ListElement() : nullptr;
+    const Rect r = item ? item->rect : self ? self->rect : Rect{0, 0, kCanvasWidth, kCanvasHeight};
     const float s = g_setup.dpiScale;
     POINT origin{0, 0};
     ClientToScreen(window, &origin);
@@ -274,7 +326,7 @@ struct WizardAccessible final : IAccessible {
     bool ok = false;
     const AccessItem* item = Child(start, ok);
     if (!ok) return E_INVALIDARG;
-    const LONG count = static_cast<LONG>(AccessChildren().size());
+    const LONG count = static_cast<LONG>(Items().size());
     LONG target = 0;
     if (!item && direction == NAVDIR_FIRSTCHILD) target = 1;
     else if (!item && direction == NAVDIR_LASTCHILD) target = count;
@@ -294,7 +346,7 @@ struct WizardAccessible final : IAccessible {
     GetClientRect(window, &client);
     if (!PtInRect(&client, p)) return S_FALSE;
     const float cx = p.x / g_setup.dpiScale, cy = p.y / g_setup.dpiScale;
-    const std::vector<const AccessItem*> children = AccessChildren();
+    const std::vector<const AccessItem*> children = Items();
     hit->vt = VT_I4;
     hit->lVal = CHILDID_SELF;
     for (size_t i = children.size(); i-- > 0;) {
@@ -343,17 +395,19 @@ struct Shown {
   bool listOpen = false;
   std::vector<std::pair<int32_t, bool>> checks;
   std::vector<std::wstring> progress;
-  std::wstring error;
+  std::wstring alert;
 };
 Shown s_shown;
 
 }  // namespace
 
 LRESULT AnswerGetObject(HWND window, WPARAM wParam, LPARAM lParam) {
-  if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT)) return 0;
+  const LONG object_id = static_cast<LONG>(lParam);
+  const bool list = object_id == kLanguageListObject && ListElement();
+  if (object_id != OBJID_CLIENT && !list) return 0;
   auto toResult = SystemProc<LresultFromObjectFn>(L"oleacc.dll", "LresultFromObject");
   if (!toResult) return 0;
-  auto* object = new WizardAccessible(window);
+  auto* object = new WizardAccessible(window, list);
   const LRESULT result = toResult(__uuidof(IAccessible), wParam, static_cast<IAccessible*>(object));
   object->Release();
   return result;
@@ -369,8 +423,7 @@ void AnnounceChanges(HWND window) {
   const FocusStop focus = CurrentFocus();
   now.focusId = focus.id;
   now.focusValue = focus.value;
-  now.error = g_setup.errorText;
-  LONG comboChild = 0;
+  LONG comboChild = 0, alertChild = 0;
   for (size_t i = 0; i < children.size(); ++i) {
     const AccessItem& item = *children[i];
     const LONG child = static_cast<LONG>(i + 1);
@@ -387,26 +440,30 @@ void AnnounceChanges(HWND window) {
         NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, window, OBJID_CLIENT, child);
     }
     if (item.role == RoleComboBox) comboChild = child;
+    if (item.role == RoleAlert && !alertChild) {
+      alertChild = child;
+      now.alert = item.name;
+    }
   }
   if (!s_shown.valid || now.page != s_shown.page || now.confirmOpen != s_shown.confirmOpen)
     NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, window, OBJID_CLIENT, CHILDID_SELF);
   if (comboChild && s_shown.valid && now.listOpen != s_shown.listOpen)
     NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window, OBJID_CLIENT, comboChild);
-  if (!now.error.empty() && now.error != s_shown.error) {
-    for (size_t i = 0; i < children.size(); ++i)
-      if (children[i]->role == RoleStaticText && children[i]->name == now.error)
-        NotifyWinEvent(EVENT_SYSTEM_ALERT, window, OBJID_CLIENT, static_cast<LONG>(i + 1));
-  }
   // The folder box is a real control: the system reports its focus itself.
   const bool focusMoved = !s_shown.valid || now.focusId != s_shown.focusId || now.focusValue != s_shown.focusValue ||
                           now.page != s_shown.page;
   if (focusMoved && GetFocus() == window) {
-    LONG child = CHILDID_SELF;
-    for (size_t i = 0; i < children.size(); ++i)
-      if (children[i]->id != 0 && children[i]->id == now.focusId &&
-          (now.focusId != IdLanguageItem || children[i]->value == now.focusValue))
-        child = static_cast<LONG>(i + 1);
-    NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, child);
+    if (now.focusId == IdLanguageItem) {
+      // Rows are the list's children: the event names the list, so a reader can say "2 of 11".
+      NotifyWinEvent(EVENT_OBJECT_FOCUS, window, kLanguageListObject, now.focusValue + 1);
+    } else {
+      LONG child = CHILDID_SELF;
+      for (size_t i = 0; i < children.size(); ++i)
+        if (children[i]->id != 0 && children[i]->id == now.focusId) child = static_cast<LONG>(i + 1);
+      NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, child);
+    }
   }
+  // After the focus, which readers announce first and which would cut the message short.
+  if (alertChild && now.alert != s_shown.alert) NotifyWinEvent(EVENT_SYSTEM_ALERT, window, OBJID_CLIENT, alertChild);
   s_shown = std::move(now);
 }

@@ -11,6 +11,8 @@
 
 // MSAA roles used by the wizard (the ROLE_SYSTEM_* values).
 enum AccessRole : int32_t {
+  RoleAlert = 0x08,
+  RoleList = 0x21,
   RoleStaticText = 0x29,
   RoleEditableText = 0x2A,
   RolePushButton = 0x2B,
@@ -32,7 +34,12 @@ struct AccessItem {
   bool checked = false;
   bool selected = false;
   bool isDefault = false;
+  bool inList = false;  // a row of the open language list: a child of the list element
 };
+
+// The object id under which the open language list answers WM_GETOBJECT, so that events about
+// its rows name the list as their parent.
+constexpr LONG kLanguageListObject = 1;
 
 // The elements of the last paint in paint order (emptied with the hit list).
 extern std::vector<AccessItem> g_accessItems;
@@ -42,16 +49,25 @@ void ClearAccessItems();
 void AddAccessText(const std::wstring& text, Rect rect, bool keepEmpty = false);
 // Records a control; returns it for the optional fields.
 AccessItem& AddAccessControl(int32_t role, int32_t id, const std::wstring& name, Rect rect, bool enabled);
-// The elements a reader is offered: above the topmost open overlay only, catchers left out.
+// Records a message that readers are to hear as soon as it appears or changes (an error line,
+// the cancel question); an empty text records nothing.
+void AddAccessAlert(const std::wstring& text, Rect rect);
+// The elements a reader is offered: above the topmost open overlay only, catchers and the rows
+// of the language list (children of the list element) left out.
 std::vector<const AccessItem*> AccessChildren();
+// The rows of the open language list, in order; empty while it is closed.
+std::vector<const AccessItem*> AccessListRows();
+// True if the keyboard can move to the element (Tab, or the arrows in the open list).
+bool KeyboardReaches(const AccessItem& item);
 
 // Gives the folder box (a native edit, which would take its name from a label window the wizard
 // does not have) the caption "Installation folder" of the current language for readers. False
 // where the system does not take such names (Wine).
 bool NameFolderField();
-// WM_GETOBJECT: the wizard's IAccessible for OBJID_CLIENT; 0 (let the system answer) otherwise
-// or when oleacc cannot be loaded from the system folder.
+// WM_GETOBJECT: the wizard's IAccessible for OBJID_CLIENT, the language list's for
+// kLanguageListObject while it is open; 0 (let the system answer) otherwise or when oleacc
+// cannot be loaded from the system folder.
 LRESULT AnswerGetObject(HWND window, WPARAM wParam, LPARAM lParam);
 // After a paint: raises the events for what changed since the previous paint (page, focus,
-// check boxes, progress values, a new error line).
+// check boxes, progress values, a new or changed error line or question).
 void AnnounceChanges(HWND window);

@@ -442,11 +442,12 @@ void DrawGlyph(wchar_t glyph, TextStyle style, uint32_t colour, float alpha, Rec
   big->Release();
 }
 
-void StrokeFrame(uint32_t colour, float alpha, Rect rect) {
+void StrokeFrame(uint32_t colour, float alpha, Rect rect, float width) {
   if (!Ready()) return;
   SetBrush(colour, alpha, Use::Line);
-  const D2D1_RECT_F r{rect.left + 0.5f, rect.top + 0.5f, rect.right - 0.5f, rect.bottom - 0.5f};
-  s_target->DrawRectangle(&r, s_brush, 1.0f, nullptr);
+  const float in = width / 2;
+  const D2D1_RECT_F r{rect.left + in, rect.top + in, rect.right - in, rect.bottom - in};
+  s_target->DrawRectangle(&r, s_brush, width, nullptr);
 }
 
 void FillRect(Colour colour, Rect rect) {

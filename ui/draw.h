@@ -22,6 +22,9 @@ constexpr float kCanvasHeight = 560.0f;
 constexpr uint32_t ClearColour = 0x110D0A;
 constexpr uint32_t ShadeColour = 0x0A0806;
 constexpr uint32_t FrameColour = 0x605345;
+// Frames of controls (check boxes, the folder box, the language box): 3:1 or more against the
+// page panel and the field inside them, as controls need; FrameColour is about 2.2:1.
+constexpr uint32_t ControlFrameColour = 0x8E7B66;
 constexpr uint32_t GoldColour = 0xC9A475;
 constexpr uint32_t DarkGoldColour = 0x8E7352;
 constexpr uint32_t TitleColour = 0xEAD8B8;
@@ -102,8 +105,8 @@ void DrawTextIn(const std::wstring& text, TextStyle style, uint32_t colour, Text
 std::wstring TrimPathToWidth(const std::wstring& text, TextStyle style, float width);
 // One icon glyph centred in rect (the icon font, or the same shape drawn as lines without it).
 void DrawGlyph(wchar_t glyph, TextStyle style, uint32_t colour, float alpha, Rect rect);
-// A 1-unit outline on the outermost pixel row inside rect.
-void StrokeFrame(uint32_t colour, float alpha, Rect rect);
+// An outline of width units (1 by default) on the outermost pixel rows inside rect.
+void StrokeFrame(uint32_t colour, float alpha, Rect rect, float width = 1.0f);
 // Fills rect with the shared brush.
 void FillRect(Colour colour, Rect rect);
 inline void FillRect(uint32_t colour, float alpha, Rect rect) { FillRect(ToColour(colour, alpha), rect); }

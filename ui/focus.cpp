@@ -299,12 +299,12 @@ void DrawFocusMark() {
   const FocusStop now = CurrentFocus();
   if (now.id == 0) return;
   if (now.id == kFolderFieldId) {
-    StrokeFrame(GoldColour, 1.0f, now.rect);
+    StrokeFrame(GoldColour, 1.0f, now.rect, kFocusFrameWidth);
     return;
   }
   const float grow = IsCheckBox(now.id) ? 3.0f : 2.0f;
   const Rect r = now.rect;
-  StrokeFrame(GoldColour, 0.9f, Rect{r.left - grow, r.top - grow, r.right + grow, r.bottom + grow});
+  StrokeFrame(GoldColour, 1.0f, Rect{r.left - grow, r.top - grow, r.right + grow, r.bottom + grow}, kFocusFrameWidth);
 }
 
 static LRESULT CALLBACK FolderFieldProc(HWND field, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -1,5 +1,6 @@
 #include "ui/format.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -49,13 +50,20 @@ std::wstring FormatDuration(uint64_t seconds) {
 // - the oldest sample kept is the newest one that is at least kWindowMs older than the last,
 //   so speed = bytes between the oldest and the newest sample / the time between them, over a
 //   window of 8 s once the stage has run that long;
-// - the speed is shown once 1 s has been measured, the time left once 3 s have been, and the
-//   time left only while it is at most 99 hours.
+// - a half-second step more than three times the median step of the window is bytes credited
+//   at once (a resumed part file), not received: it counts at the median rate (unless more than
+//   a third of the steps are that high: then the line got faster);
+// - speed and time left are shown once 3 s have been measured (one second after a start or a
+//   Try again was found up to 60 % high), and not while no byte has arrived for 2 s;
+// - the time left follows the last 3 s where they differ from the window by more than a
+//   quarter, and is shown only while it is at most 99 hours.
 static constexpr uint64_t kSampleIntervalMs = 500;
 static constexpr uint64_t kStageSettleMs = 500;
 static constexpr uint64_t kWindowMs = 8000;
-static constexpr uint64_t kSpeedShownAfterMs = 1000;
-static constexpr uint64_t kTimeLeftShownAfterMs = 3000;
+static constexpr uint64_t kRecentMs = 3000;
+static constexpr uint64_t kShownAfterMs = 3000;
+static constexpr uint64_t kStallMs = 2000;
+static constexpr double kJumpFactor = 3.0;
 static constexpr uint64_t kTimeLeftLimitSeconds = 99ull * 3600;
 static_assert(SpeedMeter::kMaxSamples > kWindowMs / kSampleIntervalMs + 1, "a whole window of samples fits");
 
@@ -75,9 +83,13 @@ void SampleSpeed(SpeedMeter& meter, bool downloading, uint64_t done, uint64_t no
     return;
   }
   if (meter.stageSeen == 0) {
-    meter.stageSeen = now == 0 ? 1 : now;
+    meter.stageSeen = meter.lastGrowth = meter.lastTick = now == 0 ? 1 : now;
+    meter.lastDone = done;
     return;
   }
+  meter.lastTick = now;
+  if (done > meter.lastDone) meter.lastGrowth = now;
+  meter.lastDone = done;
   if (now - meter.stageSeen < kStageSettleMs) return;
   if (meter.count > 0) {
     if (now - meter.ticks[meter.count - 1] < kSampleIntervalMs) return;
@@ -94,21 +106,58 @@ uint64_t MeasuredSpan(const SpeedMeter& meter) {
   return meter.count < 2 ? 0 : meter.ticks[meter.count - 1] - meter.ticks[0];
 }
 
-float MeasuredSpeed(const SpeedMeter& meter) {
-  const uint64_t span = MeasuredSpan(meter);
-  if (span == 0) return 0.0f;
-  const uint64_t bytes = meter.bytes[meter.count - 1] - meter.bytes[0];
-  return static_cast<float>(static_cast<double>(bytes) * 1000.0 / static_cast<double>(span));
+// Bytes per second from sample first to the newest, steps far above the median taken at the median.
+static float RateFrom(const SpeedMeter& meter, int first) {
+  const int last = meter.count - 1;
+  if (first < 0 || last - first < 1) return 0.0f;
+  double rates[SpeedMeter::kMaxSamples];
+  int n = 0;
+  for (int i = first + 1; i <= last; ++i) {
+    const uint64_t dt = meter.ticks[i] - meter.ticks[i - 1];
+    rates[n++] = dt == 0 ? 0.0 : static_cast<double>(meter.bytes[i] - meter.bytes[i - 1]) / static_cast<double>(dt);
+  }
+  double sorted[SpeedMeter::kMaxSamples];
+  std::copy(rates, rates + n, sorted);
+  std::nth_element(sorted, sorted + n / 2, sorted + n);
+  const double median = sorted[n / 2];
+  // Many high steps are a faster line, not credits.
+  int high = 0;
+  for (int k = 0; k < n; ++k) high += rates[k] > median * kJumpFactor ? 1 : 0;
+  const bool credits = n >= 3 && median > 0.0 && high * 3 <= n;
+  double bytes = 0.0;
+  for (int k = 0; k < n; ++k) {
+    const double dt = static_cast<double>(meter.ticks[first + k + 1] - meter.ticks[first + k]);
+    bytes += (credits && rates[k] > median * kJumpFactor ? median : rates[k]) * dt;
+  }
+  const uint64_t span = meter.ticks[last] - meter.ticks[first];
+  return span == 0 ? 0.0f : static_cast<float>(bytes * 1000.0 / static_cast<double>(span));
+}
+
+float MeasuredSpeed(const SpeedMeter& meter) { return RateFrom(meter, 0); }
+
+float RecentSpeed(const SpeedMeter& meter) {
+  if (meter.count < 2) return 0.0f;
+  const uint64_t newest = meter.ticks[meter.count - 1];
+  int first = 0;
+  for (int i = 0; i < meter.count - 1; ++i)
+    if (newest - meter.ticks[i] >= kRecentMs) first = i;
+  return RateFrom(meter, first);
+}
+
+bool SpeedKnown(const SpeedMeter& meter) {
+  return MeasuredSpan(meter) >= kShownAfterMs && meter.lastTick - meter.lastGrowth < kStallMs;
 }
 
 std::wstring SpeedText(const SpeedMeter& meter) {
-  if (MeasuredSpan(meter) < kSpeedShownAfterMs) return L"-";
+  if (!SpeedKnown(meter)) return L"-";
   return FormatSpeed(MeasuredSpeed(meter));
 }
 
 std::wstring TimeLeftText(const SpeedMeter& meter, uint64_t done, uint64_t total) {
-  if (MeasuredSpan(meter) < kTimeLeftShownAfterMs) return L"-";
-  return FormatTimeLeft(MeasuredSpeed(meter), done, total);
+  if (!SpeedKnown(meter)) return L"-";
+  const float measured = MeasuredSpeed(meter), recent = RecentSpeed(meter);
+  const bool changed = recent > 0.0f && std::fabs(recent - measured) > 0.25f * measured;
+  return FormatTimeLeft(changed ? recent : measured, done, total);
 }
 
 // Truncates towards zero into 0..2^64-1; out-of-range values (NaN included) must not reach

@@ -15,6 +15,9 @@ std::wstring FormatDuration(uint64_t seconds);
 struct SpeedMeter {
   static constexpr int kMaxSamples = 24;  // more than a full window of half-second samples
   uint64_t stageSeen = 0;   // tick at which the download stage was first seen; 0 outside it
+  uint64_t lastDone = 0;    // done bytes at the latest tick
+  uint64_t lastGrowth = 0;  // latest tick at which done bytes grew (or the stage was first seen)
+  uint64_t lastTick = 0;    // latest tick of the download stage
   int count = 0;            // samples held, oldest first
   uint64_t bytes[kMaxSamples] = {};
   uint64_t ticks[kMaxSamples] = {};
@@ -24,13 +27,20 @@ void ResetSpeedMeter(SpeedMeter& meter);
 // One timer tick at now (milliseconds): samples done bytes while downloading, forgets
 // everything otherwise.
 void SampleSpeed(SpeedMeter& meter, bool downloading, uint64_t done, uint64_t now);
-// Bytes per second over the samples held; 0 while fewer than two are held.
+// Bytes per second over the samples held, half-second steps that jumped far above the others
+// (bytes credited at once, not received) left out; 0 while fewer than two are held.
 float MeasuredSpeed(const SpeedMeter& meter);
+// The same over the last three seconds only: what the line gives now.
+float RecentSpeed(const SpeedMeter& meter);
 // Milliseconds between the oldest and the newest sample held.
 uint64_t MeasuredSpan(const SpeedMeter& meter);
-// The Speed column: "-" until a second has been measured, then FormatSpeed.
+// True while a figure can be shown: three seconds measured, and a byte arrived in the last two.
+bool SpeedKnown(const SpeedMeter& meter);
+// The Speed column: "-" unless SpeedKnown, then FormatSpeed.
 std::wstring SpeedText(const SpeedMeter& meter);
-// The Time left column: "-" until three seconds have been measured, then FormatTimeLeft.
+// The Time left column: "-" unless SpeedKnown, then FormatTimeLeft at the recent rate where it
+// differs from the measured one by more than a quarter (as the last files come over fewer
+// transfers), else at the measured one.
 std::wstring TimeLeftText(const SpeedMeter& meter, uint64_t done, uint64_t total);
 
 // FormatSize of the speed truncated to whole bytes, then "/s" (negative or NaN counts as 0).

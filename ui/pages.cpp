@@ -25,7 +25,7 @@ static void ErrorLine(const std::wstring& text = g_setup.errorText) {
   if (!text.empty())
     DrawTextIn(TrimPathToWidth(text, SmallText, line.right - line.left), SmallText, BadColour, AlignLeading,
                AlignMiddle, 1.0f, line);
-  AddAccessText(text, line);
+  AddAccessAlert(text, line);
 }
 
 static void Caption(int field, Rect rect) {
@@ -36,6 +36,12 @@ static void Caption(int field, Rect rect) {
 static void Value(const std::wstring& text, uint32_t colour, Rect rect) {
   DrawTextIn(text, LabelText, colour, AlignLeading, AlignNear, 1.0f, rect);
   AddAccessText(text, rect, true);
+}
+
+// Says what the space required holds besides the game (the download's working room).
+static void SpaceNote(Rect rect) {
+  DrawTextIn(Text(SpaceRequiredNote), SmallText, MutedColour, AlignLeading, AlignNear, 1.0f, rect);
+  AddAccessText(Text(SpaceRequiredNote), rect);
 }
 
 // A dark box with a 1-unit frame, as behind the folder field and the summary.
@@ -64,14 +70,15 @@ static void WelcomePage() {
   DrawPageHeader(Text(WelcomeTitle), Text(WelcomeText));
   DrawTextIn(Text(GameLanguageLabel), LabelText, LabelColour, AlignLeading, AlignNear, 1.0f, Rect{282, 202, 850, 224});
   DrawLanguageSelector();
-  Caption(VersionLabel, Rect{282, 292, 452, 310});
-  Caption(GameSizeLabel, Rect{462, 292, 682, 310});
   const int32_t version = g_setup.remoteVersion.load();
   const uint64_t size = g_setup.gameSize.load();
   // A query that failed is said so rather than waited for.
   const bool failed = size == 0 && GameSizeQueryFailed();
   const wchar_t* missing = failed ? L"-" : L"...";
+  // Each caption with its value, so that readers say them together.
+  Caption(VersionLabel, Rect{282, 292, 452, 310});
   Value(version != 0 ? std::to_wstring(version) : missing, HighlightColour, Rect{282, 311, 452, 334});
+  Caption(GameSizeLabel, Rect{462, 292, 682, 310});
   Value(size != 0 ? FormatSize(size) : missing, HighlightColour, Rect{462, 311, 682, 334});
   if (failed) ErrorLine(LauncherString(LauncherText::ErrConnect));
   if (g_setup.existingInstall) {
@@ -93,7 +100,8 @@ static std::wstring FolderProblem(const FolderSpace& space) {
 static void FolderPage() {
   DrawPageHeader(Text(FolderTitle), Text(FolderText));
   DrawTextIn(Text(InstallFolderLabel), LabelText, LabelColour, AlignLeading, AlignNear, 1.0f, Rect{282, 194, 850, 216});
-  FieldBox(kFolderFieldRect);
+  FillRect(FieldColour, 0.95f, kFolderFieldRect);
+  StrokeFrame(ControlFrameColour, 1.0f, kFolderFieldRect);
   AddAccessControl(RoleEditableText, kFolderFieldId, Text(InstallFolderLabel), kFolderFieldRect, true);
   DrawButton(IdBrowse, Text(BrowseButton), false, true, Rect{730, 222, 850, 260});
 
@@ -104,9 +112,10 @@ static void FolderPage() {
   Value(space.usable ? FormatSize(space.free) : L"-", space.enough ? GoodColour : BadColour, Rect{582, 306, 850, 330});
   const double fraction = space.free == 0 ? 1.0 : static_cast<double>(space.required) / static_cast<double>(space.free);
   if (space.enough)
-    DrawProgressBar(DarkGoldColour, GoldColour, fraction, false, Rect{282, 340, 850, 350});
+    DrawProgressBar(DarkGoldColour, GoldColour, fraction, false, Rect{282, 340, 850, 350}, Text(SpaceUsedName));
   else
-    DrawProgressBar(BadColour, BadColour, fraction, false, Rect{282, 340, 850, 350});
+    DrawProgressBar(BadColour, BadColour, fraction, false, Rect{282, 340, 850, 350}, Text(SpaceUsedName));
+  SpaceNote(Rect{282, 358, 850, 376});
   ErrorLine(g_setup.errorText.empty() ? FolderProblem(space) : g_setup.errorText);
   DrawButton(IdBack, Text(BackButton), false, true, kLeftButton);
   DrawButton(IdPrimary, Text(NextButton), true, space.enough, kRightButton);
@@ -129,6 +138,7 @@ static void SummaryPage() {
   }
   DrawCheckBox(IdDesktopShortcut, Text(DesktopShortcutOption), g_setup.optDesktopShortcut, 282, 318, 568);
   DrawCheckBox(IdStartMenuShortcut, Text(StartMenuShortcutOption), g_setup.optStartMenuShortcut, 282, 348, 568);
+  SpaceNote(Rect{282, 384, 850, 402});
   ErrorLine();
   DrawButton(IdBack, Text(BackButton), false, true, kLeftButton);
   DrawButton(IdPrimary, Text(InstallButton), true, true, kRightButton);
@@ -169,9 +179,9 @@ static void InstallingPage() {
   DrawTextIn(FormatPercent(fraction), PercentText, failed ? MutedColour : HighlightColour, AlignLeading, AlignNear,
              1.0f, Rect{282, 188, 482, 254});
   if (failed)
-    DrawProgressBar(FrameColour, MutedColour, fraction, false, Rect{282, 264, 850, 286});
+    DrawProgressBar(FrameColour, MutedColour, fraction, false, Rect{282, 264, 850, 286}, Text(InstallProgressName));
   else
-    DrawProgressBar(DarkGoldColour, HighlightColour, fraction, true, Rect{282, 264, 850, 286});
+    DrawProgressBar(DarkGoldColour, HighlightColour, fraction, true, Rect{282, 264, 850, 286}, Text(InstallProgressName));
 
   // After a failure the error line names the file; a status line could name another one.
   std::wstring status;
@@ -180,7 +190,6 @@ static void InstallingPage() {
     status = g_engine.currentFile;
   }
   DrawTextIn(status, SmallText, StatusColour, AlignLeading, AlignMiddle, 1.0f, Rect{282, 290, 850, 312});
-  AddAccessText(status, Rect{282, 290, 850, 312}, true);
 
   const bool downloading = stage == StageDownloading && !failed;
   const std::wstring values[3] = {
@@ -203,6 +212,8 @@ static void InstallingPage() {
   } else {
     DrawButton(IdCancel, Text(CancelButton), false, cancelEnabled, kRightButton);
   }
+  // Last among the page's elements: as it comes and goes, the buttons keep their numbers.
+  AddAccessText(status, Rect{282, 290, 850, 312});
 }
 
 static void FinishedPage() {
@@ -219,6 +230,8 @@ static void UninstallConfirmPage() {
   FieldBox(Rect{282, 196, 850, 236});
   DrawTextIn(TrimPathToWidth(g_setup.installDir, LabelText, 838 - 294), LabelText, LabelColour, AlignLeading,
              AlignMiddle, 1.0f, Rect{294, 196, 838, 236});
+  // The box has no caption on screen; readers hear one before the folder.
+  AddAccessText(Text(InstallFolderLabel), Rect{282, 196, 850, 236});
   AddAccessText(g_setup.installDir, Rect{294, 196, 838, 236});
   DrawCheckBox(IdKeepUserData, Text(KeepUserDataOption), g_setup.optKeepUserData, 282, 252, 568);
   ErrorLine();
@@ -232,7 +245,7 @@ static void UninstallingPage() {
   const int32_t total = g_setup.uninstallTotal.load();
   const double fraction = total != 0 ? static_cast<double>(static_cast<float>(done) / static_cast<float>(total)) : 0.0;
   DrawTextIn(FormatPercent(fraction), PercentText, HighlightColour, AlignLeading, AlignNear, 1.0f, Rect{282, 188, 482, 254});
-  DrawProgressBar(DarkGoldColour, HighlightColour, fraction, true, Rect{282, 264, 850, 286});
+  DrawProgressBar(DarkGoldColour, HighlightColour, fraction, true, Rect{282, 264, 850, 286}, Text(RemovalProgressName));
 }
 
 static void UninstallDonePage() {
@@ -245,7 +258,7 @@ static void CancelConfirmation() {
   FillRect(DimmerColour, 0.62f, Rect{0, 0, kCanvasWidth, kCanvasHeight});
   DrawPanel(Rect{220, 188, 680, 372});
   DrawTextIn(Text(CancelQuestion), BodyText, LabelColour, AlignLeading, AlignNear, 1.0f, Rect{246, 214, 654, 300});
-  AddAccessText(Text(CancelQuestion), Rect{246, 214, 654, 300});
+  AddAccessAlert(Text(CancelQuestion), Rect{246, 214, 654, 300});
   DrawButton(IdConfirmNo, Text(NoButton), true, true, Rect{380, 314, 514, 352});
   DrawButton(IdConfirmYes, Text(YesButton), false, true, Rect{524, 314, 658, 352});
 }
@@ -271,7 +284,7 @@ void PaintContent() {
     case SetupPage::Uninstalling: UninstallingPage(); break;
     default: UninstallDonePage(); break;
   }
-  DrawTitleButtons();
+  DrawTitleButtons(page != SetupPage::Uninstalling, page == SetupPage::UninstallDone);
   if (g_ui.languageListOpen) DrawLanguageList();
   if (g_ui.confirmOpen) CancelConfirmation();
   DrawFocusMark();

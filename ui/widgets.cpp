@@ -51,7 +51,7 @@ void DrawPanel(Rect rect) {
 
 void DrawCard(bool highlighted, Rect rect) {
   FillRect(FieldColour, 0.95f, rect);
-  StrokeFrame(highlighted ? GoldColour : FrameColour, 1.0f, rect);
+  StrokeFrame(highlighted ? GoldColour : ControlFrameColour, 1.0f, rect);
 }
 
 void DrawPageHeader(const std::wstring& title, const std::wstring& subtitle) {
@@ -111,7 +111,7 @@ void DrawCheckBox(int32_t id, const std::wstring& label, bool checked, float x, 
   const bool hovered = g_ui.hoverId == id;
   const Rect box{x, y + 3, x + 18, y + 21};
   FillRect(FieldColour, 1.0f, box);
-  StrokeFrame(hovered ? GoldColour : FrameColour, 1.0f, box);
+  StrokeFrame(hovered ? GoldColour : ControlFrameColour, 1.0f, box);
   if (checked) DrawGlyph(GlyphCheckMark, IconText, HighlightColour, 1.0f, box);
   DrawTextIn(label, BodyText, hovered ? HighlightColour : LabelColour, AlignLeading, AlignMiddle, 1.0f,
              Rect{x + 28, y, x + width, y + 24});
@@ -130,7 +130,8 @@ float ShineLeft(float animPhase, float fillWidth, float fillLeft) {
   return std::fmod(animPhase * 170.0f, fillWidth + 120.0f) + fillLeft - 120.0f;
 }
 
-void DrawProgressBar(uint32_t startColour, uint32_t endColour, double fraction, bool animated, Rect rect) {
+void DrawProgressBar(uint32_t startColour, uint32_t endColour, double fraction, bool animated, Rect rect,
+                     const std::wstring& name) {
   FillRect(TrackColour, 1.0f, rect);
   const float w = ProgressFillWidth(fraction, rect.left, rect.right);
   if (w > 0.5f) {
@@ -147,7 +148,7 @@ void DrawProgressBar(uint32_t startColour, uint32_t endColour, double fraction, 
     }
   }
   StrokeFrame(FrameColour, 1.0f, rect);
-  AddAccessControl(RoleProgressBar, 0, L"", rect, true).text = FormatPercent(fraction);
+  AddAccessControl(RoleProgressBar, 0, name, rect, true).text = FormatPercent(fraction);
 }
 
 void DrawSideBar(SetupPage shown) {
@@ -183,7 +184,7 @@ void DrawSideBar(SetupPage shown) {
   }
 }
 
-void DrawTitleButtons() {
+void DrawTitleButtons(bool closeWorks, bool pageHasClose) {
   const Rect minimise{812, 26, 842, 54};
   const Rect close{844, 26, 874, 54};
   if (g_ui.hoverId == IdMinimise) FillRect(GoldColour, 0.16f, minimise);
@@ -193,7 +194,7 @@ void DrawTitleButtons() {
   AddHitRegion(IdMinimise, minimise, true, -1);
   AddHitRegion(IdClose, close, true, -1);
   AddAccessControl(RolePushButton, IdMinimise, InstallerString(MinimiseButton), minimise, true);
-  AddAccessControl(RolePushButton, IdClose, InstallerString(CloseButton), close, true);
+  if (!pageHasClose) AddAccessControl(RolePushButton, IdClose, InstallerString(CloseButton), close, closeWorks);
 }
 
 void DrawLanguageSelector() {
@@ -215,12 +216,13 @@ void DrawLanguageList() {
   AddHitRegion(IdOverlay, Rect{0, 0, kCanvasWidth, kCanvasHeight}, true, -1);
   FillRect(ListColour, 1.0f, kLanguageListRect);
   StrokeFrame(DarkGoldColour, 1.0f, kLanguageListRect);
+  AddAccessControl(RoleList, 0, InstallerString(GameLanguageLabel), kLanguageListRect, true);
   const int32_t current = g_installerLanguage.load();
   for (int32_t i = 0; i < kInstallerLanguageCount; ++i) {
     const Rect row = LanguageRowRect(i);
     const bool keyed = g_ui.listHighlight == i;
     if ((g_ui.hoverId == IdLanguageItem && g_ui.hoverValue == i) || keyed) FillRect(GoldColour, 0.16f, row);
-    if (keyed && g_ui.focusVisible) StrokeFrame(GoldColour, 0.9f, row);
+    if (keyed && g_ui.focusVisible) StrokeFrame(GoldColour, 1.0f, row, kFocusFrameWidth);
     DrawTextIn(InstallerLanguageName(i), BodyText, i == current ? HighlightColour : LabelColour,
                AlignLeading, AlignMiddle, 1.0f, Rect{row.left + 12, row.top, row.right - 28, row.bottom});
     if (i == current)
@@ -229,5 +231,6 @@ void DrawLanguageList() {
     AccessItem& item = AddAccessControl(RoleListItem, IdLanguageItem, InstallerLanguageName(i), row, true);
     item.value = i;
     item.selected = i == current;
+    item.inList = true;
   }
 }

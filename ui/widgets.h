@@ -71,6 +71,9 @@ const HitRegion* HitTestClientPixels(int x, int y);
 constexpr Rect kLeftButton{540, 478, 690, 518};
 constexpr Rect kRightButton{700, 478, 850, 518};
 
+// The keyboard focus mark's line width (scaled with the DPI like every other unit).
+constexpr float kFocusFrameWidth = 2.0f;
+
 // The stone slab behind the side bar, the page and the dialog.
 void DrawPanel(Rect rect);
 // A dark box, its frame gold when highlighted.
@@ -81,12 +84,15 @@ void DrawPageHeader(const std::wstring& title, const std::wstring& subtitle);
 void DrawButton(int32_t id, const std::wstring& caption, bool isDefault, bool enabled, Rect rect);
 // A 24-high check-box row at (x, y); the whole row toggles.
 void DrawCheckBox(int32_t id, const std::wstring& label, bool checked, float x, float y, float width);
-// Track, gradient fill up to the fraction, gloss and (if animated) the moving shine.
-void DrawProgressBar(uint32_t startColour, uint32_t endColour, double fraction, bool animated, Rect rect);
+// Track, gradient fill up to the fraction, gloss and (if animated) the moving shine; name is
+// what readers call it.
+void DrawProgressBar(uint32_t startColour, uint32_t endColour, double fraction, bool animated, Rect rect,
+                     const std::wstring& name);
 // The left column: panel, logo and, on the install pages, the five steps.
 void DrawSideBar(SetupPage page);
-// Minimise and close in the top right corner; registers both.
-void DrawTitleButtons();
+// Minimise and close in the top right corner; registers both. Readers are offered the close
+// button only where it does something and is not the page's own Close.
+void DrawTitleButtons(bool closeWorks, bool pageHasClose);
 // The Welcome page's language card; registers it.
 void DrawLanguageSelector();
 // The open language list over everything, with the catcher region beneath it.

@@ -9,7 +9,13 @@
  *   gui_helper window OUTFILE                    describes the wizard window (class QuorvelSetup)
  *   gui_helper access OUTFILE                    the wizard's accessible tree as a screen reader
  *                                                reads it (MSAA): one line per element,
- *                                                "role|states|name|value|default action"
+ *                                                "role|states|name|value|default action|K"
+ *                                                (K: focusable); an element that is an object of
+ *                                                its own (the language list) is followed by its
+ *                                                children, each line starting with ">"
+ *   (agent only) events OUTFILE                  from now on appends a line per event the
+ *                                                wizard raises for readers: "alert|role|name",
+ *                                                "focus|role|name", "namechange|role|name"
  *   gui_helper dpi DPI                           posts WM_DPICHANGED (no suggested rectangle)
  *   gui_helper hold NAME READYFILE STOPFILE      holds a named mutex until STOPFILE appears or
  *                                                READYFILE goes
@@ -137,6 +143,9 @@ static const char* role_word(long role) {
     case ROLE_SYSTEM_COMBOBOX: return "combobox";
     case ROLE_SYSTEM_LISTITEM: return "listitem";
     case ROLE_SYSTEM_PROGRESSBAR: return "progressbar";
+    case ROLE_SYSTEM_ALERT: return "alert";
+    case ROLE_SYSTEM_DIALOG: return "dialog";
+    case ROLE_SYSTEM_LIST: return "list";
     default: return "other";
   }
 }
@@ -180,15 +189,44 @@ static void describe(IAccessible* acc, long child, char* line, size_t size) {
   text = NULL;
   IAccessible_get_accDefaultAction(acc, id, &text);
   put_bstr(line, size, text);
-  strncat(line, "\n", size - strlen(line) - 1);
+  strncat(line, (s & STATE_SYSTEM_FOCUSABLE) ? "|K\n" : "|\n", size - strlen(line) - 1);
+}
+
+/* Spelled out: which library's IID_IAccessible the linker takes depends on their order. */
+static const IID kAccessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+/* Appends the lines of acc's children to text, each prefixed; children that are objects of
+ * their own are followed by theirs. */
+static void describe_children(IAccessible* acc, char* text, size_t size, const char* prefix, int depth) {
+  long count = 0;
+  IAccessible_get_accChildCount(acc, &count);
+  for (long i = 1; i <= count; ++i) {
+    char line[2048];
+    strcpy(line, prefix);
+    describe(acc, i, line + strlen(prefix), sizeof line - strlen(prefix));
+    strncat(text, line, size - strlen(text) - 1);
+    VARIANT id;
+    VariantInit(&id);
+    id.vt = VT_I4;
+    id.lVal = i;
+    IDispatch* child = NULL;
+    if (depth < 3 && IAccessible_get_accChild(acc, id, &child) == S_OK && child) {
+      IAccessible* inner = NULL;
+      if (SUCCEEDED(IDispatch_QueryInterface(child, &kAccessible, (void**)&inner)) && inner) {
+        char deeper[8];
+        snprintf(deeper, sizeof deeper, "%s>", prefix);
+        describe_children(inner, text, size, deeper, depth + 1);
+        IAccessible_Release(inner);
+      }
+      IDispatch_Release(child);
+    }
+  }
 }
 
 static int access_tree(const wchar_t* out) {
-  /* Spelled out: which library's IID_IAccessible the linker takes depends on their order. */
-  static const IID accessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
   HWND w = FindWindowW(L"QuorvelSetup", NULL);
   IAccessible* acc = NULL;
-  if (!w || FAILED(AccessibleObjectFromWindow(w, (DWORD)OBJID_CLIENT, &accessible, (void**)&acc)) || !acc) {
+  if (!w || FAILED(AccessibleObjectFromWindow(w, (DWORD)OBJID_CLIENT, &kAccessible, (void**)&acc)) || !acc) {
     write_result(out, "none\n");
     return 0;
   }
@@ -197,15 +235,52 @@ static int access_tree(const wchar_t* out) {
   char line[2048];
   describe(acc, CHILDID_SELF, line, sizeof line);
   strncat(text, line, sizeof text - strlen(text) - 1);
-  long count = 0;
-  IAccessible_get_accChildCount(acc, &count);
-  for (long i = 1; i <= count; ++i) {
-    describe(acc, i, line, sizeof line);
-    strncat(text, line, sizeof text - strlen(text) - 1);
-  }
+  describe_children(acc, text, sizeof text, "", 0);
   IAccessible_Release(acc);
   write_result(out, text);
   return 0;
+}
+
+/* The reader's side of the wizard's events: each is resolved to its element as a reader does
+ * (AccessibleObjectFromEvent) and appended to the log as one line. */
+static wchar_t s_eventLog[MAX_PATH];
+
+static void CALLBACK on_event(HWINEVENTHOOK hook, DWORD event, HWND w, LONG object, LONG child, DWORD thread,
+                              DWORD time) {
+  (void)hook; (void)thread; (void)time;
+  wchar_t cls[64] = {0};
+  if (!w || !GetClassNameW(w, cls, 64) || wcscmp(cls, L"QuorvelSetup") != 0) return;
+  const char* word = event == EVENT_SYSTEM_ALERT ? "alert" : event == EVENT_OBJECT_FOCUS ? "focus" : "namechange";
+  IAccessible* acc = NULL;
+  VARIANT id;
+  VariantInit(&id);
+  if (FAILED(AccessibleObjectFromEvent(w, object, child, &acc, &id)) || !acc) return;
+  char line[2048];
+  snprintf(line, sizeof line, "%s|", word);
+  VARIANT role;
+  VariantInit(&role);
+  IAccessible_get_accRole(acc, id, &role);
+  strncat(line, role_word(role.vt == VT_I4 ? role.lVal : -1), sizeof line - strlen(line) - 1);
+  strncat(line, "|", sizeof line - strlen(line) - 1);
+  BSTR name = NULL;
+  IAccessible_get_accName(acc, id, &name);
+  put_bstr(line, sizeof line, name);
+  strncat(line, "\n", sizeof line - strlen(line) - 1);
+  IAccessible_Release(acc);
+  HANDLE f = CreateFileW(s_eventLog, FILE_APPEND_DATA, FILE_SHARE_READ, NULL, OPEN_ALWAYS, 0, NULL);
+  if (f == INVALID_HANDLE_VALUE) return;
+  DWORD written;
+  WriteFile(f, line, (DWORD)strlen(line), &written, NULL);
+  CloseHandle(f);
+}
+
+static void hook_events(const wchar_t* out) {
+  wcsncpy(s_eventLog, out, MAX_PATH - 1);
+  HANDLE f = CreateFileW(out, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS, 0, NULL);
+  if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+  SetWinEventHook(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT, NULL, on_event, 0, 0, WINEVENT_OUTOFCONTEXT);
+  SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_FOCUS, NULL, on_event, 0, 0, WINEVENT_OUTOFCONTEXT);
+  SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, NULL, on_event, 0, 0, WINEVENT_OUTOFCONTEXT);
 }
 
 /* What Windows sends when the window moves to a monitor of another scale. */
@@ -312,13 +387,18 @@ static int agent(const wchar_t* folder) {
         post_dpi(items[1]);
       } else if (argc == 2 && wcscmp(items[0], L"sync") == 0) {
         sync_window(items[1]);
+      } else if (argc == 2 && wcscmp(items[0], L"events") == 0) {
+        hook_events(items[1]);
       }
     }
-    if (change == INVALID_HANDLE_VALUE) {
-      Sleep(100);
-    } else if (WaitForSingleObject(change, 200) == WAIT_OBJECT_0) {
-      FindNextChangeNotification(change);
-    }
+    /* Woken by a new command file or by a message (out-of-context event hooks are called from
+     * this thread's message loop); the time-out only covers a missed notification. */
+    const DWORD woke = change == INVALID_HANDLE_VALUE
+                           ? MsgWaitForMultipleObjects(0, NULL, FALSE, 100, QS_ALLINPUT)
+                           : MsgWaitForMultipleObjects(1, &change, FALSE, 200, QS_ALLINPUT);
+    if (change != INVALID_HANDLE_VALUE && woke == WAIT_OBJECT_0) FindNextChangeNotification(change);
+    MSG msg;
+    while (PeekMessageW(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
   }
 }
 

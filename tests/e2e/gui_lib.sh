@@ -120,6 +120,19 @@ query_window() {
 }
 window_shown() { query_window && [[ $WINDOW_INFO == visible=1* ]]; }
 
+# read_tree NAME: the wizard's accessible tree as a screen reader reads it (gui_helper access)
+# in TREE, kept as $SHOTS/access-NAME.txt; false if none came (one read takes seconds under Wine
+# while a page animates).
+read_tree() {
+  local out=$GUI/access.txt
+  rm -f "$out"
+  TREE=
+  agent_do access "$(winpath "$out")"
+  wait_until 60 test -e "$out" || return 1
+  TREE=$(tr -d '\r' <"$out")
+  printf '%s\n' "$TREE" >"$SHOTS/access-$1.txt"
+}
+
 # ---- screenshots and probes --------------------------------------------------------------------
 px() { awk -v v="$1" -v s="$SCALE" 'BEGIN { printf "%d", v * s }'; }
 # grab FILE: the wizard's window (900 x 560 canvas units) as a PNG.

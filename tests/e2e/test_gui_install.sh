@@ -254,15 +254,7 @@ start_patch_server "$GUI/www" 40k
 FOLDER2_WIN="$GUI_WIN\\Keys\\Quorvel"
 FOLDER2=$GUI/Keys/Quorvel
 # access NAME: the wizard's accessible tree (gui_helper access), kept as $SHOTS/access-NAME.txt.
-access() {
-  local out=$GUI/access.txt
-  rm -f "$out"
-  TREE=
-  agent_do access "$(winpath "$out")"
-  wait_until 60 test -e "$out" || { fail "no accessible tree ($1)"; return 1; }
-  TREE=$(tr -d '\r' <"$out")
-  printf '%s\n' "$TREE" >"$SHOTS/access-$1.txt"
-}
+access() { read_tree "$1" || { fail "no accessible tree ($1)"; return 1; }; }
 # access_until NAME PATTERN: reads the tree until a line matches (the page repaints while the
 # tree is read element by element, so one read may straddle two paints).
 access_until() {
@@ -301,11 +293,12 @@ access welcome-focus
 expect_element "language box focused" combobox F "Langue du jeu"
 key space
 access language-list
-expect_element "the list, current language selected and focused" listitem FS "Français"
-[[ $(grep -c '^listitem|' <<<"$TREE") -eq 11 ]] || fail "the open list does not offer 11 languages"
+expect_element "the list, current language selected and focused" '>listitem' FS "Français"
+[[ $(grep -c '^>listitem|' <<<"$TREE") -eq 11 ]] || fail "the open list does not offer 11 languages"
+grep -q '^list||Langue du jeu|' <<<"$TREE" || fail "the languages are not the children of a list: $TREE"
 key Home Down
 access language-list-moved
-expect_element "the arrows move the focus in the list" listitem F "English"
+expect_element "the arrows move the focus in the list" '>listitem' F "English"
 key Return
 query_window
 [[ $WINDOW_INFO == *"title=Quorvel Setup" ]] || fail "window title after choosing English: $WINDOW_INFO"
@@ -348,10 +341,16 @@ key Return   # the focus is on a check box: Enter presses the default button, In
 section "keyboard: Installing, the question asked with Escape and declined with N"
 access_until installing '^progressbar|'
 expect_element "Cancel while the run goes on" button "" "Cancel"
-grep -q '^progressbar|[^|]*||[0-9]*%|' <<<"$TREE" || fail "no progress value: $TREE"
+grep -q '^progressbar|[^|]*|Installation progress|[0-9]*%|' <<<"$TREE" || fail "no progress value: $TREE"
+EVENTS=$GUI/events.txt
+agent_do events "$(winpath "$EVENTS")"
+wait_until 30 test -e "$EVENTS" || fail "no event log"
 key Escape
 access_until question '^button||Yes|'
-expect_element "the question" text "" "Do you want to cancel the installation? Everything downloaded so far is kept."
+expect_element "the question" alert "" "Do you want to cancel the installation? Everything downloaded so far is kept."
+wait_until 10 grep -qx 'alert|alert|Do you want to cancel the installation? Everything downloaded so far is kept.' "$EVENTS" ||
+  fail "the question was not announced: $(tr -d '\r' <"$EVENTS" | tr '\n' ';')"
+cp "$EVENTS" "$SHOTS/events-question.txt"
 expect_element "No, focused and default" button FD "No"
 expect_element "Yes" button "" "Yes"
 [[ $(grep -vc '^client|' <<<"$TREE") -eq 3 ]] || fail "the question leaves more than its own three elements: $TREE"

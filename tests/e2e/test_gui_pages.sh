@@ -2,9 +2,8 @@
 # Every page of the wizard (--page=0 to 9) and the language list, on a real screen, kept as
 # screenshots in $QV_BUILD_DIR/screenshots/ and checked by pixels at the places the layout fixes:
 # the gold bar under the title, the side bar's step circles, button faces and captions, the
-# error line, the space bar, and that each text was really drawn. A repair of a 300 MB install
-# without its cache: the bar moves while checking, and Downloaded counts the one file fetched.
-# Also the unit tests that need a screen (the folder text box, a repaint after a device loss).
+# error line, the space bar, and that each text was really drawn. Also the unit tests that need
+# a screen (the folder text box, a repaint after a device loss).
 . "$(dirname "$0")/gui_lib.sh"
 gui_begin
 
@@ -43,6 +42,20 @@ close_wizard() {  # TAG: the title bar's close button, then the exit code must b
   click 859 40
   expect_eq "exit code after closing ($1)" "$(exit_code "$1" 60)" 0
 }
+# access NAME: the wizard's accessible tree as a reader reads it (TREE), kept in $SHOTS; every
+# element has a name, and whatever is focusable is one the keyboard reaches (no title buttons).
+access() {
+  read_tree "$1" || { fail "no accessible tree ($1)"; return 1; }
+  ! grep -E '^>*[a-z]+\|[A-Z]*\|\|' <<<"$TREE" || fail "$1: an element without a name"
+  ! grep -E '^button\|[A-Z]*\|Minimise\|.*\|K$' <<<"$TREE" || fail "$1: Minimise is offered as focusable"
+}
+# announced LINE: the event log has that line (an event as a reader resolves it).
+EVENTS=$GUI/events.txt
+announced() {
+  wait_until 20 grep -qxF "$1" "$EVENTS" || fail "not announced: $1 (log: $(tr '\n' ';' <"$EVENTS"))"
+}
+agent_do events "$(winpath "$EVENTS")"
+wait_until 30 test -e "$EVENTS" || fail "no event log"
 
 section "page 0 while the size query fails: the page says so"
 # Our own server, with no release yet: the query gets no manifest (and no other server on the
@@ -58,6 +71,8 @@ done
 pointer 450 280
 shot page0-welcome-no-server
 expect_text "the connection error instead of waiting" 282 448 850 472 "$BAD"
+announced 'alert|alert|Could not connect to the patch server.'
+access welcome-no-server
 close_wizard nosrv
 
 section "a release to show the version and size of"
@@ -93,6 +108,10 @@ face=$($PROBE mean "$SHOT" 545 482 560 514)
 panel=$($PROBE mean "$SHOT" 520 482 535 514)
 [[ "$face" != "$panel" ]] || fail "the Cancel button has no face"
 expect_no_text "no existing-installation note" 282 348 850 368 "$GOOD"
+access welcome
+# Each caption just before its value.
+grep -A1 '^text||Version|' <<<"$TREE" | grep -q '^text||7|' || fail "the version does not follow its caption: $TREE"
+grep -A1 '^text||Game size|' <<<"$TREE" | grep -q '^text||[0-9.]* MB|' || fail "the size does not follow its caption: $TREE"
 
 section "the language list"
 click 420 246
@@ -122,6 +141,19 @@ expect_text "space required" 282 306 562 330 "$HIGHLIGHT"
 expect_text "space available (enough)" 582 306 850 330 "$GOOD"
 probe_near "space bar track" 846 345 14100d 4
 expect_text "the folder rule's text before any click" 282 448 850 472 "$BAD"
+announced 'alert|alert|This folder is not valid. Choose a folder on a local drive.'
+expect_text "what the space required includes" 282 358 850 376 "$MUTED"
+# frame_contrast DESCRIPTION X Y: a control's 1-unit left frame at (X, Y) against the panel
+# left of it, 3:1 at least.
+frame_contrast() {
+  local c
+  c=$($PROBE contrast "$SHOT" "$(px $(($2 - 5)))" "$(px $(($3 - 5)))" "$(px $(($2 + 1)))" "$(px $(($3 + 5)))")
+  echo "$1: frame contrast $c:1"
+  awk -v c="$c" 'BEGIN { exit !(c >= 3) }' || fail "$1: frame contrast $c:1, below 3:1"
+}
+frame_contrast "the folder box" 282 241
+access folder
+grep -q '^progressbar|[A-Z]*|Space used|[0-9]*%|' <<<"$TREE" || fail "the space bar has no name: $TREE"
 click 775 498   # Next: the folder name is refused, the same line stays
 shot page1-folder-error
 expect_text "the red error line" 282 448 850 472 "$BAD"
@@ -173,6 +205,7 @@ for page in 2 3 4 5 6 7 8 9; do
   section "page $page"
   start_wizard "page$page" --page=$page --dir="$GUI_WIN\\Target"
   shot "page$page-$name"
+  access "page$page"
   header
   if (( page <= 4 )); then
     step_circles "$page"
@@ -189,11 +222,14 @@ for page in 2 3 4 5 6 7 8 9; do
       expect_text "summary captions" 298 202 464 292 "$MUTED"
       expect_text "check mark of a ticked box" 282 321 300 339 "$HIGHLIGHT" 5
       expect_text "check-box labels" 310 318 850 372 "$LABEL"
+      expect_text "what the space required includes" 282 384 850 402 "$MUTED"
+      frame_contrast "a check box" 282 330
       expect_text "Install caption" 700 478 850 518 "$HIGHLIGHT" ;;
     3)
       expect_text "percentage" 282 188 482 254 "$HIGHLIGHT"
       probe_near "empty progress track" 560 275 14100d 4
       expect_text "statistics captions" 282 324 850 342 "$MUTED"
+      grep -q '^progressbar|[A-Z]*|Installation progress|0%|' <<<"$TREE" || fail "the bar has no name: $TREE"
       expect_text "Cancel in the right slot" 700 478 850 518 "$LABEL" ;;
     4)
       probe_near "badge ring" 566 208 "$GOLD" 6
@@ -201,13 +237,17 @@ for page in 2 3 4 5 6 7 8 9; do
       expect_text "launch option" 310 330 850 354 "$LABEL" ;;
     5)
       expect_text "the folder" 294 196 838 236 "$LABEL"
+      grep -A1 '^text||Installation folder|' <<<"$TREE" | grep -qF 'Target|' || fail "the folder has no caption: $TREE"
       expect_text "keep option" 310 252 850 276 "$LABEL"
       expect_text "Uninstall caption" 700 478 850 518 "$HIGHLIGHT" ;;
     6)
       expect_text "percentage" 282 188 482 254 "$HIGHLIGHT"
-      expect_no_text "no buttons" 540 478 850 518 "$LABEL" ;;
+      expect_no_text "no buttons" 540 478 850 518 "$LABEL"
+      grep -q '^progressbar|[A-Z]*|Removal progress|' <<<"$TREE" || fail "the bar has no name: $TREE"
+      grep -q '^button|U|Close|' <<<"$TREE" || fail "Close, which does nothing here, is offered: $TREE" ;;
     *)
-      expect_text "Close caption" 700 478 850 518 "$HIGHLIGHT" ;;
+      expect_text "Close caption" 700 478 850 518 "$HIGHLIGHT"
+      [[ $(grep -c '^button|[A-Z]*|Close|' <<<"$TREE") -eq 1 ]] || fail "more than one Close: $TREE" ;;
   esac
   if (( page == 8 || page == 9 )); then
     $PROBE same "$SHOT" "$SHOTS/page7-uninstall-done.png" || fail "page $page does not show the uninstall end page"
@@ -223,61 +263,6 @@ for page in 2 3 4 5 6 7 8 9; do
   fi
 done
 
-section "a repair without the cache: the bar moves while checking, Downloaded counts one file"
-# tree NAME: the wizard's accessible tree as a screen reader reads it (TREE), kept in $SHOTS.
-# On a page that animates one read takes seconds under Wine.
-tree() {
-  rm -f "$GUI/tree.txt"
-  agent_do access "$(winpath "$GUI/tree.txt")"
-  wait_until 60 test -e "$GUI/tree.txt" || { TREE=; return 1; }
-  TREE=$(tr -d '\r' <"$GUI/tree.txt")
-  printf '%s\n' "$TREE" >"$SHOTS/access-$1.txt"
-}
-# The name of the element after the one named $1 (a statistic's value after its caption).
-after() { awk -F'|' -v c="$1" 'found { print $3; exit } $3 == c { found = 1 }' <<<"$TREE"; }
-gui_cleanup() { clean_user_state; }
-REPAIR=$GUI/repair
-make_game "$REPAIR/game" 30 300M
-publish "$REPAIR/game" "$REPAIR/www/patch" 8
-stop_release "$GUI/nginx"
-start_patch_server "$REPAIR/www"
-in_desktop repair0 "$SETUP_EXE" --silent --no-shortcuts --no-launch --dir="$GUI_WIN\\repair\\Quorvel"
-expect_eq "unattended install of the release" "$(exit_code repair0 900)" 0
-rm -f "$REPAIR/Quorvel/config/patcher_cache.dat"
-small="日本語/テスト.bin"   # 7 KB that do not compress, one byte changed: hashed, found wrong, fetched
-printf 'x' | dd of="$REPAIR/Quorvel/$small" bs=1 seek=100 conv=notrunc status=none
-# Slow enough that the one download outlasts a read of the tree.
-stop_release "$GUI/nginx"
-start_patch_server "$REPAIR/www" 256
-start_wizard repair --page=2 --no-launch --dir="$GUI_WIN\\repair\\Quorvel"
-click 775 498   # Install
-# The tree is too slow to read within the check; the screen is not. Until Downloaded shows
-# figures, a frame whose Downloaded is "-" and whose bar is partly filled is the check moving.
-full=$(( (849 - 283) * (281 - 270) ))
-checking=()
-for _ in $(seq 1 600); do
-  grab "$GUI/frame.png"
-  $PROBE near "$GUI/frame.png" 50 378 "$GOLD" 4 >/dev/null || continue   # Installing is the current step
-  (( $($PROBE count "$GUI/frame.png" 661 342 842 366 "$LABEL" 24) > 60 )) && break   # download figures
-  fill=$(( full - $($PROBE count "$GUI/frame.png" 283 270 849 281 14100d 10) ))
-  (( fill > full / 100 && fill < full * 98 / 100 )) && checking+=("$(( fill * 100 / full ))")
-done
-downloaded=
-for _ in $(seq 1 10); do
-  tree repair || continue
-  grep -q '^[a-z]*||Downloading the game\.\.\.|' <<<"$TREE" && [[ $(after Downloaded) == *" / "* ]] &&
-    { downloaded=$(after Downloaded); break; }
-  grep -q '^[a-z]*||Installation complete|' <<<"$TREE" && break
-done
-echo "bar while checking (percent of its width): ${checking[*]}; Downloaded: $downloaded"
-(( ${#checking[@]} > 0 )) || fail "the bar did not move while checking"
-[[ $downloaded =~ " / "([0-9.]+)" "(B|KB)$ ]] && [[ ${BASH_REMATCH[2]} == B || ${BASH_REMATCH[1]%.*} -le 16 ]] ||
-  fail "Downloaded of a repair that fetches one 7 KB file: '$downloaded'"
-wait_until 300 eval 'tree repair-done && grep -q "^[a-z]*||Installation complete|" <<<"$TREE"' ||
-  fail "the repair did not finish"
-cmp -s "$REPAIR/game/$small" "$REPAIR/Quorvel/$small" || fail "the changed file was not repaired"
-close_wizard repair
-clean_user_state
 
 section "the folder text box and a repaint after a device loss (unit tests that need a screen)"
 cp "$QV_BUILD_DIR/qv_tests.exe" "$GUI/"
@@ -285,5 +270,7 @@ in_desktop folderbox "$GUI/qv_tests.exe" --gtest_filter='OnScreen.*' \
   "--gtest_output=xml:$GUI_WIN\\folderbox.xml"
 expect_eq "on-screen unit tests" "$(exit_code folderbox 300)" 0
 [[ $(grep -c 'result="completed"' "$GUI/folderbox.xml" 2>/dev/null) -eq 6 ]] || fail "the on-screen unit tests did not all run"
+
+cp "$EVENTS" "$SHOTS/events-pages.txt"
 
 pass_or_fail

@@ -79,13 +79,59 @@ TEST(Format, ResumedBytesAreNoSpeed) {
   EXPECT_EQ(SpeedText(d.meter), L"-");
   d.Run(1400, 300000000, 100000.0, 1033);
   EXPECT_EQ(SpeedText(d.meter), L"-") << "nothing measured before the starting point plus a second";
-  d.Run(3000, 300000000, 100000.0, 1033);
+  d.Run(4400, 300000000, 100000.0, 1033);
   EXPECT_NEAR(MeasuredSpeed(d.meter), 100000.0f, 5000.0f);
-  EXPECT_EQ(SpeedText(d.meter).substr(SpeedText(d.meter).size() - 5), L" KB/s");
-  EXPECT_EQ(TimeLeftText(d.meter, 300000000 + 150000, 300000000 + 100000 * 61), L"-")
-      << "the time left waits for three seconds of measure";
+  EXPECT_EQ(SpeedText(d.meter), L"-") << "the first figure waits for three seconds of measure";
+  EXPECT_EQ(TimeLeftText(d.meter, 300000000 + 150000, 300000000 + 100000 * 61), L"-");
   d.Run(5000, 300000000, 100000.0, 1033);
+  EXPECT_EQ(SpeedText(d.meter).substr(SpeedText(d.meter).size() - 5), L" KB/s");
   EXPECT_EQ(TimeLeftText(d.meter, 300000000, 300000000 + 100000 * 61), L"01:01");
+}
+
+TEST(Format, FirstSpeedIsNotRaisedByPartsCreditedLate) {
+  // 100 KB/s on the line; two resumed parts of 400 KB are credited as their transfers start,
+  // the last well after the stage began.
+  Download d;
+  uint64_t credited = 0;
+  for (; d.now <= 12000; d.now += 33) {
+    for (uint64_t at : {2300u, 3600u})
+      if (d.now >= at && d.now < at + 33) credited += 400000;
+    SampleSpeed(d.meter, true, credited + static_cast<uint64_t>(100.0 * static_cast<double>(d.now - 1000)), d.now);
+    if (SpeedText(d.meter) != L"-") {
+      EXPECT_NEAR(MeasuredSpeed(d.meter), 100000.0f, 25000.0f) << "first figure at " << d.now << " ms";
+      break;
+    }
+  }
+  EXPECT_LT(d.now, 5000u) << "a figure is shown after three seconds";
+}
+
+TEST(Format, NoBytesForTwoSecondsShowsADash) {
+  Download d;
+  d.Run(9000, 0, 721000.0, 1000);
+  EXPECT_NE(SpeedText(d.meter), L"-");
+  const uint64_t at = 721000ull * 8;
+  d.Run(10900, at, 0.0, 9000);
+  EXPECT_NE(SpeedText(d.meter), L"-") << "under two seconds without bytes";
+  d.Run(11100, at, 0.0, 9000);
+  EXPECT_EQ(SpeedText(d.meter), L"-");
+  EXPECT_EQ(TimeLeftText(d.meter, at, at * 2), L"-");
+  d.Run(11500, at, 721000.0, 11100);
+  EXPECT_NE(SpeedText(d.meter), L"-") << "bytes again";
+}
+
+TEST(Format, TimeLeftFollowsTheLineAsTheLastFilesComeOverFewerTransfers) {
+  Download d;
+  d.Run(11000, 0, 400000.0, 1000);  // four transfers
+  const uint64_t at = 4000000;
+  d.Run(15000, at, 100000.0, 11000);  // one left
+  EXPECT_GT(MeasuredSpeed(d.meter), 200000.0f) << "the window still holds the four transfers";
+  // 1 MB left at 100 KB/s: 10 s, not the window's 4 or 5.
+  const uint64_t done = at + 400000;
+  EXPECT_EQ(TimeLeftText(d.meter, done, done + 1000000), L"00:10");
+  // A steady line keeps the window's figure.
+  Download steady;
+  steady.Run(11000, 0, 400000.0, 1000);
+  EXPECT_EQ(TimeLeftText(steady.meter, 4000000, 4000000 + 4000000), L"00:10");
 }
 
 TEST(Format, SpeedIsAMovingWindow) {

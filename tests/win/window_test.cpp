@@ -685,14 +685,29 @@ std::wstring Take(BSTR text) {
   return s;
 }
 
-// The client's children, through oleacc as any reader would get them.
-std::vector<Read> ReadTree(HWND window, std::wstring* rootName = nullptr) {
+// The client's children (or, with child, the children of that child object), through oleacc
+// as any reader would get them.
+std::vector<Read> ReadTree(HWND window, std::wstring* rootName = nullptr, LONG child = 0) {
   std::vector<Read> tree;
   auto fromWindow = SystemProc<AccessibleObjectFromWindowFn>(L"oleacc.dll", "AccessibleObjectFromWindow");
   IAccessible* acc = nullptr;
   if (!fromWindow || FAILED(fromWindow(window, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                        reinterpret_cast<void**>(&acc))) || !acc)
     return tree;
+  if (child) {
+    VARIANT id{};
+    id.vt = VT_I4;
+    id.lVal = child;
+    IDispatch* object = nullptr;
+    IAccessible* inner = nullptr;
+    if (acc->get_accChild(id, &object) == S_OK && object) {
+      object->QueryInterface(__uuidof(IAccessible), reinterpret_cast<void**>(&inner));
+      object->Release();
+    }
+    acc->Release();
+    if (!inner) return tree;
+    acc = inner;
+  }
   VARIANT self{};
   self.vt = VT_I4;
   self.lVal = CHILDID_SELF;
@@ -779,13 +794,52 @@ TEST_F(WizardWindow, ScreenReadersReadEveryPage) {
         if (role == ROLE_SYSTEM_PROGRESSBAR) EXPECT_EQ(tree[at].value, L"0%");
         ++at;
       }
-      // The title bar's two buttons close every page's tree.
+      // The title bar's buttons close every page's tree; where the page has its own Close, the
+      // title bar's is not offered a second time.
       ASSERT_GE(tree.size(), 2u);
-      EXPECT_EQ(tree[tree.size() - 2].name, InstallerString(MinimiseButton));
-      EXPECT_EQ(tree.back().name, InstallerString(CloseButton));
+      const bool pageClose = e.page == UninstallDone;
+      EXPECT_EQ(tree[tree.size() - (pageClose ? 1 : 2)].name, InstallerString(MinimiseButton));
+      if (!pageClose) {
+        EXPECT_EQ(tree.back().name, InstallerString(CloseButton));
+      }
+      EXPECT_EQ(std::count_if(tree.begin(), tree.end(), [](const Read& r) { return r.name == InstallerString(CloseButton); }),
+                1) << "page " << static_cast<int>(e.page);
+      // Every element has a name, and Tab reaches every element offered as focusable.
+      std::vector<std::wstring> focusable, reached;
+      for (const Read& r : tree) {
+        EXPECT_FALSE(r.name.empty()) << "role " << r.role << " on page " << static_cast<int>(e.page);
+        if (r.state & STATE_SYSTEM_FOCUSABLE) focusable.push_back(r.name);
+      }
+      g_ui.focusId = 0;
+      for (size_t i = 0; i < focusable.size() + 2; ++i) {
+        SendMessageW(window_, WM_KEYDOWN, VK_TAB, 0);
+        for (const AccessItem* item : AccessChildren())
+          if (item->id != 0 && item->id == CurrentFocus().id && std::find(reached.begin(), reached.end(), item->name) == reached.end())
+            reached.push_back(item->name);
+      }
+      std::sort(focusable.begin(), focusable.end());
+      std::sort(reached.begin(), reached.end());
+      EXPECT_EQ(focusable, reached) << "page " << static_cast<int>(e.page);
+      g_ui.focusId = 0;
     }
   }
   SetInstallerLanguage(kEnglishLanguage);
+  // The progress bars are named.
+  g_setup.page = Installing;
+  Paint();
+  const std::vector<Read> installing = ReadTree(window_);
+  ASSERT_NE(Find(installing, ROLE_SYSTEM_PROGRESSBAR, L"Installation progress"), nullptr);
+  EXPECT_EQ(Find(installing, ROLE_SYSTEM_PROGRESSBAR, L"Installation progress")->value, L"0%");
+  g_setup.page = Uninstalling;
+  Paint();
+  ASSERT_NE(Find(ReadTree(window_), ROLE_SYSTEM_PROGRESSBAR, L"Removal progress"), nullptr);
+  // Close does nothing while uninstalling: it is offered as unavailable.
+  const std::vector<Read> uninstalling = ReadTree(window_);
+  ASSERT_NE(Find(uninstalling, ROLE_SYSTEM_PUSHBUTTON, L"Close"), nullptr);
+  EXPECT_TRUE(Find(uninstalling, ROLE_SYSTEM_PUSHBUTTON, L"Close")->state & STATE_SYSTEM_UNAVAILABLE);
+  g_setup.page = Folder;
+  Paint();
+  ASSERT_NE(Find(ReadTree(window_), ROLE_SYSTEM_PROGRESSBAR, L"Space used"), nullptr);
 
   // The default button is marked; Next is unavailable while the folder cannot be used.
   g_setup.page = Folder;
@@ -841,17 +895,22 @@ TEST_F(WizardWindow, ScreenReadersReadEveryPage) {
   Paint();
   tree = ReadTree(window_);
   ASSERT_EQ(tree.size(), 3u);
+  EXPECT_EQ(tree[0].role, ROLE_SYSTEM_ALERT);
   EXPECT_EQ(tree[0].name, InstallerString(CancelQuestion));
   EXPECT_EQ(tree[1].name, L"No");
   EXPECT_TRUE(tree[1].state & STATE_SYSTEM_DEFAULT);
   EXPECT_EQ(tree[2].name, L"Yes");
   g_ui.confirmOpen = false;
 
-  // The open language list: eleven items by their own names, the current one selected.
+  // The open language list: a list of eleven items by their own names, the current one selected.
   g_setup.page = Welcome;
   g_ui.languageListOpen = true;
   Paint();
   tree = ReadTree(window_);
+  ASSERT_EQ(tree.size(), 1u);
+  EXPECT_EQ(tree[0].role, ROLE_SYSTEM_LIST);
+  EXPECT_EQ(tree[0].name, L"Game language");
+  tree = ReadTree(window_, nullptr, 1);
   ASSERT_EQ(tree.size(), static_cast<size_t>(kInstallerLanguageCount));
   for (int32_t i = 0; i < kInstallerLanguageCount; ++i) {
     EXPECT_EQ(tree[i].role, ROLE_SYSTEM_LISTITEM);
@@ -1060,6 +1119,11 @@ TEST_F(OnScreen, ReadersAreToldWhatChanged) {
   g_setup.errorText = L"Quorvel is open. Close it and try again.";
   EXPECT_TRUE(has(paint(), EVENT_SYSTEM_ALERT, -1)) << "an error line";
   EXPECT_FALSE(has(paint(), EVENT_SYSTEM_ALERT, -1)) << "the same error line again";
+  g_setup.errorText.clear();
+  g_setup.page = Folder;
+  g_setup.installDir = L"C:\\Spiele\\bad:name";
+  EXPECT_TRUE(has(paint(), EVENT_SYSTEM_ALERT, -1)) << "the folder's problem, before any click";
+  g_setup.installDir = L"C:\\Quorvel";
   g_setup.page = Installing;
   g_engine.running = true;
   g_engine.stage = StageDownloading;
@@ -1068,6 +1132,9 @@ TEST_F(OnScreen, ReadersAreToldWhatChanged) {
   paint();
   g_engine.doneBytes = 50;
   EXPECT_TRUE(has(paint(), EVENT_OBJECT_VALUECHANGE, -1)) << "the progress moved";
+  g_ui.confirmOpen = true;
+  EXPECT_TRUE(has(paint(), EVENT_SYSTEM_ALERT, 1)) << "the question, read as it opens";
+  g_ui.confirmOpen = false;
   g_engine.running = false;
   g_engine.stage = 0;
   g_engine.doneBytes = g_engine.totalBytes = 0;

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The first speed the Installing page shows after a start and after Try again, read as a screen
+# reader reads it, against the rate the server's limit gives the line.
+. "$(dirname "$0")/gui_lib.sh"
+gui_begin
+
+section "the first speed after a start and after Try again, against the line's rate"
+# Eight incompressible files, four transfers at a time, each limited to 50 KiB/s by the server:
+# the line gives 204800 B/s for the first minute; done bytes are what came over it.
+SPEED_GAME=$GUI/speedgame
+mkdir -p "$SPEED_GAME/data"
+echo launcher >"$SPEED_GAME/Quorvel.exe"
+echo game >"$SPEED_GAME/Play Quorvel.exe"
+for i in 1 2 3 4 5 6 7 8; do head -c 3M /dev/urandom >"$SPEED_GAME/data/part$i.bin"; done
+publish "$SPEED_GAME" "$GUI/speedwww/patch" 9
+start_patch_server "$GUI/speedwww" 50k
+LINE_RATE=204800
+# first_speed: the Speed column's first figure (bytes per second), read as a reader reads it.
+first_speed() {
+  local value=
+  for _ in $(seq 1 120); do
+    read_tree speed
+    value=$(grep -A1 '^text||Speed|' <<<"$TREE" | sed -n '2p' | cut -d'|' -f3)
+    [[ -n $value && $value != - ]] && break
+    sleep 0.3
+  done
+  awk -v v="$value" 'BEGIN { n = v + 0; if (v ~ /KB/) n *= 1024; else if (v ~ /MB/) n *= 1048576; printf "%d", n }'
+}
+# near_line WHEN BYTES: within a quarter of the line's rate.
+near_line() {
+  echo "$1: first speed shown $2 B/s, the line gives $LINE_RATE B/s"
+  awk -v s="$2" -v r=$LINE_RATE 'BEGIN { exit !(s > 0.75 * r && s < 1.25 * r) }' ||
+    fail "$1: the first speed $2 B/s is not within 25 % of the line's $LINE_RATE B/s"
+}
+start_wizard speed --page=2 --dir="$GUI_WIN\\Speed" --no-shortcuts
+click 775 498   # Install
+near_line "after the start" "$(first_speed)"
+mv "$GUI/speedwww/patch/files" "$GUI/speedwww/patch/files.away"
+for _ in $(seq 1 120); do
+  access speed-failing
+  grep -q '^button|[A-Z]*|Try again|' <<<"$TREE" && break
+  sleep 1
+done
+grep -q '^button|[A-Z]*|Try again|' <<<"$TREE" || fail "the run did not fail without its objects"
+mv "$GUI/speedwww/patch/files.away" "$GUI/speedwww/patch/files"
+click 775 498   # Try again: four part files resume
+near_line "after Try again" "$(first_speed)"
+end_run speed
+stop_release "$GUI/nginx"
+
+pass_or_fail
