@@ -37,7 +37,7 @@ click 775 498   # Install
 near_line "after the start" "$(first_speed)"
 mv "$GUI/speedwww/patch/files" "$GUI/speedwww/patch/files.away"
 for _ in $(seq 1 120); do
-  access speed-failing
+  read_tree speed-failing
   grep -q '^button|[A-Z]*|Try again|' <<<"$TREE" && break
   sleep 1
 done
