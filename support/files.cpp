@@ -295,31 +295,10 @@ static UniqueHandle OpenFolderAt(const std::wstring& root, const std::wstring& r
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// Opens or makes the file leaf (a single name) inside folder, never following a link at that
-// name; sets the last error and gives an invalid handle on failure.
-static UniqueHandle OpenIn(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access, ULONG share, ULONG disposition,
-                           ULONG options = 0) {
-  UNICODE_STRING name;
-  name.Buffer = const_cast<PWSTR>(leaf.c_str());
-  name.Length = static_cast<USHORT>(leaf.size() * sizeof(wchar_t));
-  name.MaximumLength = name.Length;
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, folder, nullptr);
-  IO_STATUS_BLOCK io{};
-  HANDLE file = nullptr;
-  const NTSTATUS status =
-      NtCreateFile(&file, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share, disposition,
-                   options | FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
-  if (status < 0) {
-    SetLastError(RtlNtStatusToDosError(status));
-    return UniqueHandle();
-  }
-  return UniqueHandle(file);
-}
-
-// Opens or makes (disposition FILE_OPEN or FILE_OPEN_IF) the folder leaf inside folder, never
-// following a link at that name; invalid (last error set) if it is no folder.
-static UniqueHandle OpenFolderIn(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access, ULONG disposition) {
+// Opens or makes the leaf (a single name) inside folder with NtCreateFile, never following a
+// link at that name; sets the last error and gives an invalid handle on failure.
+static UniqueHandle NtOpenIn(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access, ULONG share,
+                             ULONG disposition, ULONG options) {
   UNICODE_STRING name;
   name.Buffer = const_cast<PWSTR>(leaf.c_str());
   name.Length = static_cast<USHORT>(leaf.size() * sizeof(wchar_t));
@@ -329,14 +308,25 @@ static UniqueHandle OpenFolderIn(HANDLE folder, const std::wstring& leaf, ACCESS
   IO_STATUS_BLOCK io{};
   HANDLE opened = nullptr;
   const NTSTATUS status = NtCreateFile(&opened, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
-                                       FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT,
-                                       nullptr, 0);
+                                       share, disposition,
+                                       options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
   if (status < 0) {
     SetLastError(RtlNtStatusToDosError(status));
     return UniqueHandle();
   }
   return UniqueHandle(opened);
+}
+
+// Opens or makes the file leaf inside folder; invalid (last error set) if it is a folder.
+static UniqueHandle OpenIn(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access, ULONG share, ULONG disposition,
+                           ULONG options = 0) {
+  return NtOpenIn(folder, leaf, access, share, disposition, options | FILE_NON_DIRECTORY_FILE);
+}
+
+// Opens or makes (disposition FILE_OPEN or FILE_OPEN_IF) the folder leaf inside folder;
+// invalid (last error set) if it is no folder.
+static UniqueHandle OpenFolderIn(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access, ULONG disposition) {
+  return NtOpenIn(folder, leaf, access, kShareAll, disposition, FILE_DIRECTORY_FILE);
 }
 
 // What a folder handle needs for listing, walking on and checking.
