@@ -22,6 +22,9 @@ printf 'x' | dd of="$REPAIR/Quorvel/$small" bs=1 seek=100 conv=notrunc status=no
 # Slow enough that the one download is still on its way when the screen shows it.
 stop_release "$GUI/nginx"
 start_patch_server "$REPAIR/www" 256
+# The server is held still below while the tree is read: the product's deadline floor, so that
+# the held download is not given up meanwhile.
+agent_do env QV_E2E_DEADLINE_FLOOR_MS 30000
 start_wizard repair --page=2 --no-launch --dir="$GUI_WIN\\repair\\Quorvel"
 click 775 498   # Install
 # The tree is too slow to read within a stage; the screen is not. Each frame gives whether
