@@ -42,6 +42,37 @@ bool s_highContrast = false;
 ID2D1RenderTarget* s_target = nullptr;
 ID2D1HwndRenderTarget* s_hwndTarget = nullptr;
 ID2D1DCRenderTarget* s_dcTarget = nullptr;
+// The DC target draws into a memory DC of the paint area's size, kept while paints keep that
+// size: Wine makes a new texture at every BindDC and reads the whole texture back at every
+// EndDraw, so a paint of the progress bar alone must not pay for the whole window.
+HDC s_frameDc = nullptr;
+HBITMAP s_frameBitmap = nullptr;
+SIZE s_frameSize{};
+HDC s_paintDc = nullptr;
+RECT s_paintArea{};
+bool s_clipped = false;
+D2D1_RECT_F s_renewed{};  // the paint's area in DIPs while s_clipped
+
+// The software path's shine: the animated bar's filled part as the last frame drew it (without
+// the shine), kept so that each animation tick lays the shine over a copy of it with GDI. Wine
+// pays a fixed price of tens of milliseconds for every frame rendered, even a bar-sized one.
+struct ShineLayer {
+  bool pending = false;  // the frame being drawn has an animated bar to lay the shine over
+  bool valid = false;    // the cache holds the filled part of the bar shown now
+  Rect fill{};           // DIPs
+  RECT pixels{};         // client pixels of the cache
+  HDC cacheDc = nullptr, scratchDc = nullptr, rampDc = nullptr;
+  HBITMAP cache = nullptr, scratch = nullptr, ramp = nullptr;
+  int rampWidth = 0;
+};
+ShineLayer s_shine;
+
+// True when a draw within rect cannot touch the area a clipped paint renews: it is skipped, as
+// Wine rasterises every glyph of a text again even when the clip hides all of it.
+bool Outside(Rect r) {
+  return s_clipped && (r.right < s_renewed.left - 1 || r.left > s_renewed.right + 1 ||
+                       r.bottom < s_renewed.top - 1 || r.top > s_renewed.bottom + 1);
+}
 ID2D1SolidColorBrush* s_brush = nullptr;
 ID2D1Bitmap* s_bitmaps[kImageCount] = {};
 int s_deviceCreations = 0;
@@ -211,6 +242,31 @@ bool CreateTarget(HWND window) {
   return true;
 }
 
+void ReleaseFrameDc() {
+  if (s_frameDc) DeleteDC(s_frameDc);
+  if (s_frameBitmap) DeleteObject(s_frameBitmap);
+  s_frameDc = nullptr;
+  s_frameBitmap = nullptr;
+  s_frameSize = SIZE{};
+}
+
+// The DC target bound to the frame's memory DC of size (made again when the size changed);
+// false when there is none, so that the paint draws nothing.
+bool BindFrameDc(HDC like, SIZE size) {
+  if (s_frameDc && s_frameSize.cx == size.cx && s_frameSize.cy == size.cy) return true;
+  ReleaseFrameDc();
+  if (size.cx <= 0 || size.cy <= 0) return false;
+  s_frameDc = CreateCompatibleDC(like);
+  s_frameBitmap = s_frameDc ? CreateCompatibleBitmap(like, size.cx, size.cy) : nullptr;
+  const RECT rect{0, 0, size.cx, size.cy};
+  if (!s_frameBitmap || !SelectObject(s_frameDc, s_frameBitmap) || FAILED(s_dcTarget->BindDC(s_frameDc, &rect))) {
+    ReleaseFrameDc();
+    return false;
+  }
+  s_frameSize = size;
+  return true;
+}
+
 bool CreateDeviceObjects(HWND window) {
   if (!s_d2d || !CreateTarget(window)) return false;
   s_target->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_GRAYSCALE);
@@ -312,6 +368,82 @@ void DrawVectorGlyph(wchar_t glyph, float em, Rect rect) {
   }
 }
 
+void ReleaseShine() {
+  for (HDC* dc : {&s_shine.cacheDc, &s_shine.scratchDc, &s_shine.rampDc}) {
+    if (*dc) DeleteDC(*dc);
+    *dc = nullptr;
+  }
+  for (HBITMAP* bitmap : {&s_shine.cache, &s_shine.scratch, &s_shine.ramp}) {
+    if (*bitmap) DeleteObject(*bitmap);
+    *bitmap = nullptr;
+  }
+  s_shine = ShineLayer{};
+}
+
+// A memory DC holding a top-down 32-bit DIB of w x h; bits receives its pixels.
+bool MakeDib(HDC like, int w, int h, HDC& dc, HBITMAP& bitmap, uint32_t** bits = nullptr) {
+  BITMAPINFO info{};
+  info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* pixels = nullptr;
+  dc = CreateCompatibleDC(like);
+  bitmap = dc ? CreateDIBSection(like, &info, DIB_RGB_COLORS, &pixels, nullptr, 0) : nullptr;
+  if (!bitmap || !SelectObject(dc, bitmap)) return false;
+  if (bits) *bits = static_cast<uint32_t*>(pixels);
+  return true;
+}
+
+// Keeps the bar's filled part of frame (a memory DC whose origin is client pixel origin), then
+// lays the shine over it there. False when the part could not be kept.
+bool KeepShineLayer(HDC frame, POINT origin) {
+  const float scale = g_setup.dpiScale;
+  const RECT pixels{lroundf(s_shine.fill.left * scale), lroundf(s_shine.fill.top * scale),
+                    lroundf(s_shine.fill.right * scale), lroundf(s_shine.fill.bottom * scale)};
+  const int w = pixels.right - pixels.left, h = pixels.bottom - pixels.top;
+  RECT inside{};
+  if (w <= 0 || h <= 0 || !IntersectRect(&inside, &pixels, &s_paintArea) || !EqualRect(&inside, &pixels))
+    return false;
+  const int rampWidth = std::max(1, static_cast<int>(lroundf(120.0f * scale)));
+  if (!s_shine.cache || s_shine.pixels.right - s_shine.pixels.left != w ||
+      s_shine.pixels.bottom - s_shine.pixels.top != h || s_shine.rampWidth != rampWidth) {
+    const Rect fill = s_shine.fill;
+    ReleaseShine();
+    s_shine.fill = fill;
+    uint32_t* ramp = nullptr;
+    if (!MakeDib(frame, w, h, s_shine.cacheDc, s_shine.cache) ||
+        !MakeDib(frame, w, h, s_shine.scratchDc, s_shine.scratch) ||
+        !MakeDib(frame, rampWidth, 1, s_shine.rampDc, s_shine.ramp, &ramp))
+      return false;
+    // White, premultiplied, its opacity rising to 0.28 at the middle and falling again.
+    for (int x = 0; x < rampWidth; ++x) {
+      const float t = (x + 0.5f) / rampWidth;
+      const uint32_t a = static_cast<uint32_t>(lroundf(255.0f * 0.28f * (t < 0.5f ? t * 2 : (1 - t) * 2)));
+      ramp[x] = (a << 24) | (a << 16) | (a << 8) | a;
+    }
+    s_shine.rampWidth = rampWidth;
+  }
+  s_shine.pixels = pixels;
+  if (!BitBlt(s_shine.cacheDc, 0, 0, w, h, frame, pixels.left - origin.x, pixels.top - origin.y, SRCCOPY))
+    return false;
+  s_shine.valid = true;
+  return true;
+}
+
+// Lays the shine for the current phase over the kept bar onto dc at the bar's place (dc's
+// origin at client pixel origin).
+void LayShine(HDC dc, POINT origin) {
+  const int w = s_shine.pixels.right - s_shine.pixels.left, h = s_shine.pixels.bottom - s_shine.pixels.top;
+  const float scale = g_setup.dpiScale;
+  const float fillWidth = s_shine.fill.right - s_shine.fill.left;
+  const int left = lroundf(ShineLeft(g_ui.animPhase, fillWidth, s_shine.fill.left) * scale) - s_shine.pixels.left;
+  BitBlt(s_shine.scratchDc, 0, 0, w, h, s_shine.cacheDc, 0, 0, SRCCOPY);
+  const int from = std::max(left, 0), to = std::min(left + s_shine.rampWidth, w);
+  if (to > from) {
+    const BLENDFUNCTION over{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    GdiAlphaBlend(s_shine.scratchDc, from, 0, to - from, h, s_shine.rampDc, from - left, 0, to - from, 1, over);
+  }
+  BitBlt(dc, s_shine.pixels.left - origin.x, s_shine.pixels.top - origin.y, w, h, s_shine.scratchDc, 0, 0, SRCCOPY);
+}
+
 }  // namespace
 
 Colour ToColour(uint32_t rgb, float alpha) {
@@ -364,14 +496,29 @@ bool ReadHighContrast() {
 }
 bool HaveIconFont() { return s_haveIconFont; }
 
-bool BeginFrame(HWND window, HDC paintDc) {
+bool BeginFrame(HWND window, HDC paintDc, const RECT* area) {
   ClearHitRegions();
   if (!s_target && !CreateDeviceObjects(window)) return false;
+  s_paintDc = nullptr;
+  s_clipped = false;
+  s_shine.pending = false;
+  D2D1_MATRIX_3X2_F shift{1, 0, 0, 1, 0, 0};
   if (s_dcTarget) {
     RECT client{};
     GetClientRect(window, &client);
-    if (!paintDc || FAILED(s_dcTarget->BindDC(paintDc, &client))) return false;
+    s_paintArea = client;
+    if (area && IntersectRect(&s_paintArea, &client, area) == FALSE) return false;
+    const SIZE size{s_paintArea.right - s_paintArea.left, s_paintArea.bottom - s_paintArea.top};
+    if (!paintDc || !BindFrameDc(paintDc, size)) return false;
+    s_paintDc = paintDc;
+    s_clipped = !EqualRect(&s_paintArea, &client);
+    const float scale = g_setup.dpiScale;
+    s_renewed = D2D1_RECT_F{s_paintArea.left / scale, s_paintArea.top / scale, s_paintArea.right / scale,
+                            s_paintArea.bottom / scale};
+    shift.dx = -s_renewed.left;
+    shift.dy = -s_renewed.top;
   }
+  s_target->SetTransform(&shift);
   s_target->BeginDraw();
   s_target->Clear(Themed(ClearColour, 1.0f, Use::Fill));
   return true;
@@ -379,11 +526,25 @@ bool BeginFrame(HWND window, HDC paintDc) {
 
 void EndFrame() {
   if (!s_target) return;
-  if (s_target->EndDraw(nullptr, nullptr) == static_cast<HRESULT>(D2DERR_RECREATE_TARGET))
-    ReleaseDeviceObjects();
+  const HRESULT drawn = s_target->EndDraw(nullptr, nullptr);
+  if (s_paintDc && SUCCEEDED(drawn)) {
+    const POINT origin{s_paintArea.left, s_paintArea.top};
+    RECT kept{};
+    if (s_shine.pending && KeepShineLayer(s_frameDc, origin))
+      LayShine(s_frameDc, origin);
+    else if (IntersectRect(&kept, &s_shine.pixels, &s_paintArea))
+      s_shine.valid = false;  // the bar there changed or went
+    BitBlt(s_paintDc, s_paintArea.left, s_paintArea.top, s_paintArea.right - s_paintArea.left,
+           s_paintArea.bottom - s_paintArea.top, s_frameDc, 0, 0, SRCCOPY);
+  }
+  s_shine.pending = false;
+  s_paintDc = nullptr;
+  if (drawn == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) ReleaseDeviceObjects();
 }
 
 void ReleaseDeviceObjects() {
+  ReleaseFrameDc();
+  ReleaseShine();
   for (auto& bitmap : s_bitmaps) Release(bitmap);
   Release(s_brush);
   s_target = nullptr;
@@ -403,7 +564,8 @@ void ResizeTarget(UINT width, UINT height) {
 
 void DrawTextIn(const std::wstring& text, TextStyle style, uint32_t colour, TextAlign horizontal,
                 ParagraphAlign vertical, float alpha, Rect rect) {
-  if (!Ready() || style < 0 || style >= kTextStyleCount || !s_formats[style] || text.empty()) return;
+  if (!Ready() || style < 0 || style >= kTextStyleCount || !s_formats[style] || text.empty() || Outside(rect))
+    return;
   IDWriteTextFormat* format = s_formats[style];
   format->SetTextAlignment(static_cast<DWRITE_TEXT_ALIGNMENT>(horizontal));
   format->SetParagraphAlignment(static_cast<DWRITE_PARAGRAPH_ALIGNMENT>(vertical));
@@ -420,7 +582,7 @@ std::wstring TrimPathToWidth(const std::wstring& text, TextStyle style, float wi
 }
 
 void DrawGlyph(wchar_t glyph, TextStyle style, uint32_t colour, float alpha, Rect rect) {
-  if (!Ready()) return;
+  if (!Ready() || Outside(rect)) return;
   const float em = style == BigIconText ? 34.0f : 11.0f;
   if (!s_haveIconFont) {
     SetBrush(colour, alpha);
@@ -443,7 +605,7 @@ void DrawGlyph(wchar_t glyph, TextStyle style, uint32_t colour, float alpha, Rec
 }
 
 void StrokeFrame(uint32_t colour, float alpha, Rect rect, float width) {
-  if (!Ready()) return;
+  if (!Ready() || Outside(rect)) return;
   SetBrush(colour, alpha, Use::Line);
   const float in = width / 2;
   const D2D1_RECT_F r{rect.left + in, rect.top + in, rect.right - in, rect.bottom - in};
@@ -451,7 +613,7 @@ void StrokeFrame(uint32_t colour, float alpha, Rect rect, float width) {
 }
 
 void FillRect(Colour colour, Rect rect) {
-  if (!Ready()) return;
+  if (!Ready() || Outside(rect)) return;
   s_brush->SetColor(s_highContrast ? Themed(ToRgb(colour), colour.a, Use::Fill) : ToD2D(colour));
   const D2D1_RECT_F r = ToD2D(rect);
   s_target->FillRectangle(&r, s_brush);
@@ -459,7 +621,7 @@ void FillRect(Colour colour, Rect rect) {
 
 void FillHorizontalGradient(uint32_t startColour, float startAlpha, uint32_t endColour,
                             float endAlpha, Rect rect) {
-  if (!Ready()) return;
+  if (!Ready() || Outside(rect)) return;
   const D2D1_GRADIENT_STOP stops[2] = {{0.0f, GradientStopColour(startColour, startAlpha)},
                                        {1.0f, GradientStopColour(endColour, endAlpha)}};
   ComPtr<ID2D1GradientStopCollection> collection;
@@ -483,7 +645,8 @@ bool ImageSize(ImageId image, float& width, float& height) {
 }
 
 void DrawImage(ImageId image, Rect dest, float opacity, const Rect* source) {
-  if (!s_target || s_highContrast || image < 0 || image >= kImageCount || !s_bitmaps[image]) return;
+  if (!s_target || s_highContrast || image < 0 || image >= kImageCount || !s_bitmaps[image] || Outside(dest))
+    return;
   const D2D1_RECT_F d = ToD2D(dest);
   D2D1_RECT_F s{};
   if (source) s = ToD2D(*source);
@@ -492,17 +655,40 @@ void DrawImage(ImageId image, Rect dest, float opacity, const Rect* source) {
 }
 
 void FillCircle(float cx, float cy, float radius, uint32_t colour, float alpha) {
-  if (!Ready()) return;
+  if (!Ready() || Outside(Rect{cx - radius, cy - radius, cx + radius, cy + radius})) return;
   SetBrush(colour, alpha, Use::Fill);
   const D2D1_ELLIPSE e{D2D1_POINT_2F{cx, cy}, radius, radius};
   s_target->FillEllipse(&e, s_brush);
 }
 
 void StrokeCircle(float cx, float cy, float radius, uint32_t colour, float alpha, float width) {
-  if (!Ready()) return;
+  if (!Ready() || Outside(Rect{cx - radius - width, cy - radius - width, cx + radius + width, cy + radius + width}))
+    return;
   SetBrush(colour, alpha, Use::Line);
   const D2D1_ELLIPSE e{D2D1_POINT_2F{cx, cy}, radius, radius};
   s_target->DrawEllipse(&e, s_brush, width, nullptr);
+}
+
+void DrawShine(Rect fill, float left) {
+  // Laid over afterwards only where nothing is drawn over the bar later in the frame.
+  if (s_dcTarget && !g_ui.confirmOpen && !g_ui.languageListOpen) {
+    s_shine.pending = true;
+    s_shine.fill = fill;
+    return;
+  }
+  PushClip(fill);
+  FillHorizontalGradient(WhiteColour, 0.0f, WhiteColour, 0.28f, Rect{left, fill.top, left + 60, fill.bottom});
+  FillHorizontalGradient(WhiteColour, 0.28f, WhiteColour, 0.0f, Rect{left + 60, fill.top, left + 120, fill.bottom});
+  PopClip();
+}
+
+bool PaintShine(HWND window) {
+  if (!s_shine.valid || g_ui.confirmOpen || g_ui.languageListOpen) return false;
+  HDC dc = GetDC(window);
+  if (!dc) return false;
+  LayShine(dc, POINT{0, 0});
+  ReleaseDC(window, dc);
+  return true;
 }
 
 void PushClip(Rect rect) {

@@ -90,8 +90,10 @@ const std::wstring& UiFontFamily();
 bool HaveIconFont();
 
 // Starts a paint of window (paintDc from BeginPaint): device objects created if needed, hit
-// list emptied, BeginDraw and Clear. False when there is no render target (draw nothing).
-bool BeginFrame(HWND window, HDC paintDc);
+// list emptied, BeginDraw and Clear. area (client pixels; null: all of it) is what the paint
+// must renew; where the target allows, only those pixels are rendered. False when there is no
+// render target (draw nothing).
+bool BeginFrame(HWND window, HDC paintDc, const RECT* area = nullptr);
 // EndDraw; on D2DERR_RECREATE_TARGET releases every device object for the next paint.
 void EndFrame();
 // Resizes the render target (if one exists) to the client size in pixels.
@@ -121,6 +123,13 @@ void DrawImage(ImageId image, Rect dest, float opacity, const Rect* source = nul
 void FillCircle(float cx, float cy, float radius, uint32_t colour, float alpha);
 // A circle's outline of the given stroke width.
 void StrokeCircle(float cx, float cy, float radius, uint32_t colour, float alpha, float width);
+// The moving shine of an animated progress bar over its filled part fill, its left edge at left.
+// Where rendering is in software it is laid over the frame once the frame is drawn, so that an
+// animation tick can move it without rendering a frame (PaintShine).
+void DrawShine(Rect fill, float left);
+// Paints the last frame's bar with the shine where the current phase puts it, straight onto
+// window; false when there is none to paint this way (then the bar is to be repainted).
+bool PaintShine(HWND window);
 // Limits drawing to rect (aliased edges) until the matching PopClip.
 void PushClip(Rect rect);
 void PopClip();

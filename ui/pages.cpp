@@ -290,8 +290,8 @@ void PaintContent() {
   DrawFocusMark();
 }
 
-void PaintWindow(HWND window, HDC paintDc) {
-  if (!BeginFrame(window, paintDc)) return;
+void PaintWindow(HWND window, HDC paintDc, const RECT* area) {
+  if (!BeginFrame(window, paintDc, area)) return;
   PaintContent();
   EndFrame();
   AnnounceChanges(window);

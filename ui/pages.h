@@ -5,8 +5,9 @@
 
 #include "app/setup_state.h"
 
-// One frame of the window: background, side bar, page, title buttons, open overlays.
-void PaintWindow(HWND window, HDC paintDc);
+// One frame of the window: background, side bar, page, title buttons, open overlays; area
+// (client pixels, null: the whole window) is the part the paint renews.
+void PaintWindow(HWND window, HDC paintDc, const RECT* area = nullptr);
 // Everything of a frame between BeginFrame and EndFrame; also fills the hit list when there is
 // no render target (tests read the regions a page offers).
 void PaintContent();

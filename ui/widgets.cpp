@@ -140,11 +140,7 @@ void DrawProgressBar(uint32_t startColour, uint32_t endColour, double fraction, 
     FillRect(WhiteColour, 0.14f, Rect{inner.left, inner.top, inner.right,
                                       inner.top + (inner.bottom - inner.top) * 0.45f});
     if (animated) {
-      const float x = ShineLeft(g_ui.animPhase, w, inner.left);
-      PushClip(inner);
-      FillHorizontalGradient(WhiteColour, 0.0f, WhiteColour, 0.28f, Rect{x, inner.top, x + 60, inner.bottom});
-      FillHorizontalGradient(WhiteColour, 0.28f, WhiteColour, 0.0f, Rect{x + 60, inner.top, x + 120, inner.bottom});
-      PopClip();
+      DrawShine(inner, ShineLeft(g_ui.animPhase, w, inner.left));
     }
   }
   StrokeFrame(FrameColour, 1.0f, rect);

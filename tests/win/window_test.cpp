@@ -1047,6 +1047,56 @@ TEST_F(OnScreen, HighContrastDrawsInTheSystemColours) {
   ReleaseDC(window_, dc);
 }
 
+// Animation ticks move the bar's shine by painting the bar alone: its brightest band is where
+// the phase puts it, within the filled part, and the track beyond the fill is left as it was.
+TEST_F(OnScreen, TicksMoveTheShineWhereThePhasePutsIt) {
+  CreateDrawingResources();
+  ShowWindow(window_, SW_SHOWNA);
+  g_setup.page = Installing;
+  g_setup.installDir = L"C:\\Shine";
+  ResetSpeedSampling(g_setup.installDir);  // the bar shows this run's half, not an earlier one's
+  g_engine.stage = StageDownloading;
+  g_engine.doneBytes = 50;
+  g_engine.totalBytes = 100;
+  HDC dc = GetDC(window_);
+  auto row = [&] {
+    std::vector<int> light;
+    for (int x = 283; x < 849; ++x) {
+      const COLORREF c = GetPixel(dc, x, 277);
+      light.push_back(GetRValue(c) + GetGValue(c) + GetBValue(c));
+    }
+    return light;
+  };
+  g_ui.animPhase = 1.0f;
+  PaintWindow(window_, dc);
+  const std::vector<int> first = row();
+  const float fillWidth = ProgressFillWidth(0.5, 282, 850);
+  for (const float phase : {1.5f, 2.0f}) {
+    g_ui.animPhase = phase;
+    const std::vector<int> before = row();
+    if (!PaintShine(window_)) PaintWindow(window_, dc);  // a target that renders every frame
+    const std::vector<int> after = row();
+    // The middle of the columns that brightened (darkened) the most: a few share the top value.
+    auto middleOfMost = [&](int sign) {
+      int most = 0, from = 0, to = 0;
+      for (size_t i = 0; i < after.size(); ++i) {
+        const int d = sign * (after[i] - before[i]);
+        if (d > most) most = d, from = to = static_cast<int>(i);
+        else if (d == most) to = static_cast<int>(i);
+      }
+      return (from + to) / 2.0f;
+    };
+    const float gained = middleOfMost(1), lost = middleOfMost(-1);
+    const float peak = ShineLeft(phase, fillWidth, 283) + 60 - 283;
+    const float lastPeak = ShineLeft(phase - 0.5f, fillWidth, 283) + 60 - 283;
+    EXPECT_NEAR(gained, peak, 4) << "phase " << phase;
+    EXPECT_NEAR(lost, lastPeak, 4) << "phase " << phase;
+    for (size_t i = static_cast<size_t>(fillWidth) + 2; i < after.size(); ++i)
+      ASSERT_EQ(after[i], first[i]) << "the track changed at x " << 283 + i;
+  }
+  ReleaseDC(window_, dc);
+}
+
 namespace {
 
 struct WinEvent {
