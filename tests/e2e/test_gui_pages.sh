@@ -269,7 +269,10 @@ cp "$QV_BUILD_DIR/qv_tests.exe" "$GUI/"
 in_desktop folderbox "$GUI/qv_tests.exe" --gtest_filter='OnScreen.*' \
   "--gtest_output=xml:$GUI_WIN\\folderbox.xml"
 expect_eq "on-screen unit tests" "$(exit_code folderbox 300)" 0
-[[ $(grep -c 'result="completed"' "$GUI/folderbox.xml" 2>/dev/null) -eq 6 ]] || fail "the on-screen unit tests did not all run"
+cp "$GUI/folderbox.xml" "$SHOTS/onscreen-tests.xml" 2>/dev/null
+[[ $(grep -c 'result="completed"' "$GUI/folderbox.xml" 2>/dev/null) -eq 7 ]] ||
+  fail "the on-screen unit tests did not all run (onscreen-tests.xml)"
+grep -q '<failure' "$GUI/folderbox.xml" && fail "on-screen unit tests failed: $(grep -o 'message="[^"]*"' "$GUI/folderbox.xml" | head -3)"
 
 cp "$EVENTS" "$SHOTS/events-pages.txt"
 
