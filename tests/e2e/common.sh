@@ -119,5 +119,21 @@ serve_release() {
   qv_nginx_wait "http://127.0.0.1:$QV_E2E_PORT/patch/manifest.sig" ||
     { echo "no answer from the patch server"; exit 1; }
 }
+# fault_server_behind FOLDER ROOT: the fault server (tests/servers/fault_server.py) serving ROOT,
+# behind the nginx that serve_release started with FOLDER: nginx keeps the port the test variant
+# knows and passes /patch/ through unbuffered. FAULT_PORT is the fault server's own port.
+fault_server_behind() {
+  local dir=$1
+  $PY "$QV_SOURCE_DIR/tests/servers/fault_server.py" --root "$2" \
+    --port-file "$dir/fault.port" --pid-file "$dir/fault.pid" </dev/null >/dev/null 2>"$dir/fault.err" &
+  _pids+=($!)
+  wait_until 20 test -s "$dir/fault.port" || { fail "the fault server did not start"; cat "$dir/fault.err"; return 1; }
+  FAULT_PORT=$(cat "$dir/fault.port")
+  sed -i "s|    location / {|    location /patch/ { proxy_pass http://127.0.0.1:$FAULT_PORT; proxy_buffering off; proxy_http_version 1.1; proxy_read_timeout 600s; }\n    location / {|" "$dir/nginx/nginx.conf"
+  nginx -e "$dir/nginx/error.log" -c "$dir/nginx/nginx.conf" -s reload || fail "nginx did not reload"
+  wait_until 20 bash -c "curl -sf -o /dev/null http://127.0.0.1:$QV_E2E_PORT/patch/manifest.sig &&
+    curl -sf 'http://127.0.0.1:$FAULT_PORT/_log?prefix=/patch/' | grep -q manifest.sig" ||
+    fail "nginx does not pass /patch/ to the fault server"
+}
 # stop_release FOLDER: stops the server serve_release started with that folder, if it runs.
 stop_release() { qv_nginx_stop "$1"; }

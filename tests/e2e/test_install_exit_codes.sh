@@ -92,18 +92,7 @@ nothing_registered "bad signature"
 
 section "exit 6 within the stated bound: servers that never finish an answer"
 $PY -c 'import sys; p = sys.argv[1]; b = bytearray(open(p, "rb").read()); b[0] ^= 1; open(p, "wb").write(b)' "$sig"
-# The fault server answers behind our nginx, which keeps the port the test variant knows (other
-# checkouts' tests wait for that port): nginx is reloaded to pass /patch/ through unbuffered.
-$PY "$QV_SOURCE_DIR/tests/servers/fault_server.py" --root "$E2E/www" \
-  --port-file "$E2E/fault.port" --pid-file "$E2E/fault.pid" </dev/null >/dev/null 2>"$E2E/fault.err" &
-_pids+=($!)
-wait_until 20 test -s "$E2E/fault.port" || { fail "the fault server did not start"; cat "$E2E/fault.err"; }
-FAULT_PORT=$(cat "$E2E/fault.port")
-sed -i "s|    location / {|    location /patch/ { proxy_pass http://127.0.0.1:$FAULT_PORT; proxy_buffering off; proxy_http_version 1.1; proxy_read_timeout 600s; }\n    location / {|" "$E2E/nginx/nginx.conf"
-nginx -e "$E2E/nginx/error.log" -c "$E2E/nginx/nginx.conf" -s reload || fail "nginx did not reload"
-wait_until 20 bash -c "curl -sf -o /dev/null http://127.0.0.1:$QV_E2E_PORT/patch/manifest.sig &&
-  curl -sf 'http://127.0.0.1:$FAULT_PORT/_log?prefix=/patch/' | grep -q manifest.sig" ||
-  fail "nginx does not pass /patch/ to the fault server"
+fault_server_behind "$E2E" "$E2E/www"
 manifest_size=$(stat -c %s "$E2E/www/patch/manifest.json")
 # The bound the program states for itself, from the variant's deadline floor: three attempts,
 # each the floor plus the manifest at 4 KiB/s, two pauses of 1.5 s; and the start. The run is
