@@ -670,6 +670,7 @@ void StrokeCircle(float cx, float cy, float radius, uint32_t colour, float alpha
 }
 
 void DrawShine(Rect fill, float left) {
+  if (s_highContrast) return;  // the system's colours have no gloss
   // Laid over afterwards only where nothing is drawn over the bar later in the frame.
   if (s_dcTarget && !g_ui.confirmOpen && !g_ui.languageListOpen) {
     s_shine.pending = true;

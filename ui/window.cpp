@@ -210,7 +210,7 @@ void AnimationTick(HWND window) {
   if (++s_ticksSinceFigures >= kTicksPerFigures) {
     s_ticksSinceFigures = 0;
     InvalidateCanvasRect(window, kFigures);
-  } else if (!PaintShine(window)) {
+  } else if (!HighContrast() && !PaintShine(window)) {  // in the system's colours nothing moves
     InvalidateCanvasRect(window, kAnimatedBar);
   }
 }
