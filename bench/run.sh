@@ -101,17 +101,26 @@ server_cpu() {
   fi
   [[ -n $SERVER_PID ]] && awk '{ print $14 + $15 }' "/proc/$SERVER_PID/stat" 2>/dev/null || echo 0
 }
+# server_stays: stops the benchmark unless the wineserver found at the start still runs: a new
+# one would make every later run pay a cold start, and its CPU could not be told apart.
+server_stays() {
+  [[ -n $SERVER_PID && -d /proc/$SERVER_PID ]] && return 0
+  echo "bench: the persistent wineserver of $WINEPREFIX did not stay up (process ${SERVER_PID:-none}); the figures would mix cold starts in, so the run stops" >&2
+  exit 1
+}
 
 # timed NAME CMD...: runs CMD once; T_WALL (s), T_CPU (user + system s of CMD and its children),
 # T_SERVER (wineserver CPU s meanwhile), T_RSS (peak resident KiB); output in $W/NAME.log.
 timed() {
   local name=$1; shift
+  server_stays
   local before; before=$(server_cpu)
   /usr/bin/time -f '%e %U %S %M' -o "$W/$name.time" "$@" >"$W/$name.log" 2>&1 </dev/null || true
   sed -i 's/\r$//' "$W/$name.log"  # Windows programs end their lines with CR LF
   local user sys
   read -r T_WALL user sys T_RSS < <(tail -1 "$W/$name.time")
   T_CPU=$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.2f", u + s }')
+  server_stays
   T_SERVER=$(awk -v a="$before" -v b="$(server_cpu)" 'BEGIN { printf "%.2f", (b - a) / 100 }')
 }
 
@@ -236,6 +245,8 @@ qv_nginx_start "$W/nginx" "$W/www" "$PORT" "access_log off;" &&
 
 say "starting Wine"
 qv_wine_start
+server_cpu >/dev/null
+server_stays
 /usr/bin/time -f '%M' -o "$W/idle.rss" wine "$DRIVER" >/dev/null 2>&1 </dev/null || true
 IDLE_RSS=$(tail -1 "$W/idle.rss")
 BIG_URL="http://127.0.0.1:$PORT/big/patch/"

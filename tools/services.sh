@@ -17,7 +17,9 @@ qv_wine_env() {
 # detached and with no inherited descriptors: Wine's service processes outlive the programs that
 # started them, and a test runner waits for whoever holds its pipes.
 qv_wine_server() {
-  (setsid wineserver -p </dev/null >/dev/null 2>&1 &)
+  # Not in the background: the server forks itself once its socket is up, so the next Wine
+  # program finds it; one started before that would start a server of its own that ends with it.
+  setsid -w wineserver -p </dev/null >/dev/null 2>&1
 }
 
 # qv_wine_boot: brings the prefix up (creates it the first time). Not "wineboot -i": on a

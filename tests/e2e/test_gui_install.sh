@@ -279,7 +279,9 @@ in_desktop keys "$SETUP_EXE"
 wait_until 90 window_shown || fail "the wizard window did not appear (keys)"
 WIN_X=${WINDOW_RECT[0]}
 WIN_Y=${WINDOW_RECT[1]}
-[[ $WINDOW_INFO == *foreground=1* ]] || fail "the new wizard is not the foreground window: $WINDOW_INFO"
+# It is shown a moment before it is brought to the front.
+foreground() { query_window && [[ $WINDOW_INFO == *foreground=1* ]]; }
+wait_until 10 foreground || fail "the new wizard is not the foreground window: $WINDOW_INFO"
 shot keys-1-welcome
 $PROBE near "$SHOT" 280 246 "$GOLD" 40 >/dev/null && fail "a focus mark before any key was pressed"
 access welcome-fr
