@@ -179,9 +179,9 @@ static void InstallingPage() {
   DrawTextIn(FormatPercent(fraction), PercentText, failed ? MutedColour : HighlightColour, AlignLeading, AlignNear,
              1.0f, Rect{282, 188, 482, 254});
   if (failed)
-    DrawProgressBar(FrameColour, MutedColour, fraction, false, Rect{282, 264, 850, 286}, Text(InstallProgressName));
+    DrawProgressBar(FrameColour, MutedColour, fraction, false, kRunProgressBar, Text(InstallProgressName));
   else
-    DrawProgressBar(DarkGoldColour, HighlightColour, fraction, true, Rect{282, 264, 850, 286}, Text(InstallProgressName));
+    DrawProgressBar(DarkGoldColour, HighlightColour, fraction, true, kRunProgressBar, Text(InstallProgressName));
 
   // After a failure the error line names the file; a status line could name another one.
   std::wstring status;
@@ -245,7 +245,7 @@ static void UninstallingPage() {
   const int32_t total = g_setup.uninstallTotal.load();
   const double fraction = total != 0 ? static_cast<double>(static_cast<float>(done) / static_cast<float>(total)) : 0.0;
   DrawTextIn(FormatPercent(fraction), PercentText, HighlightColour, AlignLeading, AlignNear, 1.0f, Rect{282, 188, 482, 254});
-  DrawProgressBar(DarkGoldColour, HighlightColour, fraction, true, Rect{282, 264, 850, 286}, Text(RemovalProgressName));
+  DrawProgressBar(DarkGoldColour, HighlightColour, fraction, true, kRunProgressBar, Text(RemovalProgressName));
 }
 
 static void UninstallDonePage() {

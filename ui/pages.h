@@ -4,6 +4,12 @@
 #include <cstdint>
 
 #include "app/setup_state.h"
+#include "ui/draw.h"
+
+// The Installing and Uninstalling pages' progress bar, and the part of those pages that changes
+// while a run goes on (percentage, bar, file, figures), in canvas units.
+constexpr Rect kRunProgressBar{282, 264, 850, 286};
+constexpr Rect kRunFigures{282, 186, 850, 368};
 
 // One frame of the window: background, side bar, page, title buttons, open overlays; area
 // (client pixels, null: the whole window) is the part the paint renews.

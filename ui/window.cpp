@@ -38,7 +38,6 @@ using DwmSetWindowAttributeFn = HRESULT(WINAPI*)(HWND, DWORD, LPCVOID, DWORD);
 // A close asked for while the run is already cancelling: the window closes once it has stopped.
 bool s_closeWhenStopped = false;
 
-
 void RequestClose(HWND window) {
   if (g_setup.silent) return;
   if (g_setup.page == SetupPage::Installing && g_engine.running.load()) {
@@ -194,8 +193,6 @@ void SampleDownloadSpeed() {
 // can be read. Rendering the whole window 30 times a second took more than a core under Wine.
 constexpr int kTicksPerFigures = 15;
 int s_ticksSinceFigures = 0;
-constexpr Rect kAnimatedBar{282, 264, 850, 286};  // the Installing and Uninstalling pages' bar
-constexpr Rect kFigures{282, 186, 850, 368};      // the same pages' changing part, the bar within
 
 void InvalidateCanvasRect(HWND window, Rect r) {
   const float scale = g_setup.dpiScale;
@@ -209,9 +206,9 @@ void AnimationTick(HWND window) {
   SampleDownloadSpeed();
   if (++s_ticksSinceFigures >= kTicksPerFigures) {
     s_ticksSinceFigures = 0;
-    InvalidateCanvasRect(window, kFigures);
+    InvalidateCanvasRect(window, kRunFigures);
   } else if (!HighContrast() && !PaintShine(window)) {  // in the system's colours nothing moves
-    InvalidateCanvasRect(window, kAnimatedBar);
+    InvalidateCanvasRect(window, kRunProgressBar);
   }
 }
 
