@@ -71,7 +71,8 @@ bool RegisterInstallation() {
   // A repair started from the uninstaller itself must not copy the file onto itself. Without
   // the copy the uninstall entry would point at nothing, so nothing is registered. The copy is
   // written like any file of the folder, never through a link in bin or at its name.
-  const std::wstring root = dir + L"\\";
+  FolderRoot root;
+  FolderRootOpen(root, dir);
   std::string program;
   if (!SamePathText(self, uninstaller) &&
       !(ReadWholeFile(self, program) && WriteFileAtomicBelow(root, uninstaller, program))) {

@@ -30,15 +30,19 @@ bool IsLauncherRunning() {
 static bool PrepareFolder(const std::wstring& folder, const std::string& localeLine, std::wstring& failedPath) {
   int created = SHCreateDirectoryExW(nullptr, g_setup.installDir.c_str(), nullptr);
   if (created != ERROR_SUCCESS && created != ERROR_FILE_EXISTS && created != ERROR_ALREADY_EXISTS) return false;
-  MigrateLegacyLayout(folder);
-  if (!CreateDirectoryW((folder + layout::kBinFolder).c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+  // Opened once: the folder's own files go through this handle, never its name again.
+  FolderRoot root;
+  if (!FolderRootOpen(root, folder)) return false;
+  MigrateLegacyLayout(root);
+  // A link at bin is named by the first file that cannot be written through it.
+  if (!EnsureFoldersBelow(root, folder + layout::kBinFolder + L"\\") && IsLinkFreeByName(root, folder + layout::kBinFolder))
     return false;
   const std::pair<const wchar_t*, std::string> files[] = {
       {layout::kMarker, layout::kMarkerContents}, {layout::kLocaleFile, localeLine}, {layout::kLocaFile, localeLine}};
   for (const auto& [name, contents] : files) {
     const std::wstring path = folder + name;
-    if (WriteFileAtomicBelow(folder, path, contents)) continue;
-    if (!IsLinkFreeByName(folder, path) || !IsLinkFreeByName(folder, path + layout::kTempSuffix)) failedPath = name;
+    if (WriteFileAtomicBelow(root, path, contents)) continue;
+    if (!IsLinkFreeByName(root, path) || !IsLinkFreeByName(root, path + layout::kTempSuffix)) failedPath = name;
     return false;
   }
   return true;

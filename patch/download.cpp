@@ -67,7 +67,7 @@ void BeginDownloads(const PatchEngine& engine, DownloadKnowledge& known) {
 // Makes sure folder exists below root, no level of it a link. Every folder found or made is
 // remembered, so each is asked about once per phase; the final open or move of a file checks
 // its whole way again, so a folder swapped for a link later is still caught.
-static bool EnsureFolder(const std::wstring& root, const std::wstring& folder, DownloadKnowledge& known) {
+static bool EnsureFolder(const FolderRoot& root, const std::wstring& folder, DownloadKnowledge& known) {
   {
     std::lock_guard<SlimLock> lock(known.lock);
     if (known.folders.count(folder)) return true;
@@ -79,7 +79,7 @@ static bool EnsureFolder(const std::wstring& root, const std::wstring& folder, D
 }
 
 // Makes sure the folder of path exists below root, asking only about folders no earlier file met.
-static bool EnsureFolderOf(const std::wstring& root, const std::wstring& path, DownloadKnowledge* known) {
+static bool EnsureFolderOf(const FolderRoot& root, const std::wstring& path, DownloadKnowledge* known) {
   if (!known) return EnsureFoldersBelow(root, path);
   const size_t slash = path.rfind(L'\\');
   return slash == std::wstring::npos || EnsureFolder(root, path.substr(0, slash), *known);
@@ -89,7 +89,7 @@ static bool EnsureFolderOf(const std::wstring& root, const std::wstring& path, D
 // earlier file met it; null (last error set) if it cannot be made or held, or is behind a link.
 // Files come in path order, so a few dozen held folders serve nearly every file that shares a
 // folder with another.
-static std::shared_ptr<UniqueHandle> HeldFolderOf(const std::wstring& root, const std::wstring& destination,
+static std::shared_ptr<UniqueHandle> HeldFolderOf(const FolderRoot& root, const std::wstring& destination,
                                                   DownloadKnowledge& known) {
   constexpr size_t kHeldFolders = 32;
   const std::wstring folder = destination.substr(0, destination.rfind(L'\\'));
@@ -115,7 +115,7 @@ static std::shared_ptr<UniqueHandle> HeldFolderOf(const std::wstring& root, cons
 }
 
 // True if a part file of hash may be waiting; with a listing, no question is asked.
-static bool PartFileWaiting(const std::wstring& root, const std::wstring& partPath, const std::string& hash,
+static bool PartFileWaiting(const FolderRoot& root, const std::wstring& partPath, const std::string& hash,
                             DownloadKnowledge* known) {
   if (known) {
     std::lock_guard<SlimLock> lock(known->lock);
@@ -125,7 +125,7 @@ static bool PartFileWaiting(const std::wstring& root, const std::wstring& partPa
 }
 
 // Leaves a verified object as the part file of its hash for the next entry that shares it.
-static void KeepAsPart(const std::wstring& root, const std::wstring& partPath, const std::string& object,
+static void KeepAsPart(const FolderRoot& root, const std::wstring& partPath, const std::string& object,
                        const std::string& hash, DownloadKnowledge* known) {
   if (!EnsureFolderOf(root, partPath, known)) return;
   UniqueHandle file = OpenBelow(root, partPath, OpenBelowMode::Create);
@@ -210,7 +210,7 @@ enum class Fetch { Complete, Incomplete, IncompleteAfterPause, WriteFailed, Canc
 // request for what is missing (a range request when part of it is there).
 Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring& partPath,
                 uint64_t objectSize, Credit& credit) {
-  const std::wstring& root = engine.installFolder;
+  const FolderRoot& root = engine.root;
   // What the part holds is read from the very file the transfer appends to; a part with
   // another name elsewhere (a hard link) comes back new and empty.
   UniqueHandle file = OpenBelow(root, partPath, OpenBelowMode::Write);
@@ -267,9 +267,10 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
                             bool keepPart, DownloadKnowledge* known) {
   const std::wstring url = ManifestFileUrl(entry.hash);
   const std::wstring partPath = PartFilePath(engine, entry.hash);
-  const std::wstring root = RootFor(engine.installFolder, destination);
+  FolderRoot outside;
+  const FolderRoot& root = RootFor(engine.root, destination, outside);
   const bool inMemory =
-      entry.compressedSize <= kMemoryObjectLimit && !PartFileWaiting(engine.installFolder, partPath, entry.hash, known);
+      entry.compressedSize <= kMemoryObjectLimit && !PartFileWaiting(engine.root, partPath, entry.hash, known);
   std::string object;
 
   int attempt = 0;
@@ -287,7 +288,7 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
     // knowledge it is also held, for the temporary file made in it at the end.
     const std::shared_ptr<UniqueHandle> folder = known ? HeldFolderOf(root, destination, *known) : nullptr;
     if ((known ? !folder : !EnsureFolderOf(root, destination, nullptr)) ||
-        (!inMemory && !EnsureFolderOf(engine.installFolder, partPath, known)))
+        (!inMemory && !EnsureFolderOf(engine.root, partPath, known)))
       return DownloadWriteFailed;
 
     const Fetch fetched = inMemory ? FetchToMemory(engine, url, entry.compressedSize, credit, object)
@@ -309,9 +310,9 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
                                                  : InflateAndVerify(engine, partPath, temp, entry);
         if (verified == DownloadCancelled || verified == DownloadWriteFailed) return verified;
         if (inMemory) {
-          if (verified == DownloadOk && keepPart) KeepAsPart(engine.installFolder, partPath, object, entry.hash, known);
+          if (verified == DownloadOk && keepPart) KeepAsPart(engine.root, partPath, object, entry.hash, known);
         } else if (verified != DownloadOk || !keepPart) {
-          DeleteFileBelow(engine.installFolder, partPath);
+          DeleteFileBelow(engine.root, partPath);
         }
         if (verified == DownloadOk) return PlaceFile(temp, destination);
         result = DownloadCorrupt;
@@ -324,15 +325,15 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
 
 void CleanPartFiles(PatchEngine& engine) {
   const std::wstring folder = engine.installFolder + layout::kPartsFolder + L"\\";
-  if (!IsLinkFreeByName(engine.installFolder, engine.installFolder + layout::kPartsFolder)) return;
+  if (!IsLinkFreeByName(engine.root, engine.installFolder + layout::kPartsFolder)) return;
   WIN32_FIND_DATAW found;
   UniqueFind find(FindFirstFileW((folder + L"*.z").c_str(), &found));
   if (find.valid()) {
     do {
       if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileBelow(engine.installFolder, folder + found.cFileName);
+        DeleteFileBelow(engine.root, folder + found.cFileName);
       }
     } while (FindNextFileW(find.get(), &found));
   }
-  RemoveFolderBelow(engine.installFolder, folder.substr(0, folder.size() - 1));
+  RemoveFolderBelow(engine.root, folder.substr(0, folder.size() - 1));
 }

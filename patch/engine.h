@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "support/files.h"
 #include "support/sync.h"
 
 enum PatchStage : int32_t {
@@ -80,6 +81,7 @@ struct PatchEngine {
   std::vector<NewsItem> news;           // run, under stateLock
   std::unordered_map<std::string, std::wstring> links;  // run, under stateLock
   std::wstring installFolder;           // Start: the folder of the current run, ending in "\"
+  FolderRoot root;                      // Start: installFolder opened, for every file act of the run
   SlimLock cacheLock;                   // guards cache while the phases' workers run
   std::unordered_map<std::wstring, CacheRecord> cache;  // run, under cacheLock: lower-case path -> record
   std::string cacheFileDigest;          // run: SHA-256 of the cache file as last read or written; empty if unknown

@@ -142,7 +142,8 @@ static DownloadResult InflateInto(PatchEngine& engine, Source source, TempFileBe
 
 DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPath, TempFileBelow& temp,
                                 const FileEntry& entry) {
-  UniqueHandle part = OpenBelow(RootFor(engine.installFolder, partPath), partPath, OpenBelowMode::Read);
+  FolderRoot outside;
+  UniqueHandle part = OpenBelow(RootFor(engine.root, partPath, outside), partPath, OpenBelowMode::Read);
   if (!part.valid()) {
     TempFileBelowDiscard(temp);
     return DownloadCorrupt;
@@ -161,9 +162,10 @@ DownloadResult InflateObjectAndVerify(PatchEngine& engine, const std::string& ob
 
 DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPath, const std::wstring& tempPath,
                                 const FileEntry& entry) {
-  UniqueHandle part = OpenBelow(RootFor(engine.installFolder, partPath), partPath, OpenBelowMode::Read);
+  FolderRoot partOutside, tempOutside;
+  UniqueHandle part = OpenBelow(RootFor(engine.root, partPath, partOutside), partPath, OpenBelowMode::Read);
   if (!part.valid()) return DownloadCorrupt;
-  const std::wstring tempRoot = RootFor(engine.installFolder, tempPath);
+  const FolderRoot& tempRoot = RootFor(engine.root, tempPath, tempOutside);
   UniqueHandle temp = OpenBelow(tempRoot, tempPath, OpenBelowMode::Create);
   if (!temp.valid()) return DownloadWriteFailed;
   Source source;

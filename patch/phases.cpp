@@ -91,8 +91,9 @@ int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size
 // True if no folder on the way from root to relative is a link (or missing). plain holds a
 // relative folder path (ending in a backslash) whose every level was found plain: the file list
 // is sorted, so a file mostly shares its folders with the one before and only the levels below
-// those are asked about. folder is scratch space.
-static bool FoldersArePlain(const std::wstring& root, const std::wstring& relative, std::wstring& plain,
+// those are asked about. folder is scratch space. Looked at by name: the answer only decides
+// which files are fetched, and every act on them checks its way again.
+static bool FoldersArePlainByName(const std::wstring& root, const std::wstring& relative, std::wstring& plain,
                             std::wstring& folder) {
   const size_t last = relative.rfind(L'\\');
   if (last == std::wstring::npos) return true;
@@ -155,7 +156,7 @@ static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVeri
       fullPath.resize(folderLength);
       fullPath += relative;
       // A file behind a link is not the installation's: it is fetched again, and that refuses.
-      if (!FoldersArePlain(engine.installFolder, relative, plainFolders, folder) || !QueryDiskState(fullPath, diskState[i]))
+      if (!FoldersArePlainByName(engine.installFolder, relative, plainFolders, folder) || !QueryDiskState(fullPath, diskState[i]))
         needsDownload[i] = 1;  // missing, a folder, or behind a link
     }
   });
@@ -194,7 +195,7 @@ static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVeri
     engine.SetCurrentFile(widePath);
     const std::wstring fullPath = engine.installFolder + widePath;
     // Read through a handle opened inside the file's checked folder: a link is never hashed.
-    const UniqueHandle file = OpenBelow(engine.installFolder, fullPath, OpenBelowMode::Read);
+    const UniqueHandle file = OpenBelow(engine.root, fullPath, OpenBelowMode::Read);
     const std::string hash = file.valid() ? Sha256OpenFileHex(file.get(), HashProgress, &engine) : std::string();
     if (hash != files.Hash(i)) needsDownload[i] = 1;
     if (!hash.empty()) StoreCacheRecord(engine, widePath, diskState[i], hash);
@@ -292,10 +293,10 @@ static bool DownloadFiles(PatchEngine& engine, const FileList& files,
 
 // Removes the folders above relativePath inside the install folder, deepest first, while
 // they are empty.
-static void RemoveEmptyParents(const std::wstring& installFolder, const std::wstring& relativePath) {
+static void RemoveEmptyParents(const FolderRoot& root, const std::wstring& relativePath) {
   for (size_t pos = relativePath.size(); pos-- > 1;) {
     if (relativePath[pos] != L'\\' && relativePath[pos] != L'/') continue;
-    if (!RemoveFolderBelow(installFolder, installFolder + relativePath.substr(0, pos))) return;
+    if (!RemoveFolderBelow(root, root.path + relativePath.substr(0, pos))) return;
   }
 }
 
@@ -307,12 +308,12 @@ static void ApplyChanges(PatchEngine& engine, const FileList& files,
     std::wstring relative;
     if (!ToSafeRelativePath(element, relative)) continue;
     const std::wstring fullPath = engine.installFolder + relative;
-    DeleteFileBelow(engine.installFolder, fullPath);
+    DeleteFileBelow(engine.root, fullPath);
     {
       std::lock_guard<SlimLock> lock(engine.cacheLock);
       if (engine.cache.erase(ToLowerAscii(relative)) > 0) engine.cacheChanged = true;
     }
-    RemoveEmptyParents(engine.installFolder, relative);
+    RemoveEmptyParents(engine.root, relative);
   }
   // A deletion that fails is left alone, but a state file that is not written fails the run:
   // the next run would trust or miss what it says.
@@ -321,7 +322,7 @@ static void ApplyChanges(PatchEngine& engine, const FileList& files,
                     GetLastError());
     return;
   }
-  if (!WriteInstalledVersion(engine.installFolder, version)) {
+  if (!WriteInstalledVersion(engine.root, version)) {
     engine.SetError(std::wstring(LauncherString(LauncherText::ErrWriteFile)) + L" " + layout::kPatcherIni,
                     GetLastError());
     return;

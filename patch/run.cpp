@@ -24,9 +24,11 @@
 // closing, so the removal is tried for a few seconds.
 static void RemoveLauncherBackup(PatchEngine& engine) {
   const std::wstring backup = GetModulePath() + L".old";
+  FolderRoot outside;
+  const FolderRoot& root = RootFor(engine.root, backup, outside);
   for (int attempt = 0; attempt < 20; ++attempt) {
     if (GetFileAttributesW(backup.c_str()) == INVALID_FILE_ATTRIBUTES) return;
-    if (DeleteFileW(backup.c_str())) return;
+    if (DeleteFileBelow(root, backup)) return;
     PauseUnlessCancelled(250, engine.cancel);
   }
 }
@@ -62,17 +64,19 @@ static bool UpdateLauncher(PatchEngine& engine, const JsonValue& launcherValue) 
     return false;
   }
   // A running executable can be renamed but not overwritten: step aside, then move in.
-  if (!MoveFileExW(exe.c_str(), backup.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  FolderRoot outside;
+  const FolderRoot& root = RootFor(engine.root, exe, outside);
+  if (!MoveBelow(root, exe, backup, MOVEFILE_REPLACE_EXISTING)) {
     engine.SetError(WriteFailedText(SystemErrorText(GetLastError())));
     return false;
   }
-  if (MoveFileExW(fresh.c_str(), exe.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (MoveBelow(root, fresh, exe, MOVEFILE_REPLACE_EXISTING)) {
     engine.PostStage(StageLauncherUpdated);
     return false;
   }
   // Report why the new launcher could not move in, not how the way back went.
   const DWORD error = GetLastError();
-  MoveFileExW(backup.c_str(), exe.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  MoveBelow(root, backup, exe, MOVEFILE_REPLACE_EXISTING);
   engine.SetError(WriteFailedText(SystemErrorText(error)));
   return false;
 }
@@ -156,6 +160,7 @@ static void RunThread(PatchEngine* engine, bool fullVerify) {
       engine->PostStage(StageFailed);
     }
   }
+  FolderRootClose(engine->root);
   engine->running = false;
   if (engine->notifyWindow && engine->notifyMessage) {
     PostMessageW(engine->notifyWindow, engine->notifyMessage, static_cast<WPARAM>(engine->stage.load()), 0);
@@ -169,7 +174,9 @@ void PatchEngine::Start(bool fullVerify) {
   running = true;
   installFolder = requestedFolder.empty() ? GetModuleDir() : requestedFolder;
   if (installFolder.back() != L'\\' && installFolder.back() != L'/') installFolder += L'\\';
-  MigrateLegacyLayout(installFolder);
+  // Opened once: every act of the run below it goes through this handle, never the name again.
+  FolderRootOpen(root, installFolder);
+  MigrateLegacyLayout(root);
   {
     std::lock_guard<SlimLock> lock(stateLock);
     errorMessage.clear();
@@ -185,6 +192,7 @@ void PatchEngine::Start(bool fullVerify) {
     // Without a thread there is no run: report it like any failed run rather than leave
     // the owner waiting for messages that never come.
     SetError(OutOfMemoryText());
+    FolderRootClose(root);
     running = false;
     if (notifyWindow && notifyMessage) PostMessageW(notifyWindow, notifyMessage, static_cast<WPARAM>(stage.load()), 0);
   }

@@ -92,9 +92,9 @@ static IniSpot FindVersion(const std::wstring& text) {
   return spot;
 }
 
-bool ReadInstalledVersion(const std::wstring& installFolder, int32_t& version) {
+bool ReadInstalledVersion(const FolderRoot& root, int32_t& version) {
   std::string bytes;
-  if (!ReadWholeFileBelow(installFolder, IniPath(installFolder), bytes)) return false;
+  if (!ReadWholeFileBelow(root, IniPath(root.path), bytes)) return false;
   bool utf16 = false;
   const std::wstring text = IniText(bytes, utf16);
   const IniSpot spot = FindVersion(text);
@@ -109,10 +109,10 @@ bool ReadInstalledVersion(const std::wstring& installFolder, int32_t& version) {
   return true;
 }
 
-bool WriteInstalledVersion(const std::wstring& installFolder, int32_t version) {
-  const std::wstring ini = IniPath(installFolder);
+bool WriteInstalledVersion(const FolderRoot& root, int32_t version) {
+  const std::wstring ini = IniPath(root.path);
   std::string old;
-  if (!ReadWholeFileBelow(installFolder, ini, old)) {
+  if (!ReadWholeFileBelow(root, ini, old)) {
     // Only a missing file starts from nothing; one that cannot be read is not replaced.
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND) return false;
@@ -132,7 +132,7 @@ bool WriteInstalledVersion(const std::wstring& installFolder, int32_t version) {
     if (!text.empty() && text.back() != L'\n') text += L"\r\n";
     text += L"[patch]\r\nversion=" + value + L"\r\n";
   }
-  return WriteFileAtomicBelow(installFolder, ini, IniBytes(text, utf16));
+  return WriteFileAtomicBelow(root, ini, IniBytes(text, utf16));
 }
 
 // ---- File cache ----------------------------------------------------------------------
@@ -182,10 +182,10 @@ static bool ParseCacheLinePath(std::string_view line, std::wstring& path) {
 // Streams the cache file through each, a piece at a time, so that neither the whole file nor a
 // copy of it is ever held; hasher (if given) sees every byte. False if the file is missing,
 // larger than ReadWholeFile would take (64 MiB) or fails to read.
-static bool ReadCacheLines(const std::wstring& installFolder,
+static bool ReadCacheLines(const FolderRoot& root,
                            const std::function<void(std::wstring&, CacheRecord&)>& each, Sha256Hasher* hasher,
                            bool anyFields = false) {
-  UniqueHandle file = OpenBelow(installFolder, CachePath(installFolder), OpenBelowMode::Read);
+  UniqueHandle file = OpenBelow(root, CachePath(root.path), OpenBelowMode::Read);
   LARGE_INTEGER size;
   if (!file.valid() || !GetFileSizeEx(file.get(), &size) || size.QuadPart > 64 * 1024 * 1024) return false;
   constexpr DWORD kPiece = 1 << 20;
@@ -218,15 +218,15 @@ static bool ReadCacheLines(const std::wstring& installFolder,
   }
 }
 
-bool ReadCachePaths(const std::wstring& installFolder, const std::function<void(std::wstring& path)>& each) {
-  return ReadCacheLines(installFolder, [&each](std::wstring& path, CacheRecord&) { each(path); }, nullptr, true);
+bool ReadCachePaths(const FolderRoot& root, const std::function<void(std::wstring& path)>& each) {
+  return ReadCacheLines(root, [&each](std::wstring& path, CacheRecord&) { each(path); }, nullptr, true);
 }
 
 void LoadCache(PatchEngine& engine) {
   std::lock_guard<SlimLock> lock(engine.cacheLock);
   engine.cache.clear();
   Sha256Hasher hasher;
-  const bool read = ReadCacheLines(engine.installFolder, [&engine](std::wstring& path, CacheRecord& record) {
+  const bool read = ReadCacheLines(engine.root, [&engine](std::wstring& path, CacheRecord& record) {
     engine.cache[ToLowerAscii(path)] = std::move(record);
   }, &hasher);
   if (!read) engine.cache.clear();  // a file that could not be read whole vouches for nothing
@@ -272,7 +272,7 @@ bool SaveCache(PatchEngine& engine, const FileList& files) {
   // for nothing.
   std::string digest = Digest(out);
   const bool same = !digest.empty() && digest == engine.cacheFileDigest;
-  if (!same && !WriteFileAtomicBelow(engine.installFolder, CachePath(engine.installFolder), out)) {
+  if (!same && !WriteFileAtomicBelow(engine.root, CachePath(engine.installFolder), out)) {
     engine.cacheFileDigest.clear();
     return false;
   }
@@ -286,7 +286,7 @@ bool CheckManifestVersion(PatchEngine& engine, const JsonValue& doc, std::wstrin
   const int32_t version = ManifestVersion(doc);
   engine.manifestVersion = version;
   int32_t installed = 0;
-  if (ReadInstalledVersion(engine.installFolder, installed) && version < installed) {
+  if (ReadInstalledVersion(engine.root, installed) && version < installed) {
     error = LauncherString(LauncherText::ErrOlderVersion);
     return false;
   }

@@ -13,22 +13,21 @@
 
 struct PatchEngine;
 
-// Reads version in section patch of installFolder + "config\patcher.ini" (folder ends in a
-// backslash). False when the file, section or key is missing, the value is negative or a link
+// Reads version in section patch of root + "config\patcher.ini". False when the file, section or key is missing, the value is negative or a link
 // stands on the way.
-bool ReadInstalledVersion(const std::wstring& installFolder, int32_t& version);
+bool ReadInstalledVersion(const FolderRoot& root, int32_t& version);
 // Writes version there as signed decimal text, never through a link; false if it could not
 // (the config folder must already exist).
-bool WriteInstalledVersion(const std::wstring& installFolder, int32_t version);
+bool WriteInstalledVersion(const FolderRoot& root, int32_t version);
 
 // One line of the cache file: 64-character hash, tab, size, tab, last-write time, tab, path
 // (a trailing CR ignored). False for a malformed line or a path the path rule refuses.
 bool ParseCacheLine(std::string_view line, std::wstring& path, CacheRecord& record);
-// Calls each with the path of every line of installFolder + "config\patcher_cache.dat" that has
+// Calls each with the path of every line of root + "config\patcher_cache.dat" that has
 // three tabs (the fields before the path are not looked at) and whose path the path rule takes,
 // in order, reading the file piece by piece; a missing or oversized file, or one behind a link,
 // calls it for nothing, a read error stops the calls there. False in those cases.
-bool ReadCachePaths(const std::wstring& installFolder, const std::function<void(std::wstring& path)>& each);
+bool ReadCachePaths(const FolderRoot& root, const std::function<void(std::wstring& path)>& each);
 // Clears engine.cache and fills it from engine.installFolder + "config\patcher_cache.dat".
 // Malformed lines are skipped; a missing, oversized or unreadable file leaves the cache empty.
 void LoadCache(PatchEngine& engine);

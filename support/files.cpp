@@ -115,82 +115,105 @@ static std::wstring FinalPathOf(HANDLE handle) {
   }
 }
 
-static std::wstring FinalPathOf(const std::wstring& path) {
-  UniqueHandle h(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return h.valid() ? FinalPathOf(h.get()) : std::wstring();
+bool FolderRootOpen(FolderRoot& root, const std::wstring& folder) {
+  root.path = folder;
+  if (root.path.empty() || (root.path.back() != L'\\' && root.path.back() != L'/')) root.path += L'\\';
+  root.final.clear();
+  // Every kind of sharing: the uninstaller and the install's own steps open the folder too.
+  root.handle.reset(CreateFileW(root.path.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!root.handle.valid()) return false;
+  root.final = FinalPathOf(root.handle.get());
+  while (!root.final.empty() && root.final.back() == L'\\') root.final.pop_back();
+  return true;
 }
 
-// The resolved install folder without its trailing backslash; empty where the file system
-// reports no final paths (then the checks of each level stand alone). Kept for the last root
-// asked, since a run asks about one folder thousands of times.
-static std::wstring RootFinal(const std::wstring& root) {
-  static SlimLock lock;
-  static std::wstring lastRoot, lastFinal;
-  std::lock_guard<SlimLock> guard(lock);
-  if (!SamePathText(root, lastRoot) || lastFinal.empty()) {
-    lastRoot = root;
-    lastFinal = FinalPathOf(root);
-    while (!lastFinal.empty() && lastFinal.back() == L'\\') lastFinal.pop_back();
-  }
-  return lastFinal;
+void FolderRootClose(FolderRoot& root) {
+  root.handle.reset();
+  root.final.clear();
 }
 
 // The part of path below root, or false if path is not below it.
-static bool RelativeBelow(const std::wstring& root, const std::wstring& path, std::wstring& rel) {
-  if (root.empty() || path.size() <= root.size() || !SamePathText(path.substr(0, root.size()), root)) return false;
-  rel = path.substr(root.size());
+static bool RelativeBelow(const FolderRoot& root, const std::wstring& path, std::wstring& rel) {
+  if (!root.handle.valid() || path.size() <= root.path.size() ||
+      !SamePathText(path.substr(0, root.path.size()), root.path))
+    return false;
+  rel = path.substr(root.path.size());
   return rel[0] != L'\\';
 }
 
 // A handle leads where its name says: not a link itself and resolved to root + rel.
-static bool HandleIsAt(HANDLE handle, const std::wstring& root, const std::wstring& rel) {
+static bool HandleIsAt(HANDLE handle, const FolderRoot& root, const std::wstring& rel) {
   // Only the attributes: GetFileInformationByHandle also asks for the volume's serial number,
   // which under Wine costs half a millisecond a call.
   FILE_ATTRIBUTE_TAG_INFO info;
   if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof(info)) ||
       (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
     return false;
-  const std::wstring rootFinal = RootFinal(root);
-  return rootFinal.empty() || SamePathText(FinalPathOf(handle), rootFinal + L"\\" + rel);
+  return root.final.empty() || SamePathText(FinalPathOf(handle), root.final + L"\\" + rel);
 }
 
-// Every existing level of rel (folders on the way and the entry itself) is no reparse point;
-// levels that do not exist end the walk.
-static bool LevelsAreNoLinks(const std::wstring& root, const std::wstring& rel) {
+// Every existing level of rel (folders on the way and the entry itself) is no reparse point,
+// looked at by name; levels that do not exist end the walk.
+static bool LevelsAreNoLinksByName(const FolderRoot& root, const std::wstring& rel) {
   for (std::size_t cut = rel.find(L'\\');; cut = rel.find(L'\\', cut + 1)) {
-    const DWORD a = GetFileAttributesW((root + rel.substr(0, cut)).c_str());
+    const DWORD a = GetFileAttributesW((root.path + rel.substr(0, cut)).c_str());
     if (a == INVALID_FILE_ATTRIBUTES) return true;
     if (a & FILE_ATTRIBUTE_REPARSE_POINT) return false;
     if (cut == std::wstring::npos) return true;
   }
 }
 
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Opens or makes name (one level, or several below root) inside folder with NtCreateFile,
+// never following a link at its last level; sets the last error and gives an invalid handle
+// on failure. created, if given, tells whether it was made by this call.
+static UniqueHandle NtOpenIn(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access, ULONG share,
+                             ULONG disposition, ULONG options, bool* created = nullptr) {
+  UNICODE_STRING name;
+  name.Buffer = const_cast<PWSTR>(leaf.c_str());
+  name.Length = static_cast<USHORT>(leaf.size() * sizeof(wchar_t));
+  name.MaximumLength = name.Length;
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, folder, nullptr);
+  IO_STATUS_BLOCK io{};
+  HANDLE opened = nullptr;
+  const NTSTATUS status = NtCreateFile(&opened, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+                                       share, disposition,
+                                       options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
+  if (status < 0) {
+    SetLastError(RtlNtStatusToDosError(status));
+    return UniqueHandle();
+  }
+  if (created) *created = io.Information == FILE_CREATED;
+  return UniqueHandle(opened);
+}
+
 // The deepest existing level of rel resolves to where its name says.
-static bool DeepestLevelIsAt(const std::wstring& root, const std::wstring& rel) {
-  if (RootFinal(root).empty()) return true;
+static bool DeepestLevelIsAt(const FolderRoot& root, const std::wstring& rel) {
+  if (root.final.empty()) return true;
   for (std::size_t end = rel.size(); end != std::wstring::npos && end > 0; end = rel.rfind(L'\\', end - 1)) {
     const std::wstring level = rel.substr(0, end);
-    UniqueHandle h(CreateFileW((root + level).c_str(), FILE_READ_ATTRIBUTES,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const UniqueHandle h = NtOpenIn(root.handle.get(), level, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0);
     if (h.valid()) return HandleIsAt(h.get(), root, level);
     if (end == 0) break;
   }
   return true;
 }
 
-bool IsLinkFreeByName(const std::wstring& root, const std::wstring& path) {
+bool IsLinkFreeByName(const FolderRoot& root, const std::wstring& path) {
   std::wstring rel;
-  return RelativeBelow(root, path, rel) && LevelsAreNoLinks(root, rel) && DeepestLevelIsAt(root, rel);
+  return RelativeBelow(root, path, rel) && LevelsAreNoLinksByName(root, rel) && DeepestLevelIsAt(root, rel);
 }
 
 // Creates the missing folders of rel (a path below root) up to its last backslash, top down,
 // each made or opened inside the checked handle of the one above it; false if a level is a
 // link, a file, or cannot be made.
-static bool CreateLevels(const std::wstring& root, const std::wstring& rel);
+static bool CreateLevels(const FolderRoot& root, const std::wstring& rel);
 
-bool EnsureFoldersBelow(const std::wstring& root, const std::wstring& path) {
+bool EnsureFoldersBelow(const FolderRoot& root, const std::wstring& path) {
   std::wstring rel;
   return RelativeBelow(root, path, rel) && CreateLevels(root, rel);
 }
@@ -269,52 +292,34 @@ static bool RemoveFolderThroughHandle(HANDLE folder) {
 // nothing on the way can be swapped for a link between the check and the use, and a file costs
 // a few system calls instead of one per level.
 
-// The folder rel below root (root itself when rel is empty; it may be a link), opened without
-// following a link at its own name and checked to be the folder its name says; invalid if not.
-// share is the sharing the handle allows others (by default all of it).
-static UniqueHandle OpenFolderAt(const std::wstring& root, const std::wstring& rel,
-                                 DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+// The folder rel below root (root itself when rel is empty), opened relative to the root's
+// handle without following a link at its own name, and checked to be the folder its name says;
+// invalid if not. share is the sharing the handle allows others (by default all of it).
+static UniqueHandle OpenFolderAt(const FolderRoot& root, const std::wstring& rel, DWORD share = kShareAll,
                                  DWORD extraAccess = 0) {
-  const DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE | extraAccess;
+  if (!root.handle.valid()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return UniqueHandle();
+  }
+  const DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | extraAccess;
   if (rel.empty()) {
-    return UniqueHandle(CreateFileW(root.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), root.handle.get(), GetCurrentProcess(), &copy, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS))
+      return UniqueHandle();
+    return UniqueHandle(copy);
   }
   // Without final paths, only the levels' own flags can tell.
-  if (RootFinal(root).empty() && !LevelsAreNoLinks(root, rel)) {
+  if (root.final.empty() && !LevelsAreNoLinksByName(root, rel)) {
     SetLastError(ERROR_CANT_ACCESS_FILE);
     return UniqueHandle();
   }
-  UniqueHandle folder(CreateFileW((root + rel).c_str(), access, share, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  UniqueHandle folder = NtOpenIn(root.handle.get(), rel, access, share, FILE_OPEN, FILE_DIRECTORY_FILE);
   if (folder.valid() && !HandleIsAt(folder.get(), root, rel)) {
     folder.reset();
     SetLastError(ERROR_CANT_ACCESS_FILE);
   }
   return folder;
-}
-
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-
-// Opens or makes the leaf (a single name) inside folder with NtCreateFile, never following a
-// link at that name; sets the last error and gives an invalid handle on failure.
-static UniqueHandle NtOpenIn(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access, ULONG share,
-                             ULONG disposition, ULONG options) {
-  UNICODE_STRING name;
-  name.Buffer = const_cast<PWSTR>(leaf.c_str());
-  name.Length = static_cast<USHORT>(leaf.size() * sizeof(wchar_t));
-  name.MaximumLength = name.Length;
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, folder, nullptr);
-  IO_STATUS_BLOCK io{};
-  HANDLE opened = nullptr;
-  const NTSTATUS status = NtCreateFile(&opened, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
-                                       share, disposition,
-                                       options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
-  if (status < 0) {
-    SetLastError(RtlNtStatusToDosError(status));
-    return UniqueHandle();
-  }
-  return UniqueHandle(opened);
 }
 
 // Opens or makes the file leaf inside folder; invalid (last error set) if it is a folder.
@@ -325,23 +330,27 @@ static UniqueHandle OpenIn(HANDLE folder, const std::wstring& leaf, ACCESS_MASK 
 
 // Opens or makes (disposition FILE_OPEN or FILE_OPEN_IF) the folder leaf inside folder;
 // invalid (last error set) if it is no folder.
-static UniqueHandle OpenFolderIn(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access, ULONG disposition) {
-  return NtOpenIn(folder, leaf, access, kShareAll, disposition, FILE_DIRECTORY_FILE);
+static UniqueHandle OpenFolderIn(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access, ULONG disposition,
+                                 bool* created = nullptr) {
+  return NtOpenIn(folder, leaf, access, kShareAll, disposition, FILE_DIRECTORY_FILE, created);
 }
 
 // What a folder handle needs for listing, walking on and checking.
 constexpr ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
 
-static bool CreateLevels(const std::wstring& root, const std::wstring& rel) {
+static bool CreateLevels(const FolderRoot& root, const std::wstring& rel) {
+  if (!root.handle.valid()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
   UniqueHandle parent;
   for (std::size_t begin = 0, cut = rel.find(L'\\'); cut != std::wstring::npos; begin = cut + 1, cut = rel.find(L'\\', begin)) {
-    if (!parent.valid()) {
-      parent = OpenFolderAt(root, std::wstring());
-      if (!parent.valid()) return false;
-    }
-    UniqueHandle level = OpenFolderIn(parent.get(), rel.substr(begin, cut - begin), kFolderAccess, FILE_OPEN_IF);
+    bool created = false;
+    UniqueHandle level = OpenFolderIn(parent.valid() ? parent.get() : root.handle.get(), rel.substr(begin, cut - begin),
+                                      kFolderAccess, FILE_OPEN_IF, &created);
     if (!level.valid()) return false;
-    if (!HandleIsAt(level.get(), root, rel.substr(0, cut))) {
+    // A folder this call made inside a checked one is the run's own; only one found there is looked at.
+    if (!created && !HandleIsAt(level.get(), root, rel.substr(0, cut))) {
       SetLastError(ERROR_CANT_ACCESS_FILE);
       return false;
     }
@@ -361,7 +370,7 @@ static void SplitLeaf(const std::wstring& rel, std::wstring& folder, std::wstrin
 // DELETE access; empty is true empties an existing file. A file made here is new in a checked
 // folder and needs no further look; an existing one is opened without changing it, checked (a
 // file link under Wine carries no reparse flag, only its final path tells), and only then emptied.
-static UniqueHandle OpenForWritingIn(HANDLE folder, const std::wstring& root, const std::wstring& rel,
+static UniqueHandle OpenForWritingIn(HANDLE folder, const FolderRoot& root, const std::wstring& rel,
                                      const std::wstring& leaf, bool empty) {
   const ACCESS_MASK access = GENERIC_WRITE | GENERIC_READ | DELETE;
   UniqueHandle file = OpenIn(folder, leaf, access, 0, FILE_CREATE);
@@ -390,7 +399,7 @@ static UniqueHandle OpenForWritingIn(HANDLE folder, const std::wstring& root, co
   return file;
 }
 
-UniqueHandle OpenBelow(const std::wstring& root, const std::wstring& path, OpenBelowMode mode) {
+UniqueHandle OpenBelow(const FolderRoot& root, const std::wstring& path, OpenBelowMode mode) {
   std::wstring rel, folderRel, leaf;
   if (!RelativeBelow(root, path, rel)) return UniqueHandle();
   SplitLeaf(rel, folderRel, leaf);
@@ -404,7 +413,7 @@ UniqueHandle OpenBelow(const std::wstring& root, const std::wstring& path, OpenB
   return OpenForWritingIn(folder.get(), root, rel, leaf, mode == OpenBelowMode::Create);
 }
 
-bool ReadWholeFileBelow(const std::wstring& root, const std::wstring& path, std::string& out) {
+bool ReadWholeFileBelow(const FolderRoot& root, const std::wstring& path, std::string& out) {
   UniqueHandle file = OpenBelow(root, path, OpenBelowMode::Read);
   if (!file.valid()) return false;
   LARGE_INTEGER size;
@@ -416,7 +425,7 @@ bool ReadWholeFileBelow(const std::wstring& root, const std::wstring& path, std:
   return ReadFile(file.get(), out.data(), expected, &read, nullptr) && read == expected;
 }
 
-bool WriteFileAtomicBelow(const std::wstring& root, const std::wstring& path, const std::string& contents) {
+bool WriteFileAtomicBelow(const FolderRoot& root, const std::wstring& path, const std::string& contents) {
   TempFileBelow temp;
   if (!TempFileBelowCreate(temp, root, path)) return false;
   if (!WriteAll(temp.file.get(), contents) || !FlushFileBuffers(temp.file.get()) || !TempFileBelowPlace(temp)) {
@@ -448,7 +457,7 @@ static bool RenameIn(HANDLE file, HANDLE folder, const std::wstring& leaf, bool 
 // A read-only file at leaf in folder (checked to be at rel) made replaceable: its read-only
 // flag cleared, or, when other names share it, this name removed (their attributes stay).
 // False if it is a link or cannot be changed.
-static bool MakeReplaceable(HANDLE folder, const std::wstring& root, const std::wstring& rel, const std::wstring& leaf) {
+static bool MakeReplaceable(HANDLE folder, const FolderRoot& root, const std::wstring& rel, const std::wstring& leaf) {
   const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   const UniqueHandle existing =
       OpenIn(folder, leaf, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, shareAll, FILE_OPEN);
@@ -469,7 +478,7 @@ static bool MakeReplaceable(HANDLE folder, const std::wstring& root, const std::
 // Renames source (open with DELETE access, checked) onto toLeaf inside folder; replace allows
 // an existing file there to go, but never a link (toRel names it for the check); clearReadOnly
 // lets a read-only file there go too.
-static bool RenameOnto(HANDLE source, HANDLE folder, const std::wstring& root, const std::wstring& toRel,
+static bool RenameOnto(HANDLE source, HANDLE folder, const FolderRoot& root, const std::wstring& toRel,
                        const std::wstring& toLeaf, bool replace, bool clearReadOnly = false) {
   if (RenameIn(source, folder, toLeaf, false)) return true;
   const DWORD error = GetLastError();
@@ -492,7 +501,7 @@ static bool RenameOnto(HANDLE source, HANDLE folder, const std::wstring& root, c
   return RenameIn(source, folder, toLeaf, true);
 }
 
-bool MoveBelow(const std::wstring& root, const std::wstring& from, const std::wstring& to, DWORD flags) {
+bool MoveBelow(const FolderRoot& root, const std::wstring& from, const std::wstring& to, DWORD flags) {
   std::wstring fromRel, toRel, fromFolder, toFolder, fromLeaf, toLeaf;
   if (!RelativeBelow(root, from, fromRel) || !RelativeBelow(root, to, toRel)) return false;
   SplitLeaf(fromRel, fromFolder, fromLeaf);
@@ -519,14 +528,14 @@ bool MoveBelow(const std::wstring& root, const std::wstring& from, const std::ws
                     (flags & MOVEFILE_REPLACE_EXISTING) != 0);
 }
 
-UniqueHandle HoldFolderBelow(const std::wstring& root, const std::wstring& folder, bool create) {
+UniqueHandle HoldFolderBelow(const FolderRoot& root, const std::wstring& folder, bool create) {
   std::wstring rel;
-  if (SamePathText(folder + L"\\", root)) return OpenFolderAt(root, std::wstring(), FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (SamePathText(folder + L"\\", root.path)) return OpenFolderAt(root, std::wstring());
   if (!RelativeBelow(root, folder, rel) || (create && !CreateLevels(root, rel + L"\\"))) return UniqueHandle();
   return OpenFolderAt(root, rel, FILE_SHARE_READ | FILE_SHARE_WRITE);
 }
 
-bool TempFileBelowCreate(TempFileBelow& temp, const std::wstring& root, const std::wstring& destination,
+bool TempFileBelowCreate(TempFileBelow& temp, const FolderRoot& root, const std::wstring& destination,
                          HANDLE heldFolder) {
   TempFileBelowDiscard(temp);
   std::wstring folderRel;
@@ -540,7 +549,7 @@ bool TempFileBelowCreate(TempFileBelow& temp, const std::wstring& root, const st
     if (!temp.ownFolder.valid()) return false;
   }
   temp.folder = heldFolder ? heldFolder : temp.ownFolder.get();
-  temp.root = root;
+  temp.root = &root;
   temp.file = OpenForWritingIn(temp.folder, root, temp.rel + layout::kTempSuffix, temp.leaf + layout::kTempSuffix, true);
   if (temp.file.valid()) return true;
   const DWORD error = GetLastError();
@@ -551,11 +560,11 @@ bool TempFileBelowCreate(TempFileBelow& temp, const std::wstring& root, const st
 }
 
 bool TempFileBelowPlace(TempFileBelow& temp, bool overReadOnly) {
-  if (!temp.file.valid() || !temp.folder) {
+  if (!temp.file.valid() || !temp.folder || !temp.root) {
     SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
-  if (!RenameOnto(temp.file.get(), temp.folder, temp.root, temp.rel, temp.leaf, true, overReadOnly)) return false;
+  if (!RenameOnto(temp.file.get(), temp.folder, *temp.root, temp.rel, temp.leaf, true, overReadOnly)) return false;
   temp.file.reset();
   temp.ownFolder.reset();
   temp.folder = nullptr;
@@ -569,7 +578,7 @@ void TempFileBelowDiscard(TempFileBelow& temp) {
   temp.folder = nullptr;
 }
 
-bool DeleteFileBelow(const std::wstring& root, const std::wstring& path) {
+bool DeleteFileBelow(const FolderRoot& root, const std::wstring& path) {
   std::wstring rel, folderRel, leaf;
   if (!RelativeBelow(root, path, rel)) return false;
   SplitLeaf(rel, folderRel, leaf);
@@ -585,7 +594,7 @@ bool DeleteFileBelow(const std::wstring& root, const std::wstring& path) {
   return DeleteThroughHandle(file.get());
 }
 
-bool RemoveFolderBelow(const std::wstring& root, const std::wstring& path) {
+bool RemoveFolderBelow(const FolderRoot& root, const std::wstring& path) {
   std::wstring rel;
   if (!RelativeBelow(root, path, rel)) return false;
   const UniqueHandle folder = OpenFolderAt(root, rel, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, DELETE);
@@ -595,7 +604,7 @@ bool RemoveFolderBelow(const std::wstring& root, const std::wstring& path) {
 // Deletes everything inside the open folder at rel below root, each entry opened inside its
 // folder's handle and checked; a link, or anything that does not lead where its name says,
 // stays with whatever it holds, and so do the folders above it.
-static void EmptyFolderThroughHandle(HANDLE folder, const std::wstring& root, const std::wstring& rel) {
+static void EmptyFolderThroughHandle(HANDLE folder, const FolderRoot& root, const std::wstring& rel) {
   std::vector<std::pair<std::wstring, DWORD>> entries;
   alignas(8) uint8_t buffer[16384];
   for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
@@ -622,18 +631,19 @@ static void EmptyFolderThroughHandle(HANDLE folder, const std::wstring& root, co
   }
 }
 
-void DeleteTreeBelow(const std::wstring& root, const std::wstring& folder, bool removeFolder) {
+void DeleteTreeBelow(const FolderRoot& root, const std::wstring& folder, bool removeFolder) {
   std::wstring rel;
-  if (!SamePathText(folder + L"\\", root) && !RelativeBelow(root, folder, rel)) return;
+  if (!SamePathText(folder + L"\\", root.path) && !RelativeBelow(root, folder, rel)) return;
   const UniqueHandle held = OpenFolderAt(root, rel, kShareAll, rel.empty() ? 0 : DELETE);
   if (!held.valid()) return;
   EmptyFolderThroughHandle(held.get(), root, rel);
   if (removeFolder && !rel.empty()) RemoveFolderThroughHandle(held.get());
 }
 
-bool RemoveRootFolder(const std::wstring& root) {
+bool RemoveRootFolder(FolderRoot& root) {
+  FolderRootClose(root);  // a folder still open here would only be marked, not removed
   // Opened without following a link at its own name: a linked install folder keeps its link.
-  std::wstring named = root;
+  std::wstring named = root.path;
   while (named.size() > 3 && named.back() == L'\\') named.pop_back();
   const UniqueHandle folder(CreateFileW(named.c_str(), kFolderAccess | DELETE, kShareAll, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -644,7 +654,9 @@ bool RemoveRootFolder(const std::wstring& root) {
   // Under Wine a linked folder opened this way may carry no reparse flag: it must resolve to
   // its own name inside its resolved parent.
   const std::wstring parent = FolderOfPath(named);
-  std::wstring parentFinal = FinalPathOf(parent);
+  const UniqueHandle parentHandle(CreateFileW(parent.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  std::wstring parentFinal = parentHandle.valid() ? FinalPathOf(parentHandle.get()) : std::wstring();
   while (!parentFinal.empty() && parentFinal.back() == L'\\') parentFinal.pop_back();
   if (!parentFinal.empty() &&
       !SamePathText(FinalPathOf(folder.get()), parentFinal + L"\\" + named.substr(parent.size())))
@@ -671,7 +683,9 @@ bool IsHeldOpenElsewhere(const std::wstring& path) {
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
-std::wstring RootFor(const std::wstring& root, const std::wstring& path) {
+const FolderRoot& RootFor(const FolderRoot& root, const std::wstring& path, FolderRoot& outside) {
   std::wstring rel;
-  return RelativeBelow(root, path, rel) ? root : FolderOfPath(path);
+  if (RelativeBelow(root, path, rel)) return root;
+  FolderRootOpen(outside, FolderOfPath(path));
+  return outside;
 }

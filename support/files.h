@@ -24,48 +24,66 @@ bool SamePathText(const std::wstring& a, const std::wstring& b);
 std::wstring SystemErrorText(uint32_t code);
 
 // ---- Work below the install folder without following links ----
-// The one way to touch the install folder. Each helper takes the install folder (root, ending
-// in a backslash; it may itself be a link) and a full path that begins with it. Every create,
-// open, write, attribute change, move, delete, folder creation and folder removal is made
-// through a handle opened inside the handle of its folder, and each handle is checked to lead
-// exactly where its name says (no link, no folder swapped for a junction) before it is used:
-// nothing is ever acted on by name after a check, so a link planted on the way at any moment
-// is never walked through. A file with other names (a hard link) is never written: such a name
-// is replaced by a new file, and deleting it removes only the name. Only IsLinkFreeByName
-// looks by name, and it decides nothing but which message to show.
+// The one way to touch the install folder. A run opens the install folder once (FolderRoot)
+// and hands that handle down; nothing below resolves the folder by its name again. Each
+// helper takes that root and a full path that begins with root.path. Every create, open,
+// write, attribute change, move, delete, folder creation and folder removal is made through a
+// handle opened relative to the root's handle or to a folder handle opened inside it, and each
+// handle is checked to lead exactly where its name says (no link, no folder swapped for a
+// junction) before it is used: nothing is ever acted on by name after a check, so a link
+// planted on the way at any moment is never walked through. A file with other names (a hard
+// link) is never written: such a name is replaced by a new file, and deleting it removes only
+// the name. Only IsLinkFreeByName looks by name, and it decides nothing but which message to
+// show.
+
+// A folder files are placed below (the install folder; it may itself be a link), opened once.
+struct FolderRoot {
+  std::wstring path;    // ending in a backslash
+  std::wstring final;   // where the handle resolves, without trailing backslash; empty where the
+                        // file system reports no final paths (then each level's flags alone tell)
+  UniqueHandle handle;  // every open below goes through it, so renaming or replacing the folder
+                        // by its name meanwhile sends nothing elsewhere
+};
+// Opens folder (a backslash is added if missing) as root. False (last error set, root without
+// handle) if it does not exist or cannot be opened; every helper then fails.
+bool FolderRootOpen(FolderRoot& root, const std::wstring& folder);
+// Closes the root's handle, keeping its path.
+void FolderRootClose(FolderRoot& root);
 
 // True if no level from root down to path (as far as it exists) is a link, looked at by name:
 // an answer for a message, never a permission to act.
-bool IsLinkFreeByName(const std::wstring& root, const std::wstring& path);
+bool IsLinkFreeByName(const FolderRoot& root, const std::wstring& path);
 // EnsureParentFolders below root; false if a level is a link or cannot be created.
-bool EnsureFoldersBelow(const std::wstring& root, const std::wstring& path);
+bool EnsureFoldersBelow(const FolderRoot& root, const std::wstring& path);
 enum class OpenBelowMode { Read, Write, Create };
 // Opens path below root: Read (existing, shared for reading), Write (not shared, existing
 // contents kept, created if missing) or Create (not shared, emptied). Invalid if a link is on
 // the way or stands at path.
-UniqueHandle OpenBelow(const std::wstring& root, const std::wstring& path, OpenBelowMode mode);
+UniqueHandle OpenBelow(const FolderRoot& root, const std::wstring& path, OpenBelowMode mode);
 // ReadWholeFile for a path below root; false also if a link is on the way.
-bool ReadWholeFileBelow(const std::wstring& root, const std::wstring& path, std::string& out);
+bool ReadWholeFileBelow(const FolderRoot& root, const std::wstring& path, std::string& out);
 // WriteFileAtomic for a path below root; false also if a link is on the way or at the target.
-bool WriteFileAtomicBelow(const std::wstring& root, const std::wstring& path, const std::string& contents);
+bool WriteFileAtomicBelow(const FolderRoot& root, const std::wstring& path, const std::string& contents);
 // A temporary file (destination + ".ap_tmp") made inside its destination's checked folder,
 // written through file, and then moved onto the destination by its own handle: one folder
 // check serves the whole write. Closing it without placing or discarding leaves the file.
+// The root must outlive it.
 struct TempFileBelow {
   UniqueHandle ownFolder;  // the folder, when it was opened for this file alone
   HANDLE folder = nullptr;
   UniqueHandle file;  // not shared, with DELETE access
-  std::wstring root, rel, leaf;  // the destination below root, and its last name
+  const FolderRoot* root = nullptr;
+  std::wstring rel, leaf;  // the destination below root, and its last name
 };
 // The folder (a full path without trailing backslash, root itself or below it) opened and
 // checked as the helpers here check every folder, and held: nobody can move or delete it until
 // the handle is closed, so files made in it later need no check of their own. Invalid if a link
 // is on the way or it cannot be opened. create makes the missing levels first.
-UniqueHandle HoldFolderBelow(const std::wstring& root, const std::wstring& folder, bool create = false);
+UniqueHandle HoldFolderBelow(const FolderRoot& root, const std::wstring& folder, bool create = false);
 // Makes the temporary file in destination's folder, empty; heldFolder (from HoldFolderBelow
 // for that folder) saves opening and checking it. False (last error set) if a link is on the
 // way or stands at the temporary name.
-bool TempFileBelowCreate(TempFileBelow& temp, const std::wstring& root, const std::wstring& destination,
+bool TempFileBelowCreate(TempFileBelow& temp, const FolderRoot& root, const std::wstring& destination,
                          HANDLE heldFolder = nullptr);
 // Moves the temporary file onto its destination, replacing a file (not a link) there, and
 // closes it; overReadOnly lets a read-only file there go too (its other names, if any, keep
@@ -76,11 +94,11 @@ bool TempFileBelowPlace(TempFileBelow& temp, bool overReadOnly = false);
 void TempFileBelowDiscard(TempFileBelow& temp);
 // MoveFileExW (flags as there) of one entry below root to another; false also if a link is on
 // either way, if the source is a link, or if a link stands at the destination.
-bool MoveBelow(const std::wstring& root, const std::wstring& from, const std::wstring& to, DWORD flags);
+bool MoveBelow(const FolderRoot& root, const std::wstring& from, const std::wstring& to, DWORD flags);
 // Clears the attributes of a file below root and deletes it; a link is left alone (false).
-bool DeleteFileBelow(const std::wstring& root, const std::wstring& path);
+bool DeleteFileBelow(const FolderRoot& root, const std::wstring& path);
 // Removes an empty folder below root; a link is left alone (false).
-bool RemoveFolderBelow(const std::wstring& root, const std::wstring& path);
+bool RemoveFolderBelow(const FolderRoot& root, const std::wstring& path);
 // Renames the open file (opened with DELETE access) to leaf inside folder (a full path ending
 // in a backslash), never replacing anything there; false (last error set) if it cannot.
 bool RenameOpenFileWithin(HANDLE file, const std::wstring& folder, const std::wstring& leaf);
@@ -88,12 +106,12 @@ bool RenameOpenFileWithin(HANDLE file, const std::wstring& folder, const std::ws
 // below it), then, if removeFolder, the folder itself when it is then empty. Every entry is
 // opened inside its folder's checked handle: a link or anything that does not lead where its
 // name says is left, with its folders.
-void DeleteTreeBelow(const std::wstring& root, const std::wstring& folder, bool removeFolder);
-// Removes the install folder root itself when it is empty; a link there is left alone (false).
-bool RemoveRootFolder(const std::wstring& root);
+void DeleteTreeBelow(const FolderRoot& root, const std::wstring& folder, bool removeFolder);
+// Closes root and removes the folder itself when it is empty; a link there is left alone (false).
+bool RemoveRootFolder(FolderRoot& root);
 // After a failed write onto path: true only if another process holds it open (a running
 // program or a file opened without sharing), not for a folder or a denied destination.
 bool IsHeldOpenElsewhere(const std::wstring& path);
-// root when path lies below it, else the folder of path (a file outside the install folder,
-// such as a launcher's own executable, is then checked below its own folder).
-std::wstring RootFor(const std::wstring& root, const std::wstring& path);
+// root when path lies below it, else outside opened at the folder of path (a file outside the
+// install folder, such as a launcher's own executable, is then checked below its own folder).
+const FolderRoot& RootFor(const FolderRoot& root, const std::wstring& path, FolderRoot& outside);

@@ -1,6 +1,6 @@
 #pragma once
-#include <string>
+#include "support/files.h"
 
-// Moves an install folder of the older layout into the current one (config\, logs\).
-// folder ends in a backslash. Idempotent; every failing step is skipped.
-void MigrateLegacyLayout(const std::wstring& folder);
+// Moves an install folder (root, opened by the caller) of the older layout into the current
+// one (config\, logs\). Idempotent; every failing step is skipped.
+void MigrateLegacyLayout(const FolderRoot& root);

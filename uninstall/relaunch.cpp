@@ -119,9 +119,10 @@ static void ScheduleLeftoverDelete(HANDLE own, const std::wstring& self, const s
                                    const std::wstring& temp) {
   const std::wstring moved = UninstallCopyName(temp, GetTickCount64());
   if (!temp.empty() && RenameOpenFileWithin(own, temp, LastName(moved))) {
-    const std::wstring root = folder + L"\\";
+    FolderRoot root;
+    FolderRootOpen(root, folder);
     const std::wstring bin = FolderOfPath(self);
-    if (!SamePathText(bin, root)) RemoveFolderBelow(root, bin.substr(0, bin.size() - 1));
+    if (!SamePathText(bin, root.path)) RemoveFolderBelow(root, bin.substr(0, bin.size() - 1));
     RemoveRootFolder(root);
     StartHiddenCommand(SelfDeleteCommand(LastName(moved)), temp);
     return;

@@ -25,21 +25,17 @@
 // (support/files.h): nothing is ever deleted through a junction or a symbolic link, including
 // file links that a directory listing does not flag, nor through a folder swapped for one
 // between a look and the act. A hard link loses only its name here.
-void DeleteFolderContents(const std::wstring& folder) { DeleteTreeBelow(FolderOfPath(folder), folder, false); }
-
-// The install folder as named, ending in a backslash.
-struct InstallRoot {
-  std::wstring path;
-};
-
-static void DeleteOwnFile(const InstallRoot& root, const std::wstring& rel) { DeleteFileBelow(root.path, root.path + rel); }
-
-static void RemoveOwnFolder(const InstallRoot& root, const std::wstring& rel) {
-  RemoveFolderBelow(root.path, root.path + rel);
+void DeleteFolderContents(const std::wstring& folder) {
+  FolderRoot parent;
+  if (FolderRootOpen(parent, FolderOfPath(folder))) DeleteTreeBelow(parent, folder, false);
 }
 
-static void DeleteOwnFolder(const InstallRoot& root, const std::wstring& rel) {
-  DeleteTreeBelow(root.path, root.path + rel, true);
+static void DeleteOwnFile(const FolderRoot& root, const std::wstring& rel) { DeleteFileBelow(root, root.path + rel); }
+
+static void RemoveOwnFolder(const FolderRoot& root, const std::wstring& rel) { RemoveFolderBelow(root, root.path + rel); }
+
+static void DeleteOwnFolder(const FolderRoot& root, const std::wstring& rel) {
+  DeleteTreeBelow(root, root.path + rel, true);
 }
 
 static std::wstring InConfig(const wchar_t* name) { return std::wstring(layout::kConfigFolder) + L"\\" + name; }
@@ -63,7 +59,7 @@ static bool IsUserFolder(const std::wstring& rel) {
 // The program's own temporary files (a name + ".ap_tmp") anywhere below rel (empty or ending in
 // a backslash), which a cancelled or failed run leaves beside files the cache does not list yet.
 // Links are not followed and the player's own folders are not searched.
-static void DeleteTempFiles(const InstallRoot& root, const std::wstring& rel) {
+static void DeleteTempFiles(const FolderRoot& root, const std::wstring& rel) {
   static const std::wstring kSuffix = layout::kTempSuffix;
   WIN32_FIND_DATAW data;
   UniqueFind find(FindFirstFileW((root.path + rel + L"*").c_str(), &data));
@@ -110,13 +106,13 @@ void UninstallWorker(std::wstring folder, bool keep) {
   RemoveShortcut(FOLDERID_Programs, folder);
   if (SUCCEEDED(com)) CoUninitialize();
 
-  InstallRoot root;
-  root.path = folder;
-  if (root.path.empty() || root.path.back() != L'\\') root.path += L'\\';
-  MigrateLegacyLayout(root.path);
+  // Opened once: every removal below goes through this handle, never the folder's name again.
+  FolderRoot root;
+  FolderRootOpen(root, folder);
+  MigrateLegacyLayout(root);
 
   std::vector<std::wstring> files;
-  ReadCachePaths(root.path, [&files](std::wstring& path) { files.push_back(std::move(path)); });
+  ReadCachePaths(root, [&files](std::wstring& path) { files.push_back(std::move(path)); });
   for (const wchar_t* name : layout::kProgramFiles) files.push_back(name);
   files.push_back(layout::kPatcherIni);
   files.push_back(layout::kPatcherCache);
@@ -155,7 +151,7 @@ void UninstallWorker(std::wstring folder, bool keep) {
   DeleteOwnFile(root, layout::kLegacyMarker);
   RemoveOwnFolder(root, layout::kBinFolder);
   // The folder itself goes only when empty, and a linked install folder keeps its link.
-  RemoveRootFolder(root.path);
+  RemoveRootFolder(root);
 
   RegDeleteTreeW(HKEY_CURRENT_USER, layout::kUninstallKey);
   RegDeleteTreeW(HKEY_CURRENT_USER, layout::kSetupKey);

@@ -170,45 +170,46 @@ TEST(FilesBelow, NoHelperReadsWritesMovesOrDeletesThroughALink) {
   Bait bait;
   const std::string before = bait.Digest();
   ScratchFolder install;
-  const std::wstring root = install.path() + L"\\";
-  MakeLink(root + L"dir", bait.outside.path());          // a folder link
-  MakeLink(root + L"file", bait.outside / L"b.txt");     // a file link, which Wine does not flag
-  MakeLink(root + L"t.txt.ap_tmp", bait.outside / L"sub\\c.txt");  // at a temporary name
-  WriteBytes(root + L"plain.txt", "plain");
+  FolderRoot root;
+  ASSERT_TRUE(FolderRootOpen(root, install.path()));
+  MakeLink(root.path + L"dir", bait.outside.path());          // a folder link
+  MakeLink(root.path + L"file", bait.outside / L"b.txt");     // a file link, which Wine does not flag
+  MakeLink(root.path + L"t.txt.ap_tmp", bait.outside / L"sub\\c.txt");  // at a temporary name
+  WriteBytes(root.path + L"plain.txt", "plain");
 
-  EXPECT_FALSE(IsLinkFreeByName(root, root + L"dir\\b.txt"));
-  EXPECT_FALSE(IsLinkFreeByName(root, root + L"dir\\missing\\x"));
-  EXPECT_FALSE(IsLinkFreeByName(root, root + L"file"));
-  EXPECT_TRUE(IsLinkFreeByName(root, root + L"plain.txt"));
-  EXPECT_TRUE(IsLinkFreeByName(root, root + L"missing\\x"));
-  EXPECT_FALSE(EnsureFoldersBelow(root, root + L"dir\\sub\\x\\y"));
-  EXPECT_FALSE(OpenBelow(root, root + L"dir\\new.txt", OpenBelowMode::Create).valid());
-  EXPECT_FALSE(OpenBelow(root, root + L"file", OpenBelowMode::Create).valid());
-  EXPECT_FALSE(OpenBelow(root, root + L"file", OpenBelowMode::Write).valid());
-  EXPECT_FALSE(OpenBelow(root, root + L"file", OpenBelowMode::Read).valid());
+  EXPECT_FALSE(IsLinkFreeByName(root, root.path + L"dir\\b.txt"));
+  EXPECT_FALSE(IsLinkFreeByName(root, root.path + L"dir\\missing\\x"));
+  EXPECT_FALSE(IsLinkFreeByName(root, root.path + L"file"));
+  EXPECT_TRUE(IsLinkFreeByName(root, root.path + L"plain.txt"));
+  EXPECT_TRUE(IsLinkFreeByName(root, root.path + L"missing\\x"));
+  EXPECT_FALSE(EnsureFoldersBelow(root, root.path + L"dir\\sub\\x\\y"));
+  EXPECT_FALSE(OpenBelow(root, root.path + L"dir\\new.txt", OpenBelowMode::Create).valid());
+  EXPECT_FALSE(OpenBelow(root, root.path + L"file", OpenBelowMode::Create).valid());
+  EXPECT_FALSE(OpenBelow(root, root.path + L"file", OpenBelowMode::Write).valid());
+  EXPECT_FALSE(OpenBelow(root, root.path + L"file", OpenBelowMode::Read).valid());
   std::string read;
-  EXPECT_FALSE(ReadWholeFileBelow(root, root + L"dir\\b.txt", read));
-  EXPECT_FALSE(WriteFileAtomicBelow(root, root + L"file", "x"));
-  EXPECT_FALSE(WriteFileAtomicBelow(root, root + L"dir\\b.txt", "x"));
-  EXPECT_FALSE(WriteFileAtomicBelow(root, root + L"t.txt", "x"));
-  EXPECT_FALSE(MoveBelow(root, root + L"plain.txt", root + L"dir\\moved", MOVEFILE_REPLACE_EXISTING));
-  EXPECT_FALSE(MoveBelow(root, root + L"plain.txt", root + L"file", MOVEFILE_REPLACE_EXISTING));
-  EXPECT_FALSE(MoveBelow(root, root + L"file", root + L"moved", MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
-  EXPECT_FALSE(DeleteFileBelow(root, root + L"file"));
-  EXPECT_FALSE(DeleteFileBelow(root, root + L"dir\\b.txt"));
-  EXPECT_FALSE(RemoveFolderBelow(root, root + L"dir\\sub"));
-  EXPECT_FALSE(HoldFolderBelow(root, root + L"dir").valid());
-  EXPECT_FALSE(HoldFolderBelow(root, root + L"dir\\new", true).valid());
+  EXPECT_FALSE(ReadWholeFileBelow(root, root.path + L"dir\\b.txt", read));
+  EXPECT_FALSE(WriteFileAtomicBelow(root, root.path + L"file", "x"));
+  EXPECT_FALSE(WriteFileAtomicBelow(root, root.path + L"dir\\b.txt", "x"));
+  EXPECT_FALSE(WriteFileAtomicBelow(root, root.path + L"t.txt", "x"));
+  EXPECT_FALSE(MoveBelow(root, root.path + L"plain.txt", root.path + L"dir\\moved", MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(MoveBelow(root, root.path + L"plain.txt", root.path + L"file", MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(MoveBelow(root, root.path + L"file", root.path + L"moved", MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
+  EXPECT_FALSE(DeleteFileBelow(root, root.path + L"file"));
+  EXPECT_FALSE(DeleteFileBelow(root, root.path + L"dir\\b.txt"));
+  EXPECT_FALSE(RemoveFolderBelow(root, root.path + L"dir\\sub"));
+  EXPECT_FALSE(HoldFolderBelow(root, root.path + L"dir").valid());
+  EXPECT_FALSE(HoldFolderBelow(root, root.path + L"dir\\new", true).valid());
   TempFileBelow temp;
-  EXPECT_FALSE(TempFileBelowCreate(temp, root, root + L"dir\\new.txt"));
-  EXPECT_FALSE(TempFileBelowCreate(temp, root, root + L"t.txt"));
-  ASSERT_TRUE(TempFileBelowCreate(temp, root, root + L"file"));
+  EXPECT_FALSE(TempFileBelowCreate(temp, root, root.path + L"dir\\new.txt"));
+  EXPECT_FALSE(TempFileBelowCreate(temp, root, root.path + L"t.txt"));
+  ASSERT_TRUE(TempFileBelowCreate(temp, root, root.path + L"file"));
   EXPECT_FALSE(TempFileBelowPlace(temp)) << "a link at the destination is refused, not replaced";
   TempFileBelowDiscard(temp);
-  EXPECT_FALSE(Exists(root + L"file.ap_tmp"));
+  EXPECT_FALSE(Exists(root.path + L"file.ap_tmp"));
   EXPECT_EQ(bait.Digest(), before);
-  EXPECT_EQ(ReadBytes(root + L"plain.txt"), "plain");
-  EXPECT_FALSE(Exists(root + L"t.txt"));
+  EXPECT_EQ(ReadBytes(root.path + L"plain.txt"), "plain");
+  EXPECT_FALSE(Exists(root.path + L"t.txt"));
 }
 
 TEST(FilesBelow, NothingIsWrittenThroughAHardLink) {
@@ -218,32 +219,33 @@ TEST(FilesBelow, NothingIsWrittenThroughAHardLink) {
   ASSERT_TRUE(SetFileAttributesW((bait.outside / L"moved").c_str(), FILE_ATTRIBUTE_READONLY));
   const std::string before = bait.Digest();
   ScratchFolder install;
-  const std::wstring root = install.path() + L"\\";
-  MakeHardLink(root + L"final.txt", bait.outside / L"b.txt");
-  MakeHardLink(root + L"t.txt.ap_tmp", bait.outside / L"sub\\c.txt");
-  MakeHardLink(root + L"part.z", bait.outside / L"x");
-  MakeHardLink(root + L"ro.txt", bait.outside / L"moved");
-  MakeHardLink(root + L"ro2.txt", bait.outside / L"moved");
+  FolderRoot root;
+  ASSERT_TRUE(FolderRootOpen(root, install.path()));
+  MakeHardLink(root.path + L"final.txt", bait.outside / L"b.txt");
+  MakeHardLink(root.path + L"t.txt.ap_tmp", bait.outside / L"sub\\c.txt");
+  MakeHardLink(root.path + L"part.z", bait.outside / L"x");
+  MakeHardLink(root.path + L"ro.txt", bait.outside / L"moved");
+  MakeHardLink(root.path + L"ro2.txt", bait.outside / L"moved");
 
-  ASSERT_TRUE(WriteFileAtomicBelow(root, root + L"t.txt", "new")) << "the temporary name is made anew";
-  EXPECT_EQ(ReadBytes(root + L"t.txt"), "new");
+  ASSERT_TRUE(WriteFileAtomicBelow(root, root.path + L"t.txt", "new")) << "the temporary name is made anew";
+  EXPECT_EQ(ReadBytes(root.path + L"t.txt"), "new");
   {
-    UniqueHandle part = OpenBelow(root, root + L"part.z", OpenBelowMode::Write);
+    UniqueHandle part = OpenBelow(root, root.path + L"part.z", OpenBelowMode::Write);
     ASSERT_TRUE(part.valid());
-    EXPECT_EQ(FileSize(root + L"part.z"), 0u) << "a hard-linked part starts over";
+    EXPECT_EQ(FileSize(root.path + L"part.z"), 0u) << "a hard-linked part starts over";
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(part.get(), "zz", 2, &written, nullptr));
   }
   for (const wchar_t* name : {L"final.txt", L"ro.txt"}) {
     TempFileBelow temp;
-    ASSERT_TRUE(TempFileBelowCreate(temp, root, root + name));
+    ASSERT_TRUE(TempFileBelowCreate(temp, root, root.path + name));
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(temp.file.get(), "fresh", 5, &written, nullptr));
     ASSERT_TRUE(TempFileBelowPlace(temp, true)) << Narrow(name);
-    EXPECT_EQ(ReadBytes(root + name), "fresh");
+    EXPECT_EQ(ReadBytes(root.path + name), "fresh");
   }
-  EXPECT_TRUE(DeleteFileBelow(root, root + L"ro2.txt"));
-  EXPECT_FALSE(Exists(root + L"ro2.txt"));
+  EXPECT_TRUE(DeleteFileBelow(root, root.path + L"ro2.txt"));
+  EXPECT_FALSE(Exists(root.path + L"ro2.txt"));
   EXPECT_EQ(bait.Digest(), before);
   EXPECT_TRUE(GetFileAttributesW((bait.outside / L"moved").c_str()) & FILE_ATTRIBUTE_READONLY);
   SetFileAttributesW((bait.outside / L"moved").c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -253,35 +255,63 @@ TEST(FilesBelow, PlainFilesAndALinkedInstallFolderWork) {
   ScratchFolder real;
   ScratchFolder base;
   MakeLink(base / L"Quorvel", real.path());  // the install folder itself may be a link
-  for (const std::wstring& root : {real.path() + L"\\", base / L"Quorvel\\"}) {
-    ASSERT_TRUE(EnsureFoldersBelow(root, root + L"a\\b\\c.txt")) << Narrow(root);
-    ASSERT_TRUE(WriteFileAtomicBelow(root, root + L"a\\b\\c.txt", "one")) << Narrow(root);
-    ASSERT_TRUE(WriteFileAtomicBelow(root, root + L"a\\b\\c.txt", "two"));
+  for (const std::wstring& folder : {real.path(), base / L"Quorvel"}) {
+    FolderRoot root;
+    ASSERT_TRUE(FolderRootOpen(root, folder)) << Narrow(folder);
+    ASSERT_TRUE(EnsureFoldersBelow(root, root.path + L"a\\b\\c.txt")) << Narrow(root.path);
+    ASSERT_TRUE(WriteFileAtomicBelow(root, root.path + L"a\\b\\c.txt", "one")) << Narrow(root.path);
+    ASSERT_TRUE(WriteFileAtomicBelow(root, root.path + L"a\\b\\c.txt", "two"));
     std::string read;
-    ASSERT_TRUE(ReadWholeFileBelow(root, root + L"a\\b\\c.txt", read));
+    ASSERT_TRUE(ReadWholeFileBelow(root, root.path + L"a\\b\\c.txt", read));
     EXPECT_EQ(read, "two");
-    ASSERT_TRUE(SetFileAttributesW((root + L"a\\b\\c.txt").c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_TRUE(MoveBelow(root, root + L"a\\b\\c.txt", root + L"a\\d.txt", MOVEFILE_REPLACE_EXISTING));
-    EXPECT_TRUE(DeleteFileBelow(root, root + L"a\\d.txt"));  // read-only is no obstacle
-    EXPECT_TRUE(RemoveFolderBelow(root, root + L"a\\b"));
-    EXPECT_TRUE(RemoveFolderBelow(root, root + L"a"));
-    EXPECT_FALSE(Exists(root + L"a"));
+    ASSERT_TRUE(SetFileAttributesW((root.path + L"a\\b\\c.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(MoveBelow(root, root.path + L"a\\b\\c.txt", root.path + L"a\\d.txt", MOVEFILE_REPLACE_EXISTING));
+    EXPECT_TRUE(DeleteFileBelow(root, root.path + L"a\\d.txt"));  // read-only is no obstacle
+    EXPECT_TRUE(RemoveFolderBelow(root, root.path + L"a\\b"));
+    EXPECT_TRUE(RemoveFolderBelow(root, root.path + L"a"));
+    EXPECT_FALSE(Exists(root.path + L"a"));
 
     // A held folder takes files made and placed by handle, and cannot be moved meanwhile.
-    UniqueHandle held = HoldFolderBelow(root, root + L"e\\f", true);
-    ASSERT_TRUE(held.valid()) << Narrow(root);
+    UniqueHandle held = HoldFolderBelow(root, root.path + L"e\\f", true);
+    ASSERT_TRUE(held.valid()) << Narrow(root.path);
     TempFileBelow temp;
-    ASSERT_TRUE(TempFileBelowCreate(temp, root, root + L"e\\f\\g.txt", held.get()));
+    ASSERT_TRUE(TempFileBelowCreate(temp, root, root.path + L"e\\f\\g.txt", held.get()));
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(temp.file.get(), "three", 5, &written, nullptr));
     ASSERT_TRUE(TempFileBelowPlace(temp));
-    EXPECT_EQ(ReadBytes(root + L"e\\f\\g.txt"), "three");
-    EXPECT_FALSE(MoveFileExW((root + L"e\\f").c_str(), (root + L"e\\moved").c_str(), 0));
+    EXPECT_EQ(ReadBytes(root.path + L"e\\f\\g.txt"), "three");
+    EXPECT_FALSE(MoveFileExW((root.path + L"e\\f").c_str(), (root.path + L"e\\moved").c_str(), 0));
     held.reset();
-    EXPECT_TRUE(DeleteFileBelow(root, root + L"e\\f\\g.txt"));
-    EXPECT_TRUE(RemoveFolderBelow(root, root + L"e\\f"));
-    EXPECT_TRUE(RemoveFolderBelow(root, root + L"e"));
+    EXPECT_TRUE(DeleteFileBelow(root, root.path + L"e\\f\\g.txt"));
+    EXPECT_TRUE(RemoveFolderBelow(root, root.path + L"e\\f"));
+    EXPECT_TRUE(RemoveFolderBelow(root, root.path + L"e"));
   }
+}
+
+TEST(FilesBelow, AnInstallFolderSwappedForALinkAfterItWasOpenedSendsNothingThere) {
+  Bait bait;
+  const std::string before = bait.Digest();
+  ScratchFolder base;
+  ASSERT_TRUE(CreateDirectoryW((base / L"Quorvel").c_str(), nullptr));
+  WriteBytes(base / L"Quorvel\\b.txt", "own");
+  FolderRoot root;
+  ASSERT_TRUE(FolderRootOpen(root, base / L"Quorvel"));
+  // The folder moves away while held and a link to the bait takes its name.
+  ASSERT_TRUE(MoveFileExW((base / L"Quorvel").c_str(), (base / L"moved").c_str(), 0));
+  MakeLink(base / L"Quorvel", bait.outside.path());
+
+  // What is new goes into the folder the handle holds; what exists no longer is where its
+  // name says, and is left alone.
+  EXPECT_FALSE(WriteFileAtomicBelow(root, root.path + L"b.txt", "x"));
+  EXPECT_FALSE(DeleteFileBelow(root, root.path + L"b.txt"));
+  EnsureFoldersBelow(root, root.path + L"sub\\x\\y");
+  OpenBelow(root, root.path + L"new.txt", OpenBelowMode::Create);
+  DeleteTreeBelow(root, root.path + L"sub", true);
+  DeleteTreeBelow(root, base / L"Quorvel", false);
+  EXPECT_EQ(bait.Digest(), before);
+  EXPECT_EQ(ReadBytes(base / L"moved\\b.txt"), "own");
+  EXPECT_TRUE(IsFolder(base / L"moved\\sub\\x"));
+  RemoveDirectoryW((base / L"Quorvel").c_str());
 }
 
 TEST(FilesBelow, OnlyAFileHeldOpenCountsAsInUse) {

@@ -46,6 +46,7 @@ protected:
     engine.notifyWindow = stages.hwnd();
     engine.notifyMessage = WM_APP + 1;
     engine.installFolder = folder.slashed();
+    FolderRootOpen(engine.root, engine.installFolder);
     ASSERT_TRUE(CreateDirectoryW((folder / L"config").c_str(), nullptr));
     UseNginx();
   }
@@ -422,7 +423,7 @@ TEST_F(Manifest, AnyVersionIsAcceptedWithoutPatcherIni) {
 }
 
 TEST_F(Manifest, OlderVersionThanTheInstalledOneIsRefused) {
-  WriteInstalledVersion(folder.slashed(), 12);
+  WriteInstalledVersion(OpenRoot(folder.slashed()), 12);
   EXPECT_EQ(Run("{\"format\": 1, \"version\": 11, \"files\": []}"),
             L"The server sent an older version than the installed one.");
   EXPECT_EQ(engine.manifestVersion.load(), 11);  // stored before the check
@@ -433,9 +434,9 @@ TEST_F(Manifest, OlderVersionThanTheInstalledOneIsRefused) {
 }
 
 TEST_F(Manifest, NegativeInstalledVersionMeansNoCheck) {
-  WriteInstalledVersion(folder.slashed(), -3);
+  WriteInstalledVersion(OpenRoot(folder.slashed()), -3);
   int32_t installed = 99;
-  EXPECT_FALSE(ReadInstalledVersion(folder.slashed(), installed));
+  EXPECT_FALSE(ReadInstalledVersion(OpenRoot(folder.slashed()), installed));
   EXPECT_EQ(installed, 99);
   EXPECT_EQ(Run("{\"format\": 1, \"version\": 1, \"files\": []}"), L"");
 }

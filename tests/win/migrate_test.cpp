@@ -31,7 +31,7 @@ TEST(Migrate, LooseFilesMoveIntoConfigAndLogs) {
   ASSERT_TRUE(CreateDirectoryW((root / L"data").c_str(), nullptr));
   ASSERT_TRUE(WriteBytes(root / L"data\\mouse.cfg", "not at the root"));
 
-  MigrateLegacyLayout(root.slashed());
+  MigrateLegacyLayout(OpenRoot(root.slashed()));
 
   std::map<std::wstring, std::string> expected = {
     {L"config", "<dir>"}, {L"logs", "<dir>"}, {L"logs\\syserr", "errors"}, {L"Quorvel.exe", "game"},
@@ -46,7 +46,7 @@ TEST(Migrate, RootFileReplacesTheCopyInConfig) {
   ASSERT_TRUE(WriteBytes(root / L"tarnel.cfg", "newer at root"));
   ASSERT_TRUE(WriteBytes(root / L"config\\tarnel.cfg", "older in config"));
   ASSERT_TRUE(WriteBytes(root / L"config\\mouse.cfg", "only in config"));
-  MigrateLegacyLayout(root.slashed());
+  MigrateLegacyLayout(OpenRoot(root.slashed()));
   EXPECT_EQ(ReadBytes(root / L"config\\tarnel.cfg"), "newer at root");
   EXPECT_FALSE(Exists(root / L"tarnel.cfg"));
   EXPECT_EQ(ReadBytes(root / L"config\\mouse.cfg"), "only in config");
@@ -55,7 +55,7 @@ TEST(Migrate, RootFileReplacesTheCopyInConfig) {
 TEST(Migrate, EmptyFolderGainsOnlyTheTwoFolders) {
   ScratchFolder root;
   ASSERT_TRUE(WriteBytes(root / L"readme.txt", "hello"));
-  MigrateLegacyLayout(root.slashed());
+  MigrateLegacyLayout(OpenRoot(root.slashed()));
   std::map<std::wstring, std::string> expected = {{L"config", "<dir>"}, {L"logs", "<dir>"}, {L"readme.txt", "hello"}};
   EXPECT_EQ(Snapshot(root.slashed()), expected);
 }
@@ -65,14 +65,14 @@ TEST(Migrate, SyserrMovesOnlyWhenLogsHasNone) {
   ASSERT_TRUE(CreateDirectoryW((root / L"logs").c_str(), nullptr));
   ASSERT_TRUE(WriteBytes(root / L"syserr", "root copy"));
   ASSERT_TRUE(WriteBytes(root / L"logs\\syserr", "logs copy"));
-  MigrateLegacyLayout(root.slashed());
+  MigrateLegacyLayout(OpenRoot(root.slashed()));
   EXPECT_EQ(ReadBytes(root / L"syserr"), "root copy");
   EXPECT_EQ(ReadBytes(root / L"logs\\syserr"), "logs copy");
 
   ScratchFolder other;
   ASSERT_TRUE(CreateDirectoryW((other / L"syserr").c_str(), nullptr));  // a folder of that name moves too
   ASSERT_TRUE(WriteBytes(other / L"syserr\\1.txt", "one"));
-  MigrateLegacyLayout(other.slashed());
+  MigrateLegacyLayout(OpenRoot(other.slashed()));
   EXPECT_FALSE(Exists(other / L"syserr"));
   EXPECT_EQ(ReadBytes(other / L"logs\\syserr\\1.txt"), "one");
 }
@@ -82,9 +82,9 @@ TEST(Migrate, SecondRunChangesNothing) {
   ASSERT_TRUE(WriteBytes(root / L"locale.cfg", "pt"));
   ASSERT_TRUE(WriteBytes(root / L"log.txt", "x"));
   ASSERT_TRUE(WriteBytes(root / L"syserr", "e"));
-  MigrateLegacyLayout(root.slashed());
+  MigrateLegacyLayout(OpenRoot(root.slashed()));
   auto once = Snapshot(root.slashed());
-  MigrateLegacyLayout(root.slashed());
+  MigrateLegacyLayout(OpenRoot(root.slashed()));
   EXPECT_EQ(Snapshot(root.slashed()), once);
   EXPECT_EQ(once.at(L"config\\locale.cfg"), "pt");
   EXPECT_EQ(once.count(L"log.txt"), 0u);
@@ -101,7 +101,7 @@ TEST(Migrate, FailingStepsAreSkipped) {
   // An open file cannot be deleted; the next name is deleted all the same.
   HANDLE holder = CreateFileW((root / L"log.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  MigrateLegacyLayout(root.slashed());
+  MigrateLegacyLayout(OpenRoot(root.slashed()));
   CloseHandle(holder);
   EXPECT_EQ(ReadBytes(root / L"config"), "a file");
   EXPECT_EQ(ReadBytes(root / L"mouse.cfg"), "m");

@@ -13,11 +13,11 @@ TEST(InstalledVersion, RoundTripsThroughPatcherIni) {
   ScratchFolder folder;
   ASSERT_TRUE(CreateDirectoryW((folder / L"config").c_str(), nullptr));
   int32_t v = 5;
-  EXPECT_FALSE(ReadInstalledVersion(folder.slashed(), v));  // no file
+  EXPECT_FALSE(ReadInstalledVersion(OpenRoot(folder.slashed()), v));  // no file
   EXPECT_EQ(v, 5);
   for (int32_t written : {0, 12, 2147483647}) {
-    WriteInstalledVersion(folder.slashed(), written);
-    ASSERT_TRUE(ReadInstalledVersion(folder.slashed(), v));
+    WriteInstalledVersion(OpenRoot(folder.slashed()), written);
+    ASSERT_TRUE(ReadInstalledVersion(OpenRoot(folder.slashed()), v));
     EXPECT_EQ(v, written);
   }
   const std::string ini = ReadBytes(folder / L"config\\patcher.ini");
@@ -30,29 +30,29 @@ TEST(InstalledVersion, MissingSectionKeyOrFolderReadsAsUnknown) {
   ASSERT_TRUE(CreateDirectoryW((folder / L"config").c_str(), nullptr));
   int32_t v = 5;
   WriteBytes(folder / L"config\\patcher.ini", "[other]\r\nversion=3\r\n[patch]\r\nbuild=4\r\n");
-  EXPECT_FALSE(ReadInstalledVersion(folder.slashed(), v));
+  EXPECT_FALSE(ReadInstalledVersion(OpenRoot(folder.slashed()), v));
   WriteBytes(folder / L"config\\patcher.ini", "[patch]\r\nversion=-1\r\n");
-  EXPECT_FALSE(ReadInstalledVersion(folder.slashed(), v));
-  WriteInstalledVersion(folder.slashed(), -3);
+  EXPECT_FALSE(ReadInstalledVersion(OpenRoot(folder.slashed()), v));
+  WriteInstalledVersion(OpenRoot(folder.slashed()), -3);
   EXPECT_NE(ReadBytes(folder / L"config\\patcher.ini").find("version=-3"), std::string::npos);
-  EXPECT_FALSE(ReadInstalledVersion(folder.slashed(), v));
+  EXPECT_FALSE(ReadInstalledVersion(OpenRoot(folder.slashed()), v));
   EXPECT_EQ(v, 5);
   WriteBytes(folder / L"config\\patcher.ini", "[patch]\r\nversion=0\r\n");
-  EXPECT_TRUE(ReadInstalledVersion(folder.slashed(), v));
+  EXPECT_TRUE(ReadInstalledVersion(OpenRoot(folder.slashed()), v));
   EXPECT_EQ(v, 0);
   // Other sections and keys stay as they were, names in any case and blanks included.
   WriteBytes(folder / L"config\\patcher.ini", "[other]\r\nversion=3\r\n[ Patch ]\r\nbuild=4\r\n\r\n[last]\r\nx=1");
-  WriteInstalledVersion(folder.slashed(), 7);
+  WriteInstalledVersion(OpenRoot(folder.slashed()), 7);
   EXPECT_EQ(ReadBytes(folder / L"config\\patcher.ini"),
             "[other]\r\nversion=3\r\n[ Patch ]\r\nbuild=4\r\nversion=7\r\n\r\n[last]\r\nx=1");
   WriteBytes(folder / L"config\\patcher.ini", "[PATCH]\r\n Version = 9 \r\n");
-  EXPECT_TRUE(ReadInstalledVersion(folder.slashed(), v));
+  EXPECT_TRUE(ReadInstalledVersion(OpenRoot(folder.slashed()), v));
   EXPECT_EQ(v, 9);
-  WriteInstalledVersion(folder.slashed(), 10);
+  WriteInstalledVersion(OpenRoot(folder.slashed()), 10);
   EXPECT_EQ(ReadBytes(folder / L"config\\patcher.ini"), "[PATCH]\r\n Version =10\r\n");
   // Without a config folder nothing is written and nothing is read.
   const std::wstring missing = folder / L"nothing-here\\";
-  WriteInstalledVersion(missing, 4);
-  EXPECT_FALSE(ReadInstalledVersion(missing, v));
+  WriteInstalledVersion(OpenRoot(missing), 4);
+  EXPECT_FALSE(ReadInstalledVersion(OpenRoot(missing), v));
   EXPECT_FALSE(std::filesystem::exists(missing));
 }

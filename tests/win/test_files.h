@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
+
 namespace qvtest {
 
 // ASCII text between the two string kinds (test names, paths, server values).
@@ -180,5 +182,12 @@ private:
   }
   std::wstring path_;
 };
+
+// folder opened as the root the file helpers work below (invalid if it cannot be opened).
+inline FolderRoot OpenRoot(const std::wstring& folder) {
+  FolderRoot root;
+  FolderRootOpen(root, folder);
+  return root;
+}
 
 }  // namespace qvtest
