@@ -11,6 +11,7 @@
 #include "support/handles.h"
 #include "support/http.h"
 #include "support/layout.h"
+#include "support/sha256.h"
 #include "support/wait.h"
 
 // Sleeps in 100 ms steps while the engine is paused and not cancelled; true if it slept.
@@ -204,7 +205,8 @@ struct PartWriter {
   }
 };
 
-enum class Fetch { Complete, Incomplete, IncompleteAfterPause, WriteFailed, Cancelled };
+// Missing: the server does not have the object (404).
+enum class Fetch { Complete, Incomplete, IncompleteAfterPause, Missing, WriteFailed, Cancelled };
 
 // Brings the part file to the object's full size: nothing to do for a complete part, else one
 // request for what is missing (a range request when part of it is there).
@@ -232,6 +234,7 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
   if (writer.stop == PartWriter::Stop::TooLong) DeleteFileBelow(root, partPath);
   if (engine.cancel) return Fetch::Cancelled;
   if ((status == 200 || status == 206) && writer.have + writer.received == objectSize) return Fetch::Complete;
+  if (status == 404) return Fetch::Missing;
   return writer.pausedDuring ? Fetch::IncompleteAfterPause : Fetch::Incomplete;
 }
 
@@ -301,6 +304,7 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
         attempt = -1;
         result = DownloadNetwork;
         break;
+      case Fetch::Missing:
       case Fetch::Incomplete: result = DownloadNetwork; break;
       case Fetch::Complete: {
         // The temporary file is made, written and moved by handle in one checked folder.
@@ -321,6 +325,146 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
     }
     if (++attempt >= 3) return result;
   }
+}
+
+// ---- Files published in pieces ----------------------------------------------------------
+
+namespace {
+
+enum class PieceFetch { Ok, Failed, Missing, WriteFailed, Cancelled };
+
+// Brings one piece into out: through its part file, which stays in patcher_parts until the run
+// ends (so an interrupted update does not fetch it again), inflated and checked against its
+// hash, with the attempts of a whole file. credited counts the bytes this added to doneBytes.
+PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out, uint64_t& credited,
+                      DownloadKnowledge* known) {
+  const std::wstring url = ManifestFileUrl(chunk.hash);
+  const std::wstring partPath = PartFilePath(engine, chunk.hash);
+  Credit credit{engine};
+  std::string object;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    if (WaitWhilePaused(engine)) attempt = 0;
+    if (engine.cancel) return PieceFetch::Cancelled;
+    if (attempt > 0) {
+      PauseUnlessCancelled(static_cast<uint32_t>(attempt) * 1000, engine.cancel);
+      if (engine.cancel) return PieceFetch::Cancelled;
+    }
+    credit.TakeBack();
+    if (!EnsureFolderOf(engine.root, partPath, known)) return PieceFetch::WriteFailed;
+    switch (FetchPart(engine, url, partPath, chunk.compressedSize, credit)) {
+      case Fetch::WriteFailed: return PieceFetch::WriteFailed;
+      case Fetch::Cancelled: return PieceFetch::Cancelled;
+      case Fetch::Missing: credit.TakeBack(); return PieceFetch::Missing;
+      case Fetch::IncompleteAfterPause: attempt = -1; continue;
+      case Fetch::Incomplete: continue;
+      case Fetch::Complete: break;
+    }
+    if (ReadWholeFileBelow(engine.root, partPath, object) && InflateWhole(object, chunk.size, out)) {
+      Sha256Hasher hasher;
+      hasher.Update(out.data(), out.size());
+      if (hasher.Finish() == chunk.hash) {
+        credited += credit.amount;
+        return PieceFetch::Ok;
+      }
+    }
+    DeleteFileBelow(engine.root, partPath);  // a damaged piece is fetched anew
+  }
+  credit.TakeBack();
+  return PieceFetch::Failed;
+}
+
+// Reads exactly size bytes at offset of file into out.
+bool ReadAt(HANDLE file, uint64_t offset, uint32_t size, std::string& out) {
+  LARGE_INTEGER position;
+  position.QuadPart = static_cast<LONGLONG>(offset);
+  out.resize(size);
+  DWORD read = 0;
+  return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) && ReadFile(file, out.data(), size, &read, nullptr) &&
+         read == size;
+}
+
+}  // namespace
+
+bool PlanChunks(PatchEngine& engine, const FileEntry& entry, const std::wstring& destination, ChunkPlan& plan) {
+  plan = ChunkPlan();
+  if (entry.chunks.empty() || destination.size() <= engine.root.path.size() ||
+      !SamePathText(destination.substr(0, engine.root.path.size()), engine.root.path))
+    return false;
+  const UniqueHandle old = OpenBelow(engine.root, destination, OpenBelowMode::Read);
+  if (!old.valid()) return false;
+  // The old file's pieces by their hash, at the piece boundaries the new file uses too.
+  std::unordered_map<std::string, uint64_t> held;
+  std::string piece;
+  piece.resize(layout::kChunkSize);
+  for (uint64_t at = 0;; at += layout::kChunkSize) {
+    if (engine.cancel) return false;
+    DWORD read = 0;
+    if (!ReadFile(old.get(), piece.data(), layout::kChunkSize, &read, nullptr)) return false;
+    if (read == 0) break;
+    Sha256Hasher hasher;
+    hasher.Update(piece.data(), read);
+    held.emplace(hasher.Finish(), at);
+    if (read < layout::kChunkSize) break;
+  }
+  plan.local.assign(entry.chunks.size(), -1);
+  bool any = false;
+  for (size_t k = 0; k < entry.chunks.size(); ++k) {
+    const auto found = held.find(entry.chunks[k].hash);
+    if (found != held.end()) {
+      plan.local[k] = static_cast<int64_t>(found->second);
+      any = true;
+    } else {
+      plan.fetchBytes += entry.chunks[k].compressedSize;
+    }
+  }
+  return any && plan.fetchBytes < entry.compressedSize;
+}
+
+DownloadResult DownloadChunks(PatchEngine& engine, const FileEntry& entry, const ChunkPlan& plan,
+                              const std::wstring& destination, uint64_t& credited, DownloadKnowledge* known) {
+  credited = 0;
+  const std::shared_ptr<UniqueHandle> folder = known ? HeldFolderOf(engine.root, destination, *known) : nullptr;
+  if (known ? !folder : !EnsureFolderOf(engine.root, destination, nullptr)) return DownloadWriteFailed;
+  UniqueHandle old = OpenBelow(engine.root, destination, OpenBelowMode::Read);
+  if (!old.valid()) return DownloadCorrupt;  // gone since the plan: the whole file then
+  TempFileBelow temp;
+  if (!TempFileBelowCreate(temp, engine.root, destination, folder ? folder->get() : nullptr)) return DownloadWriteFailed;
+  // The new file is made in order, piece by piece, and hashed as a whole on the way: the
+  // pieces taken from the old file are proven by that hash alone.
+  Sha256Hasher whole;
+  std::string piece;
+  DownloadResult result = DownloadOk;
+  for (size_t k = 0; k < entry.chunks.size() && result == DownloadOk; ++k) {
+    const Chunk& chunk = entry.chunks[k];
+    if (plan.local[k] >= 0) {
+      if (!ReadAt(old.get(), static_cast<uint64_t>(plan.local[k]), chunk.size, piece)) result = DownloadCorrupt;
+    } else {
+      switch (FetchPiece(engine, chunk, piece, credited, known)) {
+        case PieceFetch::Ok: break;
+        case PieceFetch::Missing: result = DownloadNetwork; break;
+        case PieceFetch::Failed: result = DownloadNetwork; break;
+        case PieceFetch::WriteFailed: result = DownloadWriteFailed; break;
+        case PieceFetch::Cancelled: result = DownloadCancelled; break;
+      }
+    }
+    if (result != DownloadOk) break;
+    whole.Update(piece.data(), piece.size());
+    DWORD written = 0;
+    if (!WriteFile(temp.file.get(), piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr) ||
+        written != piece.size())
+      result = DownloadWriteFailed;
+  }
+  if (result == DownloadOk && engine.cancel) result = DownloadCancelled;
+  if (result == DownloadOk && whole.Finish() != entry.hash) result = DownloadCorrupt;
+  if (result == DownloadOk && !FlushFileBuffers(temp.file.get())) result = DownloadWriteFailed;
+  old.reset();
+  if (result != DownloadOk) {
+    const DWORD error = GetLastError();
+    TempFileBelowDiscard(temp);
+    SetLastError(error);
+    return result;
+  }
+  return PlaceFile(temp, destination);
 }
 
 void CleanPartFiles(PatchEngine& engine) {

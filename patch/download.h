@@ -7,6 +7,7 @@
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "patch/engine.h"
 #include "support/handles.h"
@@ -40,6 +41,23 @@ struct DownloadKnowledge {
 // failure GetLastError() holds the Windows error behind it, if any.
 DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const std::wstring& destination,
                             bool keepPart = false, DownloadKnowledge* known = nullptr);
+// How a file published in pieces is made from the file it replaces: which pieces that file
+// already holds, and what the others cost to fetch.
+struct ChunkPlan {
+  std::vector<int64_t> local;  // per piece: where the same bytes start in the old file, or -1
+  uint64_t fetchBytes = 0;     // compressed bytes of the pieces that must be fetched
+};
+// Hashes the file now at destination (below the install folder) in piece steps and plans entry's
+// pieces against it. False when the file should come whole: no pieces, no old file, none of its
+// pieces held, or the pieces to fetch would cost as much as the whole object.
+bool PlanChunks(PatchEngine& engine, const FileEntry& entry, const std::wstring& destination, ChunkPlan& plan);
+// Makes destination anew from the old file's pieces and fetched ones (each through its part
+// file, with the usual attempts), checks the whole file's size and hash and moves it into
+// place. DownloadNetwork (a piece missing or failing) and DownloadCorrupt (the result is not
+// the file) leave the old file as it was, for the caller to fetch the whole object instead.
+// credited is the compressed bytes the fetched pieces added to engine.doneBytes.
+DownloadResult DownloadChunks(PatchEngine& engine, const FileEntry& entry, const ChunkPlan& plan,
+                              const std::wstring& destination, uint64_t& credited, DownloadKnowledge* known);
 // What a download phase knows before its first file: the part files, from one listing of
 // installFolder\patcher_parts, and the install folder itself.
 void BeginDownloads(const PatchEngine& engine, DownloadKnowledge& known);

@@ -175,3 +175,18 @@ DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPat
   if (result != DownloadOk) DeleteFileBelow(tempRoot, tempPath);
   return result;
 }
+
+bool InflateWhole(const std::string& object, size_t size, std::string& out) {
+  out.resize(size);
+  z_stream zs{};
+  if (inflateInit(&zs) != Z_OK) return false;
+  zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(object.data()));
+  zs.avail_in = static_cast<uInt>(object.size());
+  zs.next_out = reinterpret_cast<Bytef*>(out.data());
+  zs.avail_out = static_cast<uInt>(size);
+  // A stream that wants more room than size is longer than it should be.
+  const int ret = inflate(&zs, Z_FINISH);
+  const bool whole = ret == Z_STREAM_END && zs.total_out == size;
+  inflateEnd(&zs);
+  return whole;
+}

@@ -21,3 +21,5 @@ DownloadResult InflateObjectAndVerify(PatchEngine& engine, const std::string& ob
 // deleted after anything else.
 DownloadResult InflateAndVerify(PatchEngine& engine, const std::wstring& partPath, const std::wstring& tempPath,
                                 const FileEntry& entry);
+// Inflates object (one zlib stream) into out; false unless it is exactly size bytes.
+bool InflateWhole(const std::string& object, size_t size, std::string& out);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <mutex>
@@ -39,6 +40,27 @@ static bool IsHexHash(const std::string& hash) {
   return true;
 }
 
+// The pieces of a file of size bytes; empty unless every piece is well formed and together
+// they are the file, piece by piece of layout::kChunkSize.
+static std::vector<Chunk> ParseChunks(const JsonValue& list, uint64_t size) {
+  if (list.type != JsonType::Array || list.array.empty()) return {};
+  if (list.array.size() != (size + layout::kChunkSize - 1) / layout::kChunkSize) return {};
+  std::vector<Chunk> chunks(list.array.size());
+  uint64_t at = 0;
+  for (size_t i = 0; i < chunks.size(); ++i) {
+    const JsonValue& element = list.array[i];
+    Chunk& chunk = chunks[i];
+    if (element.type != JsonType::Object) return {};
+    chunk.hash = JsonAsString(JsonGetMember(element, "h"), "");
+    const uint64_t expected = std::min<uint64_t>(layout::kChunkSize, size - at);
+    if (!IsHexHash(chunk.hash) || SizeFromNumber(JsonGetMember(element, "s")) != expected) return {};
+    chunk.size = static_cast<uint32_t>(expected);
+    chunk.compressedSize = SizeFromNumber(JsonGetMember(element, "c"));
+    at += expected;
+  }
+  return chunks;
+}
+
 bool ParseFileEntry(const JsonValue& value, FileEntry& entry) {
   if (value.type != JsonType::Object) return false;
   FileEntry parsed;
@@ -49,6 +71,7 @@ bool ParseFileEntry(const JsonValue& value, FileEntry& entry) {
   parsed.compressedSize = SizeFromNumber(JsonGetMember(value, "c"));
   const JsonValue& keep = JsonGetMember(value, "k");
   parsed.keep = keep.type == JsonType::Number && std::trunc(keep.number) != 0;
+  parsed.chunks = ParseChunks(JsonGetMember(value, "x"), parsed.size);
   entry = std::move(parsed);
   return true;
 }
@@ -156,6 +179,14 @@ void FileList::Add(const FileEntry& entry) {
   item.keep = entry.keep;
   text += entry.path;
   text += entry.hash;
+  if (!entry.chunks.empty()) {
+    chunkRanges.push_back({static_cast<uint32_t>(items.size()), static_cast<uint32_t>(chunks.size()),
+                           static_cast<uint32_t>(entry.chunks.size())});
+    for (const Chunk& chunk : entry.chunks) {
+      chunks.push_back({chunk.compressedSize, chunk.size, static_cast<uint32_t>(text.size())});
+      text += chunk.hash;
+    }
+  }
   items.push_back(item);
 }
 
@@ -177,6 +208,15 @@ FileEntry FileList::operator[](size_t i) const {
   entry.size = items[i].size;
   entry.compressedSize = items[i].compressedSize;
   entry.keep = items[i].keep;
+  const auto range = std::lower_bound(chunkRanges.begin(), chunkRanges.end(), i,
+                                      [](const ChunkRange& r, size_t item) { return r.item < item; });
+  if (range != chunkRanges.end() && range->item == i) {
+    entry.chunks.resize(range->count);
+    for (uint32_t k = 0; k < range->count; ++k) {
+      const ChunkItem& item = chunks[range->first + k];
+      entry.chunks[k] = {text.substr(item.hashAt, 64), item.size, item.compressedSize};
+    }
+  }
   return entry;
 }
 
@@ -187,7 +227,8 @@ bool ReadManifestFiles(const JsonValue& doc, FileList& files, std::wstring& erro
   // two copies.
   size_t textBytes = 0;
   for (const JsonValue& element : list.array) {
-    textBytes += JsonGetMember(element, "p").string.size() + JsonGetMember(element, "h").string.size();
+    textBytes += JsonGetMember(element, "p").string.size() + JsonGetMember(element, "h").string.size() +
+                 JsonGetMember(element, "x").array.size() * 64;
   }
   files.text.reserve(textBytes + 400 + 64);
   files.items.reserve(list.array.size() + 1);

@@ -9,6 +9,13 @@
 
 struct PatchEngine;
 
+// One piece of a file published in pieces ("x"): the object of its own bytes.
+struct Chunk {
+  std::string hash;             // "h", 64 hex characters, of the piece's own bytes
+  uint32_t size = 0;            // "s", layout::kChunkSize but for the last piece
+  uint64_t compressedSize = 0;  // "c"
+};
+
 // One file of the manifest (or the launcher's own entry).
 struct FileEntry {
   std::string path;        // "p" as written (UTF-8)
@@ -17,6 +24,7 @@ struct FileEntry {
   uint64_t size = 0;       // "s"
   uint64_t compressedSize = 0;  // "c"
   bool keep = false;       // "k"
+  std::vector<Chunk> chunks;  // "x", in file order; empty when the file comes only whole
 };
 
 // The manifest's files as a run keeps them: every path and hash once, back to back in one
@@ -30,8 +38,19 @@ struct FileList {
     uint16_t pathLength = 0;  // the path rule allows at most 400 bytes
     bool keep = false;
   };
+  // The pieces of the few files published in pieces; their hashes are in text too.
+  struct ChunkItem {
+    uint64_t compressedSize = 0;
+    uint32_t size = 0;
+    uint32_t hashAt = 0;
+  };
+  struct ChunkRange {
+    uint32_t item = 0, first = 0, count = 0;
+  };
   std::string text;
   std::vector<Item> items;
+  std::vector<ChunkItem> chunks;
+  std::vector<ChunkRange> chunkRanges;  // by item, ascending
 
   size_t size() const { return items.size(); }
   bool empty() const { return items.empty(); }
@@ -43,14 +62,19 @@ struct FileList {
   std::string_view Hash(size_t i) const { return std::string_view(text).substr(items[i].at + items[i].pathLength, 64); }
   // The path rule's backslash form of Path(i).
   std::wstring WidePath(size_t i) const;
-  // Entry i as a whole record.
+  // Entry i as a whole record, its pieces included.
   FileEntry operator[](size_t i) const;
   // Bytes held for the list (buffers at their capacity).
-  size_t MemoryBytes() const { return text.capacity() + items.capacity() * sizeof(Item); }
+  size_t MemoryBytes() const {
+    return text.capacity() + items.capacity() * sizeof(Item) + chunks.capacity() * sizeof(ChunkItem) +
+           chunkRanges.capacity() * sizeof(ChunkRange);
+  }
 };
 
 // Fills entry from a manifest value; false if not an object, the hash is not 64 hex
-// characters or the path fails the path rule.
+// characters or the path fails the path rule. Pieces ("x") that do not make up exactly the
+// file's size in layout::kChunkSize steps, or with a hash that is not 64 hex characters, are
+// left out: the file then comes whole.
 bool ParseFileEntry(const JsonValue& value, FileEntry& entry);
 // base URL + "files/" + hash[0..2) + "/" + hash + ".z"
 std::wstring ManifestFileUrl(const std::string& hash);

@@ -17,6 +17,7 @@
 #include "patch/state.h"
 #include "support/files.h"
 #include "support/layout.h"
+#include "support/log.h"
 #include "support/sha256.h"
 #include "support/text.h"
 
@@ -238,6 +239,34 @@ static bool DownloadFiles(PatchEngine& engine, const FileList& files,
   }
   if (groups.empty()) return true;
 
+  // A file published in pieces that replaces a file holding some of them is made from those
+  // and the others alone; only what is fetched counts in the stage's totals.
+  std::unordered_map<size_t, ChunkPlan> plans;
+  {
+    std::vector<size_t> planned;
+    for (const FileList::ChunkRange& range : files.chunkRanges) {
+      const size_t i = range.item;
+      std::string key(files.Hash(i));
+      std::transform(key.begin(), key.end(), key.begin(),
+                     [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+      const auto group = groupOfHash.find(key);
+      if (needsDownload[i] && group != groupOfHash.end() && groups[group->second].size() == 1) planned.push_back(i);
+    }
+    std::vector<ChunkPlan> found(planned.size());
+    std::vector<uint8_t> usable(planned.size(), 0);
+    std::vector<size_t> order(planned.size());
+    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+    RunWorkerPool(order, [&](size_t k) {
+      usable[k] = PlanChunks(engine, files[planned[k]], engine.installFolder + files.WidePath(planned[k]), found[k]);
+    });
+    if (engine.cancel) return false;
+    for (size_t k = 0; k < planned.size(); ++k) {
+      if (!usable[k]) continue;
+      total -= files.items[planned[k]].compressedSize - found[k].fetchBytes;
+      plans.emplace(planned[k], std::move(found[k]));
+    }
+  }
+
   // The stage counts what this run fetches: files already right on disk are neither done nor
   // to do, and a part file a resumed transfer finds counts as done once its transfer starts.
   // The totals are in place before the stage is seen.
@@ -263,7 +292,20 @@ static bool DownloadFiles(PatchEngine& engine, const FileList& files,
       const std::wstring fullPath = engine.installFolder + entry.widePath;
       engine.SetCurrentFile(entry.widePath);
       const bool keepPart = m + 1 < members.size();
-      const DownloadResult result = DownloadFile(engine, entry, fullPath, keepPart, &known);
+      DownloadResult result = DownloadNetwork;
+      const auto plan = plans.find(members[m]);
+      if (plan != plans.end()) {
+        uint64_t credited = 0;
+        result = DownloadChunks(engine, entry, plan->second, fullPath, credited, &known);
+        if (result == DownloadNetwork || result == DownloadCorrupt) {
+          LogLine(L"pieces of " + entry.widePath + L" could not be used; fetching the whole file");
+          // The pieces not fetched leave the totals, the whole object joins them.
+          engine.totalBytes += entry.compressedSize - (plan->second.fetchBytes - credited);
+          plan->second.fetchBytes = 0;
+        }
+      }
+      if (plan == plans.end() || result == DownloadNetwork || result == DownloadCorrupt)
+        result = DownloadFile(engine, entry, fullPath, keepPart, &known);
       if (result != DownloadOk) {
         const DWORD lastError = GetLastError();
         int32_t none = 0;

@@ -32,6 +32,9 @@ inline constexpr wchar_t kPartsFolder[] = L"patcher_parts";
 inline constexpr wchar_t kTempSuffix[] = L".ap_tmp";
 // The largest manifest.json the program downloads (and the publisher writes).
 inline constexpr uint32_t kManifestLimit = 32u * 1024 * 1024;
+// A large file may also be published in pieces of this size (the last one shorter), each its
+// own object, so that an update fetches only the pieces that changed.
+inline constexpr uint32_t kChunkSize = 1u << 20;
 
 // The game client's locale files, written at every install start.
 inline constexpr wchar_t kLocaleFile[] = L"config\\locale.cfg";

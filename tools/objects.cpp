@@ -153,7 +153,37 @@ bool WriteObject(const std::string& source, const std::string& target, const std
   return ok;
 }
 
-ObjectState CheckObject(const std::string& path, uint64_t size, const std::string& hash, uint64_t* fileSize) {
+bool WriteObjectBytes(const std::string& bytes, const std::string& target, int level, std::string& error) {
+  static std::atomic<unsigned> counter{0};
+  std::string temp = target + ".tmp" + std::to_string(getpid()) + "-p" + std::to_string(counter++);
+  uLongf length = compressBound(static_cast<uLong>(bytes.size()));
+  std::vector<unsigned char> packed(length);
+  if (compress2(packed.data(), &length, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size()),
+                level) != Z_OK) {
+    error = "zlib failed while compressing a piece of " + target;
+    return false;
+  }
+  int out = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (out < 0) {
+    error = temp + ": " + std::strerror(errno);
+    return false;
+  }
+  bool ok = WriteAll(out, packed.data(), length);
+  if (!ok) error = temp + ": " + std::strerror(errno);
+  if (close(out) != 0 && ok) {
+    error = temp + ": " + std::strerror(errno);
+    ok = false;
+  }
+  if (ok && rename(temp.c_str(), target.c_str()) != 0) {
+    error = target + ": " + std::strerror(errno);
+    ok = false;
+  }
+  if (!ok) unlink(temp.c_str());
+  return ok;
+}
+
+ObjectState CheckObject(const std::string& path, uint64_t size, const std::string& hash, uint64_t* fileSize,
+                        Sha256* also) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ObjectState::Missing : ObjectState::Unreadable;
   struct stat st{};
@@ -207,6 +237,7 @@ ObjectState CheckObject(const std::string& path, uint64_t size, const std::strin
         break;
       }
       Sha256Update(sha, outBuf.data(), produced);
+      if (also) Sha256Update(*also, outBuf.data(), produced);
       if (rc == Z_STREAM_END) ended = true;
       else if (rc == Z_BUF_ERROR && produced == 0) break;
     } while (!ended && (z.avail_in > 0 || z.avail_out == 0));

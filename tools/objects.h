@@ -16,9 +16,16 @@ bool HashFile(const std::string& path, std::string& hash, uint64_t& size, std::s
 bool WriteObject(const std::string& source, const std::string& target, const std::string& hash,
                  uint64_t size, int level, std::string& error);
 
+// Compresses bytes (already hashed by the caller) into target through a temporary name and a
+// rename. False with a message in error.
+bool WriteObjectBytes(const std::string& bytes, const std::string& target, int level, std::string& error);
+
+struct Sha256;
 enum class ObjectState { Good, Missing, Unreadable, Corrupt, TooLong, TooShort, WrongHash, TrailingData };
 // Inflates the object at path as the installer does and compares it with size and hash;
-// *fileSize receives the object's own size when it could be opened.
-ObjectState CheckObject(const std::string& path, uint64_t size, const std::string& hash, uint64_t* fileSize);
+// *fileSize receives the object's own size when it could be opened; also, if given, is fed every
+// inflated byte (pieces of one file checked in order prove the whole file).
+ObjectState CheckObject(const std::string& path, uint64_t size, const std::string& hash, uint64_t* fileSize,
+                        Sha256* also = nullptr);
 // A short English description of a state ("missing", "not a valid zlib stream", ...).
 const char* ObjectStateText(ObjectState state);

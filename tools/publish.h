@@ -18,6 +18,7 @@ struct BuildOptions {
   std::string linksFile;
   int level = 9;       // zlib compression level
   unsigned jobs = 0;   // worker threads; 0 picks one per processor, at most four
+  uint64_t chunkThreshold = 4ull << 20;  // files larger than this are also published in pieces; 0 never
 };
 
 // Creates a key file and prints the public key.

@@ -28,6 +28,14 @@
 static constexpr size_t kManifestLimit = layout::kManifestLimit;  // what the installer downloads at most
 static constexpr size_t kProblemsShown = 50;
 
+// One piece of a large file: the object of its own bytes.
+struct Piece {
+  std::string hash;
+  uint32_t size = 0;
+  uint64_t compressed = 0;
+  bool wrote = false;  // its object is new in this release
+};
+
 struct GameFile {
   std::string rel;   // manifest path, forward slashes
   std::string full;  // path on this machine
@@ -35,6 +43,7 @@ struct GameFile {
   std::string hash;
   uint64_t size = 0;
   uint64_t compressed = 0;
+  std::vector<Piece> pieces;  // files above the threshold only
   bool wroteObject = false;
   bool replacedBadObject = false;
   std::string error;
@@ -218,6 +227,7 @@ struct Work {
   std::vector<GameFile>* files = nullptr;
   std::string releaseDir;
   int level = 9;
+  uint64_t chunkThreshold = 0;
   std::atomic<size_t> next{0};
   std::atomic<size_t> filesDone{0};
   std::atomic<uint64_t> bytesDone{0};
@@ -227,8 +237,70 @@ struct Work {
   std::set<std::string> claimed;  // hashes whose object one worker has taken on
 };
 
+// Hashes f in pieces of layout::kChunkSize and writes each piece's object unless the release
+// already holds a good one (a piece shared by two files or two releases is stored once).
+static void ProcessPieces(Work& work, GameFile& f) {
+  int fd = open(f.full.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    f.error = f.full + ": " + std::strerror(errno);
+    return;
+  }
+  std::string bytes(layout::kChunkSize, '\0');
+  uint64_t total = 0;
+  for (;;) {
+    size_t got = 0;
+    while (got < bytes.size()) {
+      ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        f.error = f.full + ": " + std::strerror(errno);
+        close(fd);
+        return;
+      }
+      if (n == 0) break;
+      got += static_cast<size_t>(n);
+    }
+    if (got == 0) break;
+    Piece piece;
+    piece.size = static_cast<uint32_t>(got);
+    Sha256 sha;
+    if (!Sha256Begin(sha)) {
+      f.error = "SHA-256 is not available";
+      close(fd);
+      return;
+    }
+    Sha256Update(sha, bytes.data(), got);
+    piece.hash = Sha256Finish(sha);
+    total += got;
+    bool mine = false;
+    {
+      std::lock_guard<std::mutex> guard(work.claimLock);
+      mine = work.claimed.insert(piece.hash).second;
+    }
+    const std::string object = work.releaseDir + "/" + ObjectRelativePath(piece.hash);
+    if (mine && CheckObject(object, piece.size, piece.hash, nullptr) != ObjectState::Good) {
+      bytes.resize(got);
+      if (!MakeFolders(work.releaseDir + "/files/" + piece.hash.substr(0, 2), f.error) ||
+          !WriteObjectBytes(bytes, object, work.level, f.error)) {
+        close(fd);
+        return;
+      }
+      bytes.resize(layout::kChunkSize);
+      piece.wrote = true;
+    }
+    f.pieces.push_back(std::move(piece));
+    if (got < layout::kChunkSize) break;
+  }
+  close(fd);
+  if (total != f.size) f.error = f.full + " changed while it was being published";
+}
+
 static void ProcessFile(Work& work, GameFile& f) {
   if (!HashFile(f.full, f.hash, f.size, f.error)) return;
+  if (work.chunkThreshold > 0 && f.size > work.chunkThreshold) {
+    ProcessPieces(work, f);
+    if (!f.error.empty()) return;
+  }
   {
     std::lock_guard<std::mutex> guard(work.claimLock);
     if (!work.claimed.insert(f.hash).second) return;  // identical content, one object
@@ -280,6 +352,7 @@ static bool ProcessAll(std::vector<GameFile>& files, const BuildOptions& options
   work.files = &files;
   work.releaseDir = options.releaseDir;
   work.level = options.level;
+  work.chunkThreshold = options.chunkThreshold;
   unsigned jobs = options.jobs ? options.jobs : std::min(4u, std::max(1u, std::thread::hardware_concurrency()));
   std::vector<std::thread> threads;
   work.running = jobs;
@@ -308,6 +381,14 @@ static bool ProcessAll(std::vector<GameFile>& files, const BuildOptions& options
       return false;
     }
     f.compressed = static_cast<uint64_t>(st.st_size);
+    for (Piece& piece : f.pieces) {
+      std::string pieceObject = options.releaseDir + "/" + ObjectRelativePath(piece.hash);
+      if (stat(pieceObject.c_str(), &st) != 0) {
+        std::fprintf(stderr, "quorvel-publish: %s vanished while publishing\n", pieceObject.c_str());
+        return false;
+      }
+      piece.compressed = static_cast<uint64_t>(st.st_size);
+    }
     if (f.replacedBadObject) std::printf("  replaced a damaged object %s\n", ObjectRelativePath(f.hash).c_str());
   }
   return true;
@@ -323,6 +404,18 @@ static void AppendEntry(std::string& out, const GameFile& f) {
   out += ",\"c\":";
   JsonWriteUnsigned(out, f.compressed);
   if (f.keep) out += ",\"k\":1";
+  if (!f.pieces.empty()) {
+    out += ",\"x\":[";
+    for (size_t i = 0; i < f.pieces.size(); ++i) {
+      if (i) out += ",";
+      out += "{\"h\":\"" + f.pieces[i].hash + "\",\"s\":";
+      JsonWriteUnsigned(out, f.pieces[i].size);
+      out += ",\"c\":";
+      JsonWriteUnsigned(out, f.pieces[i].compressed);
+      out += "}";
+    }
+    out += "]";
+  }
   out += "}";
 }
 
@@ -523,7 +616,7 @@ int RunBuild(const BuildOptions& options) {
   if (!WriteManifest(options.releaseDir, manifest, signature)) return 1;
 
   uint64_t bytes = 0, compressed = 0, written = 0;
-  size_t newObjects = 0;
+  size_t newObjects = 0, piecedFiles = 0, pieces = 0;
   for (const GameFile& f : all) {
     bytes += f.size;
     compressed += f.compressed;
@@ -531,6 +624,13 @@ int RunBuild(const BuildOptions& options) {
       ++newObjects;
       written += f.compressed;
     }
+    for (const Piece& piece : f.pieces) {
+      if (!piece.wrote) continue;
+      ++newObjects;
+      written += piece.compressed;
+    }
+    if (!f.pieces.empty()) ++piecedFiles;
+    pieces += f.pieces.size();
   }
   std::printf("Published version %d in %s\n", options.version, options.releaseDir.c_str());
   std::printf("  files: %zu\n", all.size());
@@ -538,6 +638,7 @@ int RunBuild(const BuildOptions& options) {
   std::printf("  compressed bytes: %llu (%s)\n", static_cast<unsigned long long>(compressed),
               Megabytes(compressed).c_str());
   std::printf("  new objects: %zu (%s to upload)\n", newObjects, Megabytes(written).c_str());
+  if (piecedFiles) std::printf("  files also in 1 MiB pieces: %zu (%zu pieces)\n", piecedFiles, pieces);
   std::printf("  public key: %s\n", HexEncode(publicKey).c_str());
   return 0;
 }

@@ -16,6 +16,7 @@ static const char kUsage[] =
     "  quorvel-publish build GAME_DIR RELEASE_DIR --key KEYFILE --version N\n"
     "        [--game-exe PATH] [--launcher PATH] [--keep PATH]... [--delete PATH]...\n"
     "        [--news FILE.json] [--links FILE.json] [--level 0-9] [--jobs N]\n"
+    "        [--chunk-threshold MIB]   (files above it also go out in 1 MiB pieces; default 4, 0 never)\n"
     "  quorvel-publish verify RELEASE_DIR --public-key HEX\n";
 
 static int Usage(const std::string& problem) {
@@ -132,13 +133,14 @@ int main(int argc, char** argv) {
     return RunVerify(args.positional[0], key);
   }
   if (command == "build") {
-    if (!allowOnly({"key", "version", "game-exe", "launcher", "keep", "delete", "news", "links", "level", "jobs"}))
+    if (!allowOnly({"key", "version", "game-exe", "launcher", "keep", "delete", "news", "links", "level", "jobs",
+                    "chunk-threshold"}))
       return Usage(problem);
     if (args.positional.size() != 2) return Usage("build takes GAME_DIR and RELEASE_DIR");
     BuildOptions options;
     options.gameDir = args.positional[0];
     options.releaseDir = args.positional[1];
-    std::string version, level, jobs;
+    std::string version, level, jobs, threshold;
     single("key", options.keyFile);
     single("version", version);
     single("game-exe", options.gameExe);
@@ -147,6 +149,7 @@ int main(int argc, char** argv) {
     single("links", options.linksFile);
     single("level", level);
     single("jobs", jobs);
+    single("chunk-threshold", threshold);
     for (const auto& [n, v] : args.options) {
       if (n == "keep") options.keep.push_back(v);
       if (n == "delete") options.deletePaths.push_back(v);
@@ -163,6 +166,10 @@ int main(int argc, char** argv) {
     if (!jobs.empty()) {
       if (!ParseNumber(jobs, 1, 64, number)) return Usage("--jobs takes 1 to 64");
       options.jobs = static_cast<unsigned>(number);
+    }
+    if (!threshold.empty()) {
+      if (!ParseNumber(threshold, 0, 1048576, number)) return Usage("--chunk-threshold takes a whole number of MiB");
+      options.chunkThreshold = static_cast<uint64_t>(number) << 20;
     }
     return RunBuild(options);
   }

@@ -2,6 +2,7 @@
 // every object on top, so a release is known good before the server offers it.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -16,12 +17,19 @@
 
 static constexpr size_t kManifestLimit = layout::kManifestLimit;  // what the installer downloads at most
 
+struct ListedPiece {
+  std::string hash;
+  uint64_t size = 0;
+  uint64_t compressed = 0;
+};
+
 struct Entry {
   std::string label;  // how problems name it
   std::string path;
   std::string hash;
   uint64_t size = 0;
   uint64_t compressed = 0;
+  std::vector<ListedPiece> pieces;  // "x", when the file is also published in pieces
 };
 
 static bool IsHash(const std::string& h) {
@@ -36,6 +44,44 @@ static bool ReadSize(const JsonValue& entry, const char* key, const std::string&
     return false;
   }
   out = static_cast<uint64_t>(v.number);
+  return true;
+}
+
+// The pieces ("x") of an entry, which installers use only when each is well formed and they
+// cover the file in steps of layout::kChunkSize; anything else is a problem here.
+static bool ReadPieces(const JsonValue& value, Entry& entry, std::vector<std::string>& problems) {
+  const JsonValue& list = JsonGetMember(value, "x");
+  if (list.type == JsonType::Null) return true;
+  const std::string label = entry.label + ": \"x\"";
+  if (list.type != JsonType::Array) {
+    problems.push_back(label + " is not an array");
+    return false;
+  }
+  if (list.array.size() != (entry.size + layout::kChunkSize - 1) / layout::kChunkSize) {
+    problems.push_back(label + " has " + std::to_string(list.array.size()) + " pieces, not one per MiB of the file");
+    return false;
+  }
+  uint64_t at = 0;
+  for (size_t i = 0; i < list.array.size(); ++i) {
+    const JsonValue& element = list.array[i];
+    const std::string where = label + " piece " + std::to_string(i + 1);
+    ListedPiece piece;
+    piece.hash = JsonAsString(JsonGetMember(element, "h"), "");
+    if (element.type != JsonType::Object || !IsHash(piece.hash) ||
+        piece.hash.find_first_of("ABCDEF") != std::string::npos) {
+      problems.push_back(where + ": no lowercase 64-character hash \"h\"");
+      return false;
+    }
+    if (!ReadSize(element, "s", where, piece.size, problems) || !ReadSize(element, "c", where, piece.compressed, problems))
+      return false;
+    const uint64_t expected = std::min<uint64_t>(layout::kChunkSize, entry.size - at);
+    if (piece.size != expected) {
+      problems.push_back(where + ": \"s\" is " + std::to_string(piece.size) + ", not " + std::to_string(expected));
+      return false;
+    }
+    at += expected;
+    entry.pieces.push_back(std::move(piece));
+  }
   return true;
 }
 
@@ -73,7 +119,7 @@ static bool ReadEntry(const JsonValue& value, const std::string& label, Entry& e
   }
   ok = ReadSize(value, "s", entry.label, entry.size, problems) && ok;
   ok = ReadSize(value, "c", entry.label, entry.compressed, problems) && ok;
-  return ok;
+  return ReadPieces(value, entry, problems) && ok;
 }
 
 static void CheckOtherMembers(const JsonValue& manifest, std::vector<std::string>& problems) {
@@ -177,6 +223,34 @@ int RunVerify(const std::string& releaseDir, const std::string& publicKeyHex) {
       else if (fileSize != e.compressed)
         problems.push_back(e.label + ": " + object + " is " + std::to_string(fileSize) +
                            " bytes, the manifest's \"c\" says " + std::to_string(e.compressed));
+    }
+    // Each piece is an object of its own, and together, in order, they are the file.
+    for (const Entry& e : entries) {
+      if (e.pieces.empty()) continue;
+      Sha256 whole;
+      if (!Sha256Begin(whole)) {
+        problems.push_back("SHA-256 is not available");
+        break;
+      }
+      bool good = true;
+      for (size_t k = 0; k < e.pieces.size(); ++k) {
+        const ListedPiece& piece = e.pieces[k];
+        const std::string object = ObjectRelativePath(piece.hash);
+        uint64_t fileSize = 0;
+        const ObjectState state = CheckObject(releaseDir + "/" + object, piece.size, piece.hash, &fileSize, &whole);
+        checked.emplace(piece.hash + "/" + std::to_string(piece.size), std::make_pair(std::string(), fileSize));
+        const std::string where = e.label + ": piece " + std::to_string(k + 1) + " " + object;
+        if (state != ObjectState::Good) {
+          problems.push_back(where + " " + ObjectStateText(state));
+          good = false;
+          break;
+        }
+        if (fileSize != piece.compressed)
+          problems.push_back(where + " is " + std::to_string(fileSize) + " bytes, the manifest's \"c\" says " +
+                             std::to_string(piece.compressed));
+      }
+      if (Sha256Finish(whole) != e.hash && good)
+        problems.push_back(e.label + ": its pieces together are not the file its \"h\" names");
     }
     if (tty && !entries.empty()) std::printf("\n");
     if (problems.empty()) {

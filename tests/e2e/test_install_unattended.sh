@@ -72,6 +72,48 @@ expect_eq "exit code" "$rc" 0
 same_tree "$GAME" "$DIR"
 cmp -s "$SETUP_EXE" "$DIR/bin/Uninstall Quorvel.exe" || fail "the uninstaller changed"
 
+# Object requests the update made, as "status hash" lines, from nginx's log since it was emptied.
+object_requests() { sed -n 's|.*"GET /patch/files/../\([0-9a-f]*\)\.z [^"]*" \([0-9]*\) .*|\2 \1|p' "$E2E/nginx/access.log"; }
+piece_hash() { dd if="$1" bs=1M skip="$2" count=1 status=none | sha256sum | cut -c1-64; }
+whole_hash() { sha256sum "$1" | cut -c1-64; }
+# update VERSION OFFSET: changes one byte of the large file at OFFSET, publishes VERSION and
+# updates the installation with the log emptied first.
+update() {
+  printf '%s' "$1" | dd of="$GAME/archive.pak" bs=1 seek="$2" conv=notrunc status=none
+  publish "$GAME" "$1"
+  : >"$E2E/nginx/access.log"
+}
+section "updates of a large file published in pieces fetch what changed"
+$PY -c 'import random,sys; random.seed(7); sys.stdout.buffer.write(random.randbytes(6 * 1048576 + 5000))' >"$GAME/archive.pak"
+publish "$GAME" 6
+grep -q '"x":\[' "$E2E/www/patch/manifest.json" || fail "the large file has no pieces in the manifest"
+setup --silent "--dir=$WDIR"
+expect_eq "exit code (new large file)" "$rc" 0
+same_tree "$GAME" "$DIR"
+
+update 7 $((3 * 1048576 + 10))
+setup --silent "--dir=$WDIR"
+expect_eq "exit code (one piece changed)" "$rc" 0
+same_tree "$GAME" "$DIR"
+expect_eq "objects fetched for one changed piece" "$(object_requests)" "200 $(piece_hash "$GAME/archive.pak" 3)"
+
+update 8 $((1 * 1048576 + 10))
+missing=$(piece_hash "$GAME/archive.pak" 1)
+rm "$E2E/www/patch/files/${missing:0:2}/$missing.z"
+setup --silent "--dir=$WDIR"
+expect_eq "exit code (piece missing on the server)" "$rc" 0
+same_tree "$GAME" "$DIR"
+expect_eq "a missing piece, then the whole file" "$(object_requests | tr '\n' ' ')" "404 $missing 200 $(whole_hash "$GAME/archive.pak") "
+
+update 9 $((5 * 1048576 + 10))
+damaged=$(piece_hash "$GAME/archive.pak" 5)
+printf 'Z' | dd of="$E2E/www/patch/files/${damaged:0:2}/$damaged.z" bs=1 seek=1000 conv=notrunc status=none
+setup --silent "--dir=$WDIR"
+expect_eq "exit code (damaged piece)" "$rc" 0
+same_tree "$GAME" "$DIR"
+expect_eq "a damaged piece three times, then the whole file" "$(object_requests | tr '\n' ' ')" \
+  "200 $damaged 200 $damaged 200 $damaged 200 $(whole_hash "$GAME/archive.pak") "
+
 section "--no-shortcuts: registry written, no shortcut"
 clean_user_state
 DIR2=$E2E/Other/Quorvel

@@ -215,6 +215,44 @@ grep -q "not a valid signature" "$T/verify_badentry.out" && fail "re-signed mani
 run verify_usage "$PUB" verify "$T/rel" --public-key 1234
 [[ $rc -eq 2 ]] || fail "a short public key is not a usage error"
 
+section "a large file also goes out in 1 MiB pieces, each stored once, together the file"
+mkdir -p "$T/pgame"
+$PY -c 'import random,sys; random.seed(3); sys.stdout.buffer.write(random.randbytes(5 * 1048576 + 77))' >"$T/pgame/big.pak"
+head -c 3000000 "$T/pgame/big.pak" >"$T/pgame/small.pak"  # under the threshold: whole only
+run pbuild "$PUB" build "$T/pgame" "$T/prel" --key "$T/release.key" --version 1
+expect_ok "build with a large file" pbuild
+grep -q "files also in 1 MiB pieces: 1 (6 pieces)" "$T/pbuild.out" || fail "the pieces are not reported"
+# The pieces read independently: sizes, each object against its hash, and in order the file.
+run pcheck $PY -c '
+import hashlib, json, sys, zlib
+rel, game = sys.argv[1], sys.argv[2]
+files = {f["p"]: f for f in json.load(open(rel + "/manifest.json"))["files"]}
+assert "x" not in files["small.pak"], "a small file has pieces"
+big, data = files["big.pak"], open(game + "/big.pak", "rb").read()
+whole = hashlib.sha256()
+for k, piece in enumerate(big["x"]):
+    obj = open("%s/files/%s/%s.z" % (rel, piece["h"][:2], piece["h"]), "rb").read()
+    body = zlib.decompress(obj)
+    assert body == data[k << 20:(k + 1) << 20], "piece %d is not its slice" % k
+    assert hashlib.sha256(body).hexdigest() == piece["h"] and len(body) == piece["s"] and len(obj) == piece["c"]
+    whole.update(body)
+assert whole.hexdigest() == big["h"] == hashlib.sha256(data).hexdigest(), "the pieces are not the file"
+' "$T/prel" "$T/pgame"
+expect_ok "the pieces against the file" pcheck
+run pverify "$PUB" verify "$T/prel" --public-key "$pubkey"
+expect_ok "verify of a release with pieces" pverify
+printf 'x' | dd of="$T/pgame/big.pak" bs=1 seek=$((2 * 1048576 + 5)) conv=notrunc status=none
+run pbuild2 "$PUB" build "$T/pgame" "$T/prel" --key "$T/release.key" --version 2
+expect_ok "re-publish with one piece changed" pbuild2
+grep -q "new objects: 2 " "$T/pbuild2.out" || fail "one changed piece should add two objects (it and the whole file)"
+piece=$($PY -c 'import json,sys; print(next(f for f in json.load(open(sys.argv[1]))["files"] if f["p"] == "big.pak")["x"][2]["h"])' "$T/prel/manifest.json")
+printf 'Z' | dd of="$T/prel/files/${piece:0:2}/$piece.z" bs=1 seek=500 conv=notrunc status=none
+run pverify2 "$PUB" verify "$T/prel" --public-key "$pubkey"
+expect_refused "verify of a damaged piece" pverify2 "piece 3 files/${piece:0:2}/$piece.z"
+run pbuild3 "$PUB" build "$T/pgame" "$T/prel0" --key "$T/release.key" --version 1 --chunk-threshold 0
+expect_ok "build without pieces" pbuild3
+grep -q '"x"' "$T/prel0/manifest.json" && fail "--chunk-threshold 0 still wrote pieces"
+
 section "a manifest far beyond 64 KiB is signed, verified and checked independently"
 $PY "$GEN" create "$T/biggame" --files 2500 --size 4M --seed 11 >/dev/null || fail "large sample game"
 run buildbig "$PUB" build "$T/biggame" "$T/relbig" --key "$T/release.key" --version 1

@@ -9,6 +9,7 @@
 #include "patch/download.h"
 #include "patch/engine.h"
 #include "patch/manifest.h"
+#include "support/layout.h"
 #include "pause_recorder.h"
 #include "test_release.h"
 #include "test_servers.h"
@@ -307,4 +308,62 @@ TEST_F(DownloadCase, FolderWhereTheFileBelongsIsAWriteFailureNotInUse) {
   ASSERT_TRUE(WriteBytes(destination + L"\\inside", "a folder where the file belongs"));
   EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadWriteFailed);
   EXPECT_FALSE(Exists(destination + L".ap_tmp"));
+}
+
+// A file of three pieces replaces one that holds its first and last: the middle one alone is
+// fetched; a middle piece the server does not have, or one that never verifies, leaves the old
+// file as it was for the whole object to replace.
+TEST_F(DownloadCase, PiecesTheOldFileHoldsAreKeptAndOnlyTheOthersFetched) {
+  const uint32_t piece = layout::kChunkSize;
+  const std::string old = RandomBytes(piece * 2 + 1000, 21);
+  struct Variant {
+    const char* name;  // five letters, also what changes in the middle piece
+    enum { Served, Missing, Damaged } middle;
+    DownloadResult expected;
+  };
+  for (const Variant& v : {Variant{"servd", Variant::Served, DownloadOk}, Variant{"missg", Variant::Missing, DownloadNetwork},
+                           Variant{"damgd", Variant::Damaged, DownloadNetwork}}) {
+    SCOPED_TRACE(v.name);
+    std::string fresh = old;
+    fresh.replace(piece + 10, 5, v.name);
+    const size_t pausesBefore = pauses.pauses().size();
+    ASSERT_TRUE(WriteBytes(destination, old));
+    Publish(fresh);
+    std::string middleObject;
+    for (uint32_t k = 0; k < 3; ++k) {
+      const std::string bytes = fresh.substr(k * piece, piece);
+      const std::string damaged = Compress(std::string(bytes.size(), 'x'));
+      PublishedObject published{HashOf(bytes), bytes.size(), Compress(bytes).size()};
+      if (k != 1 || v.middle == Variant::Served) published = release.Put(bytes);
+      if (k == 1 && v.middle == Variant::Damaged) published = release.Put(bytes, &damaged);
+      if (k == 1) middleObject = release.ObjectPath(published.hash);
+      entry.chunks.push_back({published.hash, static_cast<uint32_t>(bytes.size()), published.compressedSize});
+    }
+    ChunkPlan plan;
+    ASSERT_TRUE(PlanChunks(engine, entry, destination, plan));
+    EXPECT_EQ(plan.local, (std::vector<int64_t>{0, -1, 2 * piece}));
+    EXPECT_EQ(plan.fetchBytes, entry.chunks[1].compressedSize);
+    engine.doneBytes = 0;
+    uint64_t credited = 0;
+    EXPECT_EQ(DownloadChunks(engine, entry, plan, destination, credited, nullptr), v.expected);
+    EXPECT_EQ(FaultLog(middleObject).size(), v.middle == Variant::Damaged ? 3u : 1u) << "only the middle piece is asked for";
+    EXPECT_EQ(FaultLog(release.ObjectPath(entry.chunks[0].hash)).size(), 0u);
+    EXPECT_FALSE(Exists(destination + L".ap_tmp"));
+    if (v.middle == Variant::Served) {
+      EXPECT_TRUE(ReadBytes(destination) == fresh);
+      EXPECT_EQ(credited, entry.chunks[1].compressedSize);
+      EXPECT_EQ(engine.doneBytes.load(), credited);
+    } else {
+      EXPECT_TRUE(ReadBytes(destination) == old) << "the old file stays for the whole object";
+      EXPECT_EQ(engine.doneBytes.load(), 0u) << "what was taken back is not counted";
+    }
+    EXPECT_EQ(pauses.pauses().size() - pausesBefore, v.middle == Variant::Damaged ? 2u : 0u)
+        << "a missing piece is not retried";
+  }
+  // A file that shares nothing with the new one, or none left, comes whole.
+  ChunkPlan plan;
+  ASSERT_TRUE(WriteBytes(destination, RandomBytes(piece, 22)));
+  EXPECT_FALSE(PlanChunks(engine, entry, destination, plan));
+  DeleteFileW(destination.c_str());
+  EXPECT_FALSE(PlanChunks(engine, entry, destination, plan));
 }
