@@ -353,6 +353,11 @@ TEST_F(DownloadCase, PiecesTheOldFileHoldsAreKeptAndOnlyTheOthersFetched) {
       EXPECT_TRUE(ReadBytes(destination) == fresh);
       EXPECT_EQ(credited, entry.chunks[1].compressedSize);
       EXPECT_EQ(engine.doneBytes.load(), credited);
+      // Made again, as after an interruption: the fetched piece waits in its part file.
+      ASSERT_TRUE(WriteBytes(destination, old));
+      EXPECT_EQ(DownloadChunks(engine, entry, plan, destination, credited, nullptr), DownloadOk);
+      EXPECT_EQ(FaultLog(middleObject).size(), 1u) << "a piece already fetched is not fetched again";
+      EXPECT_TRUE(ReadBytes(destination) == fresh);
     } else {
       EXPECT_TRUE(ReadBytes(destination) == old) << "the old file stays for the whole object";
       EXPECT_EQ(engine.doneBytes.load(), 0u) << "what was taken back is not counted";

@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# An update that costs what changed: an installed game with one large file (300 MiB) and 200
+# small ones, then a release that changes 1 MiB in the middle of the large file and 5 small
+# files. The update runs unattended against nginx, each connection paced to a player's line;
+# the bytes it fetched come from nginx's log. Goals: those bytes at most 1.2 times the
+# compressed size of the changed pieces, the changed small files and the manifest, and the time
+# at most 2 times that of fetching exactly those objects alone (curl, four at once, same line).
+# Usage: bench/update.sh BUILD_DIR; ./run bench runs it. QV_BENCH_UPDATE_BIG (MiB),
+# QV_BENCH_UPDATE_RATE (per connection, nginx syntax) and QV_BENCH_RUNS size it.
+set -uo pipefail
+BUILD=$(cd "${1:?usage: bench/update.sh BUILD_DIR}" && pwd)
+export QV_BUILD_DIR=$BUILD/windows QV_SOURCE_DIR
+QV_SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BIG_MIB=${QV_BENCH_UPDATE_BIG:-300}
+RATE=${QV_BENCH_UPDATE_RATE:-1m}
+RUNS=${QV_BENCH_RUNS:-3}
+. "$QV_SOURCE_DIR/tests/e2e/lib.sh"
+e2e_begin
+
+say() { echo "update bench: $*"; }
+now() { date +%s.%N; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+verdict() { awk -v r="$1" -v g="$2" 'BEGIN { print (r != "n/a" && r <= g) ? "PASS" : "FALL SHORT" }'; }
+sent_bytes() { awk '$7 ~ /^\/patch\// { s += $10 } END { print s + 0 }' "$E2E/nginx/access.log"; }
+
+GAME=$E2E/game
+$PY "$QV_SOURCE_DIR/tools/make_sample_game.py" create "$GAME" --files 200 --size 20M --seed update >/dev/null ||
+  { echo "sample game failed"; exit 1; }
+$PY -c 'import random, sys; random.seed(1); sys.stdout.buffer.write(random.randbytes(int(sys.argv[1]) << 20))' \
+  "$BIG_MIB" >"$GAME/world.pak"
+"$PUBLISH" build "$GAME" "$E2E/www/patch" --key "$SIGNING_KEY" --version 1 --level 1 >"$E2E/publish1.log" 2>&1 ||
+  { cat "$E2E/publish1.log"; exit 1; }
+cp "$E2E/www/patch/manifest.json" "$E2E/manifest1.json"
+start_patch_server
+DIR=$E2E/Quorvel
+setup --silent --no-shortcuts --no-launch "--dir=$(winpath "$DIR")"
+(( rc == 0 )) || { echo "the first install failed ($rc)"; exit 1; }
+cp -a "$DIR" "$E2E/installed1"
+
+# The new release: 1 MiB in the middle of the large file, and five small files.
+$PY -c '
+import os, random, sys
+random.seed(2)
+with open(sys.argv[1], "r+b") as f:
+    f.seek(os.path.getsize(sys.argv[1]) // 2)
+    f.write(random.randbytes(1 << 20))
+' "$GAME/world.pak"
+find "$GAME" -type f -size +1k ! -name world.pak | LC_ALL=C sort | head -5 | while read -r f; do printf 'v2' >>"$f"; done
+"$PUBLISH" build "$GAME" "$E2E/www/patch" --key "$SIGNING_KEY" --version 2 --level 1 >"$E2E/publish2.log" 2>&1 ||
+  { cat "$E2E/publish2.log"; exit 1; }
+# What changed: new objects of the new release (pieces of a file in pieces, else whole files),
+# and the manifest with its signature. The list of their URL paths is the baseline's work.
+read -r CHANGED LIST_BYTES WHOLE PIECES < <($PY -c '
+import json, os, sys
+old, new = (json.load(open(p)) for p in sys.argv[1:3])
+def objects(m):
+    out = {}
+    for e in m["files"]:
+        for o in e.get("x") or [e]:
+            out[o["h"]] = o["c"]
+    return out
+before, after = objects(old), objects(new)
+changed = {h: c for h, c in after.items() if h not in before}
+with open(sys.argv[3], "w") as f:
+    for h in changed:
+        f.write("/patch/files/%s/%s.z\n" % (h[:2], h))
+    f.write("/patch/manifest.json\n/patch/manifest.sig\n")
+big = next(e for e in new["files"] if e["p"] == "world.pak")
+pieces = len(json.dumps(big["x"], separators=(",", ":"))) + len(",\"x\":")
+extra = os.path.getsize(sys.argv[4]) + 64
+print(sum(changed.values()) + extra, len(changed), big["c"], pieces)
+' "$E2E/manifest1.json" "$E2E/www/patch/manifest.json" "$E2E/changed.txt" "$E2E/www/patch/manifest.json")
+MANIFEST_BYTES=$(stat -c %s "$E2E/www/patch/manifest.json")
+say "large file $BIG_MIB MiB, 200 small files; what changed: $LIST_BYTES objects, $CHANGED bytes with the manifest ($MANIFEST_BYTES bytes)"
+say "the large file's piece list adds $PIECES bytes to the manifest"
+
+# The same line for both: nginx paces each connection.
+stop_patch_server
+serve_release "$E2E/nginx" "$E2E/www" "$RATE"
+walls=() bytes=() bases=()
+for ((i = 1; i <= RUNS; i++)); do
+  rm -rf "$DIR"
+  cp -a "$E2E/installed1" "$DIR"
+  : >"$E2E/nginx/access.log"
+  t0=$(now)
+  setup --silent --no-shortcuts --no-launch "--dir=$(winpath "$DIR")"
+  walls+=("$(awk -v a="$t0" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }')")
+  (( rc == 0 )) || { echo "the update failed ($rc)"; exit 1; }
+  bytes+=("$(sent_bytes)")
+  same_tree "$GAME" "$DIR"
+  ((failures == 0)) || { echo "the update left other files than the release's"; exit 1; }
+  t0=$(now)
+  sed "s|^|url = \"http://127.0.0.1:$QV_E2E_PORT|; s|\$|\"\noutput = \"/dev/null\"|" "$E2E/changed.txt" >"$E2E/curl.cfg"
+  curl -s --no-progress-meter -f -Z --parallel-max 4 -K "$E2E/curl.cfg" || { echo "curl could not fetch what changed"; exit 1; }
+  bases+=("$(awk -v a="$t0" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }')")
+done
+WALL=$(median "${walls[@]}")
+BYTES=$(median "${bytes[@]}")
+BASE=$(median "${bases[@]}")
+say "update: $WALL s (runs: ${walls[*]}), $BYTES bytes fetched (runs: ${bytes[*]}), line $RATE per connection"
+say "fetching what changed alone (curl): $BASE s (runs: ${bases[*]})"
+say "before pieces the large file alone was $WHOLE compressed bytes: $(ratio "$WHOLE" "$BYTES") times what this update fetched"
+g1=$(ratio "$BYTES" "$CHANGED")
+g2=$(ratio "$WALL" "$BASE")
+say "bytes fetched / what changed: $g1 (goal at most 1.2): $(verdict "$g1" 1.2)"
+say "update time / fetching what changed: $g2 (goal at most 2): $(verdict "$g2" 2)"
+pass_or_fail
