@@ -113,7 +113,7 @@ foreach(script IN LISTS QV_E2E)
   set(cost 1000)
   if(name MATCHES "^test_gui_(install|pages)$")
     set(cost 4000)
-  elseif(name MATCHES "^test_gui_(repair|speed)$|^test_install_exit_codes$")
+  elseif(name MATCHES "^test_gui_(repair|speed)$|^test_install_(exit_codes|unattended)$")
     set(cost 2000)
   endif()
   set_tests_properties(e2e.${name} PROPERTIES
