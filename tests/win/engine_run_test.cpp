@@ -13,6 +13,7 @@
 #include "fs_call_counter.h"
 #include "message_sink.h"
 #include "patch/engine.h"
+#include "support/layout.h"
 #include "pause_recorder.h"
 #include "support/text.h"
 #include "test_release.h"
@@ -518,4 +519,34 @@ TEST_F(RunCase, StartWhileRunningDoesNothingAndStartAfterARunJoinsIt) {
   engine.Start(false);
   engine.Stop();
   EXPECT_FALSE(engine.running);
+}
+
+TEST_F(RunCase, AnUpdateOfAFileInPiecesCountsAndFetchesOnlyTheChangedPiece) {
+  const uint32_t piece = layout::kChunkSize;
+  // Entry JSON of content published whole and in pieces.
+  const auto pieced = [this, piece](const std::string& content, uint64_t& changedBytes, const std::string& old) {
+    std::string x;
+    changedBytes = 0;
+    for (size_t at = 0; at < content.size(); at += piece) {
+      const std::string bytes = content.substr(at, piece);
+      const PublishedObject p = release.Put(bytes);
+      if (old.size() <= at || old.substr(at, piece) != bytes) changedBytes += p.compressedSize;
+      x += std::string(x.empty() ? "" : ",") + "{\"h\":\"" + p.hash + "\",\"s\":" + std::to_string(p.size) +
+           ",\"c\":" + std::to_string(p.compressedSize) + "}";
+    }
+    std::string entry = EntryJson("data/world.pak", release.Put(content));
+    return entry.substr(0, entry.size() - 1) + ",\"x\":[" + x + "]}";
+  };
+  const std::string v1 = RandomBytes(piece * 3 + 100, 41);
+  std::string v2 = v1;
+  v2.replace(piece + 7, 4, "two!");
+  uint64_t changed = 0;
+  release.Sign(Manifest(1, {pieced(v1, changed, std::string())}));
+  ASSERT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+  EXPECT_EQ(engine.totalBytes.load(), Compress(v1).size()) << "a fresh install fetches the whole file";
+  release.Sign(Manifest(2, {pieced(v2, changed, v1)}));
+  ASSERT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+  EXPECT_TRUE(ReadBytes(Path(L"data\\world.pak")) == v2);
+  EXPECT_EQ(engine.totalBytes.load(), changed) << "the totals are the one changed piece";
+  EXPECT_EQ(engine.doneBytes.load(), changed);
 }
