@@ -95,9 +95,13 @@ int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size
 // those are asked about. folder is scratch space. Looked at by name: the answer only decides
 // which files are fetched, and every act on them checks its way again.
 static bool FoldersArePlainByName(const std::wstring& root, const std::wstring& relative, std::wstring& plain,
-                            std::wstring& folder) {
+                                  std::wstring& missing, std::wstring& folder) {
   const size_t last = relative.rfind(L'\\');
   if (last == std::wstring::npos) return true;
+  // Below a folder found missing nothing exists: a fresh install asks once per folder, not per
+  // file (under Wine each miss is a directory scan).
+  if (!missing.empty() && relative.size() > missing.size() && relative.compare(0, missing.size(), missing) == 0)
+    return false;
   size_t shared = 0;  // the levels relative shares with plain, up to and including a backslash
   const size_t limit = std::min(plain.size(), last + 1);
   for (size_t i = 0; i < limit && relative[i] == plain[i]; ++i) {
@@ -108,6 +112,7 @@ static bool FoldersArePlainByName(const std::wstring& root, const std::wstring& 
     const DWORD a = GetFileAttributesW(folder.c_str());
     if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_REPARSE_POINT)) {
       plain.assign(relative, 0, shared);
+      if (a == INVALID_FILE_ATTRIBUTES) missing.assign(relative, 0, cut + 1);
       return false;
     }
     shared = cut + 1;
@@ -151,13 +156,13 @@ static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVeri
   RunWorkerPool(runs, [&](size_t first) {
     std::wstring fullPath = engine.installFolder;
     const size_t folderLength = fullPath.size();
-    std::wstring plainFolders, folder;
+    std::wstring plainFolders, missingFolder, folder;
     for (size_t i = first; i < std::min(first + kRun, files.size()); ++i) {
       const std::wstring relative = files.WidePath(i);
       fullPath.resize(folderLength);
       fullPath += relative;
       // A file behind a link is not the installation's: it is fetched again, and that refuses.
-      if (!FoldersArePlainByName(engine.installFolder, relative, plainFolders, folder) || !QueryDiskState(fullPath, diskState[i]))
+      if (!FoldersArePlainByName(engine.installFolder, relative, plainFolders, missingFolder, folder) || !QueryDiskState(fullPath, diskState[i]))
         needsDownload[i] = 1;  // missing, a folder, or behind a link
     }
   });

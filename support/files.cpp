@@ -211,7 +211,8 @@ bool IsLinkFreeByName(const FolderRoot& root, const std::wstring& path) {
 // Creates the missing folders of rel (a path below root) up to its last backslash, top down,
 // each made or opened inside the checked handle of the one above it; false if a level is a
 // link, a file, or cannot be made.
-static bool CreateLevels(const FolderRoot& root, const std::wstring& rel);
+// deepest, if given, receives the last level's handle, held against moving and deleting.
+static bool CreateLevels(const FolderRoot& root, const std::wstring& rel, UniqueHandle* deepest = nullptr);
 
 bool EnsureFoldersBelow(const FolderRoot& root, const std::wstring& path) {
   std::wstring rel;
@@ -330,15 +331,14 @@ static UniqueHandle OpenIn(HANDLE folder, const std::wstring& leaf, ACCESS_MASK 
 
 // Opens or makes (disposition FILE_OPEN or FILE_OPEN_IF) the folder leaf inside folder;
 // invalid (last error set) if it is no folder.
-static UniqueHandle OpenFolderIn(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access, ULONG disposition,
-                                 bool* created = nullptr) {
-  return NtOpenIn(folder, leaf, access, kShareAll, disposition, FILE_DIRECTORY_FILE, created);
+static UniqueHandle OpenFolderIn(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access, ULONG disposition) {
+  return NtOpenIn(folder, leaf, access, kShareAll, disposition, FILE_DIRECTORY_FILE);
 }
 
 // What a folder handle needs for listing, walking on and checking.
 constexpr ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
 
-static bool CreateLevels(const FolderRoot& root, const std::wstring& rel) {
+static bool CreateLevels(const FolderRoot& root, const std::wstring& rel, UniqueHandle* deepest) {
   if (!root.handle.valid()) {
     SetLastError(ERROR_INVALID_HANDLE);
     return false;
@@ -346,8 +346,11 @@ static bool CreateLevels(const FolderRoot& root, const std::wstring& rel) {
   UniqueHandle parent;
   for (std::size_t begin = 0, cut = rel.find(L'\\'); cut != std::wstring::npos; begin = cut + 1, cut = rel.find(L'\\', begin)) {
     bool created = false;
-    UniqueHandle level = OpenFolderIn(parent.valid() ? parent.get() : root.handle.get(), rel.substr(begin, cut - begin),
-                                      kFolderAccess, FILE_OPEN_IF, &created);
+    // The deepest level, when the caller keeps it, is held as HoldFolderBelow holds a folder.
+    const bool last = deepest && rel.find(L'\\', cut + 1) == std::wstring::npos;
+    UniqueHandle level = NtOpenIn(parent.valid() ? parent.get() : root.handle.get(), rel.substr(begin, cut - begin),
+                                  kFolderAccess, last ? FILE_SHARE_READ | FILE_SHARE_WRITE : kShareAll, FILE_OPEN_IF,
+                                  FILE_DIRECTORY_FILE, &created);
     if (!level.valid()) return false;
     // A folder this call made inside a checked one is the run's own; only one found there is looked at.
     if (!created && !HandleIsAt(level.get(), root, rel.substr(0, cut))) {
@@ -356,6 +359,7 @@ static bool CreateLevels(const FolderRoot& root, const std::wstring& rel) {
     }
     parent = std::move(level);
   }
+  if (deepest) *deepest = std::move(parent);
   return true;
 }
 
@@ -531,8 +535,11 @@ bool MoveBelow(const FolderRoot& root, const std::wstring& from, const std::wstr
 UniqueHandle HoldFolderBelow(const FolderRoot& root, const std::wstring& folder, bool create) {
   std::wstring rel;
   if (SamePathText(folder + L"\\", root.path)) return OpenFolderAt(root, std::wstring());
-  if (!RelativeBelow(root, folder, rel) || (create && !CreateLevels(root, rel + L"\\"))) return UniqueHandle();
-  return OpenFolderAt(root, rel, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (!RelativeBelow(root, folder, rel)) return UniqueHandle();
+  if (!create) return OpenFolderAt(root, rel, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  // Made or found level by level, each checked unless this call made it: the last is the one held.
+  UniqueHandle held;
+  return CreateLevels(root, rel + L"\\", &held) ? std::move(held) : UniqueHandle();
 }
 
 bool TempFileBelowCreate(TempFileBelow& temp, const FolderRoot& root, const std::wstring& destination,
