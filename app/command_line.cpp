@@ -52,6 +52,26 @@ int32_t ParsePageNumber(const std::wstring& text) {
   return static_cast<int32_t>(number);
 }
 
+bool ParseRate(const std::wstring& text, uint64_t& bytesPerSecond) {
+  size_t digits = 0;
+  uint64_t number = 0;
+  for (; digits < text.size() && text[digits] >= L'0' && text[digits] <= L'9'; ++digits) {
+    if (digits >= 13) return false;  // far beyond any line
+    number = number * 10 + static_cast<uint64_t>(text[digits] - L'0');
+  }
+  if (digits == 0 || text.size() > digits + 1) return false;
+  uint64_t unit = 1;
+  if (text.size() == digits + 1) {
+    const wchar_t suffix = text[digits];
+    if (suffix == L'k' || suffix == L'K') unit = 1024;
+    else if (suffix == L'm' || suffix == L'M') unit = 1048576;
+    else return false;
+  }
+  if (number == 0 || number > (1ull << 40) / unit) return false;
+  bytesPerSecond = number * unit;
+  return true;
+}
+
 StartupOptions ParseStartupOptions(const std::vector<std::wstring>& args) {
   StartupOptions o;
   o.uninstallRelaunch = HasWholeOption(args, L"--uninstall");
@@ -69,10 +89,11 @@ StartupOptions ParseStartupOptions(const std::vector<std::wstring>& args) {
     o.page = ParsePageNumber(page);
   }
   FindPrefixOption(args, L"--log=", o.logPath);
+  o.hasLimitRate = FindPrefixOption(args, L"--limit-rate=", o.limitRate);
   o.help = HasWholeOption(args, L"--help") || HasWholeOption(args, L"/?");
   static const wchar_t* const kWhole[] = {L"--uninstall", L"--uninstall-run", L"--silent", L"--no-shortcuts",
                                           L"--no-launch",  L"--help",          L"/?"};
-  static const wchar_t* const kPrefixed[] = {L"--dir=", L"--keep=", L"--lang=", L"--page=", L"--log="};
+  static const wchar_t* const kPrefixed[] = {L"--dir=", L"--keep=", L"--lang=", L"--page=", L"--log=", L"--limit-rate="};
   for (size_t i = 1; i < args.size(); ++i) {
     bool known = false;
     for (const wchar_t* option : kWhole) known = known || args[i] == option;
@@ -95,11 +116,14 @@ std::wstring HelpText() {
          L"  --keep=0          with --uninstall: remove settings, screenshots and user data too\r\n"
          L"  --page=N          open the wizard on page N (0 to 7)\r\n"
          L"  --log=FILE        write the log to FILE instead of %TEMP%\\Quorvel Setup.log\r\n"
+         L"  --limit-rate=RATE download at most RATE bytes per second in all (500k, 2M: k = 1024,\r\n"
+         L"                    M = 1048576)\r\n"
          L"  --help, /?        show this text\r\n"
          L"\r\n"
          L"Exit codes:\r\n"
          L"  0  done\r\n"
-         L"  1  the window could not be created, or an unattended install found the folder unusable\r\n"
+         L"  1  the window could not be created, an unattended install found the folder unusable,\r\n"
+         L"     or --limit-rate has a value that is not a rate\r\n"
          L"  3  not started (with --silent: another copy is running; the game is running, not\r\n"
          L"     enough free space, the folder cannot be written, or no installation was found\r\n"
          L"     to uninstall)\r\n"

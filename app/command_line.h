@@ -17,6 +17,9 @@ bool FindPrefixOption(const std::vector<std::wstring>& args, const wchar_t* opti
 // A --page= value: leading blanks skipped, optional sign, digits up to the first other
 // character; 0 without digits; clamped to the 32-bit range.
 int32_t ParsePageNumber(const std::wstring& text);
+// A --limit-rate value: whole bytes per second, optionally followed by k or K (times 1024) or
+// m or M (times 1048576). False for anything else, for 0 and for more than 1 TiB per second.
+bool ParseRate(const std::wstring& text, uint64_t& bytesPerSecond);
 
 // What the command line asks for.
 struct StartupOptions {
@@ -31,6 +34,8 @@ struct StartupOptions {
   bool hasPage = false;            // the first --page= has a value
   int32_t page = 0;                // its number
   std::wstring logPath;            // value of the first --log= ("" when absent: the default log)
+  bool hasLimitRate = false;       // --limit-rate= was given
+  std::wstring limitRate;          // its value, as written
   bool help = false;               // --help or /?
   std::vector<std::wstring> unknown;  // arguments that are none of the options above
 };

@@ -84,8 +84,10 @@ enum InstallerText : int {
   SpaceUsedName = 66,
   // Under "Space required": what the figure holds besides the game.
   SpaceRequiredNote = 67,
+  // A --limit-rate value the program cannot use.
+  ErrorLimitRate = 68,
 };
-constexpr int kInstallerTextCount = 68;
+constexpr int kInstallerTextCount = 69;
 
 enum class LauncherText : int {
   PatchConnecting = 0,

@@ -175,6 +175,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const std::wstring registryLanguage = ReadSetupRegistryValue(L"Language");
   ChooseLanguages(options, registryLanguage, DisplayPrimaryLanguage());
   ApplyStartupOptions(options, registryPath, DefaultInstallFolder(WindowsFolderRoot()), g_setup);
+  if (options.hasLimitRate) {
+    uint64_t rate = 0;
+    if (!ParseRate(options.limitRate, rate)) {
+      g_setup.errorText = InstallerString(ErrorLimitRate);
+      LogLine(L"--limit-rate=" + options.limitRate + L" is not a rate: the run does not start");
+      if (!options.silent) MessageBoxW(nullptr, g_setup.errorText.c_str(), InstallerString(WindowTitle), MB_OK | MB_ICONERROR);
+      HttpCloseSession();
+      if (mutex) CloseHandle(mutex);
+      EndProcess(ExitCode::BadOption);
+    }
+    HttpSetRateLimit(rate);
+    LogLine(L"downloads limited to " + std::to_wstring(rate) + L" bytes per second in all");
+  }
 
   CreateDrawingResources();
   HDC screen = GetDC(nullptr);

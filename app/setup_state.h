@@ -25,6 +25,7 @@ enum class ExitCode : int32_t {
   Done = 0,
   NoWindow = 1,          // the window could not be created
   FolderUnusable = 1,    // an unattended install found the folder unusable
+  BadOption = 1,         // an option has a value the program cannot use
   NotStarted = 3,        // an unattended run did not start
   Cancelled = 5,         // an unattended install was cancelled
   Failed = 6,            // an unattended install failed

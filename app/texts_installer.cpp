@@ -72,6 +72,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Progresso da remoção",  // RemovalProgressName
         L"Espaço ocupado",  // SpaceUsedName
         L"O espaço necessário inclui margem para os ficheiros temporários do download.",  // SpaceRequiredNote
+        L"O valor de --limit-rate não é válido. Indica bytes por segundo, por exemplo 500k ou 2M.",  // ErrorLimitRate
     }),
     InstallerLanguageEntry("en", 1252, L"English", {
         L"Quorvel Setup",  // WindowTitle
@@ -142,6 +143,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Removal progress",  // RemovalProgressName
         L"Space used",  // SpaceUsedName
         L"The space required includes room for temporary files while the game downloads.",  // SpaceRequiredNote
+        L"The value of --limit-rate is not valid. Give bytes per second, for example 500k or 2M.",  // ErrorLimitRate
     }),
     InstallerLanguageEntry("es", 1252, L"Español", {
         L"Instalador de Quorvel",  // WindowTitle
@@ -212,6 +214,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Progreso de la eliminación",  // RemovalProgressName
         L"Espacio ocupado",  // SpaceUsedName
         L"El espacio necesario incluye margen para los archivos temporales de la descarga.",  // SpaceRequiredNote
+        L"El valor de --limit-rate no es válido. Indica bytes por segundo, por ejemplo 500k o 2M.",  // ErrorLimitRate
     }),
     InstallerLanguageEntry("fr", 1252, L"Français", {
         L"Installation de Quorvel",  // WindowTitle
@@ -282,6 +285,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Progression de la désinstallation",  // RemovalProgressName
         L"Espace occupé",  // SpaceUsedName
         L"L'espace requis comprend la place pour les fichiers temporaires du téléchargement.",  // SpaceRequiredNote
+        L"La valeur de --limit-rate n'est pas valide. Indiquez un nombre d'octets par seconde, par exemple 500k ou 2M.",  // ErrorLimitRate
     }),
     InstallerLanguageEntry("de", 1252, L"Deutsch", {
         L"Quorvel Setup",  // WindowTitle
@@ -352,6 +356,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Fortschritt der Deinstallation",  // RemovalProgressName
         L"Belegter Speicher",  // SpaceUsedName
         L"Der benötigte Speicher enthält Platz für temporäre Dateien während des Downloads.",  // SpaceRequiredNote
+        L"Der Wert von --limit-rate ist ungültig. Gib Bytes pro Sekunde an, zum Beispiel 500k oder 2M.",  // ErrorLimitRate
     }),
     InstallerLanguageEntry("it", 1252, L"Italiano", {
         L"Installazione di Quorvel",  // WindowTitle
@@ -422,6 +427,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Avanzamento della rimozione",  // RemovalProgressName
         L"Spazio occupato",  // SpaceUsedName
         L"Lo spazio richiesto include il margine per i file temporanei del download.",  // SpaceRequiredNote
+        L"Il valore di --limit-rate non è valido. Indica i byte al secondo, per esempio 500k o 2M.",  // ErrorLimitRate
     }),
     InstallerLanguageEntry("ro", 1250, L"Română", {
         L"Instalare Quorvel",  // WindowTitle
@@ -492,6 +498,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Progresul dezinstalării",  // RemovalProgressName
         L"Spațiu ocupat",  // SpaceUsedName
         L"Spațiul necesar include loc pentru fișierele temporare ale descărcării.",  // SpaceRequiredNote
+        L"Valoarea pentru --limit-rate nu este validă. Indică numărul de octeți pe secundă, de exemplu 500k sau 2M.",  // ErrorLimitRate
     }),
     InstallerLanguageEntry("pl", 1250, L"Polski", {
         L"Instalator Quorvel",  // WindowTitle
@@ -562,6 +569,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Postęp usuwania",  // RemovalProgressName
         L"Zajęte miejsce",  // SpaceUsedName
         L"Wymagane miejsce obejmuje też pliki tymczasowe tworzone podczas pobierania.",  // SpaceRequiredNote
+        L"Wartość --limit-rate jest nieprawidłowa. Podaj liczbę bajtów na sekundę, na przykład 500k lub 2M.",  // ErrorLimitRate
     }),
     InstallerLanguageEntry("cz", 1250, L"Čeština", {
         L"Instalace Quorvel",  // WindowTitle
@@ -632,6 +640,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Průběh odinstalace",  // RemovalProgressName
         L"Obsazené místo",  // SpaceUsedName
         L"Potřebné místo zahrnuje i dočasné soubory, které vznikají během stahování.",  // SpaceRequiredNote
+        L"Hodnota --limit-rate není platná. Zadej počet bajtů za sekundu, například 500k nebo 2M.",  // ErrorLimitRate
     }),
     InstallerLanguageEntry("hu", 1250, L"Magyar", {
         L"Quorvel telepítő",  // WindowTitle
@@ -702,6 +711,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Eltávolítás állapota",  // RemovalProgressName
         L"Foglalt hely",  // SpaceUsedName
         L"A szükséges hely a letöltés ideiglenes fájljainak helyét is tartalmazza.",  // SpaceRequiredNote
+        L"A --limit-rate értéke érvénytelen. Add meg a bájtok számát másodpercenként, például 500k vagy 2M.",  // ErrorLimitRate
     }),
     InstallerLanguageEntry("tr", 1254, L"Türkçe", {
         L"Quorvel Kurulumu",  // WindowTitle
@@ -772,5 +782,6 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Kaldırma ilerlemesi",  // RemovalProgressName
         L"Kullanılan alan",  // SpaceUsedName
         L"Gereken alana, indirme sırasındaki geçici dosyaların yeri de dahildir.",  // SpaceRequiredNote
+        L"--limit-rate değeri geçerli değil. Saniyedeki bayt sayısını gir, örneğin 500k veya 2M.",  // ErrorLimitRate
     }),
 };

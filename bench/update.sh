@@ -5,14 +5,18 @@
 # the bytes it fetched come from nginx's log. Goals: those bytes at most 1.2 times the
 # compressed size of the changed pieces, the changed small files and the manifest, and the time
 # at most 2 times that of fetching exactly those objects alone (curl, four at once, same line).
+# Then --limit-rate: the small files installed fresh from an unpaced server with a limit, the
+# rate the objects arrived at (from nginx's own times) against the limit, within 15 %.
 # Usage: bench/update.sh BUILD_DIR; ./run bench runs it. QV_BENCH_UPDATE_BIG (MiB),
-# QV_BENCH_UPDATE_RATE (per connection, nginx syntax) and QV_BENCH_RUNS size it.
+# QV_BENCH_UPDATE_RATE (per connection, nginx syntax), QV_BENCH_LIMIT_RATE (the program's
+# syntax) and QV_BENCH_RUNS size it.
 set -uo pipefail
 BUILD=$(cd "${1:?usage: bench/update.sh BUILD_DIR}" && pwd)
 export QV_BUILD_DIR=$BUILD/windows QV_SOURCE_DIR
 QV_SOURCE_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BIG_MIB=${QV_BENCH_UPDATE_BIG:-300}
 RATE=${QV_BENCH_UPDATE_RATE:-1m}
+LIMIT=${QV_BENCH_LIMIT_RATE:-2M}
 RUNS=${QV_BENCH_RUNS:-3}
 . "$QV_SOURCE_DIR/tests/e2e/lib.sh"
 e2e_begin
@@ -27,8 +31,11 @@ sent_bytes() { awk '$7 ~ /^\/patch\// { s += $10 } END { print s + 0 }' "$E2E/ng
 GAME=$E2E/game
 $PY "$QV_SOURCE_DIR/tools/make_sample_game.py" create "$GAME" --files 200 --size 20M --seed update >/dev/null ||
   { echo "sample game failed"; exit 1; }
-$PY -c 'import random, sys; random.seed(1); sys.stdout.buffer.write(random.randbytes(int(sys.argv[1]) << 20))' \
-  "$BIG_MIB" >"$GAME/world.pak"
+$PY -c '
+import random, sys
+random.seed(1)
+for _ in range(int(sys.argv[1])):
+    sys.stdout.buffer.write(random.randbytes(1 << 20))' "$BIG_MIB" >"$GAME/world.pak" || { echo "the large file failed"; exit 1; }
 "$PUBLISH" build "$GAME" "$E2E/www/patch" --key "$SIGNING_KEY" --version 1 --level 1 >"$E2E/publish1.log" 2>&1 ||
   { cat "$E2E/publish1.log"; exit 1; }
 cp "$E2E/www/patch/manifest.json" "$E2E/manifest1.json"
@@ -105,4 +112,28 @@ g1=$(ratio "$BYTES" "$CHANGED")
 g2=$(ratio "$WALL" "$BASE")
 say "bytes fetched / what changed: $g1 (goal at most 1.2): $(verdict "$g1" 1.2)"
 say "update time / fetching what changed: $g2 (goal at most 2): $(verdict "$g2" 2)"
+
+# --limit-rate on an unpaced server: nginx logs when each answer ended ($msec); the objects
+# arrive between the signature's end and the last answer's.
+stop_patch_server
+rm -f "$GAME/world.pak"
+"$PUBLISH" build "$GAME" "$E2E/www/patch" --key "$SIGNING_KEY" --version 3 --level 1 >"$E2E/publish3.log" 2>&1 ||
+  { cat "$E2E/publish3.log"; exit 1; }
+start_patch_server
+sed -i "s|^  access_log .*|  log_format timed '\$msec \$body_bytes_sent \$request_uri'; access_log $E2E/nginx/timed.log timed;|" "$E2E/nginx/nginx.conf"
+nginx -e "$E2E/nginx/error.log" -c "$E2E/nginx/nginx.conf" -s reload || { echo "nginx did not reload"; exit 1; }
+wait_until 20 bash -c "curl -sf -o /dev/null http://127.0.0.1:$QV_E2E_PORT/patch/manifest.sig && grep -q manifest.sig '$E2E/nginx/timed.log'" ||
+  { echo "nginx does not write its timed log"; exit 1; }
+: >"$E2E/nginx/timed.log"
+limit_bytes=$($PY -c 'import sys; t = sys.argv[1]; u = {"k": 1024, "K": 1024, "m": 1048576, "M": 1048576}; print(int(t[:-1]) * u[t[-1]] if t[-1] in u else int(t))' "$LIMIT")
+t0=$(now)
+setup --silent --no-shortcuts --no-launch "--dir=$(winpath "$E2E/Limited")" "--limit-rate=$LIMIT"
+limited_wall=$(awk -v a="$t0" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }')
+(( rc == 0 )) || { echo "the limited install failed ($rc)"; exit 1; }
+read -r OBJ_BYTES SPAN < <(awk '$3 ~ /manifest\.sig$/ { start = $1 } $3 ~ /\/files\// { bytes += $2; if ($1 > end) end = $1 }
+  END { printf "%d %.3f\n", bytes, end - start }' "$E2E/nginx/timed.log")
+measured=$(awk -v b="$OBJ_BYTES" -v s="$SPAN" 'BEGIN { if (s > 0) printf "%.0f", b / s; else print 0 }')
+g3=$(ratio "$measured" "$limit_bytes")
+say "--limit-rate=$LIMIT ($limit_bytes B/s): $OBJ_BYTES bytes of objects in $SPAN s, $measured B/s (whole run $limited_wall s)"
+say "rate / limit: $g3 (goal 0.85 to 1.15): $(awk -v r="$g3" 'BEGIN { print (r >= 0.85 && r <= 1.15) ? "PASS" : "FALL SHORT" }')"
 pass_or_fail

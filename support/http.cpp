@@ -151,6 +151,50 @@ std::atomic<uint64_t> g_deadlineFloorOverrideMs{0};  // 0: the build's floor
 // How often the waiting side looks at its cancel flag and the deadline.
 constexpr DWORD kWatchStepMs = 100;
 
+// The cap on all transfers together: each read first books its bytes on one shared clock, so
+// that the sum never runs ahead of the rate, and waits for its turn.
+struct RateLimit {
+  SlimLock lock;
+  std::atomic<uint64_t> bytesPerSecond{0};
+  double nextFreeMs = 0;  // on GetTickCount64's clock: when the line is free again
+};
+RateLimit& Limit() {
+  static RateLimit* limit = new RateLimit;  // request threads may outlive static destruction
+  return *limit;
+}
+// How much one read may take under the cap: a quarter second's worth keeps four transfers even.
+uint32_t RateSlice(uint32_t want) {
+  const uint64_t rate = Limit().bytesPerSecond.load();
+  if (rate == 0) return want;
+  return static_cast<uint32_t>(std::max<uint64_t>(1, std::min<uint64_t>(want, rate / 4)));
+}
+// Books bytes on the shared clock and waits until they may come; false if the transfer was
+// given up meanwhile.
+template <class Abandoned>
+bool WaitForTurn(uint32_t bytes, const Abandoned& abandoned) {
+  RateLimit& limit = Limit();
+  const uint64_t rate = limit.bytesPerSecond.load();
+  if (rate == 0) return true;
+  double startMs = 0;
+  {
+    std::lock_guard<SlimLock> hold(limit.lock);
+    const double now = static_cast<double>(GetTickCount64());
+    startMs = std::max(now, limit.nextFreeMs);
+    limit.nextFreeMs = startMs + static_cast<double>(bytes) * 1000.0 / static_cast<double>(rate);
+  }
+  for (;;) {
+    const double now = static_cast<double>(GetTickCount64());
+    if (now >= startMs) return true;
+    if (abandoned()) return false;
+    Sleep(static_cast<DWORD>(std::min(50.0, startMs - now)) + 1);
+  }
+}
+// The slowest rate a request must keep up with: 4 KiB/s, or a quarter of a lower cap.
+uint64_t MinimumRate() {
+  const uint64_t rate = Limit().bytesPerSecond.load();
+  return rate == 0 ? kMinimumRate : std::max<uint64_t>(1, std::min<uint64_t>(kMinimumRate, rate / 4));
+}
+
 // One request, shared by the caller's thread, which only waits (watching the clock and the
 // cancel flag), and the request thread, which alone makes the blocking WinHTTP calls on the
 // request, feeds the sink and closes the request when it is done: WinHTTP forbids a second
@@ -201,7 +245,9 @@ int32_t ReadBody(Transfer& t, HINTERNET request, int32_t status, bool hasLength)
     DWORD available = 0;
     if (!api.queryDataAvailable(request, &available) || t.Abandoned()) return 0;
     if (available == 0) break;
-    const DWORD want = static_cast<DWORD>(std::min<uint64_t>(std::min<uint64_t>(buffer.size(), left), available));
+    const DWORD want =
+        RateSlice(static_cast<DWORD>(std::min<uint64_t>(std::min<uint64_t>(buffer.size(), left), available)));
+    if (!WaitForTurn(want, [&t] { return t.Abandoned(); })) return 0;
     DWORD got = 0;
     if (!api.readData(request, buffer.data(), want, &got)) return 0;
     if (got == 0) break;
@@ -413,8 +459,9 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
                               : maxBody != UINT64_MAX ? maxBody
                                                       : t->delivered.load();
     const uint64_t floor = g_deadlineFloorOverrideMs.load();
-    const uint64_t allowed = (floor ? floor : g_requestDeadlineFloorMs) + expected / kMinimumRate * 1000 +
-                             expected % kMinimumRate * 1000 / kMinimumRate;
+    const uint64_t minimumRate = MinimumRate();
+    const uint64_t allowed = (floor ? floor : g_requestDeadlineFloorMs) + expected / minimumRate * 1000 +
+                             expected % minimumRate * 1000 / minimumRate;
     const bool cancelled = cancel && cancel->load();
     if (cancelled || GetTickCount64() - started > allowed) {
       // The request thread stops at its next return from WinHTTP and closes the request itself.
@@ -438,3 +485,5 @@ int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limi
 }
 
 void SetDeadlineFloorForTesting(uint32_t ms) { g_deadlineFloorOverrideMs = ms; }
+
+void HttpSetRateLimit(uint64_t bytesPerSecond) { Limit().bytesPerSecond = bytesPerSecond; }

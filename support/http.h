@@ -38,5 +38,8 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
 // limit is the request's bound.
 int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit,
                         const std::atomic<bool>* cancel = nullptr);
+// Caps the bytes every transfer together receives at bytesPerSecond (0: no cap); each
+// request's time bound then assumes a quarter of it for itself. Set before requests start.
+void HttpSetRateLimit(uint64_t bytesPerSecond);
 // Makes the fixed part of every request's deadline ms instead of the build's floor; 0 restores it.
 void SetDeadlineFloorForTesting(uint32_t ms);

@@ -42,6 +42,30 @@ grep -q -- '--silent' "$E2E/help.txt" || fail "--help did not print the options"
 grep -q '6  an unattended install failed' "$E2E/help.txt" || fail "--help did not print the exit codes"
 grep -q 'unknown option ignored: --no-such-option' "$LOG" || fail "the unknown option is not in the log"
 
+section "exit 1: --limit-rate that is not a rate; --help names the option"
+grep -q -- '--limit-rate=RATE' "$E2E/help.txt" || fail "--help does not name --limit-rate"
+for rate in abc 0 1.5k 5G; do
+  rm -f "$LOG"
+  setup --silent "--dir=$(winpath "$E2E/Rate/Quorvel")" "--limit-rate=$rate" "--log=$(winpath "$LOG")"
+  expect_eq "exit code for --limit-rate=$rate" "$rc" 1
+  grep -q -- "--limit-rate=$rate is not a rate" "$LOG" || fail "the log does not say why --limit-rate=$rate was refused"
+done
+expect_missing "$E2E/Rate"
+nothing_registered "bad --limit-rate"
+
+section "a limit of 8k slows a small release and completes it"
+TINY=$E2E/tiny
+mkdir -p "$TINY/data"
+for i in 1 2 3 4 5; do head -c $((3000 * i)) /dev/urandom >"$TINY/data/part$i.bin"; done
+publish "$TINY" 4
+rm -f "$LOG"
+setup --silent --no-shortcuts "--dir=$(winpath "$E2E/Slow/Quorvel")" --limit-rate=8k "--log=$(winpath "$LOG")"
+expect_eq "exit code with --limit-rate=8k" "$rc" 0
+same_tree "$TINY" "$E2E/Slow/Quorvel"
+grep -q 'downloads limited to 8192 bytes per second in all' "$LOG" || fail "the log does not name the limit"
+clean_user_state
+publish "$GAME" 3
+
 section "exit 3: another copy of the setup is running"
 hold_mutex setup 'Quorvel.Setup.{9B6A7C14-52E1-4F7D-8E0A-1C3D5F7A9B20}'
 setup --silent "--dir=$(winpath "$E2E/Second/Quorvel")" "--log=$(winpath "$LOG")"

@@ -98,6 +98,25 @@ TEST(CommandLine, PageNumbers) {
   EXPECT_EQ(Start(Args({L"--uninstall-run", L"--page="}))->page, UninstallConfirm);
 }
 
+TEST(CommandLine, LimitRates) {
+  const StartupOptions o = ParseStartupOptions(Args({L"--limit-rate=500k"}));
+  EXPECT_TRUE(o.hasLimitRate);
+  EXPECT_EQ(o.limitRate, L"500k");
+  EXPECT_TRUE(o.unknown.empty());
+  const std::pair<const wchar_t*, uint64_t> good[] = {
+      {L"1", 1}, {L"8k", 8192}, {L"8K", 8192}, {L"500k", 512000}, {L"2M", 2097152}, {L"2m", 2097152}, {L"1048576", 1048576}};
+  for (const auto& [text, expected] : good) {
+    uint64_t rate = 0;
+    EXPECT_TRUE(ParseRate(text, rate)) << qvtest::Narrow(text);
+    EXPECT_EQ(rate, expected) << qvtest::Narrow(text);
+  }
+  for (const wchar_t* bad : {L"", L"0", L"0k", L"k", L"1.5k", L"-5", L"+5", L"5 k", L"5kb", L"5G", L" 5", L"2000000M",
+                             L"99999999999999"}) {
+    uint64_t rate = 7;
+    EXPECT_FALSE(ParseRate(bad, rate)) << qvtest::Narrow(bad);
+  }
+}
+
 TEST(CommandLine, KeepValues) {
   EXPECT_FALSE(Start(Args({L"--keep=0"}))->optKeepUserData);
   EXPECT_TRUE(Start(Args({L"--keep=1"}))->optKeepUserData);
