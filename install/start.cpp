@@ -82,6 +82,7 @@ InstallStartResult StartInstall() {
   g_engine.installerMode = true;
   g_engine.notifyWindow = g_setup.mainWindow;
   g_engine.notifyMessage = kMsgPatchStage;
+  g_engine.pause = false;  // every run starts unpaused, whatever the last one was left at
   g_engine.Start(g_setup.existingInstall);
   return InstallStartResult::Started;
 }

@@ -466,11 +466,12 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     if (cancelled || GetTickCount64() - started > allowed) {
       // The request thread stops at its next return from WinHTTP and closes the request itself.
       t->abandoned = true;
-      while (t->inSink) t->changed.Wait(t->lock);
+      // Said before waiting for a sink call under way: a paused download holds one until Resume.
       if (!cancelled) {
         LogLine(L"request given up after its bound of " + std::to_wstring(allowed) + L" ms: " + url + L" (" +
                 std::to_wstring(t->delivered.load()) + L" of " + std::to_wstring(expected) + L" bytes)");
       }
+      while (t->inSink) t->changed.Wait(t->lock);
       return 0;
     }
     t->changed.WaitFor(t->lock, kWatchStepMs);

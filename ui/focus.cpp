@@ -16,7 +16,7 @@ WNDPROC s_fieldProc = nullptr;
 bool IsPushButton(int32_t id) {
   switch (id) {
     case IdBack: case IdPrimary: case IdCancel: case IdBrowse: case IdTryAgain:
-    case IdConfirmYes: case IdConfirmNo:
+    case IdConfirmYes: case IdConfirmNo: case IdPause:
       return true;
     default:
       return false;

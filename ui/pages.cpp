@@ -172,7 +172,9 @@ static void InstallingPage() {
     subtitle = StatusDownloading;
   else if (stage == StageApplying || stage == StageDone)
     subtitle = StatusFinishing;
-  DrawPageHeader(Text(InstallingTitle), Text(subtitle));
+  // Paused while downloading: the launcher's words for it, and the bar holds still.
+  const bool paused = !failed && !g_setup.cancelRequested && stage == StageDownloading && g_engine.pause.load();
+  DrawPageHeader(Text(InstallingTitle), paused ? LauncherString(LauncherText::StatePaused) : Text(subtitle));
 
   // A failed run keeps what it reached, dimmed.
   const double fraction = InstallingFraction(stage, done, total);
@@ -181,11 +183,13 @@ static void InstallingPage() {
   if (failed)
     DrawProgressBar(FrameColour, MutedColour, fraction, false, kRunProgressBar, Text(InstallProgressName));
   else
-    DrawProgressBar(DarkGoldColour, HighlightColour, fraction, true, kRunProgressBar, Text(InstallProgressName));
+    DrawProgressBar(DarkGoldColour, HighlightColour, fraction, !paused, kRunProgressBar, Text(InstallProgressName));
 
   // After a failure the error line names the file; a status line could name another one.
   std::wstring status;
-  if (!failed) {
+  if (paused) {
+    status = LauncherString(LauncherText::PausedHint);
+  } else if (!failed) {
     std::lock_guard<SlimLock> lock(g_engine.stateLock);
     status = g_engine.currentFile;
   }
@@ -193,8 +197,8 @@ static void InstallingPage() {
 
   const bool downloading = stage == StageDownloading && !failed;
   const std::wstring values[3] = {
-      downloading ? SpeedText(g_speed) : L"-",
-      downloading ? TimeLeftText(g_speed, done, total) : L"-",
+      downloading && !paused ? SpeedText(g_speed) : L"-",
+      downloading && !paused ? TimeLeftText(g_speed, done, total) : L"-",
       downloading ? FormatDownloaded(done, total) : L"-"};
   const int captions[3] = {SpeedLabel, TimeLeftLabel, DownloadedLabel};
   const float column = 568.0f / 3.0f;
@@ -210,6 +214,9 @@ static void InstallingPage() {
     DrawButton(IdCancel, Text(CancelButton), false, cancelEnabled, kLeftButton);
     DrawButton(IdTryAgain, Text(RetryButton), true, true, kRightButton);
   } else {
+    if (stage == StageDownloading && cancelEnabled)
+      DrawButton(IdPause, LauncherString(paused ? LauncherText::ResumeButton : LauncherText::PauseButton), false, true,
+                 kLeftButton);
     DrawButton(IdCancel, Text(CancelButton), false, cancelEnabled, kRightButton);
   }
   // Last among the page's elements: as it comes and goes, the buttons keep their numbers.

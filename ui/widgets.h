@@ -27,6 +27,7 @@ enum ControlId : int32_t {
   IdTryAgain = 14,
   IdConfirmYes = 15,
   IdConfirmNo = 16,
+  IdPause = 17,
 };
 
 // One clickable area of the last paint.

@@ -19,6 +19,7 @@
 #include "patch/engine.h"
 #include "support/handles.h"
 #include "support/layout.h"
+#include "support/log.h"
 #include "support/system_library.h"
 #include "ui/accessible.h"
 #include "ui/draw.h"
@@ -136,6 +137,12 @@ void RunAction(HWND window, int32_t id, int32_t value) {
     case IdLaunchGame: g_setup.optLaunchGame = !g_setup.optLaunchGame; break;
     case IdKeepUserData: g_setup.optKeepUserData = !g_setup.optKeepUserData; break;
     case IdTryAgain: BeginInstall(); break;
+    case IdPause:
+      // The transfers hold where they are and go on from there (part files, ranges); a pause
+      // longer than a request's bound costs no attempt.
+      g_engine.pause = !g_engine.pause.load();
+      LogLine(g_engine.pause.load() ? L"download paused by the player" : L"download resumed by the player");
+      break;
     case IdConfirmYes:
       g_ui.confirmOpen = false;
       g_setup.cancelRequested = true;
@@ -185,7 +192,9 @@ void FinishRun(HWND window) {
 
 // One animation tick's speed sample; the meter forgets everything outside the download stage.
 void SampleDownloadSpeed() {
-  SampleSpeed(g_speed, g_engine.stage.load() == StageDownloading, g_engine.doneBytes.load(), GetTickCount64());
+  // Paused, the meter forgets: after Resume the figures rest on new samples again.
+  SampleSpeed(g_speed, g_engine.stage.load() == StageDownloading && !g_engine.pause.load(), g_engine.doneBytes.load(),
+              GetTickCount64());
 }
 
 // Each tick moves the bar's shine; the figures (percentage, bar, file, speed, time left,
@@ -207,7 +216,8 @@ void AnimationTick(HWND window) {
   if (++s_ticksSinceFigures >= kTicksPerFigures) {
     s_ticksSinceFigures = 0;
     InvalidateCanvasRect(window, kRunFigures);
-  } else if (!HighContrast() && !PaintShine(window)) {  // in the system's colours nothing moves
+  } else if (!HighContrast() && !g_engine.pause.load() && !PaintShine(window)) {  // in the system's colours,
+                                                                                 // or paused, nothing moves
     InvalidateCanvasRect(window, kRunProgressBar);
   }
 }

@@ -221,12 +221,12 @@ make_game() {
   $PY "$QV_SOURCE_DIR/tools/make_sample_game.py" create "$1" --files "$2" --size "$3" --seed 7 >/dev/null ||
     { echo "sample game failed"; exit 1; }
 }
-# publish GAME RELEASE VERSION: a signed release of GAME in RELEASE, made by quorvel-publish.
+# publish GAME RELEASE VERSION [OPTION...]: a signed release of GAME in RELEASE, made by quorvel-publish.
 publish() {
   local publisher
   publisher=$(cd "$QV_BUILD_DIR/.." && pwd)/host/tools/quorvel-publish
   [[ -x $publisher ]] || { echo "no $publisher (host build)"; exit 1; }
-  "$publisher" build "$1" "$2" --key "$QV_SOURCE_DIR/tests/data/test_release.key" --version "$3" \
+  "$publisher" build "$1" "$2" --key "$QV_SOURCE_DIR/tests/data/test_release.key" --version "$3" "${@:4}" \
     >"$GUI/publish.log" 2>&1 || { cat "$GUI/publish.log"; echo "publishing failed"; exit 1; }
 }
 

@@ -53,7 +53,60 @@ grep -q '^button|[A-Z]*|Try again|' <<<"$TREE" || fail "the run did not fail wit
 mv "$GUI/speedwww/patch/files.away" "$GUI/speedwww/patch/files"
 click 775 498   # Try again: four part files resume
 near_line "after Try again" "$(first_speed)"
+
 end_run speed
+
+section "Pause from the keyboard holds every transfer past a request's bound; Resume finishes without a failed attempt"
+# Small objects, so that a request's bound (the floor plus 16 KiB at 4 KiB/s: 7 s) passes during
+# the pause, each paced to 512 bytes every 100 ms: about 20 s of download in all.
+PAUSE_GAME=$GUI/pausegame
+mkdir -p "$PAUSE_GAME/data"
+echo launcher >"$PAUSE_GAME/Quorvel.exe"
+echo game >"$PAUSE_GAME/Play Quorvel.exe"
+for i in $(seq 10 33); do head -c 16K /dev/urandom >"$PAUSE_GAME/data/piece$i.bin"; done
+publish "$PAUSE_GAME" "$GUI/speedwww/patch" 10
+while read -r object; do
+  curl -sf -o /dev/null -X POST --data "{\"script\": \"/patch/files/${object:0:2}/$object.z\", \"responses\": [],
+    \"then\": {\"slow_ms\": 100, \"chunk\": 512}}" "http://127.0.0.1:$FAULT_PORT/_control" ||
+    fail "the fault server took no script"
+done < <($PY -c 'import json, sys; [print(f["h"]) for f in json.load(open(sys.argv[1]))["files"]]' \
+  "$GUI/speedwww/patch/manifest.json")
+start_wizard pause --page=2 --dir="$GUI_WIN\\Pause" --no-shortcuts "--log=$GUI_WIN\\pause.log"
+click 775 498   # Install
+# tree_value NAME: the value the reader hears after the caption NAME.
+tree_value() { grep -A1 "^text||$1|" <<<"$TREE" | sed -n '2p' | cut -d'|' -f3; }
+for _ in $(seq 1 60); do
+  read_tree pause-offered
+  grep -q '^button|[A-Z]*|Pause|[^|]*|Press|' <<<"$TREE" && break
+  sleep 0.3
+done
+grep -q '^button|[A-Z]*|Pause|[^|]*|Press|' <<<"$TREE" || fail "no Pause button a reader can press while downloading"
+key Tab
+read_tree pause-focused
+grep -q '^button|F[A-Z]*|Pause|' <<<"$TREE" || fail "Tab does not reach Pause first"
+key space
+read_tree paused
+shot paused
+grep -q '^button|F[A-Z]*|Resume|' <<<"$TREE" || fail "the pressed button does not offer Resume"
+grep -q '^text||PAUSED|' <<<"$TREE" || fail "the page does not say PAUSED"
+grep -q '^text||The download will continue where it stopped.|' <<<"$TREE" || fail "no hint that the download continues"
+expect_eq "speed while paused" "$(tree_value Speed)" "-"
+expect_eq "time left while paused" "$(tree_value 'Time left')" "-"
+held=$(grep '^progressbar||Installation progress|' <<<"$TREE" | cut -d'|' -f4)
+# Held past the bound of the requests under way: the program gives them up and, after Resume,
+# goes on from their part files.
+wait_until 60 grep -q 'request given up after its bound' "$GUI/pause.log" ||
+  fail "no request outlasted its bound during the pause"
+read_tree still-paused
+expect_eq "percentage while paused" "$(grep '^progressbar||Installation progress|' <<<"$TREE" | cut -d'|' -f4)" "$held"
+key space
+wait_until 120 test -f "$GUI/Pause/bin/Uninstall Quorvel.exe" || fail "the install did not finish after Resume"
+while read -r f; do
+  cmp -s "$PAUSE_GAME/$f" "$GUI/Pause/$f" || fail "$f is not the published file after the pause"
+done < <(cd "$PAUSE_GAME" && find . -type f | sed 's|^\./||')
+grep -q 'download resumed by the player' "$GUI/pause.log" || fail "the log does not say the download went on"
+grep -q 'patch run failed' "$GUI/pause.log" && fail "the run failed after the pause"
+end_run pause
 stop_release "$GUI/nginx"
 
 pass_or_fail
