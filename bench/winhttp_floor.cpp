@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -48,6 +49,7 @@ struct Options {
   bool close = false;
   bool replace = false;
   std::wstring folder;  // empty: discard
+  int transfers = 4;    // at once, against one server
 };
 
 // Folders known to exist, shared by the workers: each is made (or found) once.
@@ -167,10 +169,11 @@ int main(int argc, char** argv) {
     if (arg == "--close") options.close = true;
     else if (arg == "--replace") options.replace = true;
     else if (arg.rfind("--write=", 0) == 0) options.folder = Wide(arg.substr(8));
+    else if (arg.rfind("--transfers=", 0) == 0) options.transfers = std::max(1, std::atoi(arg.c_str() + 12));
     else positional.push_back(arg);
   }
   if (positional.size() != 4 || (options.replace && options.folder.empty())) {
-    std::fprintf(stderr, "usage: winhttp_floor [--close] [--write=FOLDER [--replace]] HOST PORT PATH_PREFIX LIST\n");
+    std::fprintf(stderr, "usage: winhttp_floor [--close] [--transfers=N] [--write=FOLDER [--replace]] HOST PORT PATH_PREFIX LIST\n");
     return 2;
   }
   const bool write = !options.folder.empty();
@@ -246,7 +249,7 @@ int main(int argc, char** argv) {
     if (kept) WinHttpCloseHandle(kept);
   };
   std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) threads.emplace_back(worker);
+  for (int t = 0; t < options.transfers; ++t) threads.emplace_back(worker);
   for (auto& thread : threads) thread.join();
   WinHttpCloseHandle(session);
   std::printf("objects %zu bytes %llu files %zu written %llu\n", objects.size(),
