@@ -11,6 +11,7 @@
 #include "support/handles.h"
 #include "support/http.h"
 #include "support/layout.h"
+#include "support/log.h"
 #include "support/sha256.h"
 #include "support/wait.h"
 
@@ -205,8 +206,8 @@ struct PartWriter {
   }
 };
 
-// Missing: the server does not have the object (404).
-enum class Fetch { Complete, Incomplete, IncompleteAfterPause, Missing, WriteFailed, Cancelled };
+// Missing: the server does not have the object (404); NoServer: no connection could be made.
+enum class Fetch { Complete, Incomplete, IncompleteAfterPause, Missing, NoServer, WriteFailed, Cancelled };
 
 // Brings the part file to the object's full size: nothing to do for a complete part, else one
 // request for what is missing (a range request when part of it is there).
@@ -235,6 +236,7 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
   if (engine.cancel) return Fetch::Cancelled;
   if ((status == 200 || status == 206) && writer.have + writer.received == objectSize) return Fetch::Complete;
   if (status == 404) return Fetch::Missing;
+  if (status == kHttpNoServer) return Fetch::NoServer;
   return writer.pausedDuring ? Fetch::IncompleteAfterPause : Fetch::Incomplete;
 }
 
@@ -249,6 +251,7 @@ Fetch FetchToMemory(PatchEngine& engine, const std::wstring& url, uint64_t objec
   const int32_t status = HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, objectSize);
   if (engine.cancel) return Fetch::Cancelled;
   if ((status == 200 || status == 206) && writer.received == objectSize) return Fetch::Complete;
+  if (status == kHttpNoServer) return Fetch::NoServer;
   return writer.pausedDuring ? Fetch::IncompleteAfterPause : Fetch::Incomplete;
 }
 
@@ -266,6 +269,32 @@ DownloadResult PlaceFile(TempFileBelow& temp, const std::wstring& destination) {
 
 }  // namespace
 
+// How long a transfer waits, in pauses of 1, 2, 4, 8 and then 15 s, for a server that does not
+// answer at all before its file fails.
+constexpr uint32_t kNoServerPatienceMs = 60000;
+constexpr uint32_t kNoServerLongestPauseMs = 15000;
+
+namespace {
+
+struct NoServerWait {
+  uint32_t waitedMs = 0;
+  uint32_t nextMs = 1000;
+};
+
+// One pause while the server does not answer, counted in engine.waitingForServer so that the
+// window says it waits; false if cancelled.
+bool WaitForServer(PatchEngine& engine, const std::wstring& url, NoServerWait& wait) {
+  if (wait.waitedMs == 0) LogLine(L"no answer from the server for " + url + L"; waiting for it");
+  ++engine.waitingForServer;
+  PauseUnlessCancelled(wait.nextMs, engine.cancel);
+  --engine.waitingForServer;
+  wait.waitedMs += wait.nextMs;
+  wait.nextMs = std::min(wait.nextMs * 2, kNoServerLongestPauseMs);
+  return !engine.cancel;
+}
+
+}  // namespace
+
 DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const std::wstring& destination,
                             bool keepPart, DownloadKnowledge* known) {
   const std::wstring url = ManifestFileUrl(entry.hash);
@@ -279,6 +308,7 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
   int attempt = 0;
   Credit credit{engine};
   DownloadResult result = DownloadNetwork;
+  NoServerWait noServer;
   for (;;) {
     if (WaitWhilePaused(engine)) attempt = 0;
     if (engine.cancel) return DownloadCancelled;
@@ -296,6 +326,7 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
 
     const Fetch fetched = inMemory ? FetchToMemory(engine, url, entry.compressedSize, credit, object)
                                    : FetchPart(engine, url, partPath, entry.compressedSize, credit);
+    if (fetched != Fetch::NoServer) noServer = NoServerWait();  // it answered: a later silence starts over
     switch (fetched) {
       case Fetch::WriteFailed: return DownloadWriteFailed;
       case Fetch::Cancelled: return DownloadCancelled;
@@ -304,6 +335,11 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
         attempt = -1;
         result = DownloadNetwork;
         break;
+      case Fetch::NoServer:
+        // A line down for a moment is not a failed attempt: growing pauses, a minute in all.
+        if (noServer.waitedMs >= kNoServerPatienceMs) return DownloadNetwork;
+        if (!WaitForServer(engine, url, noServer)) return DownloadCancelled;
+        continue;
       case Fetch::Missing:
       case Fetch::Incomplete: result = DownloadNetwork; break;
       case Fetch::Complete: {
@@ -356,6 +392,7 @@ PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out,
       case Fetch::Cancelled: return PieceFetch::Cancelled;
       case Fetch::Missing: credit.TakeBack(); return PieceFetch::Missing;
       case Fetch::IncompleteAfterPause: attempt = -1; continue;
+      case Fetch::NoServer:  // the whole file then waits for the server
       case Fetch::Incomplete: continue;
       case Fetch::Complete: break;
     }

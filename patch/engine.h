@@ -67,6 +67,7 @@ struct PatchEngine {
   std::atomic<uint64_t> doneBytes{0};   // run (reset by Start): progress of the current stage
   std::atomic<uint64_t> totalBytes{0};  // run (reset by Start)
   std::atomic<int32_t> doneFiles{0};    // run (reset by Start)
+  std::atomic<int32_t> waitingForServer{0};  // run: transfers waiting for a server that does not answer
   std::atomic<int32_t> totalFiles{0};   // run (reset by Start)
   std::thread worker;                   // owner: the run thread
   std::atomic<bool> running{false};     // set by Start, cleared by the run thread as it ends

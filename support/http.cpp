@@ -270,12 +270,19 @@ int32_t ReadBody(Transfer& t, HINTERNET request, int32_t status, bool hasLength)
   return hasLength && t.delivered != declared ? 0 : status;
 }
 
+// Whether a failed send found no server to talk to at all.
+bool NoServerError(DWORD error) {
+  return error == ERROR_WINHTTP_CANNOT_CONNECT || error == ERROR_WINHTTP_NAME_NOT_RESOLVED ||
+         error == ERROR_WINHTTP_TIMEOUT || error == ERROR_WINHTTP_CONNECTION_ERROR;
+}
+
 void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, HINTERNET request, std::wstring headers) {
   const WinHttpApi& api = Api();
   int32_t result = 0;
-  if (api.sendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                      headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
-      !t->Abandoned() && api.receiveResponse(request, nullptr) && !t->Abandoned()) {
+  const bool sent = api.sendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                                    headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
+  if (!sent && NoServerError(GetLastError())) result = kHttpNoServer;
+  if (sent && !t->Abandoned() && api.receiveResponse(request, nullptr) && !t->Abandoned()) {
     DWORD status = 0;
     DWORD statusSize = sizeof(status);
     if (!api.queryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,

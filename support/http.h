@@ -20,8 +20,13 @@ void HttpCloseSession();
 // True while the process-wide session is open.
 bool HttpSessionOpen();
 
+// What HttpGet returns when no connection could be made at all: the server refused it, could not
+// be reached or named, or did not answer while connecting (a line that is down for a moment).
+constexpr int32_t kHttpNoServer = -2;
+
 // GETs url into sink. Returns the status after the body (200, or 206 for a range request),
-// another status with the body unread, 0 for any request or read failure (a body shorter than
+// another status with the body unread, kHttpNoServer when no connection could be made, 0 for any
+// other request or read failure (a body shorter than
 // its Content-Length, a missed deadline and a cancel included), -1 if the sink refused or the
 // body's declared length is above maxBody. contentLength (if given) receives the
 // Content-Length (0 if missing) for every status. rangeStart above 0 asks for the bytes from

@@ -174,6 +174,10 @@ static void InstallingPage() {
     subtitle = StatusFinishing;
   // Paused while downloading: the launcher's words for it, and the bar holds still.
   const bool paused = !failed && !g_setup.cancelRequested && stage == StageDownloading && g_engine.pause.load();
+  // Waiting for a server that does not answer: the page says it is connecting, with no speed.
+  const bool waiting = !failed && !g_setup.cancelRequested && !paused && stage == StageDownloading &&
+                       g_engine.waitingForServer.load() > 0;
+  if (waiting) subtitle = StatusConnecting;
   DrawPageHeader(Text(InstallingTitle), paused ? LauncherString(LauncherText::StatePaused) : Text(subtitle));
 
   // A failed run keeps what it reached, dimmed.
@@ -197,8 +201,8 @@ static void InstallingPage() {
 
   const bool downloading = stage == StageDownloading && !failed;
   const std::wstring values[3] = {
-      downloading && !paused ? SpeedText(g_speed) : L"-",
-      downloading && !paused ? TimeLeftText(g_speed, done, total) : L"-",
+      downloading && !paused && !waiting ? SpeedText(g_speed) : L"-",
+      downloading && !paused && !waiting ? TimeLeftText(g_speed, done, total) : L"-",
       downloading ? FormatDownloaded(done, total) : L"-"};
   const int captions[3] = {SpeedLabel, TimeLeftLabel, DownloadedLabel};
   const float column = 568.0f / 3.0f;

@@ -136,6 +136,22 @@ expect_eq "exit code (older program, update)" "$rc" 0
 same_tree "$GAME" "$DIR3"
 expect_eq "the older program fetches the whole file" "$(object_requests)" "200 $(whole_hash "$GAME/archive.pak")"
 
+section "a server stopped in the middle of an install and started again: the install ends with 0"
+# Paced, so that the install is still downloading when the server goes.
+stop_patch_server
+serve_release "$E2E/nginx" "$E2E/www" 100k
+: >"$E2E/nginx/access.log"
+DIR4=$E2E/Blip/Quorvel
+( setup --silent --no-shortcuts "--dir=$(winpath "$DIR4")" "--log=$(winpath "$E2E/blip.log")"; echo "$rc" >"$E2E/blip.rc" ) &
+wait_until 60 grep -q 'GET /patch/files/' "$E2E/nginx/access.log" || fail "the install fetched nothing"
+stop_patch_server
+wait_until 60 grep -q 'no answer from the server' "$E2E/blip.log" || fail "the install did not wait for the server"
+serve_release "$E2E/nginx" "$E2E/www"
+wait_until 300 test -s "$E2E/blip.rc" || fail "the install did not end"
+expect_eq "exit code after the server came back" "$(cat "$E2E/blip.rc" 2>/dev/null)" 0
+same_tree "$GAME" "$DIR4"
+grep -q 'patch run failed' "$E2E/blip.log" && fail "the log has a failure"
+
 section "--no-shortcuts: registry written, no shortcut"
 clean_user_state
 DIR2=$E2E/Other/Quorvel

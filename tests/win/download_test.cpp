@@ -372,3 +372,22 @@ TEST_F(DownloadCase, PiecesTheOldFileHoldsAreKeptAndOnlyTheOthersFetched) {
   DeleteFileW(destination.c_str());
   EXPECT_FALSE(PlanChunks(engine, entry, destination, plan));
 }
+
+// A server that refuses every connection is waited for with growing pauses, a minute in all,
+// counted as waiting rather than as attempts; a cancel ends the wait at once.
+TEST_F(DownloadCase, AServerThatDoesNotAnswerIsWaitedForAMinute) {
+  ClosedPort closed;
+  g_patchBaseUrl = L"http://127.0.0.1:" + std::to_wstring(closed.port()) + L"/patch/";
+  int32_t waitingSeen = 0;
+  pauses.during = [&](uint32_t) { waitingSeen = std::max(waitingSeen, engine.waitingForServer.load()); };
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadNetwork);
+  EXPECT_EQ(pauses.pauses(), (std::vector<uint32_t>{1000, 2000, 4000, 8000, 15000, 15000, 15000}));
+  EXPECT_EQ(waitingSeen, 1) << "the window is told a transfer waits for the server";
+  EXPECT_EQ(engine.waitingForServer.load(), 0);
+  EXPECT_FALSE(Exists(destination));
+
+  pauses.during = [&](uint32_t) { engine.cancel = true; };
+  EXPECT_EQ(DownloadFile(engine, entry, destination), DownloadCancelled);
+  EXPECT_EQ(pauses.pauses().size(), 8u) << "one pause, then the cancel";
+  EXPECT_EQ(engine.waitingForServer.load(), 0);
+}

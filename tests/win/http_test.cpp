@@ -268,15 +268,15 @@ TEST_F(Http, BytesBeyondTheContentLengthNeverReachTheNextRequest) {
   EXPECT_EQ(b, "second");
 }
 
-TEST_F(Http, RequestsThatCannotBeMadeGiveZero) {
+TEST_F(Http, RequestsThatCannotBeMadeGiveZeroAndAServerThatRefusesSaysSo) {
   ClosedPort closed;
   Recorder r;
   const std::wstring unreachable = L"http://127.0.0.1:" + std::to_wstring(closed.port()) + L"/x";
-  EXPECT_EQ(HttpGet(unreachable, r.sink(), nullptr, false, 0), 0);
+  EXPECT_EQ(HttpGet(unreachable, r.sink(), nullptr, false, 0), kHttpNoServer);
   EXPECT_EQ(HttpGet(L"not a url", r.sink(), nullptr, false, 0), 0);
   EXPECT_EQ(HttpGet(L"ftp://127.0.0.1/x", r.sink(), nullptr, false, 0), 0);
   std::string out = "old";
-  EXPECT_EQ(HttpGetToMemory(unreachable, out, 10), 0);
+  EXPECT_EQ(HttpGetToMemory(unreachable, out, 10), kHttpNoServer);
   EXPECT_TRUE(out.empty());
   EXPECT_TRUE(r.chunks.empty());
 }

@@ -60,6 +60,8 @@ protected:
     g_ui = UiState{};
     g_engine.running = false;
     g_engine.cancel = false;
+    g_engine.pause = false;
+    g_engine.waitingForServer = 0;
     g_engine.stage = 0;
     SetInstallerLanguage(kEnglishLanguage);
     const HWND parent = Parent();
@@ -746,6 +748,41 @@ const Read* Find(const std::vector<Read>& tree, LONG role, const std::wstring& n
 }
 
 }  // namespace
+
+// While downloading the page offers Pause; paused it says so and offers Resume; while a transfer
+// waits for a server that does not answer it says it is connecting. Speed and time left are "-"
+// in both.
+TEST_F(WizardWindow, InstallingPausedAndWaitingForTheServer) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  g_setup.page = Installing;
+  g_engine.running = true;
+  g_engine.stage = StageDownloading;
+  g_engine.totalBytes = 1000;
+  g_engine.doneBytes = 400;
+  const auto names = [this] {
+    Paint();
+    std::wstring all;
+    for (const Read& r : ReadTree(window_)) all += r.name + L"|" + r.value + L"\n";
+    return all;
+  };
+  const auto has = [](const std::wstring& all, const std::wstring& line) { return all.find(line) != std::wstring::npos; };
+  std::wstring all = names();
+  EXPECT_TRUE(has(all, std::wstring(InstallerString(StatusDownloading)) + L"|"));
+  EXPECT_TRUE(has(all, std::wstring(LauncherString(LauncherText::PauseButton)) + L"|"));
+  g_engine.pause = true;
+  all = names();
+  EXPECT_TRUE(has(all, std::wstring(LauncherString(LauncherText::StatePaused)) + L"|"));
+  EXPECT_TRUE(has(all, std::wstring(LauncherString(LauncherText::PausedHint)) + L"|"));
+  EXPECT_TRUE(has(all, std::wstring(LauncherString(LauncherText::ResumeButton)) + L"|"));
+  EXPECT_TRUE(has(all, std::wstring(InstallerString(SpeedLabel)) + L"|\n-|")) << qvtest::Narrow(all);
+  g_engine.pause = false;
+  g_engine.waitingForServer = 1;
+  all = names();
+  EXPECT_TRUE(has(all, std::wstring(InstallerString(StatusConnecting)) + L"|"));
+  EXPECT_TRUE(has(all, std::wstring(InstallerString(TimeLeftLabel)) + L"|\n-|")) << qvtest::Narrow(all);
+  g_engine.waitingForServer = 0;
+  g_engine.running = false;
+}
 
 TEST_F(WizardWindow, ScreenReadersReadEveryPage) {
   // A reader's process and the wizard both have COM (the wizard from its start).
