@@ -4,7 +4,7 @@
 // starting work; the program itself never changes them.
 #include <string>
 
-extern std::wstring g_patchBaseUrl;     // plain http:// URL ending in /patch/
+extern std::wstring g_patchBaseUrl;     // plain http:// URL ending in /patch/; mirrors separated by ";"
 extern unsigned char g_publicKey[32];   // Ed25519 public key; all zero means "not configured"
 extern std::wstring g_websiteUrl;       // https URL of the project website
 extern const wchar_t g_programVersion[];  // this program's version, for the log

@@ -6,7 +6,8 @@
 # compressed size of the changed pieces, the changed small files and the manifest, and the time
 # at most 2 times that of fetching exactly those objects alone (curl, four at once, same line).
 # Then --limit-rate: the small files installed fresh from an unpaced server with a limit, the
-# rate the objects arrived at (from nginx's own times) against the limit, within 15 %.
+# rate the objects arrived at (from nginx's own times) against the limit, within 15 %; and the
+# same install with a first server that is down, against the working server alone.
 # Usage: bench/update.sh BUILD_DIR; ./run bench runs it. QV_BENCH_UPDATE_BIG (MiB),
 # QV_BENCH_UPDATE_RATE (per connection, nginx syntax), QV_BENCH_LIMIT_RATE (the program's
 # syntax) and QV_BENCH_RUNS size it.
@@ -136,4 +137,21 @@ measured=$(awk -v b="$OBJ_BYTES" -v s="$SPAN" 'BEGIN { if (s > 0) printf "%.0f",
 g3=$(ratio "$measured" "$limit_bytes")
 say "--limit-rate=$LIMIT ($limit_bytes B/s): $OBJ_BYTES bytes of objects in $SPAN s, $measured B/s (whole run $limited_wall s)"
 say "rate / limit: $g3 (goal 0.85 to 1.15): $(awk -v r="$g3" 'BEGIN { print (r >= 0.85 && r <= 1.15) ? "PASS" : "FALL SHORT" }')"
+
+# Failover: the same fresh install with a first server whose port is closed, against the
+# working server alone (medians).
+alone=() failover=()
+for ((i = 1; i <= RUNS; i++)); do
+  for way in alone failover; do
+    rm -rf "$E2E/Mirrors"
+    [[ $way == failover ]] && export QV_E2E_BASE_URLS="http://127.0.0.1:$(qv_free_port)/patch/;http://127.0.0.1:$QV_E2E_PORT/patch/"
+    t0=$(now)
+    setup --silent --no-shortcuts --no-launch "--dir=$(winpath "$E2E/Mirrors")"
+    wall=$(awk -v a="$t0" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }')
+    unset QV_E2E_BASE_URLS
+    (( rc == 0 )) || { echo "the install ($way) failed ($rc)"; exit 1; }
+    if [[ $way == alone ]]; then alone+=("$wall"); else failover+=("$wall"); fi
+  done
+done
+say "a first server that is down: $(median "${failover[@]}") s (runs: ${failover[*]}) against $(median "${alone[@]}") s with the working server alone (runs: ${alone[*]})"
 pass_or_fail

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/build_config.h"
+#include "patch/manifest.h"
 #include "app/setup_state.h"
 #include "support/http.h"
 #include "support/json.h"
@@ -100,7 +101,12 @@ void QueryGameSize(const std::atomic<bool>* stop) {
   s_failed.store(false);
   try {
     std::string body;
-    const int32_t status = HttpGetToMemory(g_patchBaseUrl + L"manifest.json", body, layout::kManifestLimit, stop);
+    int32_t status = 0;
+    // The servers in their order: the first that answers gives the size.
+    for (const std::wstring& base : PatchMirrors()) {
+      status = HttpGetToMemory(base + L"manifest.json", body, layout::kManifestLimit, stop);
+      if (status == 200 || (stop && stop->load())) break;
+    }
     if (stop && stop->load()) return;  // the program is ending: nobody waits for the answer
     if (status != 200) return Fail();
     SizeScan scan;

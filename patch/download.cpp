@@ -297,7 +297,8 @@ bool WaitForServer(PatchEngine& engine, const std::wstring& url, NoServerWait& w
 
 DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const std::wstring& destination,
                             bool keepPart, DownloadKnowledge* known) {
-  const std::wstring url = ManifestFileUrl(entry.hash);
+  size_t mirror = 0;
+  std::wstring url;
   const std::wstring partPath = PartFilePath(engine, entry.hash);
   FolderRoot outside;
   const FolderRoot& root = RootFor(engine.root, destination, outside);
@@ -317,6 +318,7 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
       if (engine.cancel) return DownloadCancelled;
     }
     credit.TakeBack();
+    url = ObjectUrlAt(CurrentMirror(engine, mirror), entry.hash);  // another file may have moved on
     // The destination's folder is made and checked before anything is fetched for it; with
     // knowledge it is also held, for the temporary file made in it at the end.
     const std::shared_ptr<UniqueHandle> folder = known ? HeldFolderOf(root, destination, *known) : nullptr;
@@ -336,7 +338,12 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
         result = DownloadNetwork;
         break;
       case Fetch::NoServer:
-        // A line down for a moment is not a failed attempt: growing pauses, a minute in all.
+        // Another server, if there is one; else a line down for a moment is not a failed
+        // attempt: growing pauses, a minute in all.
+        if (LeaveMirror(engine, mirror, L"no connection for " + url)) {
+          attempt = 0;
+          continue;
+        }
         if (noServer.waitedMs >= kNoServerPatienceMs) return DownloadNetwork;
         if (!WaitForServer(engine, url, noServer)) return DownloadCancelled;
         continue;
@@ -359,7 +366,12 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
         break;
       }
     }
-    if (++attempt >= 3) return result;
+    if (++attempt < 3) continue;
+    // The object failed on this server: the next one, with attempts of its own.
+    const std::wstring why = (result == DownloadCorrupt ? L"a damaged object at " : L"no object from ") + url;
+    if (!LeaveMirror(engine, mirror, why)) return result;
+    attempt = 0;
+    noServer = NoServerWait();
   }
 }
 
@@ -374,7 +386,8 @@ enum class PieceFetch { Ok, Failed, Missing, WriteFailed, Cancelled };
 // hash, with the attempts of a whole file. credited counts the bytes this added to doneBytes.
 PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out, uint64_t& credited,
                       DownloadKnowledge* known) {
-  const std::wstring url = ManifestFileUrl(chunk.hash);
+  size_t mirror = 0;
+  const std::wstring url = ObjectUrlAt(CurrentMirror(engine, mirror), chunk.hash);
   const std::wstring partPath = PartFilePath(engine, chunk.hash);
   Credit credit{engine};
   std::string object;

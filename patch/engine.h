@@ -81,6 +81,11 @@ struct PatchEngine {
   std::wstring gameExe;                 // run, under stateLock: the manifest's game_exe
   std::vector<NewsItem> news;           // run, under stateLock
   std::unordered_map<std::string, std::wstring> links;  // run, under stateLock
+  SlimLock mirrorLock;                  // guards the four fields below
+  std::wstring mirrorSource;            // run: the base URL text mirrors were read from
+  std::vector<std::wstring> mirrors;    // run: the patch servers, in order
+  std::vector<uint8_t> mirrorFailed;    // run, under mirrorLock: servers not asked again this run
+  size_t mirror = 0;                    // run, under mirrorLock: the server objects come from
   std::wstring installFolder;           // Start: the folder of the current run, ending in "\"
   FolderRoot root;                      // Start: installFolder opened, for every file act of the run
   SlimLock cacheLock;                   // guards cache while the phases' workers run

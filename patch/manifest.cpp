@@ -14,6 +14,7 @@
 #include "patch/news.h"
 #include "support/http.h"
 #include "support/layout.h"
+#include "support/log.h"
 #include "support/text.h"
 #include "support/wait.h"
 
@@ -76,8 +77,52 @@ bool ParseFileEntry(const JsonValue& value, FileEntry& entry) {
   return true;
 }
 
+std::vector<std::wstring> PatchMirrors() {
+  std::vector<std::wstring> mirrors;
+  for (size_t start = 0; start <= g_patchBaseUrl.size();) {
+    size_t end = g_patchBaseUrl.find(L';', start);
+    if (end == std::wstring::npos) end = g_patchBaseUrl.size();
+    if (end > start) mirrors.push_back(g_patchBaseUrl.substr(start, end - start));
+    start = end + 1;
+  }
+  return mirrors;
+}
+
+std::wstring ObjectUrlAt(const std::wstring& base, const std::string& hash) {
+  return base + L"files/" + Utf8ToWide(hash.substr(0, 2)) + L"/" + Utf8ToWide(hash) + L".z";
+}
+
 std::wstring ManifestFileUrl(const std::string& hash) {
-  return g_patchBaseUrl + L"files/" + Utf8ToWide(hash.substr(0, 2)) + L"/" + Utf8ToWide(hash) + L".z";
+  const std::vector<std::wstring> mirrors = PatchMirrors();
+  return ObjectUrlAt(mirrors.empty() ? std::wstring() : mirrors[0], hash);
+}
+
+std::wstring CurrentMirror(PatchEngine& engine, size_t& index) {
+  std::lock_guard<SlimLock> lock(engine.mirrorLock);
+  if (engine.mirrorSource != g_patchBaseUrl) {  // a caller that started no run, or changed servers
+    engine.mirrorSource = g_patchBaseUrl;
+    engine.mirrors = PatchMirrors();
+    engine.mirrorFailed.assign(engine.mirrors.size(), 0);
+    engine.mirror = 0;
+  }
+  index = engine.mirror < engine.mirrors.size() ? engine.mirror : 0;
+  return engine.mirrors.empty() ? std::wstring() : engine.mirrors[index];
+}
+
+bool LeaveMirror(PatchEngine& engine, size_t index, const std::wstring& why) {
+  std::lock_guard<SlimLock> lock(engine.mirrorLock);
+  if (index >= engine.mirrors.size()) return false;
+  size_t next = engine.mirrors.size();
+  for (size_t k = 1; k < engine.mirrors.size() && next == engine.mirrors.size(); ++k) {
+    const size_t candidate = (index + k) % engine.mirrors.size();
+    if (!engine.mirrorFailed[candidate]) next = candidate;
+  }
+  if (next == engine.mirrors.size()) return false;  // the last one left stays
+  if (!engine.mirrorFailed[index])
+    LogLine(L"patch server " + engine.mirrors[index] + L" is not asked again in this run: " + why);
+  engine.mirrorFailed[index] = 1;
+  if (engine.mirror == index || engine.mirrorFailed[engine.mirror]) engine.mirror = next;
+  return true;
 }
 
 bool PublicKeyConfigured() {
@@ -96,28 +141,42 @@ ManifestFetch FetchSignedManifest(PatchEngine& engine, std::string& bytes, std::
   int32_t manifestStatus = 0;
   int32_t signatureStatus = 0;
   bool badSignature = false;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    if (engine.cancel) return ManifestFetch::Cancelled;
-    if (attempt > 0) {
-      PauseUnlessCancelled(1500, engine.cancel);
+  for (;;) {
+    size_t mirror = 0;
+    const std::wstring base = CurrentMirror(engine, mirror);
+    for (int attempt = 0; attempt < 3; ++attempt) {
       if (engine.cancel) return ManifestFetch::Cancelled;
+      if (attempt > 0) {
+        PauseUnlessCancelled(1500, engine.cancel);
+        if (engine.cancel) return ManifestFetch::Cancelled;
+      }
+      std::string manifest, signature;
+      manifestStatus = HttpGetToMemory(base + L"manifest.json", manifest, layout::kManifestLimit, &engine.cancel);
+      signatureStatus = 0;
+      if (manifestStatus == 200) {
+        signatureStatus = HttpGetToMemory(base + L"manifest.sig", signature, kSignatureSize, &engine.cancel);
+      }
+      badSignature = false;
+      // A server that refuses the connection is left at once while another remains.
+      if (manifestStatus == kHttpNoServer && LeaveMirror(engine, mirror, L"no connection to " + base + L"manifest.json"))
+        break;
+      if (manifestStatus != 200 || signatureStatus != 200) continue;
+      badSignature = true;  // a body of another length counts as a signature that fails
+      if (signature.size() != kSignatureSize) continue;
+      engine.PostStage(StageVerifying);
+      if (Ed25519Check(reinterpret_cast<const uint8_t*>(signature.data()), g_publicKey,
+                       reinterpret_cast<const uint8_t*>(manifest.data()), manifest.size()) == 0) {
+        bytes = std::move(manifest);
+        return ManifestFetch::Ok;
+      }
     }
-    std::string manifest, signature;
-    manifestStatus = HttpGetToMemory(g_patchBaseUrl + L"manifest.json", manifest, layout::kManifestLimit, &engine.cancel);
-    signatureStatus = 0;
-    if (manifestStatus == 200) {
-      signatureStatus = HttpGetToMemory(g_patchBaseUrl + L"manifest.sig", signature, kSignatureSize, &engine.cancel);
-    }
-    badSignature = false;
-    if (manifestStatus != 200 || signatureStatus != 200) continue;
-    badSignature = true;  // a body of another length counts as a signature that fails
-    if (signature.size() != kSignatureSize) continue;
-    engine.PostStage(StageVerifying);
-    if (Ed25519Check(reinterpret_cast<const uint8_t*>(signature.data()), g_publicKey,
-                     reinterpret_cast<const uint8_t*>(manifest.data()), manifest.size()) == 0) {
-      bytes = std::move(manifest);
-      return ManifestFetch::Ok;
-    }
+    size_t now = 0;
+    CurrentMirror(engine, now);
+    if (now != mirror) continue;  // left above for another server
+    const std::wstring why = badSignature ? L"the signature of its manifest.json does not verify"
+                                          : L"manifest.json: status " + std::to_wstring(manifestStatus) +
+                                                L", manifest.sig: status " + std::to_wstring(signatureStatus);
+    if (!LeaveMirror(engine, mirror, why)) break;
   }
   if (badSignature) {
     error = Text(LauncherText::ErrSignature);

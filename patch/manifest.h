@@ -76,8 +76,18 @@ struct FileList {
 // file's size in layout::kChunkSize steps, or with a hash that is not 64 hex characters, are
 // left out: the file then comes whole.
 bool ParseFileEntry(const JsonValue& value, FileEntry& entry);
-// base URL + "files/" + hash[0..2) + "/" + hash + ".z"
+// The patch servers, in the order they are tried: g_patchBaseUrl split at its semicolons.
+std::vector<std::wstring> PatchMirrors();
+// base + "files/" + hash[0..2) + "/" + hash + ".z"
+std::wstring ObjectUrlAt(const std::wstring& base, const std::string& hash);
+// The same at the first patch server.
 std::wstring ManifestFileUrl(const std::string& hash);
+// The server objects come from in this run, and its index in engine.mirrors (the first that
+// has not failed when nothing has been chosen).
+std::wstring CurrentMirror(PatchEngine& engine, size_t& index);
+// Server index failed (why, for the log): it is not asked again this run, and objects move to
+// the next one that has not failed. False, with nothing changed, when it is the last one left.
+bool LeaveMirror(PatchEngine& engine, size_t index, const std::wstring& why);
 // Ed25519 check of message against a 64-byte signature and 32-byte key; 0 means valid.
 int Ed25519Check(const uint8_t signature[64], const uint8_t publicKey[32], const uint8_t* message,
                  std::size_t messageSize);
@@ -89,7 +99,9 @@ std::wstring NoPublicKeyText();
 
 enum class ManifestFetch { Ok, Cancelled, Failed };
 // Fetches manifest.json and manifest.sig (3 attempts) and checks the signature with the
-// built-in key. Ok puts the manifest bytes in bytes; Failed puts the error text in error;
+// built-in key, from the first server that gives a manifest whose signature verifies (one
+// refusing connections is left after one attempt while another remains); that server then
+// serves the run's objects. Ok puts the manifest bytes in bytes; Failed puts the error text in error;
 // Cancelled sets neither.
 ManifestFetch FetchSignedManifest(PatchEngine& engine, std::string& bytes, std::wstring& error);
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/build_config.h"
 #include "app/languages.h"
 #include "patch/download.h"
 #include "patch/engine.h"
@@ -172,6 +173,14 @@ void PatchEngine::Start(bool fullVerify) {
   if (worker.joinable()) worker.join();
   cancel = false;
   running = true;
+  {
+    // Every run asks every server again, from the first.
+    std::lock_guard<SlimLock> lock(mirrorLock);
+    mirrorSource = g_patchBaseUrl;
+    mirrors = PatchMirrors();
+    mirrorFailed.assign(mirrors.size(), 0);
+    mirror = 0;
+  }
   installFolder = requestedFolder.empty() ? GetModuleDir() : requestedFolder;
   if (installFolder.back() != L'\\' && installFolder.back() != L'/') installFolder += L'\\';
   // Opened once: every act of the run below it goes through this handle, never the name again.

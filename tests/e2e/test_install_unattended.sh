@@ -152,6 +152,16 @@ expect_eq "exit code after the server came back" "$(cat "$E2E/blip.rc" 2>/dev/nu
 same_tree "$GAME" "$DIR4"
 grep -q 'patch run failed' "$E2E/blip.log" && fail "the log has a failure"
 
+section "two servers: the first one down, the install comes from the second"
+export QV_E2E_BASE_URLS="http://127.0.0.1:$(qv_free_port)/patch/;http://127.0.0.1:$QV_E2E_PORT/patch/"
+DIR5=$E2E/Mirror/Quorvel
+setup --silent --no-shortcuts "--dir=$(winpath "$DIR5")" "--log=$(winpath "$E2E/mirror.log")"
+unset QV_E2E_BASE_URLS
+expect_eq "exit code with the first server down" "$rc" 0
+same_tree "$GAME" "$DIR5"
+grep -q "patch server http://127.0.0.1:[0-9]*/patch/ is not asked again in this run: no connection" "$E2E/mirror.log" ||
+  fail "the log does not name the server that was down"
+
 section "--no-shortcuts: registry written, no shortcut"
 clean_user_state
 DIR2=$E2E/Other/Quorvel

@@ -551,3 +551,31 @@ TEST_F(RunCase, AnUpdateOfAFileInPiecesCountsAndFetchesOnlyTheChangedPiece) {
   EXPECT_EQ(engine.totalBytes.load(), changed) << "the totals are the one changed piece";
   EXPECT_EQ(engine.doneBytes.load(), changed);
 }
+
+// Several servers: one that refuses connections is left after one attempt, without a pause; one
+// that serves a damaged object gives way for that object to the next, which is then asked for
+// the rest of the run; a single server keeps its three attempts.
+TEST_F(RunCase, MirrorsTakeOverFromAServerThatIsDownOrServesDamage) {
+  const std::string a = RandomBytes(3000, 61), b = RandomBytes(4000, 62);
+  const PublishedObject pa = release.Put(a), pb = release.Put(b);
+  release.Sign(Manifest(1, {EntryJson("data/a.bin", pa), EntryJson("data/b.bin", pb)}));
+  ClosedPort closed;
+  const std::wstring down = L"http://127.0.0.1:" + std::to_wstring(closed.port()) + L"/patch/";
+  g_patchBaseUrl = down + L";" + release.NginxBase();
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+  EXPECT_TRUE(ReadBytes(Path(L"data\\b.bin")) == b);
+  EXPECT_TRUE(pauses.pauses().empty()) << "a server that is down costs no pause";
+
+  // The first server serves a.bin damaged (same length); b.bin is right there.
+  ASSERT_TRUE(DeleteFileW(Path(L"data\\a.bin").c_str()));
+  ASSERT_TRUE(DeleteFileW(Path(L"data\\b.bin").c_str()));
+  std::string damaged = Compress(a);
+  damaged[damaged.size() / 2] ^= 0x55;
+  FaultPut(release.ObjectPath(pa.hash), damaged);
+  g_patchBaseUrl = release.FaultBase() + L";" + release.NginxBase();
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8");
+  EXPECT_TRUE(ReadBytes(Path(L"data\\a.bin")) == a);
+  EXPECT_TRUE(ReadBytes(Path(L"data\\b.bin")) == b);
+  EXPECT_EQ(FaultLog(release.ObjectPath(pa.hash)).size(), 3u) << "three attempts on the first server";
+  EXPECT_LE(FaultLog(release.ObjectPath(pb.hash)).size(), 1u);
+}
