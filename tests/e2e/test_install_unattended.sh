@@ -162,6 +162,25 @@ same_tree "$GAME" "$DIR5"
 grep -q "patch server http://127.0.0.1:[0-9]*/patch/ is not asked again in this run: no connection" "$E2E/mirror.log" ||
   fail "the log does not name the server that was down"
 
+section "two servers: the first serves a damaged object, that file comes from the second"
+# A copy of the release on a second nginx, one object damaged in place (same length).
+rm -rf "$E2E/www2" && cp -a "$E2E/www" "$E2E/www2"
+victim=$($PY -c 'import json, sys; h = next(f["h"] for f in json.load(open(sys.argv[1]))["files"] if f["c"] > 2000); print(sys.argv[2] + "/files/" + h[:2] + "/" + h + ".z")' \
+  "$E2E/www2/patch/manifest.json" "$E2E/www2/patch")
+printf 'Z' | dd of="$victim" bs=1 seek=1000 conv=notrunc status=none
+PORT2=$(qv_free_port)
+qv_nginx_start "$E2E/nginx2" "$E2E/www2" "$PORT2" "" || fail "the second server did not start"
+export QV_E2E_BASE_URLS="http://127.0.0.1:$PORT2/patch/;http://127.0.0.1:$QV_E2E_PORT/patch/"
+DIR6=$E2E/Mirror2/Quorvel
+setup --silent --no-shortcuts "--dir=$(winpath "$DIR6")" "--log=$(winpath "$E2E/mirror2.log")"
+unset QV_E2E_BASE_URLS
+qv_nginx_stop "$E2E/nginx2"
+expect_eq "exit code with a damaged object on the first server" "$rc" 0
+same_tree "$GAME" "$DIR6"
+expect_eq "attempts at the damaged object on the first server" "$(grep -c "$(basename "$victim")" "$E2E/nginx2/access.log")" 3
+grep -q "patch server http://127.0.0.1:$PORT2/patch/ is not asked again in this run: a damaged object" "$E2E/mirror2.log" ||
+  fail "the log does not name the server that served damage"
+
 section "--no-shortcuts: registry written, no shortcut"
 clean_user_state
 DIR2=$E2E/Other/Quorvel
