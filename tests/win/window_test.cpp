@@ -775,6 +775,17 @@ TEST_F(WizardWindow, InstallingPausedAndWaitingForTheServer) {
   EXPECT_TRUE(has(all, std::wstring(LauncherString(LauncherText::PausedHint)) + L"|"));
   EXPECT_TRUE(has(all, std::wstring(LauncherString(LauncherText::ResumeButton)) + L"|"));
   EXPECT_TRUE(has(all, std::wstring(InstallerString(SpeedLabel)) + L"|\n-|")) << qvtest::Narrow(all);
+  // The left button resumes and pauses; Cancel, on the right, asks and cancels while paused.
+  Click(kBack);
+  EXPECT_FALSE(g_engine.pause.load());
+  Click(kBack);
+  EXPECT_TRUE(g_engine.pause.load());
+  Click(kNext);
+  EXPECT_TRUE(g_ui.confirmOpen);
+  Click(POINT{591, 333});  // Yes
+  EXPECT_TRUE(g_engine.cancel.load());
+  g_engine.cancel = false;
+  g_setup.cancelRequested = false;
   g_engine.pause = false;
   g_engine.waitingForServer = 1;
   all = names();
