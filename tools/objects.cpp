@@ -81,6 +81,21 @@ bool HashFile(const std::string& path, std::string& hash, uint64_t& size, std::s
   return true;
 }
 
+// Closes the temporary object and, if all went well (ok), renames it onto target; otherwise, or
+// if that fails (error then says why), the temporary file goes.
+static bool FinishTemp(int out, bool ok, const std::string& temp, const std::string& target, std::string& error) {
+  if (close(out) != 0 && ok) {
+    error = temp + ": " + std::strerror(errno);
+    ok = false;
+  }
+  if (ok && rename(temp.c_str(), target.c_str()) != 0) {
+    error = target + ": " + std::strerror(errno);
+    ok = false;
+  }
+  if (!ok) unlink(temp.c_str());
+  return ok;
+}
+
 bool WriteObject(const std::string& source, const std::string& target, const std::string& hash,
                  uint64_t size, int level, std::string& error) {
   static std::atomic<unsigned> counter{0};
@@ -141,16 +156,7 @@ bool WriteObject(const std::string& source, const std::string& target, const std
     error = source + " changed while it was being published";
     ok = false;
   }
-  if (close(out) != 0 && ok) {
-    error = temp + ": " + std::strerror(errno);
-    ok = false;
-  }
-  if (ok && rename(temp.c_str(), target.c_str()) != 0) {
-    error = target + ": " + std::strerror(errno);
-    ok = false;
-  }
-  if (!ok) unlink(temp.c_str());
-  return ok;
+  return FinishTemp(out, ok, temp, target, error);
 }
 
 bool WriteObjectBytes(const std::string& bytes, const std::string& target, int level, std::string& error) {
@@ -168,18 +174,9 @@ bool WriteObjectBytes(const std::string& bytes, const std::string& target, int l
     error = temp + ": " + std::strerror(errno);
     return false;
   }
-  bool ok = WriteAll(out, packed.data(), length);
+  const bool ok = WriteAll(out, packed.data(), length);
   if (!ok) error = temp + ": " + std::strerror(errno);
-  if (close(out) != 0 && ok) {
-    error = temp + ": " + std::strerror(errno);
-    ok = false;
-  }
-  if (ok && rename(temp.c_str(), target.c_str()) != 0) {
-    error = target + ": " + std::strerror(errno);
-    ok = false;
-  }
-  if (!ok) unlink(temp.c_str());
-  return ok;
+  return FinishTemp(out, ok, temp, target, error);
 }
 
 ObjectState CheckObject(const std::string& path, uint64_t size, const std::string& hash, uint64_t* fileSize,

@@ -75,12 +75,8 @@ start_wizard pause --page=2 --dir="$GUI_WIN\\Pause" --no-shortcuts "--log=$GUI_W
 click 775 498   # Install
 # tree_value NAME: the value the reader hears after the caption NAME.
 tree_value() { grep -A1 "^text||$1|" <<<"$TREE" | sed -n '2p' | cut -d'|' -f3; }
-for _ in $(seq 1 60); do
-  read_tree pause-offered
-  grep -q '^button|[A-Z]*|Pause|[^|]*|Press|' <<<"$TREE" && break
-  sleep 0.3
-done
-grep -q '^button|[A-Z]*|Pause|[^|]*|Press|' <<<"$TREE" || fail "no Pause button a reader can press while downloading"
+wait_until 30 eval 'read_tree pause-offered && grep -q "^button|[A-Z]*|Pause|[^|]*|Press|" <<<"$TREE"' ||
+  fail "no Pause button a reader can press while downloading"
 key Tab
 read_tree pause-focused
 grep -q '^button|F[A-Z]*|Pause|' <<<"$TREE" || fail "Tab does not reach Pause first"
