@@ -264,7 +264,10 @@ static bool DownloadFiles(PatchEngine& engine, const FileList& files,
     RunWorkerPool(order, [&](size_t k) {
       usable[k] = PlanChunks(engine, files[planned[k]], engine.installFolder + files.WidePath(planned[k]), found[k]);
     });
-    if (engine.cancel) return false;
+    if (engine.cancel) {
+      SaveCache(engine, files);  // what the check learnt stays, as after a cancel while downloading
+      return false;
+    }
     for (size_t k = 0; k < planned.size(); ++k) {
       if (!usable[k]) continue;
       total -= files.items[planned[k]].compressedSize - found[k].fetchBytes;

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/build_config.h"
 #include "app/languages.h"
 #include "patch/download.h"
 #include "patch/engine.h"
@@ -174,11 +173,11 @@ void PatchEngine::Start(bool fullVerify) {
   cancel = false;
   running = true;
   {
-    // Every run asks every server again, from the first.
+    // Every run asks every server again, from the first: the list is read anew on first use.
     std::lock_guard<SlimLock> lock(mirrorLock);
-    mirrorSource = g_patchBaseUrl;
-    mirrors = PatchMirrors();
-    mirrorFailed.assign(mirrors.size(), 0);
+    mirrorSource.clear();
+    mirrors.clear();
+    mirrorFailed.clear();
     mirror = 0;
   }
   installFolder = requestedFolder.empty() ? GetModuleDir() : requestedFolder;

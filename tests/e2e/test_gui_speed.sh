@@ -16,12 +16,17 @@ for i in 1 2 3 4 5 6 7 8; do head -c 3M /dev/urandom >"$SPEED_GAME/data/part$i.b
 publish "$SPEED_GAME" "$GUI/speedwww/patch" 9
 start_patch_server "$GUI/speedwww"
 fault_server_behind "$GUI" "$GUI/speedwww"
-while read -r object; do
-  curl -sf -o /dev/null -X POST --data "{\"script\": \"/patch/files/${object:0:2}/$object.z\", \"responses\": [],
-    \"then\": {\"slow_ms\": 20, \"chunk\": 4096}}" "http://127.0.0.1:$FAULT_PORT/_control" ||
-    fail "the fault server took no script"
-done < <($PY -c 'import json, sys; [print(f["h"]) for f in json.load(open(sys.argv[1]))["files"]]' \
-  "$GUI/speedwww/patch/manifest.json")
+# pace_objects SLOW_MS CHUNK: the fault server sends each object of the release CHUNK bytes at a
+# time, SLOW_MS apart.
+pace_objects() {
+  while read -r object; do
+    curl -sf -o /dev/null -X POST --data "{\"script\": \"/patch/files/${object:0:2}/$object.z\", \"responses\": [],
+      \"then\": {\"slow_ms\": $1, \"chunk\": $2}}" "http://127.0.0.1:$FAULT_PORT/_control" ||
+      fail "the fault server took no script"
+  done < <($PY -c 'import json, sys; [print(f["h"]) for f in json.load(open(sys.argv[1]))["files"]]' \
+    "$GUI/speedwww/patch/manifest.json")
+}
+pace_objects 20 4096
 LINE_RATE=819200
 # first_speed: the Speed column's first figure (bytes per second), read as a reader reads it.
 first_speed() {
@@ -65,12 +70,7 @@ echo launcher >"$PAUSE_GAME/Quorvel.exe"
 echo game >"$PAUSE_GAME/Play Quorvel.exe"
 for i in $(seq 10 33); do head -c 16K /dev/urandom >"$PAUSE_GAME/data/piece$i.bin"; done
 publish "$PAUSE_GAME" "$GUI/speedwww/patch" 10
-while read -r object; do
-  curl -sf -o /dev/null -X POST --data "{\"script\": \"/patch/files/${object:0:2}/$object.z\", \"responses\": [],
-    \"then\": {\"slow_ms\": 100, \"chunk\": 512}}" "http://127.0.0.1:$FAULT_PORT/_control" ||
-    fail "the fault server took no script"
-done < <($PY -c 'import json, sys; [print(f["h"]) for f in json.load(open(sys.argv[1]))["files"]]' \
-  "$GUI/speedwww/patch/manifest.json")
+pace_objects 100 512
 start_wizard pause --page=2 --dir="$GUI_WIN\\Pause" --no-shortcuts "--log=$GUI_WIN\\pause.log"
 click 775 498   # Install
 # tree_value NAME: the value the reader hears after the caption NAME.
