@@ -249,13 +249,18 @@ void FileList::Add(const FileEntry& entry) {
   items.push_back(item);
 }
 
-std::wstring FileList::WidePath(size_t i) const {
+void FileList::WidePathInto(size_t i, std::wstring& out) const {
   // The path passed the path rule when it was added; its backslash form is its wide text with
   // every slash turned, which is cheaper than keeping a second copy of every path.
-  std::wstring wide = Utf8ToWide(std::string(Path(i)));
-  for (wchar_t& c : wide) {
+  Utf8ToWideInto(Path(i), out);
+  for (wchar_t& c : out) {
     if (c == L'/') c = L'\\';
   }
+}
+
+std::wstring FileList::WidePath(size_t i) const {
+  std::wstring wide;
+  WidePathInto(i, wide);
   return wide;
 }
 

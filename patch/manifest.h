@@ -62,6 +62,8 @@ struct FileList {
   std::string_view Hash(size_t i) const { return std::string_view(text).substr(items[i].at + items[i].pathLength, 64); }
   // The path rule's backslash form of Path(i).
   std::wstring WidePath(size_t i) const;
+  // The same into out, whose room is kept for the next.
+  void WidePathInto(size_t i, std::wstring& out) const;
   // Entry i as a whole record, its pieces included.
   FileEntry operator[](size_t i) const;
   // Bytes held for the list (buffers at their capacity).

@@ -57,7 +57,7 @@ static bool HashProgress(void* context, uint64_t bytes) {
   return !engine->cancel;
 }
 
-int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size_t)>& task) {
+int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size_t)>& task, size_t maxMembers) {
   const size_t n = list.size();
   if (n == 0) return 0;
   std::atomic<size_t> next{0};
@@ -75,7 +75,7 @@ int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size
     }
   };
   std::vector<std::thread> threads;
-  const size_t extra = std::min<size_t>(n, 4) - 1;
+  const size_t extra = std::max<size_t>(1, std::min<size_t>({n, maxMembers, 4})) - 1;
   for (size_t t = 0; t < extra; ++t) {
     try {
       threads.emplace_back(member);
@@ -125,76 +125,73 @@ static bool FoldersArePlainByName(const std::wstring& root, const std::wstring& 
 static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVerify,
                        std::vector<uint8_t>& needsDownload) {
   engine.PostStage(StageChecking);
-  const auto loadCache = [&engine, &files, fullVerify] {
-    {
-      // A cache holds about one record per file: room made once instead of growing 17 times.
-      std::lock_guard<SlimLock> lock(engine.cacheLock);
-      engine.cache.reserve(files.size());
-    }
-    LoadCache(engine);
-    if (fullVerify) {
-      std::lock_guard<SlimLock> lock(engine.cacheLock);
-      engine.cache.clear();
-      engine.cacheChanged = true;
-    }
-  };
-  // The cache is read on a thread of its own while this one asks the file system about every
-  // file: the two take about as long, and neither needs the other's answer before both are done.
-  std::thread loader;
-  try {
-    loader = std::thread(loadCache);
-  } catch (const std::exception&) {
-    loadCache();  // without a thread, one after the other
+  {
+    // A cache holds about one record per file: room made once instead of growing 17 times.
+    std::lock_guard<SlimLock> lock(engine.cacheLock);
+    engine.cache.reserve(files.size());
+  }
+  // Read before the file system is asked, not beside it: under Wine both are mostly processor
+  // work, and side by side they took longer than one after the other.
+  LoadCache(engine);
+  if (fullVerify) {
+    std::lock_guard<SlimLock> lock(engine.cacheLock);
+    engine.cache.clear();
+    engine.cacheChanged = true;
   }
 
   // Every question waits on the file system, so the workers share them out in runs of
-  // neighbouring files, which mostly share their folders too.
+  // neighbouring files, which mostly share their folders too. Each also finds the file's cache
+  // record: nothing changes the cache until they are done, and a record's address outlives
+  // any later insertion.
   std::vector<DiskState> diskState(files.size());
+  std::vector<const CacheRecord*> cached(files.size(), nullptr);
   constexpr size_t kRun = 4096;
   std::vector<size_t> runs;
   for (size_t first = 0; first < files.size(); first += kRun) runs.push_back(first);
   RunWorkerPool(runs, [&](size_t first) {
     std::wstring fullPath = engine.installFolder;
     const size_t folderLength = fullPath.size();
-    std::wstring plainFolders, missingFolder, folder;
+    std::wstring relative, plainFolders, missingFolder, folder;
     for (size_t i = first; i < std::min(first + kRun, files.size()); ++i) {
-      const std::wstring relative = files.WidePath(i);
+      files.WidePathInto(i, relative);
       fullPath.resize(folderLength);
       fullPath += relative;
       // A file behind a link is not the installation's: it is fetched again, and that refuses.
-      if (!FoldersArePlainByName(engine.installFolder, relative, plainFolders, missingFolder, folder) || !QueryDiskState(fullPath, diskState[i]))
+      if (!FoldersArePlainByName(engine.installFolder, relative, plainFolders, missingFolder, folder) ||
+          !QueryDiskState(fullPath, diskState[i])) {
         needsDownload[i] = 1;  // missing, a folder, or behind a link
+        continue;
+      }
+      LowerAsciiInPlace(relative);
+      const auto found = engine.cache.find(relative);
+      if (found != engine.cache.end()) cached[i] = &found->second;
     }
   });
-  if (loader.joinable()) loader.join();
 
   std::vector<size_t> hashList;
   uint64_t hashTotal = 0;
-  {
-    // No worker runs yet: the cache is the run thread's alone, and one lock covers the loop.
-    std::lock_guard<SlimLock> lock(engine.cacheLock);
-    for (size_t i = 0; i < files.size(); ++i) {
-      const FileList::Item& item = files.items[i];
-      if (needsDownload[i] || item.keep) continue;  // a kept file stays whatever it holds
-      if (diskState[i].size != item.size) {
-        needsDownload[i] = 1;
-        continue;
-      }
-      const auto found = engine.cache.find(ToLowerAscii(files.WidePath(i)));
-      if (found != engine.cache.end() && found->second.size == diskState[i].size &&
-          found->second.lastWriteTime == diskState[i].lastWriteTime) {
-        if (found->second.hash != files.Hash(i)) needsDownload[i] = 1;
-        continue;
-      }
-      hashList.push_back(i);
-      hashTotal += diskState[i].size;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const FileList::Item& item = files.items[i];
+    if (needsDownload[i] || item.keep) continue;  // a kept file stays whatever it holds
+    if (diskState[i].size != item.size) {
+      needsDownload[i] = 1;
+      continue;
     }
+    const CacheRecord* record = cached[i];
+    if (record && record->size == diskState[i].size && record->lastWriteTime == diskState[i].lastWriteTime) {
+      if (record->hash != files.Hash(i)) needsDownload[i] = 1;
+      continue;
+    }
+    hashList.push_back(i);
+    hashTotal += diskState[i].size;
   }
 
   engine.totalBytes = hashTotal;
   engine.doneBytes = 0;
   engine.totalFiles = static_cast<int32_t>(hashList.size());
   engine.doneFiles = 0;
+  // Hashing keeps a processor busy: more members than processors only take turns.
+  const size_t processors = std::max(1u, std::thread::hardware_concurrency());
   RunWorkerPool(hashList, [&](size_t i) {
     if (engine.cancel) return;
     const std::wstring widePath = files.WidePath(i);
@@ -206,7 +203,7 @@ static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVeri
     if (hash != files.Hash(i)) needsDownload[i] = 1;
     if (!hash.empty()) StoreCacheRecord(engine, widePath, diskState[i], hash);
     ++engine.doneFiles;
-  });
+  }, processors);
   return !engine.cancel;
 }
 

@@ -141,15 +141,21 @@ static std::wstring CachePath(const std::wstring& installFolder) {
   return installFolder + layout::kPatcherCache;
 }
 
-// The standard decimal reading: leading blanks skipped, stops at the first non-digit, 0 if none.
+// The standard decimal reading (what strtoull reads: leading blanks, a sign, digits; the largest
+// value on overflow; 0 if none), by hand: under Wine the library's own costs more than the rest
+// of a cache line together.
 static uint64_t ParseDecimal(std::string_view field) {
-  char text[32];
-  if (field.size() < sizeof text) {  // every real field; no allocation per line
-    field.copy(text, field.size());
-    text[field.size()] = '\0';
-    return std::strtoull(text, nullptr, 10);
+  size_t i = 0;
+  while (i < field.size() && (field[i] == ' ' || (field[i] >= '\t' && field[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
+  uint64_t value = 0;
+  for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+    const uint64_t digit = static_cast<uint64_t>(field[i] - '0');
+    if (value > (UINT64_MAX - digit) / 10) return UINT64_MAX;
+    value = value * 10 + digit;
   }
-  return std::strtoull(std::string(field).c_str(), nullptr, 10);
+  return negative ? 0 - value : value;
 }
 
 bool ParseCacheLine(std::string_view line, std::wstring& path, CacheRecord& record) {
@@ -160,7 +166,7 @@ bool ParseCacheLine(std::string_view line, std::wstring& path, CacheRecord& reco
   if (tab2 == std::string_view::npos) return false;
   const size_t tab3 = line.find('\t', tab2 + 1);
   if (tab3 == std::string_view::npos) return false;
-  if (!ToSafeRelativePath(std::string(line.substr(tab3 + 1)), path)) return false;
+  if (!ToSafeRelativePath(line.substr(tab3 + 1), path)) return false;
   record.size = ParseDecimal(line.substr(tab1 + 1, tab2 - tab1 - 1));
   record.lastWriteTime = ParseDecimal(line.substr(tab2 + 1, tab3 - tab2 - 1));
   record.hash.assign(line.data(), 64);
@@ -176,7 +182,7 @@ static bool ParseCacheLinePath(std::string_view line, std::wstring& path) {
     tab = line.find('\t', tab + 1);
     if (tab == std::string_view::npos) return false;
   }
-  return ToSafeRelativePath(std::string(line.substr(tab + 1)), path);
+  return ToSafeRelativePath(line.substr(tab + 1), path);
 }
 
 // Streams the cache file through each, a piece at a time, so that neither the whole file nor a
@@ -227,7 +233,7 @@ void LoadCache(PatchEngine& engine) {
   engine.cache.clear();
   Sha256Hasher hasher;
   const bool read = ReadCacheLines(engine.root, [&engine](std::wstring& path, CacheRecord& record) {
-    engine.cache[ToLowerAscii(path)] = std::move(record);
+    engine.cache[ToLowerAscii(std::move(path))] = std::move(record);
   }, &hasher);
   if (!read) engine.cache.clear();  // a file that could not be read whole vouches for nothing
   engine.cacheFileDigest = read ? hasher.Finish() : std::string();
@@ -247,7 +253,12 @@ bool SaveCache(PatchEngine& engine, const FileList& files) {
     std::lock_guard<SlimLock> lock(engine.cacheLock);
     if (!engine.cacheChanged && !engine.cacheFileDigest.empty()) {
       size_t listed = 0;
-      for (size_t i = 0; i < files.size(); ++i) listed += engine.cache.count(ToLowerAscii(files.WidePath(i)));
+      std::wstring key;
+      for (size_t i = 0; i < files.size(); ++i) {
+        files.WidePathInto(i, key);
+        LowerAsciiInPlace(key);
+        listed += engine.cache.count(key);
+      }
       if (listed == engine.cache.size()) return true;
     }
   }

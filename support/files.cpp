@@ -406,6 +406,13 @@ static UniqueHandle OpenForWritingIn(HANDLE folder, const FolderRoot& root, cons
 UniqueHandle OpenBelow(const FolderRoot& root, const std::wstring& path, OpenBelowMode mode) {
   std::wstring rel, folderRel, leaf;
   if (!RelativeBelow(root, path, rel)) return UniqueHandle();
+  if (mode == OpenBelowMode::Read && !root.final.empty()) {
+    // A reader changes nothing, so one look suffices: the file's own final path, which runs
+    // through every folder on the way, replaces the check of its folder.
+    UniqueHandle file = OpenIn(root.handle.get(), rel, GENERIC_READ, FILE_SHARE_READ, FILE_OPEN, FILE_SEQUENTIAL_ONLY);
+    if (file.valid() && !HandleIsAt(file.get(), root, rel)) file.reset();
+    return file;
+  }
   SplitLeaf(rel, folderRel, leaf);
   const UniqueHandle folder = OpenFolderAt(root, folderRel);
   if (!folder.valid()) return UniqueHandle();

@@ -20,8 +20,8 @@ static void AppendUtf16(std::wstring& out, uint32_t cp) {
   }
 }
 
-std::wstring Utf8ToWide(const std::string& utf8) {
-  std::wstring out;
+void Utf8ToWideInto(std::string_view utf8, std::wstring& out) {
+  out.clear();
   out.reserve(utf8.size());
   const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
   std::size_t n = utf8.size(), i = 0;
@@ -46,6 +46,11 @@ std::wstring Utf8ToWide(const std::string& utf8) {
     }
     AppendUtf16(out, ok ? cp : kReplacement);
   }
+}
+
+std::wstring Utf8ToWide(const std::string& utf8) {
+  std::wstring out;
+  Utf8ToWideInto(utf8, out);
   return out;
 }
 

@@ -6,14 +6,20 @@
 
 #include <climits>
 
+void Utf8ToWideInto(std::string_view utf8, std::wstring& out) {
+  out.clear();
+  if (utf8.empty() || utf8.size() > INT_MAX) return;
+  // No text takes more UTF-16 units than UTF-8 bytes (a bad byte becomes one U+FFFD): one pass
+  // into room for the most.
+  out.resize(utf8.size());
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(),
+                                    static_cast<int>(out.size()));
+  out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+}
+
 std::wstring Utf8ToWide(const std::string& utf8) {
-  if (utf8.empty() || utf8.size() > INT_MAX) return std::wstring();
-  int inLen = static_cast<int>(utf8.size());
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), inLen, nullptr, 0);
-  if (n <= 0) return std::wstring();
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), inLen, wide.data(), n);
-  wide.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+  std::wstring wide;
+  Utf8ToWideInto(utf8, wide);
   return wide;
 }
 

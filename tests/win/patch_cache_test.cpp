@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,14 @@ TEST_F(CacheCase, NumbersReadLikeTheStandardConversion) {
   ASSERT_NE(Find(L"b.bin"), nullptr);
   EXPECT_EQ(Find(L"b.bin")->size, 0u);
   EXPECT_EQ(Find(L"b.bin")->lastWriteTime, 0u);
+  // Whatever the field holds, the reading is the standard conversion's.
+  for (const char* field : {"+5", "-1", "\v\f\r 9x", "18446744073709551615", "18446744073709551616",
+                            "99999999999999999999999", "-", "0012", "+-3", "1 2"}) {
+    Load(kHashA + "\t" + field + "\t" + field + "\tc.bin\n");
+    ASSERT_NE(Find(L"c.bin"), nullptr) << field;
+    EXPECT_EQ(Find(L"c.bin")->size, std::strtoull(field, nullptr, 10)) << field;
+    EXPECT_EQ(Find(L"c.bin")->lastWriteTime, std::strtoull(field, nullptr, 10)) << field;
+  }
 }
 
 TEST_F(CacheCase, PathsDifferingOnlyInCaseAreOneRecordAndTheLaterWins) {
