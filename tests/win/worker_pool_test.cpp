@@ -14,7 +14,7 @@
 
 // Tasks that wait (up to 10 s) until `wanted` of them run at the same moment: the pool must
 // really have that many members working at once.
-static void ExpectConcurrentMembers(size_t tasks, int expectedMembers) {
+static void ExpectConcurrentMembers(size_t tasks, int expectedMembers, size_t maxMembers = 4) {
   std::vector<size_t> list;
   for (size_t i = 0; i < tasks; ++i) list.push_back(100 + i);
   int running = 0, peak = 0;
@@ -30,18 +30,21 @@ static void ExpectConcurrentMembers(size_t tasks, int expectedMembers) {
     seen.insert(index);
     threads.insert(std::this_thread::get_id());
     --running;
-  });
+  }, maxMembers);
   EXPECT_EQ(members, expectedMembers);
   EXPECT_EQ(peak, expectedMembers);
   EXPECT_EQ(threads.size(), static_cast<size_t>(expectedMembers));
   EXPECT_EQ(seen, std::multiset<size_t>(list.begin(), list.end())) << "every index exactly once";
 }
 
-TEST(WorkerPool, MembersAreTheSmallerOfTasksAndFour) {
+TEST(WorkerPool, MembersAreTheSmallestOfTasksTheAskedMostAndFour) {
   ExpectConcurrentMembers(1, 1);
   ExpectConcurrentMembers(2, 2);
   ExpectConcurrentMembers(5, 4);
   ExpectConcurrentMembers(40, 4);
+  ExpectConcurrentMembers(40, 2, 2);
+  ExpectConcurrentMembers(40, 4, 64);
+  ExpectConcurrentMembers(3, 1, 0);  // never fewer than the calling thread
 }
 
 TEST(WorkerPool, EmptyListRunsNothing) {
