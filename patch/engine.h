@@ -92,6 +92,7 @@ struct PatchEngine {
   std::unordered_map<std::wstring, CacheRecord> cache;  // run, under cacheLock: lower-case path -> record
   std::string cacheFileDigest;          // run: SHA-256 of the cache file as last read or written; empty if unknown
   bool cacheChanged = true;             // run, under cacheLock: cache differs from the file as last read or written
+  size_t cacheListed = SIZE_MAX;        // run: files of the list the check found a record for; SIZE_MAX if not counted
 
   PatchEngine() = default;
   PatchEngine(const PatchEngine&) = delete;

@@ -140,7 +140,7 @@ static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVeri
   }
 
   // Every question waits on the file system, so the workers share them out in runs of
-  // neighbouring files, which mostly share their folders too. Each also finds the file's cache
+  // neighbouring files, which mostly share their folders too. Each also finds every file's cache
   // record: nothing changes the cache until they are done, and a record's address outlives
   // any later insertion.
   std::vector<DiskState> diskState(files.size());
@@ -158,15 +158,17 @@ static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVeri
       fullPath += relative;
       // A file behind a link is not the installation's: it is fetched again, and that refuses.
       if (!FoldersArePlainByName(engine.installFolder, relative, plainFolders, missingFolder, folder) ||
-          !QueryDiskState(fullPath, diskState[i])) {
+          !QueryDiskState(fullPath, diskState[i]))
         needsDownload[i] = 1;  // missing, a folder, or behind a link
-        continue;
-      }
       LowerAsciiInPlace(relative);
       const auto found = engine.cache.find(relative);
       if (found != engine.cache.end()) cached[i] = &found->second;
     }
   });
+
+  size_t listed = 0;
+  for (const CacheRecord* record : cached) listed += record != nullptr;
+  engine.cacheListed = listed;
 
   std::vector<size_t> hashList;
   uint64_t hashTotal = 0;

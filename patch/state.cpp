@@ -132,7 +132,10 @@ bool WriteInstalledVersion(const FolderRoot& root, int32_t version) {
     if (!text.empty() && text.back() != L'\n') text += L"\r\n";
     text += L"[patch]\r\nversion=" + value + L"\r\n";
   }
-  return WriteFileAtomicBelow(root, ini, IniBytes(text, utf16));
+  const std::string bytes = IniBytes(text, utf16);
+  // The same version again is no reason for a write, flush and move.
+  if (bytes == old) return true;
+  return WriteFileAtomicBelow(root, ini, bytes);
 }
 
 // ---- File cache ----------------------------------------------------------------------
@@ -231,6 +234,7 @@ bool ReadCachePaths(const FolderRoot& root, const std::function<void(std::wstrin
 void LoadCache(PatchEngine& engine) {
   std::lock_guard<SlimLock> lock(engine.cacheLock);
   engine.cache.clear();
+  engine.cacheListed = SIZE_MAX;
   Sha256Hasher hasher;
   const bool read = ReadCacheLines(engine.root, [&engine](std::wstring& path, CacheRecord& record) {
     engine.cache[ToLowerAscii(std::move(path))] = std::move(record);
@@ -252,12 +256,16 @@ bool SaveCache(PatchEngine& engine, const FileList& files) {
     // was stored or dropped since and each record still has its file: nothing to write.
     std::lock_guard<SlimLock> lock(engine.cacheLock);
     if (!engine.cacheChanged && !engine.cacheFileDigest.empty()) {
-      size_t listed = 0;
-      std::wstring key;
-      for (size_t i = 0; i < files.size(); ++i) {
-        files.WidePathInto(i, key);
-        LowerAsciiInPlace(key);
-        listed += engine.cache.count(key);
+      // The check has counted them already, unless nothing has checked since the cache was read.
+      size_t listed = engine.cacheListed;
+      if (listed == SIZE_MAX) {
+        listed = 0;
+        std::wstring key;
+        for (size_t i = 0; i < files.size(); ++i) {
+          files.WidePathInto(i, key);
+          LowerAsciiInPlace(key);
+          listed += engine.cache.count(key);
+        }
       }
       if (listed == engine.cache.size()) return true;
     }
@@ -290,6 +298,7 @@ bool SaveCache(PatchEngine& engine, const FileList& files) {
   engine.cacheFileDigest = std::move(digest);
   std::lock_guard<SlimLock> lock(engine.cacheLock);
   engine.cacheChanged = false;
+  engine.cacheListed = SIZE_MAX;  // counted again if asked: the records have changed since the check
   return true;
 }
 

@@ -209,6 +209,24 @@ TEST_F(RunCase, ChangedFilesAreRepairedAndTheCacheIsUsedOnlyWhenSizeAndTimeMatch
   EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8") << "the record says the file is wrong";
   EXPECT_EQ(Run(true), "1 2 2+ 3 5 8 8");
   EXPECT_EQ(engine.totalFiles.load(), 3) << "every present file was hashed";
+
+  // An unchanged run leaves both state files as they are (the same file, not a copy), unless
+  // the cache holds a record the list no longer has.
+  const auto identity = [this](const wchar_t* name) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    HANDLE h = CreateFileW(Path(name).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  };
+  const uint64_t ini = identity(L"config\\patcher.ini"), cached = identity(L"config\\patcher_cache.dat");
+  EXPECT_EQ(Run(), "1 2 2+ 3 5 8 8");
+  EXPECT_EQ(identity(L"config\\patcher.ini"), ini);
+  EXPECT_EQ(identity(L"config\\patcher_cache.dat"), cached);
+  const std::string kept = CacheFile();
+  ASSERT_TRUE(WriteBytes(Path(L"config\\patcher_cache.dat"), kept + std::string(64, 'f') + "\t1\t2\tgone.bin\n"));
+  EXPECT_EQ(Run(), "1 2 2+ 3 5 8 8");
+  EXPECT_EQ(CacheFile(), kept);
 }
 
 TEST_F(RunCase, KeptFilesStayAndMissingOnesAreDownloaded) {
