@@ -209,10 +209,14 @@ struct PartWriter {
 // Missing: the server does not have the object (404); NoServer: no connection could be made.
 enum class Fetch { Complete, Incomplete, IncompleteAfterPause, Missing, NoServer, WriteFailed, Cancelled };
 
+// The connection an attempt may use: after a failed one, only a new connection, whatever the
+// failure was (a body that did not match its hash may have come after another's extra bytes).
+HttpReuse ReuseFor(int attempt) { return attempt > 0 ? HttpReuse::Fresh : HttpReuse::Clean; }
+
 // Brings the part file to the object's full size: nothing to do for a complete part, else one
 // request for what is missing (a range request when part of it is there).
 Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring& partPath,
-                uint64_t objectSize, Credit& credit) {
+                uint64_t objectSize, Credit& credit, HttpReuse reuse) {
   const FolderRoot& root = engine.root;
   // What the part holds is read from the very file the transfer appends to; a part with
   // another name elsewhere (a hard link) comes back new and empty.
@@ -228,7 +232,7 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
   PartWriter writer{engine, credit, file.get(), nullptr, objectSize, have};
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
   // A server that ignores the range sends the whole object: that is the most to take.
-  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have, &engine.cancel, objectSize);
+  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have, &engine.cancel, objectSize, reuse);
   file.reset();
 
   if (writer.stop == PartWriter::Stop::WriteFailed) return Fetch::WriteFailed;
@@ -242,13 +246,13 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
 
 // Brings a small object whole into object; nothing touches the disk.
 Fetch FetchToMemory(PatchEngine& engine, const std::wstring& url, uint64_t objectSize, Credit& credit,
-                    std::string& object) {
+                    std::string& object, HttpReuse reuse) {
   object.clear();
   if (objectSize == 0) return Fetch::Complete;  // an empty object needs no request
   object.reserve(objectSize);
   PartWriter writer{engine, credit, nullptr, &object, objectSize, 0};
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
-  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, objectSize);
+  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, objectSize, reuse);
   if (engine.cancel) return Fetch::Cancelled;
   if ((status == 200 || status == 206) && writer.received == objectSize) return Fetch::Complete;
   if (status == kHttpNoServer) return Fetch::NoServer;
@@ -326,8 +330,8 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
         (!inMemory && !EnsureFolderOf(engine.root, partPath, known)))
       return DownloadWriteFailed;
 
-    const Fetch fetched = inMemory ? FetchToMemory(engine, url, entry.compressedSize, credit, object)
-                                   : FetchPart(engine, url, partPath, entry.compressedSize, credit);
+    const Fetch fetched = inMemory ? FetchToMemory(engine, url, entry.compressedSize, credit, object, ReuseFor(attempt))
+                                   : FetchPart(engine, url, partPath, entry.compressedSize, credit, ReuseFor(attempt));
     if (fetched != Fetch::NoServer) noServer = NoServerWait();  // it answered: a later silence starts over
     switch (fetched) {
       case Fetch::WriteFailed: return DownloadWriteFailed;
@@ -400,7 +404,7 @@ PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out,
     }
     credit.TakeBack();
     if (!EnsureFolderOf(engine.root, partPath, known)) return PieceFetch::WriteFailed;
-    switch (FetchPart(engine, url, partPath, chunk.compressedSize, credit)) {
+    switch (FetchPart(engine, url, partPath, chunk.compressedSize, credit, ReuseFor(attempt))) {
       case Fetch::WriteFailed: return PieceFetch::WriteFailed;
       case Fetch::Cancelled: return PieceFetch::Cancelled;
       case Fetch::Missing: credit.TakeBack(); return PieceFetch::Missing;

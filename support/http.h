@@ -24,6 +24,16 @@ bool HttpSessionOpen();
 // be reached or named, or did not answer while connecting (a line that is down for a moment).
 constexpr int32_t kHttpNoServer = -2;
 
+// Which connection a request may go out on. WinHTTP keeps one pool of connections per server
+// for the whole process and hands a pooled one even to a request that keeps none itself, so
+// each request looks at the connection it was given and, if it may not use it, drops it and
+// asks again (a few times, within its time bound).
+enum class HttpReuse {
+  None,   // only a connection no earlier request has used, closed afterwards
+  Fresh,  // only a connection no earlier request has used, kept for others if its body ends cleanly
+  Clean,  // also one kept after a 200 or 206 body read to exactly its Content-Length and taken
+};
+
 // GETs url into sink. Returns the status after the body (200, or 206 for a range request),
 // another status with the body unread, kHttpNoServer when no connection could be made, 0 for any
 // other request or read failure (a body shorter than
@@ -34,11 +44,11 @@ constexpr int32_t kHttpNoServer = -2;
 // own limits); the answer's head must come within the deadline floor (g_requestDeadlineFloorMs,
 // 30 s in the product), and every request ends within the floor plus maxBody (or a shorter
 // declared length; with no bound, what has arrived) at 4 KiB/s, and returns within 0.1 s of
-// *cancel becoming true.
-// Only one thread ever uses a request, and no connection carries a second request.
+// *cancel becoming true. A request that finds no connection it may use in eight tries gives 0.
+// Only one thread ever uses a request; reuse says which connection it may go out on.
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
                 bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel = nullptr,
-                uint64_t maxBody = UINT64_MAX);
+                uint64_t maxBody = UINT64_MAX, HttpReuse reuse = HttpReuse::None);
 // Empties out and GETs url into it with no-cache and no range; a body over limit gives -1, and
 // limit is the request's bound.
 int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit,

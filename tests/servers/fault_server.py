@@ -12,7 +12,8 @@ Control (never logged):
   POST /_control  {"clear": "/prefix"}                  forget scripts, bodies and log below it
   GET  /_log?prefix=/prefix
         one line per request below the prefix, oldest first, fields separated by tabs:
-        method, path with query, Range, Cache-Control, Pragma, User-Agent ("-" when absent)
+        method, path with query, Range, Cache-Control, Pragma, User-Agent ("-" when absent),
+        and the client's port (which tells the requests of one connection)
 
 A behaviour B is a JSON object, every member optional:
   status       answer with this status (a short text body) instead of the file
@@ -109,7 +110,7 @@ class Handler(BaseHTTPRequestHandler):
             value = self.headers.get(name)
             return value.replace("\t", " ") if value is not None else "-"
         line = "\t".join([self.command, self.path, field("Range"), field("Cache-Control"),
-                          field("Pragma"), field("User-Agent")]) + "\n"
+                          field("Pragma"), field("User-Agent"), str(self.client_address[1])]) + "\n"
         with STATE_LOCK:
             LOG.append((path, line))
             behaviour = {}

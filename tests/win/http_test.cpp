@@ -266,6 +266,31 @@ TEST_F(Http, BytesBeyondTheContentLengthNeverReachTheNextRequest) {
   EXPECT_EQ(a, "first");
   EXPECT_EQ(HttpGetToMemory(FaultUrl(prefix + "b"), b, 100), 200);
   EXPECT_EQ(b, "second");
+
+  // A connection kept after a body of exactly its length (and bytes beyond it) is drawn by the
+  // next request, which may not share one: dropped unread, and the request goes out again.
+  FaultScript(prefix + "a", R"([{"after_body": 100}, {"after_body": 100}])");
+  const auto get = [&](const char* name, const ByteSink& sink) {
+    return HttpGet(FaultUrl(prefix + name), sink, nullptr, false, 0, nullptr, 100, HttpReuse::Clean);
+  };
+  a.clear();
+  EXPECT_EQ(get("a", MemorySink(a, 100)), 200);
+  EXPECT_EQ(a, "first");
+  EXPECT_EQ(HttpGetToMemory(FaultUrl(prefix + "b"), b, 100), 200);
+  EXPECT_EQ(b, "second");
+  // A body its caller refused leaves its connection to nobody; one taken whole serves the next.
+  EXPECT_EQ(get("a", [](const uint8_t*, uint32_t) { return false; }), -1);
+  for (int i = 0; i < 2; ++i) {
+    b.clear();
+    EXPECT_EQ(get("b", MemorySink(b, 100)), 200);
+    EXPECT_EQ(b, "second");
+  }
+  const auto log = FaultLog(prefix);
+  ASSERT_EQ(log.size(), 9u);
+  const auto same = [&log](size_t i, size_t j) { return log[i].connection == log[j].connection; };
+  EXPECT_TRUE(same(2, 3) && !same(3, 4)) << "the manifest's kind of request drops the kept connection";
+  EXPECT_TRUE(same(5, 6) && !same(6, 7)) << "a refused body's connection is dropped";
+  EXPECT_TRUE(same(7, 8)) << "a clean body's connection carries the next request";
 }
 
 TEST_F(Http, RequestsThatCannotBeMadeGiveZeroAndAServerThatRefusesSaysSo) {

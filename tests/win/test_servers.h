@@ -162,6 +162,7 @@ inline void FaultPut(const std::string& path, const std::string& bytes) {
 
 struct LoggedRequest {
   std::string method, target, range, cacheControl, pragma, userAgent;  // "-" when absent
+  std::string connection;  // the client's port: the same for the requests of one connection
 };
 
 // The requests the fault server received below prefix, oldest first.
@@ -177,9 +178,21 @@ inline std::vector<LoggedRequest> FaultLog(const std::string& prefix) {
     for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
       f.push_back(line.substr(start, tab - start));
     f.push_back(line.substr(start));
-    if (f.size() == 6) out.push_back({f[0], f[1], f[2], f[3], f[4], f[5]});
+    if (f.size() == 7) out.push_back({f[0], f[1], f[2], f[3], f[4], f[5], f[6]});
   }
   return out;
+}
+
+// The requests of attempts one after another, each after a failed one: a retry first draws the
+// connection the attempt before kept, drops it unread (the server still sees the request) and
+// goes out on a connection no earlier request used.
+inline void ExpectRetriesOnNewConnections(const std::vector<LoggedRequest>& log, size_t attempts) {
+  ASSERT_EQ(log.size(), 2 * attempts - 1);
+  for (size_t k = 1; k < log.size(); k += 2) {
+    EXPECT_EQ(log[k].connection, log[k - 1].connection) << "request " << k << " draws the kept connection";
+    for (size_t earlier = 0; earlier <= k; ++earlier)
+      EXPECT_NE(log[k + 1].connection, log[earlier].connection) << "attempt " << k / 2 + 2 << " on a new connection";
+  }
 }
 
 // A TCP port on 127.0.0.1 that refuses connections while this object lives: the socket is
