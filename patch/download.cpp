@@ -96,18 +96,21 @@ static std::shared_ptr<UniqueHandle> HeldFolderOf(const FolderRoot& root, const 
   constexpr size_t kHeldFolders = 32;
   const std::wstring folder = destination.substr(0, destination.rfind(L'\\'));
   bool exists = false;
-  {
+  const auto lookUp = [&]() -> std::shared_ptr<UniqueHandle> {
     std::lock_guard<SlimLock> lock(known.lock);
     const auto found = known.heldFolders.find(folder);
     if (found != known.heldFolders.end()) return found->second;
     exists = known.folders.count(folder) > 0;
-  }
+    return nullptr;
+  };
+  if (auto held = lookUp()) return held;
+  std::lock_guard<SlimLock> making(known.holdLock);
+  if (auto held = lookUp()) return held;  // another file held it meanwhile
   auto held = std::make_shared<UniqueHandle>(HoldFolderBelow(root, folder, !exists));
   if (!held->valid()) return nullptr;
   std::lock_guard<SlimLock> lock(known.lock);
   known.folders.insert(folder);
-  const auto placed = known.heldFolders.emplace(folder, held);
-  if (!placed.second) return placed.first->second;  // another file held it meanwhile
+  known.heldFolders.emplace(folder, held);
   known.heldOrder.push_back(folder);
   if (known.heldOrder.size() > kHeldFolders) {
     known.heldFolders.erase(known.heldOrder.front());

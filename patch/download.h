@@ -30,6 +30,9 @@ struct DownloadKnowledge {
   // recently added kHeldFolders; a file being made keeps its folder's handle alive.
   std::unordered_map<std::wstring, std::shared_ptr<UniqueHandle>> heldFolders;
   std::deque<std::wstring> heldOrder;
+  // Taken while a folder is made and held, so that two files of one new folder never both
+  // make it: the second finds it held.
+  SlimLock holdLock;
 };
 
 // Downloads entry's object, verifies it and moves it onto destination. An object of at most
