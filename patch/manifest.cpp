@@ -12,6 +12,7 @@
 #include "app/languages.h"
 #include "patch/engine.h"
 #include "patch/news.h"
+#include "support/chunker.h"
 #include "support/http.h"
 #include "support/layout.h"
 #include "support/log.h"
@@ -42,27 +43,26 @@ static bool IsHexHash(const std::string& hash) {
 }
 
 // The pieces of a file of size bytes; empty unless every piece is well formed and together
-// they are the file, piece by piece of layout::kChunkSize.
-static std::vector<Chunk> ParseChunks(const JsonValue& list, uint64_t size) {
-  if (list.type != JsonType::Array || list.array.empty()) return {};
-  if (list.array.size() != (size + layout::kChunkSize - 1) / layout::kChunkSize) return {};
+// they are the file as rule cuts it (a rule this program does not know: no pieces).
+static std::vector<Chunk> ParseChunks(const JsonValue& list, uint64_t size, const PieceRule* rule) {
+  if (!rule || list.type != JsonType::Array || list.array.empty()) return {};
   std::vector<Chunk> chunks(list.array.size());
-  uint64_t at = 0;
+  std::vector<uint64_t> sizes(list.array.size());
   for (size_t i = 0; i < chunks.size(); ++i) {
     const JsonValue& element = list.array[i];
     Chunk& chunk = chunks[i];
     if (element.type != JsonType::Object) return {};
     chunk.hash = JsonAsString(JsonGetMember(element, "h"), "");
-    const uint64_t expected = std::min<uint64_t>(layout::kChunkSize, size - at);
-    if (!IsHexHash(chunk.hash) || SizeFromNumber(JsonGetMember(element, "s")) != expected) return {};
-    chunk.size = static_cast<uint32_t>(expected);
+    sizes[i] = SizeFromNumber(JsonGetMember(element, "s"));
+    if (!IsHexHash(chunk.hash) || sizes[i] > rule->maxSize) return {};
+    chunk.size = static_cast<uint32_t>(sizes[i]);
     chunk.compressedSize = SizeFromNumber(JsonGetMember(element, "c"));
-    at += expected;
   }
+  if (!PieceSizesFit(*rule, sizes, size)) return {};
   return chunks;
 }
 
-bool ParseFileEntry(const JsonValue& value, FileEntry& entry) {
+bool ParseFileEntry(const JsonValue& value, FileEntry& entry, const PieceRule* rule) {
   if (value.type != JsonType::Object) return false;
   FileEntry parsed;
   parsed.path = JsonAsString(JsonGetMember(value, "p"), "");
@@ -72,7 +72,7 @@ bool ParseFileEntry(const JsonValue& value, FileEntry& entry) {
   parsed.compressedSize = SizeFromNumber(JsonGetMember(value, "c"));
   const JsonValue& keep = JsonGetMember(value, "k");
   parsed.keep = keep.type == JsonType::Number && std::trunc(keep.number) != 0;
-  parsed.chunks = ParseChunks(JsonGetMember(value, "x"), parsed.size);
+  parsed.chunks = ParseChunks(JsonGetMember(value, "x"), parsed.size, rule);
   entry = std::move(parsed);
   return true;
 }
@@ -287,6 +287,9 @@ FileEntry FileList::operator[](size_t i) const {
 bool ReadManifestFiles(const JsonValue& doc, FileList& files, std::wstring& error) {
   files = FileList();
   const JsonValue& list = JsonGetMember(doc, "files");
+  // Lists cut by a rule this program does not know are left out: those files come whole.
+  const bool ruleKnown = ReadPieceRule(doc, files.pieceRule) != PieceRuleFound::Unknown;
+  const PieceRule* rule = ruleKnown ? &files.pieceRule : nullptr;
   // Sized up front, with room for the launcher's entry: growing by doubling would briefly hold
   // two copies.
   size_t textBytes = 0;
@@ -298,7 +301,7 @@ bool ReadManifestFiles(const JsonValue& doc, FileList& files, std::wstring& erro
   files.items.reserve(list.array.size() + 1);
   FileEntry entry;
   for (const JsonValue& element : list.array) {
-    if (!ParseFileEntry(element, entry)) {
+    if (!ParseFileEntry(element, entry, rule)) {
       error = Text(LauncherText::ErrManifest) + L" (path)";
       return false;
     }

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/chunker.h"
 #include "support/json.h"
 
 struct PatchEngine;
@@ -12,7 +13,7 @@ struct PatchEngine;
 // One piece of a file published in pieces ("x"): the object of its own bytes.
 struct Chunk {
   std::string hash;             // "h", 64 hex characters, of the piece's own bytes
-  uint32_t size = 0;            // "s", layout::kChunkSize but for the last piece
+  uint32_t size = 0;            // "s", as the manifest's piece rule cut it
   uint64_t compressedSize = 0;  // "c"
 };
 
@@ -48,6 +49,7 @@ struct FileList {
     uint32_t item = 0, first = 0, count = 0;
   };
   std::string text;
+  PieceRule pieceRule = kFixedMiBRule;  // how the lists in chunks were cut
   std::vector<Item> items;
   std::vector<ChunkItem> chunks;
   std::vector<ChunkRange> chunkRanges;  // by item, ascending
@@ -74,10 +76,10 @@ struct FileList {
 };
 
 // Fills entry from a manifest value; false if not an object, the hash is not 64 hex
-// characters or the path fails the path rule. Pieces ("x") that do not make up exactly the
-// file's size in layout::kChunkSize steps, or with a hash that is not 64 hex characters, are
-// left out: the file then comes whole.
-bool ParseFileEntry(const JsonValue& value, FileEntry& entry);
+// characters or the path fails the path rule. Pieces ("x") that are not the file as rule cuts
+// it (see PieceSizesFit), or with a hash that is not 64 hex characters, are left out, and so
+// are all pieces without a rule: the file then comes whole.
+bool ParseFileEntry(const JsonValue& value, FileEntry& entry, const PieceRule* rule = nullptr);
 // The patch servers, in the order they are tried: g_patchBaseUrl split at its semicolons.
 std::vector<std::wstring> PatchMirrors();
 // base + "files/" + hash[0..2) + "/" + hash + ".z"

@@ -180,7 +180,7 @@ bool WriteObjectBytes(const std::string& bytes, const std::string& target, int l
 }
 
 ObjectState CheckObject(const std::string& path, uint64_t size, const std::string& hash, uint64_t* fileSize,
-                        Sha256* also) {
+                        Sha256* also, std::string* bytes) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? ObjectState::Missing : ObjectState::Unreadable;
   struct stat st{};
@@ -235,6 +235,7 @@ ObjectState CheckObject(const std::string& path, uint64_t size, const std::strin
       }
       Sha256Update(sha, outBuf.data(), produced);
       if (also) Sha256Update(*also, outBuf.data(), produced);
+      if (bytes) bytes->append(reinterpret_cast<const char*>(outBuf.data()), produced);
       if (rc == Z_STREAM_END) ended = true;
       else if (rc == Z_BUF_ERROR && produced == 0) break;
     } while (!ended && (z.avail_in > 0 || z.avail_out == 0));

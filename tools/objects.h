@@ -24,8 +24,9 @@ struct Sha256;
 enum class ObjectState { Good, Missing, Unreadable, Corrupt, TooLong, TooShort, WrongHash, TrailingData };
 // Inflates the object at path as the installer does and compares it with size and hash;
 // *fileSize receives the object's own size when it could be opened; also, if given, is fed every
-// inflated byte (pieces of one file checked in order prove the whole file).
+// inflated byte (pieces of one file checked in order prove the whole file), and bytes, if given,
+// receives them.
 ObjectState CheckObject(const std::string& path, uint64_t size, const std::string& hash, uint64_t* fileSize,
-                        Sha256* also = nullptr);
+                        Sha256* also = nullptr, std::string* bytes = nullptr);
 // A short English description of a state ("missing", "not a valid zlib stream", ...).
 const char* ObjectStateText(ObjectState state);

@@ -16,6 +16,7 @@
 #include <set>
 #include <thread>
 
+#include "support/chunker.h"
 #include "support/json.h"
 #include "support/layout.h"
 #include "tools/file_io.h"
@@ -228,6 +229,7 @@ struct Work {
   std::string releaseDir;
   int level = 9;
   uint64_t chunkThreshold = 0;
+  PieceRule pieceRule = kDefaultGearRule;
   std::atomic<size_t> next{0};
   std::atomic<size_t> filesDone{0};
   std::atomic<uint64_t> bytesDone{0};
@@ -237,39 +239,54 @@ struct Work {
   std::set<std::string> claimed;  // hashes whose object one worker has taken on
 };
 
-// Hashes f in pieces of layout::kChunkSize and writes each piece's object unless the release
-// already holds a good one (a piece shared by two files or two releases is stored once).
+// Reads until buffer holds want bytes from at or the file ends; false (with f.error) on a read error.
+static bool FillFrom(int fd, GameFile& f, std::string& buffer, size_t& at, size_t& held, size_t want, bool& ended) {
+  if (held - at >= want || ended) return true;
+  buffer.erase(0, at);  // keep the unread rest at the front
+  held -= at;
+  at = 0;
+  buffer.resize(std::max(buffer.size(), want));
+  while (held < want) {
+    ssize_t n = read(fd, buffer.data() + held, buffer.size() - held);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      f.error = f.full + ": " + std::strerror(errno);
+      return false;
+    }
+    if (n == 0) {
+      ended = true;
+      break;
+    }
+    held += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Cuts f where the piece rule says and writes each piece's object unless the release already
+// holds a good one (a piece shared by two files or two releases is stored once).
 static void ProcessPieces(Work& work, GameFile& f) {
   int fd = open(f.full.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     f.error = f.full + ": " + std::strerror(errno);
     return;
   }
-  std::string bytes(layout::kChunkSize, '\0');
+  const PieceRule& rule = work.pieceRule;
+  std::string buffer;
+  size_t at = 0, held = 0;
+  bool ended = false;
   uint64_t total = 0;
   for (;;) {
-    size_t got = 0;
-    while (got < bytes.size()) {
-      ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) {
-        f.error = f.full + ": " + std::strerror(errno);
-        close(fd);
-        return;
-      }
-      if (n == 0) break;
-      got += static_cast<size_t>(n);
-    }
+    if (!FillFrom(fd, f, buffer, at, held, rule.maxSize, ended)) break;
+    const size_t got = NextPieceLength(rule, reinterpret_cast<const uint8_t*>(buffer.data()) + at, held - at);
     if (got == 0) break;
     Piece piece;
     piece.size = static_cast<uint32_t>(got);
     Sha256 sha;
     if (!Sha256Begin(sha)) {
       f.error = "SHA-256 is not available";
-      close(fd);
-      return;
+      break;
     }
-    Sha256Update(sha, bytes.data(), got);
+    Sha256Update(sha, buffer.data() + at, got);
     piece.hash = Sha256Finish(sha);
     total += got;
     bool mine = false;
@@ -279,20 +296,16 @@ static void ProcessPieces(Work& work, GameFile& f) {
     }
     const std::string object = work.releaseDir + "/" + ObjectRelativePath(piece.hash);
     if (mine && CheckObject(object, piece.size, piece.hash, nullptr) != ObjectState::Good) {
-      bytes.resize(got);
       if (!MakeFolders(work.releaseDir + "/files/" + piece.hash.substr(0, 2), f.error) ||
-          !WriteObjectBytes(bytes, object, work.level, f.error)) {
-        close(fd);
-        return;
-      }
-      bytes.resize(layout::kChunkSize);
+          !WriteObjectBytes(buffer.substr(at, got), object, work.level, f.error))
+        break;
       piece.wrote = true;
     }
     f.pieces.push_back(std::move(piece));
-    if (got < layout::kChunkSize) break;
+    at += got;
   }
   close(fd);
-  if (total != f.size) f.error = f.full + " changed while it was being published";
+  if (f.error.empty() && total != f.size) f.error = f.full + " changed while it was being published";
 }
 
 static void ProcessFile(Work& work, GameFile& f) {
@@ -438,6 +451,13 @@ static std::string ManifestText(const BuildOptions& options, const std::vector<G
     JsonWriteString(out, options.deletePaths[i]);
   }
   out += "],\n";
+  if ((launcher && !launcher->pieces.empty()) ||
+      std::any_of(files.begin(), files.end(), [](const GameFile& f) { return !f.pieces.empty(); })) {
+    // Installers cut their own files with the same rule to find pieces they already hold.
+    const PieceRule& rule = kDefaultGearRule;
+    out += "\"pieces\": {\"rule\": \"" + std::string(kGearRuleName) + "\", \"min\": " + std::to_string(rule.minSize) +
+           ", \"avg\": " + std::to_string(rule.avgSize) + ", \"max\": " + std::to_string(rule.maxSize) + "},\n";
+  }
   if (!news.empty()) out += "\"news\": " + news + ",\n";
   if (!links.empty()) out += "\"links\": " + links + ",\n";
   out += "\"files\": [";
@@ -638,7 +658,7 @@ int RunBuild(const BuildOptions& options) {
   std::printf("  compressed bytes: %llu (%s)\n", static_cast<unsigned long long>(compressed),
               Megabytes(compressed).c_str());
   std::printf("  new objects: %zu (%s to upload)\n", newObjects, Megabytes(written).c_str());
-  if (piecedFiles) std::printf("  files also in 1 MiB pieces: %zu (%zu pieces)\n", piecedFiles, pieces);
+  if (piecedFiles) std::printf("  files also in pieces: %zu (%zu pieces)\n", piecedFiles, pieces);
   std::printf("  public key: %s\n", HexEncode(publicKey).c_str());
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <map>
 
+#include "support/chunker.h"
 #include "support/json.h"
 #include "support/layout.h"
 #include "tools/file_io.h"
@@ -48,8 +49,9 @@ static bool ReadSize(const JsonValue& entry, const char* key, const std::string&
 }
 
 // The pieces ("x") of an entry, which installers use only when each is well formed and they
-// cover the file in steps of layout::kChunkSize; anything else is a problem here.
-static bool ReadPieces(const JsonValue& value, Entry& entry, std::vector<std::string>& problems) {
+// cover the file as the manifest's piece rule cuts it; anything else is a problem here (where
+// the cuts fall is checked against the objects' bytes later).
+static bool ReadPieces(const JsonValue& value, const PieceRule& rule, Entry& entry, std::vector<std::string>& problems) {
   const JsonValue& list = JsonGetMember(value, "x");
   if (list.type == JsonType::Null) return true;
   const std::string label = entry.label + ": \"x\"";
@@ -57,11 +59,7 @@ static bool ReadPieces(const JsonValue& value, Entry& entry, std::vector<std::st
     problems.push_back(label + " is not an array");
     return false;
   }
-  if (list.array.size() != (entry.size + layout::kChunkSize - 1) / layout::kChunkSize) {
-    problems.push_back(label + " has " + std::to_string(list.array.size()) + " pieces, not one per MiB of the file");
-    return false;
-  }
-  uint64_t at = 0;
+  std::vector<uint64_t> sizes;
   for (size_t i = 0; i < list.array.size(); ++i) {
     const JsonValue& element = list.array[i];
     const std::string where = label + " piece " + std::to_string(i + 1);
@@ -74,20 +72,39 @@ static bool ReadPieces(const JsonValue& value, Entry& entry, std::vector<std::st
     }
     if (!ReadSize(element, "s", where, piece.size, problems) || !ReadSize(element, "c", where, piece.compressed, problems))
       return false;
-    const uint64_t expected = std::min<uint64_t>(layout::kChunkSize, entry.size - at);
-    if (piece.size != expected) {
-      problems.push_back(where + ": \"s\" is " + std::to_string(piece.size) + ", not " + std::to_string(expected));
-      return false;
-    }
-    at += expected;
+    sizes.push_back(piece.size);
     entry.pieces.push_back(std::move(piece));
+  }
+  if (!PieceSizesFit(rule, sizes, entry.size)) {
+    problems.push_back(label + ": the piece sizes are not pieces of the file under " + PieceRuleKey(rule) +
+                       " (installers would fetch it whole)");
+    return false;
   }
   return true;
 }
 
+// Where the rule cuts the bytes of the pieces (inflated in order): every boundary must be one
+// an installer's own cutting finds, or the pieces of its files never match. Fed piece by piece.
+struct CutCheck {
+  const PieceRule& rule;
+  const std::vector<ListedPiece>& pieces;
+  std::string window;  // bytes from the start of piece next on
+  size_t next = 0;
+  bool good = true;
+  void Feed(const std::string& bytes, bool last) {
+    window += bytes;
+    while (good && next < pieces.size() && (window.size() >= rule.maxSize || last)) {
+      const size_t cut = NextPieceLength(rule, reinterpret_cast<const uint8_t*>(window.data()), window.size());
+      good = cut == pieces[next].size;
+      window.erase(0, cut);
+      ++next;
+    }
+  }
+};
+
 // The installer's file entry rules (object, path rule, 64 hexadecimal characters), plus the
 // tool's own: lowercase hash and real byte counts.
-static bool ReadEntry(const JsonValue& value, const std::string& label, Entry& entry,
+static bool ReadEntry(const JsonValue& value, const std::string& label, const PieceRule& rule, Entry& entry,
                       std::vector<std::string>& problems) {
   entry.label = label;
   if (value.type != JsonType::Object) {
@@ -119,7 +136,7 @@ static bool ReadEntry(const JsonValue& value, const std::string& label, Entry& e
   }
   ok = ReadSize(value, "s", entry.label, entry.size, problems) && ok;
   ok = ReadSize(value, "c", entry.label, entry.compressed, problems) && ok;
-  return ReadPieces(value, entry, problems) && ok;
+  return ReadPieces(value, rule, entry, problems) && ok;
 }
 
 static void CheckOtherMembers(const JsonValue& manifest, std::vector<std::string>& problems) {
@@ -182,15 +199,18 @@ int RunVerify(const std::string& releaseDir, const std::string& publicKeyHex) {
     if (format.type != JsonType::Number || JsonAsInt64(format) != 1) problems.push_back("\"format\" is not 1");
     const JsonValue& files = JsonGetMember(manifest, "files");
     if (files.type != JsonType::Array) problems.push_back("\"files\" is not an array");
+    PieceRule rule;
+    if (ReadPieceRule(manifest, rule) == PieceRuleFound::Unknown)
+      problems.push_back("\"pieces\" names a rule or bounds installers cannot cut with");
     std::vector<Entry> entries;
     for (size_t i = 0; i < files.array.size(); ++i) {
       Entry e;
-      if (ReadEntry(files.array[i], "file " + std::to_string(i + 1), e, problems)) entries.push_back(e);
+      if (ReadEntry(files.array[i], "file " + std::to_string(i + 1), rule, e, problems)) entries.push_back(e);
     }
     const JsonValue& launcher = JsonGetMember(manifest, "launcher");
     if (launcher.type != JsonType::Null) {
       Entry e;
-      if (ReadEntry(launcher, "launcher", e, problems)) entries.push_back(e);
+      if (ReadEntry(launcher, "launcher", rule, e, problems)) entries.push_back(e);
     }
     CheckOtherMembers(manifest, problems);
 
@@ -233,11 +253,16 @@ int RunVerify(const std::string& releaseDir, const std::string& publicKeyHex) {
         break;
       }
       bool good = true;
+      CutCheck cuts{rule, e.pieces};
+      std::string bytes;
       for (size_t k = 0; k < e.pieces.size(); ++k) {
         const ListedPiece& piece = e.pieces[k];
         const std::string object = ObjectRelativePath(piece.hash);
         uint64_t fileSize = 0;
-        const ObjectState state = CheckObject(releaseDir + "/" + object, piece.size, piece.hash, &fileSize, &whole);
+        bytes.clear();
+        const ObjectState state =
+            CheckObject(releaseDir + "/" + object, piece.size, piece.hash, &fileSize, &whole, &bytes);
+        cuts.Feed(bytes, k + 1 == e.pieces.size());
         checked.emplace(piece.hash + "/" + std::to_string(piece.size), std::make_pair(std::string(), fileSize));
         const std::string where = e.label + ": piece " + std::to_string(k + 1) + " " + object;
         if (state != ObjectState::Good) {
@@ -251,6 +276,9 @@ int RunVerify(const std::string& releaseDir, const std::string& publicKeyHex) {
       }
       if (Sha256Finish(whole) != e.hash && good)
         problems.push_back(e.label + ": its pieces together are not the file its \"h\" names");
+      else if (good && !cuts.good)
+        problems.push_back(e.label + ": piece " + std::to_string(cuts.next) + " does not end where " +
+                           PieceRuleKey(rule) + " cuts the file (installers would find none of its pieces)");
     }
     if (tty && !entries.empty()) std::printf("\n");
     if (problems.empty()) {

@@ -215,32 +215,40 @@ grep -q "not a valid signature" "$T/verify_badentry.out" && fail "re-signed mani
 run verify_usage "$PUB" verify "$T/rel" --public-key 1234
 [[ $rc -eq 2 ]] || fail "a short public key is not a usage error"
 
-section "a large file also goes out in 1 MiB pieces, each stored once, together the file"
+section "a large file also goes out in pieces cut where its content says, each stored once, together the file"
 mkdir -p "$T/pgame"
 $PY -c 'import random,sys; random.seed(3); sys.stdout.buffer.write(random.randbytes(5 * 1048576 + 77))' >"$T/pgame/big.pak"
 head -c 3000000 "$T/pgame/big.pak" >"$T/pgame/small.pak"  # under the threshold: whole only
 run pbuild "$PUB" build "$T/pgame" "$T/prel" --key "$T/release.key" --version 1
 expect_ok "build with a large file" pbuild
-grep -q "files also in 1 MiB pieces: 1 (6 pieces)" "$T/pbuild.out" || fail "the pieces are not reported"
-# The pieces read independently: sizes, each object against its hash, and in order the file.
+pieces=$($PY "$(dirname "$0")/gear_cut.py" "$T/pgame/big.pak" | wc -l)
+grep -q "files also in pieces: 1 ($pieces pieces)" "$T/pbuild.out" || fail "the pieces are not reported"
+# The pieces read independently: cut where the rule says, each object against its hash, in order the file.
 run pcheck $PY -c '
 import hashlib, json, sys, zlib
+sys.path.insert(0, sys.argv[3])
+from gear_cut import cut
 rel, game = sys.argv[1], sys.argv[2]
-files = {f["p"]: f for f in json.load(open(rel + "/manifest.json"))["files"]}
+manifest = json.load(open(rel + "/manifest.json"))
+assert manifest["pieces"] == {"rule": "gear", "min": 262144, "avg": 1048576, "max": 4194304}, manifest["pieces"]
+files = {f["p"]: f for f in manifest["files"]}
 assert "x" not in files["small.pak"], "a small file has pieces"
 big, data = files["big.pak"], open(game + "/big.pak", "rb").read()
-whole = hashlib.sha256()
+assert [p["s"] for p in big["x"]] == cut(data), "the pieces are not cut where the rule says"
+whole, at = hashlib.sha256(), 0
 for k, piece in enumerate(big["x"]):
     obj = open("%s/files/%s/%s.z" % (rel, piece["h"][:2], piece["h"]), "rb").read()
     body = zlib.decompress(obj)
-    assert body == data[k << 20:(k + 1) << 20], "piece %d is not its slice" % k
-    assert hashlib.sha256(body).hexdigest() == piece["h"] and len(body) == piece["s"] and len(obj) == piece["c"]
+    assert body == data[at:at + piece["s"]], "piece %d is not its slice" % k
+    assert hashlib.sha256(body).hexdigest() == piece["h"] and len(obj) == piece["c"]
     whole.update(body)
+    at += len(body)
 assert whole.hexdigest() == big["h"] == hashlib.sha256(data).hexdigest(), "the pieces are not the file"
-' "$T/prel" "$T/pgame"
+' "$T/prel" "$T/pgame" "$(dirname "$0")"
 expect_ok "the pieces against the file" pcheck
 run pverify "$PUB" verify "$T/prel" --public-key "$pubkey"
 expect_ok "verify of a release with pieces" pverify
+cp -a "$T/prel" "$T/prelcut"
 printf 'x' | dd of="$T/pgame/big.pak" bs=1 seek=$((2 * 1048576 + 5)) conv=notrunc status=none
 run pbuild2 "$PUB" build "$T/pgame" "$T/prel" --key "$T/release.key" --version 2
 expect_ok "re-publish with one piece changed" pbuild2
@@ -249,6 +257,18 @@ piece=$($PY -c 'import json,sys; print(next(f for f in json.load(open(sys.argv[1
 printf 'Z' | dd of="$T/prel/files/${piece:0:2}/$piece.z" bs=1 seek=500 conv=notrunc status=none
 run pverify2 "$PUB" verify "$T/prel" --public-key "$pubkey"
 expect_refused "verify of a damaged piece" pverify2 "piece 3 files/${piece:0:2}/$piece.z"
+# Pieces listed under other bounds than the ones they were cut with: installers would find none.
+run recut $PY -c "
+import json
+from cryptography.hazmat.primitives.asymmetric.ed25519 import Ed25519PrivateKey
+m = json.load(open('$T/prelcut/manifest.json'))
+m['pieces']['avg'] = 524288
+raw = json.dumps(m).encode()
+open('$T/prelcut/manifest.json', 'wb').write(raw)
+key = Ed25519PrivateKey.from_private_bytes(bytes.fromhex(open('$T/release.key').read().strip()))
+open('$T/prelcut/manifest.sig', 'wb').write(key.sign(raw))"
+run pverifycut "$PUB" verify "$T/prelcut" --public-key "$pubkey"
+expect_refused "pieces cut under other bounds" pverifycut "does not end where gear 262144 524288 4194304 cuts the file"
 run pbuild3 "$PUB" build "$T/pgame" "$T/prel0" --key "$T/release.key" --version 1 --chunk-threshold 0
 expect_ok "build without pieces" pbuild3
 grep -q '"x"' "$T/prel0/manifest.json" && fail "--chunk-threshold 0 still wrote pieces"
