@@ -119,6 +119,17 @@ static std::shared_ptr<UniqueHandle> HeldFolderOf(const FolderRoot& root, const 
   return held;
 }
 
+// The lock of the part file of hash: whoever fetches into it, reads it or deletes it holds it,
+// so that two files needing one object never open its part together, and the second finds it
+// complete. Without knowledge, a lock of the caller's own.
+static std::shared_ptr<SlimLock> PartLock(DownloadKnowledge* known, const std::string& hash) {
+  if (!known) return std::make_shared<SlimLock>();
+  std::lock_guard<SlimLock> lock(known->lock);
+  std::shared_ptr<SlimLock>& slot = known->partLocks[LowerAscii(hash)];
+  if (!slot) slot = std::make_shared<SlimLock>();
+  return slot;
+}
+
 // True if a part file of hash may be waiting; with a listing, no question is asked.
 static bool PartFileWaiting(const FolderRoot& root, const std::wstring& partPath, const std::string& hash,
                             DownloadKnowledge* known) {
@@ -179,13 +190,14 @@ struct PartWriter {
   bool firstChunk = true;
   bool pausedDuring = false;
   Stop stop = Stop::None;
+  DWORD writeError = 0;  // taken on the request's thread, where the write failed
 
   bool Accept(const uint8_t* data, uint32_t size) {
     if (firstChunk) {
       firstChunk = false;
       // A server that ignores the range sends the whole object: start the part over.
       if (have > 0 && contentLength == objectSize) {
-        if (!TruncateAt(file, 0)) return Refuse(Stop::WriteFailed);
+        if (!TruncateAt(file, 0)) return RefuseWrite();
         credit.Remove(have);
         have = 0;
       }
@@ -197,7 +209,7 @@ struct PartWriter {
       memory->append(reinterpret_cast<const char*>(data), size);
     } else {
       DWORD written = 0;
-      if (!WriteFile(file, data, size, &written, nullptr) || written != size) return Refuse(Stop::WriteFailed);
+      if (!WriteFile(file, data, size, &written, nullptr) || written != size) return RefuseWrite();
     }
     received += size;
     credit.Add(size);
@@ -206,6 +218,11 @@ struct PartWriter {
   bool Refuse(Stop why) {
     stop = why;
     return false;
+  }
+  bool RefuseWrite() {
+    writeError = GetLastError();
+    if (writeError == 0) writeError = ERROR_WRITE_FAULT;  // a short write sets none
+    return Refuse(Stop::WriteFailed);
   }
 };
 
@@ -238,7 +255,10 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
   const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have, &engine.cancel, objectSize, reuse);
   file.reset();
 
-  if (writer.stop == PartWriter::Stop::WriteFailed) return Fetch::WriteFailed;
+  if (writer.stop == PartWriter::Stop::WriteFailed) {
+    SetLastError(writer.writeError);
+    return Fetch::WriteFailed;
+  }
   if (writer.stop == PartWriter::Stop::TooLong) DeleteFileBelow(root, partPath);
   if (engine.cancel) return Fetch::Cancelled;
   if ((status == 200 || status == 206) && writer.have + writer.received == objectSize) return Fetch::Complete;
@@ -302,15 +322,32 @@ bool WaitForServer(PatchEngine& engine, const std::wstring& url, NoServerWait& w
 
 }  // namespace
 
+// Places temp now, or hands it to later to be placed after the files made from the old bytes.
+static DownloadResult PlaceOrHold(TempFileBelow& temp, const std::shared_ptr<UniqueHandle>& folder,
+                                  const std::wstring& destination, PendingPlace* later) {
+  if (!later) return PlaceFile(temp, destination);
+  later->temp = std::move(temp);
+  later->folder = folder;
+  later->destination = destination;
+  return DownloadOk;
+}
+
+DownloadResult PlacePending(PendingPlace& pending) { return PlaceFile(pending.temp, pending.destination); }
+
 DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const std::wstring& destination,
-                            bool keepPart, DownloadKnowledge* known) {
+                            bool keepPart, DownloadKnowledge* known, PendingPlace* later) {
   size_t mirror = 0;
   std::wstring url;
   const std::wstring partPath = PartFilePath(engine, entry.hash);
+  // Held for the whole call: the part of this object is this file's alone meanwhile.
+  const std::shared_ptr<SlimLock> partLock = PartLock(known, entry.hash);
+  std::lock_guard<SlimLock> partHeld(*partLock);
   FolderRoot outside;
   const FolderRoot& root = RootFor(engine.root, destination, outside);
-  const bool inMemory =
-      entry.compressedSize <= kMemoryObjectLimit && !PartFileWaiting(engine.root, partPath, entry.hash, known);
+  const bool shared = known && known->sharedParts.count(LowerAscii(entry.hash)) > 0;
+  if (shared) keepPart = true;
+  const bool inMemory = entry.compressedSize <= kMemoryObjectLimit && !shared &&
+                        !PartFileWaiting(engine.root, partPath, entry.hash, known);
   std::string object;
 
   int attempt = 0;
@@ -368,7 +405,7 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
         } else if (verified != DownloadOk || !keepPart) {
           DeleteFileBelow(engine.root, partPath);
         }
-        if (verified == DownloadOk) return PlaceFile(temp, destination);
+        if (verified == DownloadOk) return PlaceOrHold(temp, folder, destination, later);
         result = DownloadCorrupt;
         break;
       }
@@ -382,20 +419,29 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
   }
 }
 
-// ---- Files published in pieces ----------------------------------------------------------
+// ---- Files made from local bytes and fetched pieces ---------------------------------------
 
 namespace {
 
 enum class PieceFetch { Ok, Failed, Missing, WriteFailed, Cancelled };
 
+bool PieceHashIs(const std::string& bytes, const std::string& hash) {
+  Sha256Hasher hasher;
+  hasher.Update(bytes.data(), bytes.size());
+  return hasher.Finish() == hash;
+}
+
 // Brings one piece into out: through its part file, which stays in patcher_parts until the run
-// ends (so an interrupted update does not fetch it again), inflated and checked against its
-// hash, with the attempts of a whole file. credited counts the bytes this added to doneBytes.
+// ends (so an interrupted update does not fetch it again, and another file needing it finds it
+// there), inflated and checked against its hash, with the attempts of a whole file. credited
+// counts the bytes this added to doneBytes.
 PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out, uint64_t& credited,
                       DownloadKnowledge* known) {
   size_t mirror = 0;
   const std::wstring url = ObjectUrlAt(CurrentMirror(engine, mirror), chunk.hash);
   const std::wstring partPath = PartFilePath(engine, chunk.hash);
+  const std::shared_ptr<SlimLock> partLock = PartLock(known, chunk.hash);
+  std::lock_guard<SlimLock> partHeld(*partLock);
   Credit credit{engine};
   std::string object;
   for (int attempt = 0; attempt < 3; ++attempt) {
@@ -416,13 +462,10 @@ PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out,
       case Fetch::Incomplete: continue;
       case Fetch::Complete: break;
     }
-    if (ReadWholeFileBelow(engine.root, partPath, object) && InflateWhole(object, chunk.size, out)) {
-      Sha256Hasher hasher;
-      hasher.Update(out.data(), out.size());
-      if (hasher.Finish() == chunk.hash) {
-        credited += credit.amount;
-        return PieceFetch::Ok;
-      }
+    if (ReadWholeFileBelow(engine.root, partPath, object) && InflateWhole(object, chunk.size, out) &&
+        PieceHashIs(out, chunk.hash)) {
+      credited += credit.amount;
+      return PieceFetch::Ok;
     }
     DeleteFileBelow(engine.root, partPath);  // a damaged piece is fetched anew
   }
@@ -440,88 +483,102 @@ bool ReadAt(HANDLE file, uint64_t offset, uint32_t size, std::string& out) {
          read == size;
 }
 
-}  // namespace
-
-bool PlanChunks(PatchEngine& engine, const FileEntry& entry, const std::wstring& destination, ChunkPlan& plan) {
-  plan = ChunkPlan();
-  if (entry.chunks.empty() || destination.size() <= engine.root.path.size() ||
-      !SamePathText(destination.substr(0, engine.root.path.size()), engine.root.path))
-    return false;
-  const UniqueHandle old = OpenBelow(engine.root, destination, OpenBelowMode::Read);
-  if (!old.valid()) return false;
-  // The old file's pieces by their hash, at the piece boundaries the new file uses too.
-  std::unordered_map<std::string, uint64_t> held;
-  std::string piece;
-  piece.resize(layout::kChunkSize);
-  for (uint64_t at = 0;; at += layout::kChunkSize) {
-    if (engine.cancel) return false;
-    DWORD read = 0;
-    if (!ReadFile(old.get(), piece.data(), layout::kChunkSize, &read, nullptr)) return false;
-    if (read == 0) break;
-    Sha256Hasher hasher;
-    hasher.Update(piece.data(), read);
-    held.emplace(hasher.Finish(), at);
-    if (read < layout::kChunkSize) break;
-  }
-  plan.local.assign(entry.chunks.size(), -1);
-  bool any = false;
-  for (size_t k = 0; k < entry.chunks.size(); ++k) {
-    const auto found = held.find(entry.chunks[k].hash);
-    if (found != held.end()) {
-      plan.local[k] = static_cast<int64_t>(found->second);
-      any = true;
-    } else {
-      plan.fetchBytes += entry.chunks[k].compressedSize;
-    }
-  }
-  return any && plan.fetchBytes < entry.compressedSize;
+bool WriteAll(HANDLE file, const char* data, size_t size) {
+  DWORD written = 0;
+  return WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) && written == size;
 }
 
-DownloadResult DownloadChunks(PatchEngine& engine, const FileEntry& entry, const ChunkPlan& plan,
-                              const std::wstring& destination, uint64_t& credited, DownloadKnowledge* known) {
+// The local files one made file reads, each opened once for it and closed before it is placed
+// (a file made from its own old bytes is replaced by then).
+struct OpenSources {
+  const FolderRoot& root;
+  const UpdatePlan& plan;
+  std::unordered_map<uint32_t, UniqueHandle> open;
+  HANDLE Get(uint32_t source) {
+    auto found = open.find(source);
+    if (found == open.end()) found = open.emplace(source, OpenBelow(root, plan.sources[source], OpenBelowMode::Read)).first;
+    return found->second.valid() ? found->second.get() : nullptr;
+  }
+};
+
+// Copies a local file of exactly the entry's content into temp, hashing on the way.
+DownloadResult CopyWhole(PatchEngine& engine, const FileEntry& entry, HANDLE source, TempFileBelow& temp) {
+  constexpr DWORD kBlock = 1u << 20;
+  std::string block(kBlock, '\0');
+  Sha256Hasher whole;
+  uint64_t total = 0;
+  for (;;) {
+    if (engine.cancel) return DownloadCancelled;
+    DWORD got = 0;
+    if (!ReadFile(source, block.data(), kBlock, &got, nullptr)) return DownloadCorrupt;
+    if (got == 0) break;
+    total += got;
+    if (total > entry.size) return DownloadCorrupt;
+    whole.Update(block.data(), got);
+    if (!WriteAll(temp.file.get(), block.data(), got)) return DownloadWriteFailed;
+  }
+  return total == entry.size && whole.Finish() == entry.hash ? DownloadOk : DownloadCorrupt;
+}
+
+// Writes the entry's pieces into temp in order: each local one read once and checked against its
+// hash as it is copied (one that no longer matches is fetched instead), the others fetched.
+DownloadResult CopyPieces(PatchEngine& engine, const FileEntry& entry, const FilePlan& made, OpenSources& sources,
+                          TempFileBelow& temp, uint64_t& credited, DownloadKnowledge* known) {
+  Sha256Hasher whole;
+  std::string piece;
+  for (size_t k = 0; k < entry.chunks.size(); ++k) {
+    if (engine.cancel) return DownloadCancelled;
+    const Chunk& chunk = entry.chunks[k];
+    bool have = false;
+    if (made.pieces[k] >= 0) {
+      const HeldPiece& held = sources.plan.held[static_cast<size_t>(made.pieces[k])];
+      const HANDLE source = sources.Get(held.source);
+      have = source && ReadAt(source, held.offset, chunk.size, piece) && PieceHashIs(piece, chunk.hash);
+    }
+    if (!have) {
+      switch (FetchPiece(engine, chunk, piece, credited, known)) {
+        case PieceFetch::Ok: break;
+        case PieceFetch::Missing:
+        case PieceFetch::Failed: return DownloadNetwork;
+        case PieceFetch::WriteFailed: return DownloadWriteFailed;
+        case PieceFetch::Cancelled: return DownloadCancelled;
+      }
+    }
+    whole.Update(piece.data(), piece.size());
+    if (!WriteAll(temp.file.get(), piece.data(), piece.size())) return DownloadWriteFailed;
+  }
+  return whole.Finish() == entry.hash ? DownloadOk : DownloadCorrupt;
+}
+
+}  // namespace
+
+DownloadResult MakeFromLocal(PatchEngine& engine, const FileEntry& entry, const FilePlan& made,
+                             const UpdatePlan& plan, const std::wstring& destination, uint64_t& credited,
+                             DownloadKnowledge* known, PendingPlace* later) {
   credited = 0;
   const std::shared_ptr<UniqueHandle> folder = known ? HeldFolderOf(engine.root, destination, *known) : nullptr;
   if (known ? !folder : !EnsureFolderOf(engine.root, destination, nullptr)) return DownloadWriteFailed;
-  UniqueHandle old = OpenBelow(engine.root, destination, OpenBelowMode::Read);
-  if (!old.valid()) return DownloadCorrupt;  // gone since the plan: the whole file then
   TempFileBelow temp;
   if (!TempFileBelowCreate(temp, engine.root, destination, folder ? folder->get() : nullptr)) return DownloadWriteFailed;
-  // The new file is made in order, piece by piece, and hashed as a whole on the way: the
-  // pieces taken from the old file are proven by that hash alone.
-  Sha256Hasher whole;
-  std::string piece;
   DownloadResult result = DownloadOk;
-  for (size_t k = 0; k < entry.chunks.size() && result == DownloadOk; ++k) {
-    const Chunk& chunk = entry.chunks[k];
-    if (plan.local[k] >= 0) {
-      if (!ReadAt(old.get(), static_cast<uint64_t>(plan.local[k]), chunk.size, piece)) result = DownloadCorrupt;
+  {
+    OpenSources sources{engine.root, plan, {}};
+    if (made.wholeSource >= 0) {
+      const HANDLE source = sources.Get(static_cast<uint32_t>(made.wholeSource));
+      result = source ? CopyWhole(engine, entry, source, temp) : DownloadCorrupt;
     } else {
-      switch (FetchPiece(engine, chunk, piece, credited, known)) {
-        case PieceFetch::Ok: break;
-        case PieceFetch::Missing: result = DownloadNetwork; break;
-        case PieceFetch::Failed: result = DownloadNetwork; break;
-        case PieceFetch::WriteFailed: result = DownloadWriteFailed; break;
-        case PieceFetch::Cancelled: result = DownloadCancelled; break;
-      }
+      result = CopyPieces(engine, entry, made, sources, temp, credited, known);
     }
-    if (result != DownloadOk) break;
-    whole.Update(piece.data(), piece.size());
-    DWORD written = 0;
-    if (!WriteFile(temp.file.get(), piece.data(), static_cast<DWORD>(piece.size()), &written, nullptr) ||
-        written != piece.size())
-      result = DownloadWriteFailed;
   }
   if (result == DownloadOk && engine.cancel) result = DownloadCancelled;
-  if (result == DownloadOk && whole.Finish() != entry.hash) result = DownloadCorrupt;
   if (result == DownloadOk && !FlushFileBuffers(temp.file.get())) result = DownloadWriteFailed;
-  old.reset();
   if (result != DownloadOk) {
     const DWORD error = GetLastError();
     TempFileBelowDiscard(temp);
     SetLastError(error);
     return result;
   }
-  return PlaceFile(temp, destination);
+  return PlaceOrHold(temp, folder, destination, later);
 }
 
 void CleanPartFiles(PatchEngine& engine) {

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "patch/engine.h"
+#include "patch/plan.h"
+#include "support/files.h"
 #include "support/handles.h"
 #include "support/sync.h"
 
@@ -33,9 +35,23 @@ struct DownloadKnowledge {
   // Taken while a folder is made and held, so that two files of one new folder never both
   // make it: the second finds it held.
   SlimLock holdLock;
+  // One lock per part file (lower-case hash), held by whoever fetches into it or reads it.
+  std::unordered_map<std::string, std::shared_ptr<SlimLock>> partLocks;
+  // Objects (lower-case hashes) that a whole file and a piece of another share: fetched once
+  // through their part file, which stays for the other.
+  std::unordered_set<std::string> sharedParts;
 };
 
-// Downloads entry's object, verifies it and moves it onto destination. An object of at most
+// A verified file in its temporary name, to be moved into place once the files made from the
+// old file's bytes are done.
+struct PendingPlace {
+  TempFileBelow temp;
+  std::shared_ptr<UniqueHandle> folder;  // keeps the folder temp was made in held
+  std::wstring destination;
+};
+
+// Downloads entry's object, verifies it and moves it onto destination (or, with later, leaves
+// it there to be placed by PlacePending). An object of at most
 // kMemoryObjectLimit bytes with no part file left from earlier comes into memory; any other goes
 // into installFolder\patcher_parts\<hash>.z, resuming a part left there. keepPart leaves a
 // verified part file in place so that another entry with the same hash can be verified from it
@@ -43,24 +59,18 @@ struct DownloadKnowledge {
 // back those of a failed attempt). known (optional) saves the questions it can answer. After a
 // failure GetLastError() holds the Windows error behind it, if any.
 DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const std::wstring& destination,
-                            bool keepPart = false, DownloadKnowledge* known = nullptr);
-// How a file published in pieces is made from the file it replaces: which pieces that file
-// already holds, and what the others cost to fetch.
-struct ChunkPlan {
-  std::vector<int64_t> local;  // per piece: where the same bytes start in the old file, or -1
-  uint64_t fetchBytes = 0;     // compressed bytes of the pieces that must be fetched
-};
-// Hashes the file now at destination (below the install folder) in piece steps and plans entry's
-// pieces against it. False when the file should come whole: no pieces, no old file, none of its
-// pieces held, or the pieces to fetch would cost as much as the whole object.
-bool PlanChunks(PatchEngine& engine, const FileEntry& entry, const std::wstring& destination, ChunkPlan& plan);
-// Makes destination anew from the old file's pieces and fetched ones (each through its part
-// file, with the usual attempts), checks the whole file's size and hash and moves it into
-// place. DownloadNetwork (a piece missing or failing) and DownloadCorrupt (the result is not
-// the file) leave the old file as it was, for the caller to fetch the whole object instead.
-// credited is the compressed bytes the fetched pieces added to engine.doneBytes.
-DownloadResult DownloadChunks(PatchEngine& engine, const FileEntry& entry, const ChunkPlan& plan,
-                              const std::wstring& destination, uint64_t& credited, DownloadKnowledge* known);
+                            bool keepPart = false, DownloadKnowledge* known = nullptr, PendingPlace* later = nullptr);
+// Makes destination from local bytes as made says (a whole local copy, or local and fetched
+// pieces, each fetched piece through its part file with the usual attempts), checking every
+// local piece's hash as it is copied and the whole file's hash, then places it (or hands it to
+// later). DownloadNetwork (a piece missing or failing) and DownloadCorrupt (the local bytes are
+// not what the plan said) leave destination as it was, for the caller to fetch the whole object
+// instead. credited is the compressed bytes the fetched pieces added to engine.doneBytes.
+DownloadResult MakeFromLocal(PatchEngine& engine, const FileEntry& entry, const FilePlan& made,
+                             const UpdatePlan& plan, const std::wstring& destination, uint64_t& credited,
+                             DownloadKnowledge* known, PendingPlace* later = nullptr);
+// Moves a held file into place; DownloadInUse or DownloadWriteFailed as for DownloadFile.
+DownloadResult PlacePending(PendingPlace& pending);
 // What a download phase knows before its first file: the part files, from one listing of
 // installFolder\patcher_parts, and the install folder itself.
 void BeginDownloads(const PatchEngine& engine, DownloadKnowledge& known);

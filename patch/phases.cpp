@@ -14,22 +14,13 @@
 #include "app/languages.h"
 #include "patch/download.h"
 #include "patch/engine.h"
+#include "patch/plan.h"
 #include "patch/state.h"
 #include "support/files.h"
 #include "support/layout.h"
 #include "support/log.h"
 #include "support/sha256.h"
 #include "support/text.h"
-
-namespace {
-
-// What checking found on disk for one file.
-struct DiskState {
-  uint64_t size = 0;
-  uint64_t lastWriteTime = 0;
-};
-
-}  // namespace
 
 // Size and last-write time of a file; false if it is missing or a folder.
 static bool QueryDiskState(const std::wstring& path, DiskState& state) {
@@ -121,9 +112,11 @@ static bool FoldersArePlainByName(const std::wstring& root, const std::wstring& 
   return true;
 }
 
-// Stage 3. Marks needsDownload for every file that is missing or not right; false on cancel.
+// Stage 3. Marks needsDownload for every file that is missing or not right, and keeps what
+// it found on disk in diskState; false on cancel.
 static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVerify,
-                       std::vector<uint8_t>& needsDownload) {
+                       std::vector<uint8_t>& needsDownload, std::vector<DiskState>& diskState,
+                       std::unordered_map<std::wstring, CacheRecord>& earlier) {
   engine.PostStage(StageChecking);
   {
     // A cache holds about one record per file: room made once instead of growing 17 times.
@@ -134,7 +127,9 @@ static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVeri
   // work, and side by side they took longer than one after the other.
   LoadCache(engine);
   if (fullVerify) {
+    // Not trusted for the check, but still where an update may find bytes it need not fetch.
     std::lock_guard<SlimLock> lock(engine.cacheLock);
+    earlier = std::move(engine.cache);
     engine.cache.clear();
     engine.cacheChanged = true;
   }
@@ -143,7 +138,7 @@ static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVeri
   // neighbouring files, which mostly share their folders too. Each also finds every file's cache
   // record: nothing changes the cache until they are done, and a record's address outlives
   // any later insertion.
-  std::vector<DiskState> diskState(files.size());
+  diskState.assign(files.size(), DiskState());
   std::vector<const CacheRecord*> cached(files.size(), nullptr);
   constexpr size_t kRun = 4096;
   std::vector<size_t> runs;
@@ -219,11 +214,70 @@ static std::wstring DownloadErrorText(int32_t code) {
   }
 }
 
+namespace {
+
+// The first failure of the download phase, and what the log needs of it.
+struct FirstFailure {
+  std::atomic<int32_t> result{0};
+  SlimLock lock;
+  std::wstring path;
+  DWORD error = 0;  // the Windows error the failed step left
+  // Keeps the first failure and stops the other transfers; a cancel is no failure.
+  void Note(PatchEngine& engine, DownloadResult failed, const std::wstring& widePath, DWORD lastError) {
+    int32_t none = 0;
+    if (failed == DownloadCancelled || !result.compare_exchange_strong(none, failed)) return;
+    {
+      std::lock_guard<SlimLock> hold(lock);
+      path = widePath;
+      error = lastError;
+    }
+    engine.cancel = true;  // the other transfers stop at their next check
+  }
+};
+
+// One needed file into place (or, placed last, into its temporary name): from local bytes when
+// the plan says so, else, or when those fail, the whole object.
+DownloadResult MakeFile(PatchEngine& engine, const FileEntry& entry, FilePlan* made, const UpdatePlan& plan,
+                        bool keepPart, DownloadKnowledge& known, PendingPlace* later) {
+  const std::wstring fullPath = engine.installFolder + entry.widePath;
+  if (made && (made->wholeSource >= 0 || !made->pieces.empty())) {
+    uint64_t credited = 0;
+    const DownloadResult result = MakeFromLocal(engine, entry, *made, plan, fullPath, credited, &known, later);
+    if (result != DownloadNetwork && result != DownloadCorrupt) return result;
+    LogLine(L"the local bytes of " + entry.widePath + L" could not be used; fetching the whole file");
+    // What the plan still meant to fetch leaves the totals, the whole object joins them.
+    uint64_t planned = 0;
+    for (size_t k = 0; k < made->pieces.size(); ++k) {
+      if (made->pieces[k] < 0) planned += entry.chunks[k].compressedSize;
+    }
+    engine.totalBytes += entry.compressedSize - (planned - std::min(planned, credited));
+  }
+  return DownloadFile(engine, entry, fullPath, keepPart, &known, later);
+}
+
+// Notes the objects that one file fetches whole and another fetches as a piece, so that both
+// go through one part file and the object is fetched once.
+void MarkSharedParts(const FileList& files, const UpdatePlan& plan,
+                     const std::unordered_map<std::string, size_t>& groupOfHash, DownloadKnowledge& known) {
+  for (const auto& [i, made] : plan.files) {
+    if (made.pieces.empty()) continue;
+    const FileEntry entry = files[i];
+    for (size_t k = 0; k < made.pieces.size(); ++k) {
+      std::string hash = entry.chunks[k].hash;
+      std::transform(hash.begin(), hash.end(), hash.begin(),
+                     [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+      if (made.pieces[k] < 0 && groupOfHash.count(hash)) known.sharedParts.insert(hash);
+    }
+  }
+}
+
+}  // namespace
+
 // Stage 4 (only when something is missing). False if the run must end: a failed download
 // (error text set) or a cancel.
-static bool DownloadFiles(PatchEngine& engine, const FileList& files,
-                          const std::vector<uint8_t>& needsDownload) {
-  uint64_t total = 0;
+static bool DownloadFiles(PatchEngine& engine, const FileList& files, const std::vector<uint8_t>& needsDownload,
+                          const std::vector<DiskState>& diskState,
+                          const std::unordered_map<std::wstring, CacheRecord>& earlier) {
   int32_t count = 0;
   // Entries with one hash share one part file (the object is the same), so they form one
   // task: the part is downloaded once and verified into every destination in turn, and no
@@ -232,7 +286,6 @@ static bool DownloadFiles(PatchEngine& engine, const FileList& files,
   std::unordered_map<std::string, size_t> groupOfHash;
   for (size_t i = 0; i < files.size(); ++i) {
     if (!needsDownload[i]) continue;
-    total += files.items[i].compressedSize;
     ++count;
     std::string key(files.Hash(i));
     std::transform(key.begin(), key.end(), key.begin(),
@@ -243,98 +296,77 @@ static bool DownloadFiles(PatchEngine& engine, const FileList& files,
   }
   if (groups.empty()) return true;
 
-  // A file published in pieces that replaces a file holding some of them is made from those
-  // and the others alone; only what is fetched counts in the stage's totals.
-  std::unordered_map<size_t, ChunkPlan> plans;
-  {
-    std::vector<size_t> planned;
-    for (const FileList::ChunkRange& range : files.chunkRanges) {
-      const size_t i = range.item;
-      std::string key(files.Hash(i));
-      std::transform(key.begin(), key.end(), key.begin(),
-                     [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-      const auto group = groupOfHash.find(key);
-      if (needsDownload[i] && group != groupOfHash.end() && groups[group->second].size() == 1) planned.push_back(i);
-    }
-    std::vector<ChunkPlan> found(planned.size());
-    std::vector<uint8_t> usable(planned.size(), 0);
-    std::vector<size_t> order(planned.size());
-    for (size_t k = 0; k < order.size(); ++k) order[k] = k;
-    RunWorkerPool(order, [&](size_t k) {
-      usable[k] = PlanChunks(engine, files[planned[k]], engine.installFolder + files.WidePath(planned[k]), found[k]);
-    });
-    if (engine.cancel) {
-      SaveCache(engine, files);  // what the check learnt stays, as after a cancel while downloading
-      return false;
-    }
-    for (size_t k = 0; k < planned.size(); ++k) {
-      if (!usable[k]) continue;
-      total -= files.items[planned[k]].compressedSize - found[k].fetchBytes;
-      plans.emplace(planned[k], std::move(found[k]));
-    }
+  // Whatever the installation already holds, at any path, is copied instead of fetched; only
+  // what is fetched counts in the stage's totals.
+  UpdatePlan plan;
+  if (!PlanUpdate(engine, files, needsDownload, diskState, earlier, plan)) {
+    SaveCache(engine, files);  // what the check learnt stays, as after a cancel while downloading
+    return false;
   }
 
   // The stage counts what this run fetches: files already right on disk are neither done nor
   // to do, and a part file a resumed transfer finds counts as done once its transfer starts.
   // The totals are in place before the stage is seen.
-  engine.totalBytes = total;
+  engine.totalBytes = plan.fetchBytes;
   engine.doneBytes = 0;
   engine.totalFiles = count;
   engine.doneFiles = 0;
   engine.PostStage(StageDownloading);
 
-  std::atomic<int32_t> firstError{0};
-  SlimLock errorLock;
-  std::wstring errorPath;
-  DWORD errorCode = 0;  // the Windows error the failed download left, for the log
+  FirstFailure failure;
   std::vector<size_t> groupList(groups.size());
   for (size_t g = 0; g < groups.size(); ++g) groupList[g] = g;
   DownloadKnowledge known;
   BeginDownloads(engine, known);
+  MarkSharedParts(files, plan, groupOfHash, known);
+  // Files whose old bytes others are made of wait here, made, until those are done.
+  SlimLock pendingLock;
+  std::vector<std::pair<size_t, std::unique_ptr<PendingPlace>>> pending;
+  const auto stored = [&engine](const std::wstring& widePath, const std::string& hash) {
+    DiskState state;
+    if (QueryDiskState(engine.installFolder + widePath, state)) StoreCacheRecord(engine, widePath, state, hash);
+  };
   RunWorkerPool(groupList, [&](size_t g) {
     const std::vector<size_t>& members = groups[g];
     for (size_t m = 0; m < members.size(); ++m) {
-      if (engine.cancel || firstError != 0) return;
+      if (engine.cancel || failure.result != 0) return;
       const FileEntry entry = files[members[m]];
-      const std::wstring fullPath = engine.installFolder + entry.widePath;
       engine.SetCurrentFile(entry.widePath);
-      const bool keepPart = m + 1 < members.size();
-      DownloadResult result = DownloadNetwork;
-      const auto plan = plans.find(members[m]);
-      if (plan != plans.end()) {
-        uint64_t credited = 0;
-        result = DownloadChunks(engine, entry, plan->second, fullPath, credited, &known);
-        if (result == DownloadNetwork || result == DownloadCorrupt) {
-          LogLine(L"pieces of " + entry.widePath + L" could not be used; fetching the whole file");
-          // The pieces not fetched leave the totals, the whole object joins them.
-          engine.totalBytes += entry.compressedSize - (plan->second.fetchBytes - credited);
-          plan->second.fetchBytes = 0;
-        }
-      }
-      if (plan == plans.end() || result == DownloadNetwork || result == DownloadCorrupt)
-        result = DownloadFile(engine, entry, fullPath, keepPart, &known);
+      const auto found = plan.files.find(members[m]);
+      FilePlan* made = found == plan.files.end() ? nullptr : &found->second;
+      std::unique_ptr<PendingPlace> later = made && made->placeLast ? std::make_unique<PendingPlace>() : nullptr;
+      const DownloadResult result = MakeFile(engine, entry, made, plan, m + 1 < members.size(), known, later.get());
       if (result != DownloadOk) {
-        const DWORD lastError = GetLastError();
-        int32_t none = 0;
-        if (result != DownloadCancelled && firstError.compare_exchange_strong(none, result)) {
-          {
-            std::lock_guard<SlimLock> lock(errorLock);
-            errorPath = entry.widePath;
-            errorCode = lastError;
-          }
-          engine.cancel = true;  // the other transfers stop at their next check
-        }
+        failure.Note(engine, result, entry.widePath, GetLastError());
         return;
       }
-      DiskState state;
-      if (QueryDiskState(fullPath, state)) StoreCacheRecord(engine, entry.widePath, state, entry.hash);
+      if (later) {
+        std::lock_guard<SlimLock> lock(pendingLock);
+        pending.emplace_back(members[m], std::move(later));
+        continue;
+      }
+      stored(entry.widePath, entry.hash);
       ++engine.doneFiles;
     }
   });
+  // Every file made from their old bytes is done: now they are replaced.
+  for (auto& [i, held] : pending) {
+    if (failure.result != 0 || engine.cancel) {
+      TempFileBelowDiscard(held->temp);
+      continue;
+    }
+    const DownloadResult result = PlacePending(*held);
+    if (result != DownloadOk) {
+      failure.Note(engine, result, files.WidePath(i), GetLastError());
+      continue;
+    }
+    stored(files.WidePath(i), std::string(files.Hash(i)));
+    ++engine.doneFiles;
+  }
 
   SaveCache(engine, files);
-  if (firstError != 0) {
-    engine.SetError(DownloadErrorText(firstError) + L" " + errorPath, errorCode);
+  if (failure.result != 0) {
+    engine.SetError(DownloadErrorText(failure.result) + L" " + failure.path, failure.error);
     return false;
   }
   return !engine.cancel;
@@ -371,6 +403,8 @@ static void ApplyChanges(PatchEngine& engine, const FileList& files,
                     GetLastError());
     return;
   }
+  // The piece lists only spare the next update some reading: one that is not written costs that.
+  if (!SavePieceLists(engine, files)) LogLine(std::wstring(L"could not write ") + layout::kPatcherPieces);
   if (!WriteInstalledVersion(engine.root, version)) {
     engine.SetError(std::wstring(LauncherString(LauncherText::ErrWriteFile)) + L" " + layout::kPatcherIni,
                     GetLastError());
@@ -384,7 +418,11 @@ static void ApplyChanges(PatchEngine& engine, const FileList& files,
 void RunFilePhases(PatchEngine& engine, const FileList& files, const std::vector<std::string>& deleteList,
                    int32_t version, bool fullVerify) {
   std::vector<uint8_t> needsDownload(files.size(), 0);
-  if (!CheckFiles(engine, files, fullVerify, needsDownload)) return;
-  if (!DownloadFiles(engine, files, needsDownload)) return;
+  std::vector<DiskState> diskState;
+  std::unordered_map<std::wstring, CacheRecord> earlier;
+  if (!CheckFiles(engine, files, fullVerify, needsDownload, diskState, earlier)) return;
+  if (!DownloadFiles(engine, files, needsDownload, diskState, earlier)) return;
+  diskState = std::vector<DiskState>();
+  earlier = std::unordered_map<std::wstring, CacheRecord>();
   ApplyChanges(engine, files, deleteList, version);
 }

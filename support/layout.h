@@ -28,12 +28,13 @@ inline constexpr char kMarkerContents[] = "Quorvel";
 // The patch engine's local state, its part files and the suffix of every atomic write.
 inline constexpr wchar_t kPatcherIni[] = L"config\\patcher.ini";
 inline constexpr wchar_t kPatcherCache[] = L"config\\patcher_cache.dat";
+// The pieces each installed large file is made of, so that an update finds them unread.
+inline constexpr wchar_t kPatcherPieces[] = L"config\\patcher_pieces.dat";
 inline constexpr wchar_t kPartsFolder[] = L"patcher_parts";
 inline constexpr wchar_t kTempSuffix[] = L".ap_tmp";
 // The largest manifest.json the program downloads (and the publisher writes).
 inline constexpr uint32_t kManifestLimit = 32u * 1024 * 1024;
-// A large file may also be published in pieces of this size (the last one shorter), each its
-// own object, so that an update fetches only the pieces that changed.
+// The step of the first piece lists, published before pieces were cut where the content says.
 inline constexpr uint32_t kChunkSize = 1u << 20;
 
 // The game client's locale files, written at every install start.

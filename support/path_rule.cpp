@@ -65,7 +65,8 @@ bool IsInstallerOwnPath(const std::wstring& path) {
   const std::wstring key = ToLowerAscii(path);
   const auto is = [&key](const wchar_t* name) { return key == ToLowerAscii(name); };
   if (is(layout::kUninstaller) || is(layout::kLegacyUninstaller) || is(layout::kMarker) ||
-      is(layout::kLegacyMarker) || is(layout::kPatcherIni) || is(layout::kPatcherCache) || is(layout::kLocaleFile) ||
+      is(layout::kLegacyMarker) || is(layout::kPatcherIni) || is(layout::kPatcherCache) ||
+      is(layout::kPatcherPieces) || is(layout::kLocaleFile) ||
       is(layout::kLocaFile)) {
     return true;
   }

@@ -116,6 +116,7 @@ void UninstallWorker(std::wstring folder, bool keep) {
   for (const wchar_t* name : layout::kProgramFiles) files.push_back(name);
   files.push_back(layout::kPatcherIni);
   files.push_back(layout::kPatcherCache);
+  files.push_back(layout::kPatcherPieces);
   for (const wchar_t* name : layout::kSettingsFiles) files.push_back(InConfig(name));
   g_setup.uninstallDone.store(0);
   g_setup.uninstallTotal.store(static_cast<int32_t>(files.size() + 1));

@@ -74,51 +74,96 @@ cmp -s "$SETUP_EXE" "$DIR/bin/Uninstall Quorvel.exe" || fail "the uninstaller ch
 
 # Object requests the update made, as "status hash" lines, from nginx's log since it was emptied.
 object_requests() { sed -n 's|.*"GET /patch/files/../\([0-9a-f]*\)\.z [^"]*" \([0-9]*\) .*|\2 \1|p' "$E2E/nginx/access.log"; }
-piece_hash() { dd if="$1" bs=1M skip="$2" count=1 status=none | sha256sum | cut -c1-64; }
 whole_hash() { sha256sum "$1" | cut -c1-64; }
-# update VERSION OFFSET: changes one byte of the large file at OFFSET, publishes VERSION and
-# updates the installation with the log emptied first.
+# pieces FILE: the hash of each piece the rule cuts FILE into, in order.
+pieces() {
+  $PY -c 'import hashlib, sys; sys.path.insert(0, sys.argv[2]); from gear_cut import cut
+d, at = open(sys.argv[1], "rb").read(), 0
+for n in cut(d): print(hashlib.sha256(d[at:at + n]).hexdigest()); at += n' "$1" "$QV_SOURCE_DIR/tests/tools"
+}
+# new_pieces OLD NEW: "200 hash" for each piece of NEW that OLD does not hold, once each, sorted.
+new_pieces() { comm -13 <(pieces "$1" | sort -u) <(pieces "$2" | sort -u) | sed 's/^/200 /'; }
+# update VERSION: publishes the game as it is now as VERSION and updates the installation, with
+# the server's log emptied first; the old large file stays in $E2E/old.pak for the counts.
 update() {
-  printf '%s' "$1" | dd of="$GAME/archive.pak" bs=1 seek="$2" conv=notrunc status=none
   publish "$GAME" "$1"
   : >"$E2E/nginx/access.log"
+  setup --silent "--dir=$WDIR"
+  expect_eq "exit code (version $1)" "$rc" 0
+  same_tree "$GAME" "$DIR"
 }
-section "updates of a large file published in pieces fetch what changed"
+fetched_only_new_pieces() {  # what the update fetched: exactly the new pieces of the large file
+  expect_eq "$1: objects fetched" "$(object_requests | sort)" "$(new_pieces "$E2E/old.pak" "$GAME/archive.pak")"
+  cp "$GAME/archive.pak" "$E2E/old.pak"
+}
+section "updates fetch only pieces no file of the installation holds, wherever the bytes moved"
 $PY -c 'import random,sys; random.seed(7); sys.stdout.buffer.write(random.randbytes(6 * 1048576 + 5000))' >"$GAME/archive.pak"
+cp "$GAME/archive.pak" "$E2E/old.pak"
 publish "$GAME" 6
 grep -q '"x":\[' "$E2E/www/patch/manifest.json" || fail "the large file has no pieces in the manifest"
-setup --silent "--dir=$WDIR"
-expect_eq "exit code (new large file)" "$rc" 0
-same_tree "$GAME" "$DIR"
+update 6
+printf 'one' | dd of="$GAME/archive.pak" bs=1 seek=$((3 * 1048576 + 10)) conv=notrunc status=none
+update 7
+fetched_only_new_pieces "one byte changed"
+$PY -c 'import sys; p = sys.argv[1]; d = open(p, "rb").read(); open(p, "wb").write(d[:1048576] + b"i" * 100 + d[1048576:])' "$GAME/archive.pak"
+update 8
+fetched_only_new_pieces "100 bytes inserted 1 MiB in"
+$PY -c 'import sys; p = sys.argv[1]; d = open(p, "rb").read(); open(p, "wb").write(b"s" * 100 + d)' "$GAME/archive.pak"
+update 9
+fetched_only_new_pieces "100 bytes inserted at the start"
+$PY -c 'import sys; p = sys.argv[1]; d = open(p, "rb").read(); m = len(d) // 2; open(p, "wb").write(d[:m] + d[m + 4096:])' "$GAME/archive.pak"
+update 10
+fetched_only_new_pieces "4 KiB deleted in the middle"
+mkdir -p "$GAME/moved" && mv "$GAME/archive.pak" "$GAME/moved/renamed.pak"
+small_a=$(cd "$GAME" && find . -type f -size +2k | LC_ALL=C sort | sed -n 1p)
+small_b=$(cd "$GAME" && find . -type f -size +2k | LC_ALL=C sort | sed -n 2p)
+mv "$GAME/$small_a" "$E2E/swap" && mv "$GAME/$small_b" "$GAME/$small_a" && mv "$E2E/swap" "$GAME/$small_b"
+update 11
+expect_eq "a renamed large file and two swapped small files: objects fetched" "$(object_requests)" ""
+# Two new large files that share new pieces, one of them also a new small file of its own.
+$PY -c 'import random,sys; random.seed(8); sys.stdout.buffer.write(random.randbytes(3 * 1048576))' >"$E2E/tail"
+cat "$GAME/moved/renamed.pak" "$E2E/tail" >"$GAME/big1.pak"
+head -c $((4 * 1048576)) "$GAME/moved/renamed.pak" | cat - "$E2E/tail" >"$GAME/big2.pak"
+shared=$(pieces "$GAME/big1.pak" | tail -2 | head -1)
+$PY -c 'import hashlib, sys; sys.path.insert(0, sys.argv[3]); from gear_cut import cut
+d, at = open(sys.argv[1], "rb").read(), 0
+for n in cut(d):
+    if hashlib.sha256(d[at:at + n]).hexdigest() == sys.argv[2]: open(sys.argv[4], "wb").write(d[at:at + n])
+    at += n' "$GAME/big1.pak" "$shared" "$QV_SOURCE_DIR/tests/tools" "$GAME/piece.bin"
+update 12
+[[ $(pieces "$GAME/big2.pak" | grep -cx "$shared") -ge 1 ]] || fail "the two large files share no piece"
+expect_eq "objects fetched twice" "$(object_requests | sort | uniq -d)" ""
 
-update 7 $((3 * 1048576 + 10))
-setup --silent "--dir=$WDIR"
-expect_eq "exit code (one piece changed)" "$rc" 0
-same_tree "$GAME" "$DIR"
-expect_eq "objects fetched for one changed piece" "$(object_requests)" "200 $(piece_hash "$GAME/archive.pak" 3)"
-
-update 8 $((1 * 1048576 + 10))
-missing=$(piece_hash "$GAME/archive.pak" 1)
+section "a piece missing or damaged on the server: the whole file instead"
+cp "$GAME/moved/renamed.pak" "$E2E/old.pak"
+printf 'two' | dd of="$GAME/moved/renamed.pak" bs=1 seek=$((1 * 1048576 + 10)) conv=notrunc status=none
+publish "$GAME" 13
+missing=$(new_pieces "$E2E/old.pak" "$GAME/moved/renamed.pak" | head -1 | cut -c5-)
 rm "$E2E/www/patch/files/${missing:0:2}/$missing.z"
+: >"$E2E/nginx/access.log"
 setup --silent "--dir=$WDIR"
 expect_eq "exit code (piece missing on the server)" "$rc" 0
 same_tree "$GAME" "$DIR"
-expect_eq "a missing piece, then the whole file" "$(object_requests | tr '\n' ' ')" "404 $missing 200 $(whole_hash "$GAME/archive.pak") "
+object_requests | grep -qx "404 $missing" || fail "the missing piece was not asked for"
+object_requests | grep -qx "200 $(whole_hash "$GAME/moved/renamed.pak")" || fail "the whole file was not fetched"
 
-update 9 $((5 * 1048576 + 10))
-damaged=$(piece_hash "$GAME/archive.pak" 5)
+cp "$GAME/moved/renamed.pak" "$E2E/old.pak"
+printf 'three' | dd of="$GAME/moved/renamed.pak" bs=1 seek=$((5 * 1048576 + 10)) conv=notrunc status=none
+publish "$GAME" 14
+damaged=$(new_pieces "$E2E/old.pak" "$GAME/moved/renamed.pak" | head -1 | cut -c5-)
 printf 'Z' | dd of="$E2E/www/patch/files/${damaged:0:2}/$damaged.z" bs=1 seek=1000 conv=notrunc status=none
+: >"$E2E/nginx/access.log"
 setup --silent "--dir=$WDIR"
 expect_eq "exit code (damaged piece)" "$rc" 0
 same_tree "$GAME" "$DIR"
 # Each retry first draws the connection the attempt before kept and drops it unread (the server
 # still logs that request), then goes out on a new connection: three attempts are five requests.
-expect_eq "a damaged piece three times, then the whole file" "$(object_requests | tr '\n' ' ')" \
-  "200 $damaged 200 $damaged 200 $damaged 200 $damaged 200 $damaged 200 $(whole_hash "$GAME/archive.pak") "
+expect_eq "a damaged piece three times" "$(object_requests | grep -c "$damaged")" 5
+object_requests | grep -qx "200 $(whole_hash "$GAME/moved/renamed.pak")" || fail "the whole file was not fetched"
 
-section "a program from before pieces existed installs and updates a release with pieces"
+section "a program from before pieces were cut by content installs and updates such a release"
 # Built once per build folder from that commit's own sources (about a minute).
-OLDER_COMMIT=0652e25c5c248d5087803cee27fdcc45a50c4467
+OLDER_COMMIT=24455a551536c0b37c5611a46c658d635a4bd46f
 OLDER_BUILD=$(cd "$QV_BUILD_DIR/.." && pwd)/older-${OLDER_COMMIT:0:12}
 if [[ ! -x $OLDER_BUILD/QuorvelSetup-e2e.exe ]]; then
   rm -rf "$OLDER_BUILD.src" && mkdir -p "$OLDER_BUILD.src" &&
@@ -132,11 +177,13 @@ DIR3=$E2E/Older/Quorvel
 run_windows "$OLDER_BUILD/QuorvelSetup-e2e.exe" --silent --no-shortcuts "--dir=$(winpath "$DIR3")"
 expect_eq "exit code (older program, fresh install)" "$rc" 0
 same_tree "$GAME" "$DIR3"
-update 10 $((2 * 1048576 + 10))
+printf 'four' | dd of="$GAME/moved/renamed.pak" bs=1 seek=$((2 * 1048576 + 10)) conv=notrunc status=none
+publish "$GAME" 15
+: >"$E2E/nginx/access.log"
 run_windows "$OLDER_BUILD/QuorvelSetup-e2e.exe" --silent --no-shortcuts "--dir=$(winpath "$DIR3")"
 expect_eq "exit code (older program, update)" "$rc" 0
 same_tree "$GAME" "$DIR3"
-expect_eq "the older program fetches the whole file" "$(object_requests)" "200 $(whole_hash "$GAME/archive.pak")"
+expect_eq "the older program fetches the whole file" "$(object_requests)" "200 $(whole_hash "$GAME/moved/renamed.pak")"
 
 section "a server stopped in the middle of an install and started again: the install ends with 0"
 # Paced, so that the install is still downloading when the server goes.

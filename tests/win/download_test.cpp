@@ -339,13 +339,14 @@ TEST_F(DownloadCase, PiecesTheOldFileHoldsAreKeptAndOnlyTheOthersFetched) {
       if (k == 1) middleObject = release.ObjectPath(published.hash);
       entry.chunks.push_back({published.hash, static_cast<uint32_t>(bytes.size()), published.compressedSize});
     }
-    ChunkPlan plan;
-    ASSERT_TRUE(PlanChunks(engine, entry, destination, plan));
-    EXPECT_EQ(plan.local, (std::vector<int64_t>{0, -1, 2 * piece}));
-    EXPECT_EQ(plan.fetchBytes, entry.chunks[1].compressedSize);
+    UpdatePlan plan;
+    plan.sources = {destination};
+    plan.held = {{0, 0}, {0, 2 * piece}};
+    FilePlan made;
+    made.pieces = {0, -1, 1};
     engine.doneBytes = 0;
     uint64_t credited = 0;
-    EXPECT_EQ(DownloadChunks(engine, entry, plan, destination, credited, nullptr), v.expected);
+    EXPECT_EQ(MakeFromLocal(engine, entry, made, plan, destination, credited, nullptr), v.expected);
     ExpectRetriesOnNewConnections(FaultLog(middleObject), v.middle == Variant::Damaged ? 3 : 1);  // only the middle piece
     EXPECT_EQ(FaultLog(release.ObjectPath(entry.chunks[0].hash)).size(), 0u);
     EXPECT_FALSE(Exists(destination + L".ap_tmp"));
@@ -355,7 +356,7 @@ TEST_F(DownloadCase, PiecesTheOldFileHoldsAreKeptAndOnlyTheOthersFetched) {
       EXPECT_EQ(engine.doneBytes.load(), credited);
       // Made again, as after an interruption: the fetched piece waits in its part file.
       ASSERT_TRUE(WriteBytes(destination, old));
-      EXPECT_EQ(DownloadChunks(engine, entry, plan, destination, credited, nullptr), DownloadOk);
+      EXPECT_EQ(MakeFromLocal(engine, entry, made, plan, destination, credited, nullptr), DownloadOk);
       EXPECT_EQ(FaultLog(middleObject).size(), 1u) << "a piece already fetched is not fetched again";
       EXPECT_TRUE(ReadBytes(destination) == fresh);
     } else {
@@ -365,12 +366,16 @@ TEST_F(DownloadCase, PiecesTheOldFileHoldsAreKeptAndOnlyTheOthersFetched) {
     EXPECT_EQ(pauses.pauses().size() - pausesBefore, v.middle == Variant::Damaged ? 2u : 0u)
         << "a missing piece is not retried";
   }
-  // A file that shares nothing with the new one, or none left, comes whole.
-  ChunkPlan plan;
-  ASSERT_TRUE(WriteBytes(destination, RandomBytes(piece, 22)));
-  EXPECT_FALSE(PlanChunks(engine, entry, destination, plan));
-  DeleteFileW(destination.c_str());
-  EXPECT_FALSE(PlanChunks(engine, entry, destination, plan));
+  // Local bytes that no longer are what the plan says are fetched instead.
+  ASSERT_TRUE(WriteBytes(destination, RandomBytes(piece * 2 + 1000, 22)));
+  UpdatePlan plan;
+  plan.sources = {destination};
+  plan.held = {{0, 0}, {0, 2 * piece}};
+  FilePlan made;
+  made.pieces = {0, -1, 1};
+  uint64_t credited = 0;
+  EXPECT_EQ(MakeFromLocal(engine, entry, made, plan, destination, credited, nullptr), DownloadNetwork);
+  EXPECT_EQ(FaultLog(release.ObjectPath(entry.chunks[0].hash)).size(), 1u) << "the first piece is fetched instead";
 }
 
 // A server that refuses every connection is waited for with growing pauses, a minute in all,
