@@ -16,6 +16,7 @@
 #include "patch/manifest.h"
 #include "patch/state.h"
 #include "pause_recorder.h"
+#include "tests/host/chunker_cases.h"
 #include "support/http.h"
 #include "test_files.h"
 #include "test_release.h"
@@ -521,5 +522,14 @@ TEST(ManifestPaths, OwnFilesCaseTwinsAndDeletingAListedFileAreRefused) {
     error.clear();
     EXPECT_FALSE(check(c.files, c.deletes, error)) << c.files << " " << c.deletes;
     EXPECT_EQ(error, L"Invalid patch manifest. " + c.path);
+  }
+}
+
+// The installer cuts its files where the publisher does (the publisher's build runs the same
+// table in the host tests).
+TEST(PieceRuleOnWindows, CutsWhereTheIndependentReadingOfTheRuleCuts) {
+  for (const CutCase& c : CutCases()) {
+    SCOPED_TRACE(c.seed);
+    EXPECT_EQ(CutWithDefaultRule(CutCaseBytes(c.seed, c.size)), c.pieces);
   }
 }
