@@ -10,7 +10,9 @@
 # same install with a first server that is down, against the working server alone.
 # Usage: bench/update.sh BUILD_DIR; ./run bench runs it. QV_BENCH_UPDATE_BIG (MiB),
 # QV_BENCH_UPDATE_RATE (per connection, nginx syntax), QV_BENCH_LIMIT_RATE (the program's
-# syntax) and QV_BENCH_RUNS size it.
+# syntax) and QV_BENCH_RUNS size it. Between them, the shifted cases of a rebuilt archive
+# (100 bytes inserted 1 MiB in and at the start, 4 KiB deleted, the file renamed, two small
+# files swapped), each against what content-defined pieces need, with disk bytes and a floor.
 set -uo pipefail
 BUILD=$(cd "${1:?usage: bench/update.sh BUILD_DIR}" && pwd)
 export QV_BUILD_DIR=$BUILD/windows QV_SOURCE_DIR
@@ -40,6 +42,7 @@ for _ in range(int(sys.argv[1])):
 "$PUBLISH" build "$GAME" "$E2E/www/patch" --key "$SIGNING_KEY" --version 1 --level 1 >"$E2E/publish1.log" 2>&1 ||
   { cat "$E2E/publish1.log"; exit 1; }
 cp "$E2E/www/patch/manifest.json" "$E2E/manifest1.json"
+cp -a "$GAME" "$E2E/game1"
 start_patch_server
 DIR=$E2E/Quorvel
 setup --silent --no-shortcuts --no-launch "--dir=$(winpath "$DIR")"
@@ -114,11 +117,88 @@ g2=$(ratio "$WALL" "$BASE")
 say "bytes fetched / what changed: $g1 (goal at most 1.2): $(verdict "$g1" 1.2)"
 say "update time / fetching what changed: $g2 (goal at most 2): $(verdict "$g2" 2)"
 
+# Shifted content: each case starts from the installed first release again and edits the game
+# as a rebuilt archive would. Fetched bytes against what content-defined pieces need (the new
+# pieces' objects and the manifest), the disk bytes the program read and wrote (the process
+# tree's /proc io), and the time against a floor: curl fetching exactly those objects, then
+# copying the old large file into a new one with a flush.
+cp -a "$GAME" "$E2E/game2"
+$PY -c 'import os, random, sys; random.seed(2); f = open(sys.argv[1], "r+b"); f.seek(os.path.getsize(sys.argv[1]) // 2); f.write(random.randbytes(1 << 20))' "$E2E/game2/world.pak"
+measured_update() {  # OUT: the program's update under the io wrapper, exit code in $rc
+  _exit_file
+  timeout 600 $PY "$QV_SOURCE_DIR/bench/io_wrap.py" "$1" wine "$RUNNER" run "$(winpath "$EXIT_FILE")" \
+    "$(winpath "$SETUP_EXE")" --silent --no-shortcuts --no-launch "--dir=$(winpath "$DIR")" </dev/null >>"$E2E/wine.log" 2>&1
+  _read_exit $?
+}
+edit_case() {  # NAME: the game as that case's release has it
+  rm -rf "$GAME" && cp -a "$E2E/game1" "$GAME"
+  case $1 in
+    overwrite) cp "$E2E/game2/world.pak" "$GAME/world.pak" ;;
+    insert-1mib) $PY -c 'import sys; p = sys.argv[1]; d = open(p, "rb").read(); open(p, "wb").write(d[:1 << 20] + b"i" * 100 + d[1 << 20:])' "$GAME/world.pak" ;;
+    insert-start) $PY -c 'import sys; p = sys.argv[1]; d = open(p, "rb").read(); open(p, "wb").write(b"s" * 100 + d)' "$GAME/world.pak" ;;
+    delete-4k) $PY -c 'import sys; p = sys.argv[1]; d = open(p, "rb").read(); m = len(d) // 2; open(p, "wb").write(d[:m] + d[m + 4096:])' "$GAME/world.pak" ;;
+    rename) mv "$GAME/world.pak" "$GAME/renamed.pak" ;;
+    swap) a=$(find "$GAME" -type f -size +4k ! -name world.pak | LC_ALL=C sort | sed -n 1p)
+          b=$(find "$GAME" -type f -size +4k ! -name world.pak | LC_ALL=C sort | sed -n 2p)
+          mv "$a" "$E2E/swap" && mv "$b" "$a" && mv "$E2E/swap" "$b" ;;
+  esac
+}
+version=10
+for name in overwrite insert-1mib insert-start delete-4k rename swap; do
+  edit_case "$name"
+  version=$((version + 1))
+  "$PUBLISH" build "$GAME" "$E2E/www/patch" --key "$SIGNING_KEY" --version "$version" --level 1 >"$E2E/publishc.log" 2>&1 ||
+    { cat "$E2E/publishc.log"; exit 1; }
+  # What content-defined pieces need: objects of the new release that the first one lacks,
+  # pieces for a file in pieces, whole otherwise, a content already installed anywhere none.
+  NEED=$($PY -c '
+import json, os, sys
+old, new = (json.load(open(p)) for p in sys.argv[1:3])
+held = {o["h"] for e in old["files"] for o in (e.get("x") or []) + [e]}
+need = {}
+for e in new["files"]:
+    if e["h"] in held: continue
+    for o in e.get("x") or [e]:
+        if o["h"] not in held: need[o["h"]] = o["c"]
+with open(sys.argv[3], "w") as f:
+    for h in need: f.write("/patch/files/%s/%s.z\n" % (h[:2], h))
+    f.write("/patch/manifest.json\n/patch/manifest.sig\n")
+print(sum(need.values()) + os.path.getsize(sys.argv[2]) + 64)' "$E2E/manifest1.json" "$E2E/www/patch/manifest.json" "$E2E/changed.txt")
+  walls=() bases=()
+  for ((i = 1; i <= RUNS; i++)); do
+    rm -rf "$DIR" && cp -a "$E2E/installed1" "$DIR"
+    sync
+    : >"$E2E/nginx/access.log"
+    t0=$(now)
+    measured_update "$E2E/io.txt"
+    walls+=("$(awk -v a="$t0" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }')")
+    (( rc == 0 )) || { echo "the update ($name) failed ($rc)"; exit 1; }
+    same_tree "$GAME" "$DIR" || { echo "the update ($name) left other files than the release's"; exit 1; }
+    got=$(sent_bytes)
+    read -r READ WRITTEN <"$E2E/io.txt"
+    t0=$(now)
+    sed "s|^|url = \"http://127.0.0.1:$QV_E2E_PORT|; s|\$|\"\noutput = \"/dev/null\"|" "$E2E/changed.txt" >"$E2E/curl.cfg"
+    curl -s --no-progress-meter -f -Z --parallel-max 4 -K "$E2E/curl.cfg" || { echo "curl could not fetch what changed"; exit 1; }
+    $PY -c 'import os, shutil, sys; shutil.copyfile(sys.argv[1], sys.argv[2]); f = os.open(sys.argv[2], os.O_RDONLY); os.fsync(f)' \
+      "$E2E/installed1/world.pak" "$E2E/floor.pak"
+    bases+=("$(awk -v a="$t0" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }')")
+    rm -f "$E2E/floor.pak"
+  done
+  WALL=$(median "${walls[@]}") BASE=$(median "${bases[@]}")
+  g4=$(ratio "$got" "$NEED")
+  g5=$(ratio "$WALL" "$BASE")
+  big=$(stat -c %s "$E2E/installed1/world.pak")
+  say "$name: fetched $got bytes, content-defined pieces need $NEED: $g4 (goal at most 1.2): $(verdict "$g4" 1.2)"
+  say "$name: disk read $READ, written $WRITTEN bytes; per byte of the large file $(ratio "$READ" "$big") read, $(ratio "$WRITTEN" "$big") written (goal at most 1.1 each): $(verdict "$(ratio "$READ" "$big")" 1.1) / $(verdict "$(ratio "$WRITTEN" "$big")" 1.1)"
+  say "$name: $WALL s (runs: ${walls[*]}) against the floor $BASE s (runs: ${bases[*]}): $g5 (goal at most 1.3): $(verdict "$g5" 1.3)"
+done
+rm -rf "$GAME" && cp -a "$E2E/game2" "$GAME"
+
 # --limit-rate on an unpaced server: nginx logs when each answer ended ($msec); the objects
 # arrive between the signature's end and the last answer's.
 stop_patch_server
 rm -f "$GAME/world.pak"
-"$PUBLISH" build "$GAME" "$E2E/www/patch" --key "$SIGNING_KEY" --version 3 --level 1 >"$E2E/publish3.log" 2>&1 ||
+"$PUBLISH" build "$GAME" "$E2E/www/patch" --key "$SIGNING_KEY" --version 30 --level 1 >"$E2E/publish3.log" 2>&1 ||
   { cat "$E2E/publish3.log"; exit 1; }
 start_patch_server
 sed -i "s|^  access_log .*|  log_format timed '\$msec \$body_bytes_sent \$request_uri'; access_log $E2E/nginx/timed.log timed;|" "$E2E/nginx/nginx.conf"
