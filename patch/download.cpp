@@ -178,10 +178,10 @@ struct Credit {
 
 // The receiving end of one transfer: appends the body to the open part file, or to memory.
 struct PartWriter {
-  enum class Stop { None, TooLong, WriteFailed, Cancelled };
+  enum class Stop { None, TooLong, WriteFailed, Cancelled, Corrupt };
   PatchEngine& engine;
   Credit& credit;
-  HANDLE file;                   // null when the object comes into memory
+  HANDLE file;                   // null when the object comes into memory or is inflated
   std::string* memory;
   uint64_t objectSize;
   uint64_t have;                 // bytes the part held when the request was sent
@@ -191,6 +191,7 @@ struct PartWriter {
   bool pausedDuring = false;
   Stop stop = Stop::None;
   DWORD writeError = 0;  // taken on the request's thread, where the write failed
+  InflateStream* stream = nullptr;  // set: the body is inflated into its file as it arrives
 
   bool Accept(const uint8_t* data, uint32_t size) {
     if (firstChunk) {
@@ -205,7 +206,9 @@ struct PartWriter {
     if (WaitWhilePaused(engine)) pausedDuring = true;
     if (engine.cancel) return Refuse(Stop::Cancelled);
     if (have + received + size > objectSize) return Refuse(Stop::TooLong);
-    if (memory) {
+    if (stream) {
+      if (!InflateStreamFeed(*stream, data, size)) return Refuse(Stop::Corrupt);
+    } else if (memory) {
       memory->append(reinterpret_cast<const char*>(data), size);
     } else {
       DWORD written = 0;
@@ -278,6 +281,32 @@ Fetch FetchToMemory(PatchEngine& engine, const std::wstring& url, uint64_t objec
   const int32_t status = HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, objectSize, reuse);
   if (engine.cancel) return Fetch::Cancelled;
   if ((status == 200 || status == 206) && writer.received == objectSize) return Fetch::Complete;
+  if (status == 404) return Fetch::Missing;
+  if (status == kHttpNoServer) return Fetch::NoServer;
+  return writer.pausedDuring ? Fetch::IncompleteAfterPause : Fetch::Incomplete;
+}
+
+// Brings an object straight into temp, inflated and hashed as it arrives: nothing compressed
+// touches the disk, and an interrupted transfer starts again. verified is the stream's verdict
+// when the transfer completed.
+Fetch FetchInflating(PatchEngine& engine, const std::wstring& url, const FileEntry& entry, TempFileBelow& temp,
+                     Credit& credit, HttpReuse reuse, DownloadResult& verified) {
+  verified = DownloadCorrupt;
+  if (!TruncateAt(temp.file.get(), 0)) return Fetch::WriteFailed;
+  InflateStream stream;
+  if (!InflateStreamBegin(stream, temp.file.get(), entry.size)) return Fetch::WriteFailed;
+  PartWriter writer{engine, credit, nullptr, nullptr, entry.compressedSize, 0};
+  writer.stream = &stream;
+  const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
+  const int32_t status =
+      HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, entry.compressedSize, reuse);
+  if (engine.cancel) return Fetch::Cancelled;
+  const bool whole = (status == 200 || status == 206) && writer.received == entry.compressedSize;
+  if (writer.stop == PartWriter::Stop::Corrupt || whole) {
+    verified = InflateStreamResult(stream, entry.hash);
+    return verified == DownloadWriteFailed ? Fetch::WriteFailed : Fetch::Complete;
+  }
+  if (status == 404) return Fetch::Missing;
   if (status == kHttpNoServer) return Fetch::NoServer;
   return writer.pausedDuring ? Fetch::IncompleteAfterPause : Fetch::Incomplete;
 }
@@ -322,6 +351,14 @@ bool WaitForServer(PatchEngine& engine, const std::wstring& url, NoServerWait& w
 
 }  // namespace
 
+// result, with temp (if made) deleted and the error behind result kept.
+static DownloadResult Discarded(TempFileBelow& temp, DownloadResult result) {
+  const DWORD error = GetLastError();
+  if (temp.file.valid()) TempFileBelowDiscard(temp);
+  SetLastError(error);
+  return result;
+}
+
 // Places temp now, or hands it to later to be placed after the files made from the old bytes.
 static DownloadResult PlaceOrHold(TempFileBelow& temp, const std::shared_ptr<UniqueHandle>& folder,
                                   const std::wstring& destination, PendingPlace* later) {
@@ -346,9 +383,14 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
   const FolderRoot& root = RootFor(engine.root, destination, outside);
   const bool shared = known && known->sharedParts.count(LowerAscii(entry.hash)) > 0;
   if (shared) keepPart = true;
-  const bool inMemory = entry.compressedSize <= kMemoryObjectLimit && !shared &&
-                        !PartFileWaiting(engine.root, partPath, entry.hash, known);
+  // Small objects come into memory, larger ones are inflated into the temporary file as they
+  // arrive; only a part an earlier run left, an object another file shares, or one too large to
+  // fetch again from its start goes through a part file, which a range request resumes.
+  const bool partWaiting = PartFileWaiting(engine.root, partPath, entry.hash, known);
+  const bool inMemory = entry.compressedSize <= kMemoryObjectLimit && !shared && !partWaiting;
+  const bool streamed = !inMemory && !shared && !keepPart && !partWaiting && entry.compressedSize <= kStreamObjectLimit;
   std::string object;
+  TempFileBelow streamTemp;
 
   int attempt = 0;
   Credit credit{engine};
@@ -356,10 +398,10 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
   NoServerWait noServer;
   for (;;) {
     if (WaitWhilePaused(engine)) attempt = 0;
-    if (engine.cancel) return DownloadCancelled;
+    if (engine.cancel) return Discarded(streamTemp, DownloadCancelled);
     if (attempt > 0) {
       PauseUnlessCancelled(static_cast<uint32_t>(attempt) * 1000, engine.cancel);
-      if (engine.cancel) return DownloadCancelled;
+      if (engine.cancel) return Discarded(streamTemp, DownloadCancelled);
     }
     credit.TakeBack();
     url = ObjectUrlAt(CurrentMirror(engine, mirror), entry.hash);  // another file may have moved on
@@ -367,15 +409,21 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
     // knowledge it is also held, for the temporary file made in it at the end.
     const std::shared_ptr<UniqueHandle> folder = known ? HeldFolderOf(root, destination, *known) : nullptr;
     if ((known ? !folder : !EnsureFolderOf(root, destination, nullptr)) ||
-        (!inMemory && !EnsureFolderOf(engine.root, partPath, known)))
+        (!inMemory && !streamed && !EnsureFolderOf(engine.root, partPath, known)))
+      return Discarded(streamTemp, DownloadWriteFailed);
+    if (streamed && !streamTemp.file.valid() &&
+        !TempFileBelowCreate(streamTemp, root, destination, folder ? folder->get() : nullptr))
       return DownloadWriteFailed;
 
-    const Fetch fetched = inMemory ? FetchToMemory(engine, url, entry.compressedSize, credit, object, ReuseFor(attempt))
-                                   : FetchPart(engine, url, partPath, entry.compressedSize, credit, ReuseFor(attempt));
+    DownloadResult streamedResult = DownloadCorrupt;
+    const Fetch fetched =
+        inMemory   ? FetchToMemory(engine, url, entry.compressedSize, credit, object, ReuseFor(attempt))
+        : streamed ? FetchInflating(engine, url, entry, streamTemp, credit, ReuseFor(attempt), streamedResult)
+                   : FetchPart(engine, url, partPath, entry.compressedSize, credit, ReuseFor(attempt));
     if (fetched != Fetch::NoServer) noServer = NoServerWait();  // it answered: a later silence starts over
     switch (fetched) {
-      case Fetch::WriteFailed: return DownloadWriteFailed;
-      case Fetch::Cancelled: return DownloadCancelled;
+      case Fetch::WriteFailed: return Discarded(streamTemp, DownloadWriteFailed);
+      case Fetch::Cancelled: return Discarded(streamTemp, DownloadCancelled);
       case Fetch::IncompleteAfterPause:
         // A pause during the transfer starts the count of attempts over, without a sleep.
         attempt = -1;
@@ -388,12 +436,17 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
           attempt = 0;
           continue;
         }
-        if (noServer.waitedMs >= kNoServerPatienceMs) return DownloadNetwork;
-        if (!WaitForServer(engine, url, noServer)) return DownloadCancelled;
+        if (noServer.waitedMs >= kNoServerPatienceMs) return Discarded(streamTemp, DownloadNetwork);
+        if (!WaitForServer(engine, url, noServer)) return Discarded(streamTemp, DownloadCancelled);
         continue;
       case Fetch::Missing:
       case Fetch::Incomplete: result = DownloadNetwork; break;
       case Fetch::Complete: {
+        if (streamed) {
+          if (streamedResult == DownloadOk) return PlaceOrHold(streamTemp, folder, destination, later);
+          result = DownloadCorrupt;
+          break;
+        }
         // The temporary file is made, written and moved by handle in one checked folder.
         TempFileBelow temp;
         if (!TempFileBelowCreate(temp, root, destination, folder ? folder->get() : nullptr)) return DownloadWriteFailed;
@@ -413,7 +466,7 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
     if (++attempt < 3) continue;
     // The object failed on this server: the next one, with attempts of its own.
     const std::wstring why = (result == DownloadCorrupt ? L"a damaged object at " : L"no object from ") + url;
-    if (!LeaveMirror(engine, mirror, why)) return result;
+    if (!LeaveMirror(engine, mirror, why)) return Discarded(streamTemp, result);
     attempt = 0;
     noServer = NoServerWait();
   }
@@ -439,9 +492,13 @@ PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out,
                       DownloadKnowledge* known) {
   size_t mirror = 0;
   const std::wstring url = ObjectUrlAt(CurrentMirror(engine, mirror), chunk.hash);
+  // A piece another file (or another place of this one) needs too waits in its part file for
+  // it; any other comes into memory only.
+  const bool viaPart = known && known->sharedParts.count(LowerAscii(chunk.hash)) > 0;
   const std::wstring partPath = PartFilePath(engine, chunk.hash);
   const std::shared_ptr<SlimLock> partLock = PartLock(known, chunk.hash);
-  std::lock_guard<SlimLock> partHeld(*partLock);
+  std::unique_lock<SlimLock> partHeld(*partLock, std::defer_lock);
+  if (viaPart) partHeld.lock();
   Credit credit{engine};
   std::string object;
   for (int attempt = 0; attempt < 3; ++attempt) {
@@ -452,8 +509,10 @@ PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out,
       if (engine.cancel) return PieceFetch::Cancelled;
     }
     credit.TakeBack();
-    if (!EnsureFolderOf(engine.root, partPath, known)) return PieceFetch::WriteFailed;
-    switch (FetchPart(engine, url, partPath, chunk.compressedSize, credit, ReuseFor(attempt))) {
+    if (viaPart && !EnsureFolderOf(engine.root, partPath, known)) return PieceFetch::WriteFailed;
+    const Fetch fetched = viaPart ? FetchPart(engine, url, partPath, chunk.compressedSize, credit, ReuseFor(attempt))
+                                  : FetchToMemory(engine, url, chunk.compressedSize, credit, object, ReuseFor(attempt));
+    switch (fetched) {
       case Fetch::WriteFailed: return PieceFetch::WriteFailed;
       case Fetch::Cancelled: return PieceFetch::Cancelled;
       case Fetch::Missing: credit.TakeBack(); return PieceFetch::Missing;
@@ -462,12 +521,12 @@ PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out,
       case Fetch::Incomplete: continue;
       case Fetch::Complete: break;
     }
-    if (ReadWholeFileBelow(engine.root, partPath, object) && InflateWhole(object, chunk.size, out) &&
+    if ((!viaPart || ReadWholeFileBelow(engine.root, partPath, object)) && InflateWhole(object, chunk.size, out) &&
         PieceHashIs(out, chunk.hash)) {
       credited += credit.amount;
       return PieceFetch::Ok;
     }
-    DeleteFileBelow(engine.root, partPath);  // a damaged piece is fetched anew
+    if (viaPart) DeleteFileBelow(engine.root, partPath);  // a damaged piece is fetched anew
   }
   credit.TakeBack();
   return PieceFetch::Failed;
@@ -526,7 +585,9 @@ DownloadResult CopyPieces(PatchEngine& engine, const FileEntry& entry, const Fil
                           TempFileBelow& temp, uint64_t& credited, DownloadKnowledge* known) {
   Sha256Hasher whole;
   std::string piece;
-  for (size_t k = 0; k < entry.chunks.size(); ++k) {
+  const size_t kept = KeptPieces(temp.file.get(), entry, whole, piece);
+  if (kept > 0) LogLine(L"resuming " + entry.widePath + L" after " + std::to_wstring(kept) + L" pieces kept from before");
+  for (size_t k = kept; k < entry.chunks.size(); ++k) {
     if (engine.cancel) return DownloadCancelled;
     const Chunk& chunk = entry.chunks[k];
     bool have = false;
@@ -552,14 +613,33 @@ DownloadResult CopyPieces(PatchEngine& engine, const FileEntry& entry, const Fil
 
 }  // namespace
 
+size_t KeptPieces(HANDLE temp, const FileEntry& entry, Sha256Hasher& whole, std::string& buffer) {
+  size_t kept = 0;
+  uint64_t offset = 0;
+  for (; kept < entry.chunks.size(); ++kept) {
+    const Chunk& chunk = entry.chunks[kept];
+    DWORD read = 0;
+    buffer.resize(chunk.size);
+    if (!ReadFile(temp, buffer.data(), chunk.size, &read, nullptr) || read != chunk.size ||
+        !PieceHashIs(buffer, chunk.hash))
+      break;
+    whole.Update(buffer.data(), buffer.size());
+    offset += chunk.size;
+  }
+  return TruncateAt(temp, offset) ? kept : 0;
+}
+
 DownloadResult MakeFromLocal(PatchEngine& engine, const FileEntry& entry, const FilePlan& made,
                              const UpdatePlan& plan, const std::wstring& destination, uint64_t& credited,
                              DownloadKnowledge* known, PendingPlace* later) {
   credited = 0;
   const std::shared_ptr<UniqueHandle> folder = known ? HeldFolderOf(engine.root, destination, *known) : nullptr;
   if (known ? !folder : !EnsureFolderOf(engine.root, destination, nullptr)) return DownloadWriteFailed;
+  // Made piece by piece, it keeps what an interrupted run left in it.
+  const bool resumable = made.wholeSource < 0;
   TempFileBelow temp;
-  if (!TempFileBelowCreate(temp, engine.root, destination, folder ? folder->get() : nullptr)) return DownloadWriteFailed;
+  if (!TempFileBelowCreate(temp, engine.root, destination, folder ? folder->get() : nullptr, resumable))
+    return DownloadWriteFailed;
   DownloadResult result = DownloadOk;
   {
     OpenSources sources{engine.root, plan, {}};
@@ -572,12 +652,8 @@ DownloadResult MakeFromLocal(PatchEngine& engine, const FileEntry& entry, const 
   }
   if (result == DownloadOk && engine.cancel) result = DownloadCancelled;
   if (result == DownloadOk && !FlushFileBuffers(temp.file.get())) result = DownloadWriteFailed;
-  if (result != DownloadOk) {
-    const DWORD error = GetLastError();
-    TempFileBelowDiscard(temp);
-    SetLastError(error);
-    return result;
-  }
+  if (result == DownloadCancelled && resumable) return result;  // its pieces wait for the next run
+  if (result != DownloadOk) return Discarded(temp, result);
   return PlaceOrHold(temp, folder, destination, later);
 }
 

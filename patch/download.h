@@ -13,6 +13,7 @@
 #include "patch/plan.h"
 #include "support/files.h"
 #include "support/handles.h"
+#include "support/sha256.h"
 #include "support/sync.h"
 
 struct FileEntry;
@@ -20,6 +21,9 @@ struct FileEntry;
 // Objects up to this size are fetched into memory and inflated from there, without a part file:
 // a restart costs at most this much again.
 constexpr uint64_t kMemoryObjectLimit = 1u << 20;
+// Objects up to this size are inflated into the file as they arrive; larger ones (a large file
+// published without pieces) go through a part file, so that an interruption loses nothing.
+constexpr uint64_t kStreamObjectLimit = 16u << 20;
 
 // What the downloads of one phase have learnt about the install folder, shared by its workers so
 // that no file pays again for a question an earlier one answered.
@@ -69,6 +73,10 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
 DownloadResult MakeFromLocal(PatchEngine& engine, const FileEntry& entry, const FilePlan& made,
                              const UpdatePlan& plan, const std::wstring& destination, uint64_t& credited,
                              DownloadKnowledge* known, PendingPlace* later = nullptr);
+// How many of entry's pieces, from the start, the open temporary file already holds (left by an
+// interrupted run), each checked against its hash and fed to whole; the file is cut after them,
+// its position there (0 pieces, and an emptied file, if the cut fails).
+size_t KeptPieces(HANDLE temp, const FileEntry& entry, Sha256Hasher& whole, std::string& buffer);
 // Moves a held file into place; DownloadInUse or DownloadWriteFailed as for DownloadFile.
 DownloadResult PlacePending(PendingPlace& pending);
 // What a download phase knows before its first file: the part files, from one listing of

@@ -190,3 +190,84 @@ bool InflateWhole(const std::string& object, size_t size, std::string& out) {
   inflateEnd(&zs);
   return whole;
 }
+
+struct InflateStream::State {
+  z_stream zs{};
+  HANDLE file = nullptr;
+  uint64_t expected = 0, total = 0;
+  Sha256Hasher hasher;
+  std::string out;
+  bool ended = false, corrupt = false, writeFailed = false;
+  DWORD writeError = 0;
+};
+
+InflateStream::~InflateStream() {
+  if (!state) return;
+  inflateEnd(&state->zs);
+  delete state;
+}
+
+bool InflateStreamBegin(InflateStream& stream, HANDLE file, uint64_t size) {
+  if (stream.state) {
+    inflateEnd(&stream.state->zs);
+    delete stream.state;
+    stream.state = nullptr;
+  }
+  auto* state = new (std::nothrow) InflateStream::State;
+  if (!state) return false;
+  if (inflateInit(&state->zs) != Z_OK) {
+    delete state;
+    return false;
+  }
+  state->file = file;
+  state->expected = size;
+  state->out.resize(size < kOutputSize - 4096 ? static_cast<size_t>(size) + 4096 : kOutputSize);
+  stream.state = state;
+  return true;
+}
+
+bool InflateStreamFeed(InflateStream& stream, const uint8_t* data, uint32_t size) {
+  InflateStream::State& s = *stream.state;
+  if (s.corrupt || s.writeFailed) return false;
+  if (s.ended) return true;  // what follows the stream's end is never looked at
+  s.zs.next_in = const_cast<Bytef*>(data);
+  s.zs.avail_in = size;
+  const uInt room = static_cast<uInt>(s.out.size());
+  do {
+    s.zs.next_out = reinterpret_cast<Bytef*>(s.out.data());
+    s.zs.avail_out = room;
+    const int ret = inflate(&s.zs, Z_NO_FLUSH);
+    if (ret != Z_OK && ret != Z_STREAM_END && ret != Z_BUF_ERROR) return (s.corrupt = true, false);
+    const uInt produced = room - s.zs.avail_out;
+    s.total += produced;
+    // A stream longer than the manifest says is refused before its excess is used.
+    if (s.total > s.expected) return (s.corrupt = true, false);
+    if (produced > 0) {
+      s.hasher.Update(s.out.data(), produced);
+      DWORD written = 0;
+      if (!WriteFile(s.file, s.out.data(), produced, &written, nullptr) || written != produced) {
+        s.writeError = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;
+        s.writeFailed = true;
+        return false;
+      }
+    }
+    if (ret == Z_STREAM_END) {
+      s.ended = true;
+      return true;
+    }
+    if (ret == Z_BUF_ERROR && produced == 0) break;
+  } while (s.zs.avail_in > 0 || s.zs.avail_out == 0);
+  return true;
+}
+
+DownloadResult InflateStreamResult(InflateStream& stream, const std::string& hash) {
+  InflateStream::State& s = *stream.state;
+  if (s.writeFailed) {
+    SetLastError(s.writeError);
+    return DownloadWriteFailed;
+  }
+  if (s.corrupt || !s.ended || s.total != s.expected || s.hasher.Finish() != hash) return DownloadCorrupt;
+  // The verified content must be on the disk before it is moved into place and cached.
+  if (!FlushFileBuffers(s.file)) return DownloadWriteFailed;
+  return DownloadOk;
+}

@@ -261,18 +261,21 @@ DownloadResult MakeFile(PatchEngine& engine, const FileEntry& entry, FilePlan* m
   return DownloadFile(engine, entry, fullPath, keepPart, &known, later);
 }
 
-// Notes the objects that one file fetches whole and another fetches as a piece, so that both
-// go through one part file and the object is fetched once.
+// Notes the objects fetched for more than one place (a piece two files or two places of one
+// file need, or a piece that is also a file fetched whole), so that all go through one part
+// file and the object is fetched once; every other piece comes into memory only.
 void MarkSharedParts(const FileList& files, const UpdatePlan& plan,
                      const std::unordered_map<std::string, size_t>& groupOfHash, DownloadKnowledge& known) {
+  std::unordered_map<std::string, int> uses;
   for (const auto& [i, made] : plan.files) {
     if (made.pieces.empty()) continue;
     const FileEntry entry = files[i];
     for (size_t k = 0; k < made.pieces.size(); ++k) {
+      if (made.pieces[k] >= 0) continue;
       std::string hash = entry.chunks[k].hash;
       std::transform(hash.begin(), hash.end(), hash.begin(),
                      [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-      if (made.pieces[k] < 0 && groupOfHash.count(hash)) known.sharedParts.insert(hash);
+      if (++uses[hash] > 1 || groupOfHash.count(hash)) known.sharedParts.insert(hash);
     }
   }
 }

@@ -326,7 +326,8 @@ bool PlanUpdate(PatchEngine& engine, const FileList& files, const std::vector<ui
         if (found == needs.piecesFound.end()) cost += chunk.compressedSize;
         any = any || found != needs.piecesFound.end();
       }
-      if (any && cost < entry.compressedSize) {
+      // Piece by piece also when nothing is local: an interruption then loses one piece, not the file.
+      if (!any || cost < entry.compressedSize) {
         for (int32_t held : made.pieces) {
           if (held < 0) continue;
           const uint32_t source = plan.held[static_cast<size_t>(held)].source;

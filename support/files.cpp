@@ -550,7 +550,7 @@ UniqueHandle HoldFolderBelow(const FolderRoot& root, const std::wstring& folder,
 }
 
 bool TempFileBelowCreate(TempFileBelow& temp, const FolderRoot& root, const std::wstring& destination,
-                         HANDLE heldFolder) {
+                         HANDLE heldFolder, bool keep) {
   TempFileBelowDiscard(temp);
   std::wstring folderRel;
   if (!RelativeBelow(root, destination, temp.rel)) {
@@ -564,7 +564,7 @@ bool TempFileBelowCreate(TempFileBelow& temp, const FolderRoot& root, const std:
   }
   temp.folder = heldFolder ? heldFolder : temp.ownFolder.get();
   temp.root = &root;
-  temp.file = OpenForWritingIn(temp.folder, root, temp.rel + layout::kTempSuffix, temp.leaf + layout::kTempSuffix, true);
+  temp.file = OpenForWritingIn(temp.folder, root, temp.rel + layout::kTempSuffix, temp.leaf + layout::kTempSuffix, !keep);
   if (temp.file.valid()) return true;
   const DWORD error = GetLastError();
   temp.ownFolder.reset();

@@ -80,11 +80,12 @@ struct TempFileBelow {
 // the handle is closed, so files made in it later need no check of their own. Invalid if a link
 // is on the way or it cannot be opened. create makes the missing levels first.
 UniqueHandle HoldFolderBelow(const FolderRoot& root, const std::wstring& folder, bool create = false);
-// Makes the temporary file in destination's folder, empty; heldFolder (from HoldFolderBelow
-// for that folder) saves opening and checking it. False (last error set) if a link is on the
-// way or stands at the temporary name.
+// Makes the temporary file in destination's folder, empty unless keep (then what a temporary file
+// there holds stays, for a resumed file); heldFolder (from HoldFolderBelow for that folder) saves
+// opening and checking it. False (last error set) if a link is on the way or stands at the
+// temporary name.
 bool TempFileBelowCreate(TempFileBelow& temp, const FolderRoot& root, const std::wstring& destination,
-                         HANDLE heldFolder = nullptr);
+                         HANDLE heldFolder = nullptr, bool keep = false);
 // Moves the temporary file onto its destination, replacing a file (not a link) there, and
 // closes it; overReadOnly lets a read-only file there go too (its other names, if any, keep
 // their attributes). False (last error set) keeps the temporary file open for another try or a
