@@ -504,6 +504,7 @@ TEST(ManifestTime, UtcTimesReadAndWriteOnlyRealDates) {
 
 TEST_F(Manifest, AServerBehindOrExpiredGivesWayAndTheTextSaysWhy) {
   Release second;
+  second.urlPath = prefix + "second/patch/";
   g_patchBaseUrl = release.NginxBase() + L";" + second.NginxBase();
   ManifestRule rule;
   rule.haveFloor = true;
