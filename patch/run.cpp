@@ -111,7 +111,9 @@ void RunPatch(PatchEngine& engine, bool fullVerify) {
     engine.SetError(error);
     return;
   }
-  if (!WriteAcceptedVersion(engine.root, ManifestVersion(manifest))) {
+  // Recorded only when it raises the floor, so that an unchanged run writes nothing.
+  const int32_t offered = ManifestVersion(manifest);
+  if ((!rule.haveFloor || offered > rule.floor) && !WriteAcceptedVersion(engine.root, offered)) {
     const DWORD why = GetLastError();
     engine.SetError(WriteFailedText(layout::kPatcherIni), why);
     return;
