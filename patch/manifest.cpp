@@ -302,6 +302,7 @@ static ManifestFetch Fetch(PatchEngine& engine, const ManifestRule* rule, std::s
         return ManifestFetch::Ok;
       }
       if (!ParseManifest(manifest, *doc, error)) return ManifestFetch::Failed;
+      engine.manifestVersion = ManifestVersion(*doc);  // also of one refused below, as read
       std::wstring why;
       switch (Judge(*rule, *doc, base, why)) {
         case Verdict::Current: return ManifestFetch::Ok;
