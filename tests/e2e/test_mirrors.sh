@@ -74,20 +74,10 @@ run_with resigned "$A" "$D"
 expect_eq "exit code with the re-signed release" "$rc" 0
 same_tree "$E2E/game3" "$D"
 expect_log resigned "patch server $A offers version 3, valid until $(date -u -d '+14 days' +%Y-%m-%d)"
-# Built once per build folder from the sources before the expiry existed (about a minute).
-OLDER_COMMIT=24455a551536c0b37c5611a46c658d635a4bd46f
-OLDER_BUILD=$(cd "$QV_BUILD_DIR/.." && pwd)/older-${OLDER_COMMIT:0:12}
-if [[ ! -x $OLDER_BUILD/QuorvelSetup-e2e.exe ]]; then
-  rm -rf "$OLDER_BUILD.src" && mkdir -p "$OLDER_BUILD.src" &&
-    git -C "$QV_SOURCE_DIR" archive "$OLDER_COMMIT" | tar -x -C "$OLDER_BUILD.src" &&
-    cmake -S "$OLDER_BUILD.src" -B "$OLDER_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$OLDER_BUILD.src/cmake/mingw-w64-x86_64.cmake" >"$E2E/older.log" 2>&1 &&
-    cmake --build "$OLDER_BUILD" --target QuorvelSetup-e2e >>"$E2E/older.log" 2>&1 ||
-    { tail -20 "$E2E/older.log"; fail "the older program could not be built"; }
-fi
+older_program 24455a551536c0b37c5611a46c658d635a4bd46f  # from before the expiry
 grep -q '"expires"' "$E2E/wwwA/patch/manifest.json" || fail "the release has no expiry"
 D=$E2E/Older/Quorvel
-QV_E2E_BASE_URLS=$A run_windows "$OLDER_BUILD/QuorvelSetup-e2e.exe" --silent --no-shortcuts "--dir=$(winpath "$D")"
+QV_E2E_BASE_URLS=$A run_windows "$OLDER_EXE" --silent --no-shortcuts "--dir=$(winpath "$D")"
 expect_eq "exit code (older program, release with an expiry)" "$rc" 0
 same_tree "$E2E/game3" "$D"
 
