@@ -83,12 +83,10 @@ same_tree "$E2E/game3" "$D"
 
 section "five mirrors that never answer and a good one: each asked once at most, within the bound"
 # Sockets that take connections and never read them: the server a dead CDN edge looks like.
-$PY -c 'import socket, signal, sys
-socks = [socket.socket() for _ in range(5)]
-for s in socks: s.bind(("127.0.0.1", 0)); s.listen(64)
+$PY -c 'import os, socket, signal, sys
+socks = [socket.create_server(("127.0.0.1", 0), backlog=64) for _ in range(5)]
 open(sys.argv[1] + ".tmp", "w").write(" ".join(str(s.getsockname()[1]) for s in socks))
-__import__("os").rename(sys.argv[1] + ".tmp", sys.argv[1])
-signal.pause()' "$E2E/silent.ports" &
+os.rename(sys.argv[1] + ".tmp", sys.argv[1]); signal.pause()' "$E2E/silent.ports" &
 _pids+=($!)
 wait_until 20 test -s "$E2E/silent.ports" || fail "the silent servers did not start"
 urls=

@@ -535,26 +535,6 @@ TEST_F(Manifest, AServerBehindOrExpiredGivesWayAndTheTextSaysWhy) {
   EXPECT_TRUE(pauses.pauses().empty()) << "a verified manifest that will not do is not asked for again";
 }
 
-TEST_F(Manifest, SilentServersAreAskedOnceAndShareABoundedWait) {
-  SetDeadlineFloorForTesting(1500);
-  std::wstring urls;
-  for (int k = 0; k < 5; ++k) {
-    const std::string path = prefix + "s" + std::to_string(k) + "/patch/manifest.json";
-    FaultPut(path, "{}");
-    FaultScript(path, R"([{"delay_ms": 20000}])", R"({"delay_ms": 20000})");
-    urls += FaultUrl(prefix + "s" + std::to_string(k) + "/patch/") + L";";
-  }
-  release.Sign(OneFileManifest(Entry("a.txt")));
-  g_patchBaseUrl = urls + release.NginxBase();
-  ManifestRule rule;
-  const ManifestFetch result = FetchCurrentManifest(engine, rule, doc, error);
-  SetDeadlineFloorForTesting(0);
-  EXPECT_EQ(result, ManifestFetch::Ok);
-  // Two floors of waiting in all: the first two are asked once each, the rest not at all.
-  for (int k = 0; k < 5; ++k) EXPECT_EQ(FaultLog(prefix + "s" + std::to_string(k) + "/").size(), k < 2 ? 1u : 0u) << k;
-  EXPECT_TRUE(pauses.pauses().empty());
-}
-
 TEST(ManifestPaths, OwnFilesCaseTwinsAndDeletingAListedFileAreRefused) {
   const std::string hash(64, 'a');
   const auto check = [&hash](const std::string& files, const std::string& deletes, std::wstring& error) {
