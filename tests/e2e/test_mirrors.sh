@@ -62,7 +62,7 @@ expect_eq "exit code with an expired release" "$rc" 6
 expect_log expired "patch server $A is not asked again in this run: it offers version 3, which expired at 2020-01-01T00:00:00Z"
 expect_log expired "patch run failed: The patch server's release has expired. Check your computer's clock and try again later."
 run_with expired_de "$A" "$D" --lang=de
-expect_log expired_de "patch run failed: Die auf dem Patch-Server veröffentlichte Version ist abgelaufen."
+expect_log expired_de "patch run failed: Die Serverversion ist abgelaufen. Prüfe die Uhrzeit"
 serve B "$E2E/r3"
 run_with expired2 "$A;$B" "$D"
 expect_eq "exit code with an expired first mirror" "$rc" 0
