@@ -165,8 +165,9 @@ enum class LauncherText : int {
   ResumeButton = 72,
   StatePaused = 73,
   PausedHint = 74,
+  ErrExpired = 75,
 };
-constexpr int kLauncherTextCount = 75;
+constexpr int kLauncherTextCount = 76;
 
 constexpr int32_t kInstallerLanguageCount = 11;
 constexpr int32_t kLauncherLanguageCount = 12;

@@ -79,6 +79,7 @@ const LauncherLanguage g_launcherLanguages[] = {
         L"Retomar",  // ResumeButton
         L"EM PAUSA",  // StatePaused
         L"A transferência vai continuar onde parou.",  // PausedHint
+        L"A versão do servidor de patch expirou. Verifica o relógio do computador e tenta mais tarde.",  // ErrExpired
     }),
     LauncherLanguageEntry("en", {
         L"Connecting to patch server...",  // PatchConnecting
@@ -156,6 +157,7 @@ const LauncherLanguage g_launcherLanguages[] = {
         L"Resume",  // ResumeButton
         L"PAUSED",  // StatePaused
         L"The download will continue where it stopped.",  // PausedHint
+        L"The patch server's release has expired. Check your computer's clock and try again later.",  // ErrExpired
     }),
     LauncherLanguageEntry("es", {
         L"Conectando con el servidor de parches...",  // PatchConnecting
@@ -233,6 +235,7 @@ const LauncherLanguage g_launcherLanguages[] = {
         L"Reanudar",  // ResumeButton
         L"EN PAUSA",  // StatePaused
         L"La descarga continuará donde se detuvo.",  // PausedHint
+        L"La versión del servidor ha caducado. Revisa el reloj del ordenador e inténtalo más tarde.",  // ErrExpired
     }),
     LauncherLanguageEntry("fr", {
         L"Connexion au serveur de mise à jour...",  // PatchConnecting
@@ -310,6 +313,7 @@ const LauncherLanguage g_launcherLanguages[] = {
         L"Reprendre",  // ResumeButton
         L"EN PAUSE",  // StatePaused
         L"Le téléchargement reprendra là où il s'est arrêté.",  // PausedHint
+        L"La version du serveur a expiré. Vérifie l'horloge de ton ordinateur et réessaie plus tard.",  // ErrExpired
     }),
     LauncherLanguageEntry("de", {
         L"Verbindung zum Patch-Server...",  // PatchConnecting
@@ -387,6 +391,7 @@ const LauncherLanguage g_launcherLanguages[] = {
         L"Fortsetzen",  // ResumeButton
         L"PAUSIERT",  // StatePaused
         L"Der Download wird dort fortgesetzt, wo er angehalten wurde.",  // PausedHint
+        L"Die Serverversion ist abgelaufen. Prüfe die Uhrzeit deines Computers und versuche es später.",  // ErrExpired
     }),
     LauncherLanguageEntry("it", {
         L"Connessione al server delle patch...",  // PatchConnecting
@@ -464,6 +469,7 @@ const LauncherLanguage g_launcherLanguages[] = {
         L"Riprendi",  // ResumeButton
         L"IN PAUSA",  // StatePaused
         L"Il download riprenderà da dove si è interrotto.",  // PausedHint
+        L"La versione del server è scaduta. Controlla l'orologio del computer e riprova più tardi.",  // ErrExpired
     }),
     LauncherLanguageEntry("ro", {
         L"Conectare la serverul de patch...",  // PatchConnecting
@@ -541,6 +547,7 @@ const LauncherLanguage g_launcherLanguages[] = {
         L"Continuă",  // ResumeButton
         L"ÎN PAUZĂ",  // StatePaused
         L"Descărcarea va continua de unde s-a oprit.",  // PausedHint
+        L"Versiunea de pe server a expirat. Verifică ceasul calculatorului și încearcă mai târziu.",  // ErrExpired
     }),
     LauncherLanguageEntry("pl", {
         L"Łączenie z serwerem aktualizacji...",  // PatchConnecting
@@ -618,6 +625,7 @@ const LauncherLanguage g_launcherLanguages[] = {
         L"Wznów",  // ResumeButton
         L"WSTRZYMANO",  // StatePaused
         L"Pobieranie zostanie wznowione od miejsca, w którym je przerwano.",  // PausedHint
+        L"Ważność wydania na serwerze wygasła. Sprawdź zegar komputera i spróbuj później.",  // ErrExpired
     }),
     LauncherLanguageEntry("cz", {
         L"Připojování k aktualizačnímu serveru...",  // PatchConnecting
@@ -695,6 +703,7 @@ const LauncherLanguage g_launcherLanguages[] = {
         L"Pokračovat",  // ResumeButton
         L"POZASTAVENO",  // StatePaused
         L"Stahování bude pokračovat tam, kde se zastavilo.",  // PausedHint
+        L"Platnost vydání na serveru vypršela. Zkontroluj hodiny počítače a zkus to později.",  // ErrExpired
     }),
     LauncherLanguageEntry("hu", {
         L"Csatlakozás a frissítési szerverhez...",  // PatchConnecting
@@ -772,6 +781,7 @@ const LauncherLanguage g_launcherLanguages[] = {
         L"Folytatás",  // ResumeButton
         L"SZÜNETEL",  // StatePaused
         L"A letöltés ott folytatódik, ahol abbamaradt.",  // PausedHint
+        L"A szerveren lévő kiadás lejárt. Ellenőrizd a számítógép óráját, és próbáld újra később.",  // ErrExpired
     }),
     LauncherLanguageEntry("tr", {
         L"Yama sunucusuna bağlanılıyor...",  // PatchConnecting
@@ -849,6 +859,7 @@ const LauncherLanguage g_launcherLanguages[] = {
         L"Devam et",  // ResumeButton
         L"DURAKLATILDI",  // StatePaused
         L"İndirme kaldığı yerden devam edecek.",  // PausedHint
+        L"Sunucudaki sürümün süresi doldu. Bilgisayarın saatini kontrol et ve daha sonra tekrar dene.",  // ErrExpired
     }),
     LauncherLanguageEntry("gr", {
         L"Σύνδεση στον διακομιστή ενημερώσεων...",  // PatchConnecting
@@ -926,5 +937,6 @@ const LauncherLanguage g_launcherLanguages[] = {
         L"Συνέχεια",  // ResumeButton
         L"ΣΕ ΠΑΥΣΗ",  // StatePaused
         L"Η λήψη θα συνεχιστεί από εκεί που σταμάτησε.",  // PausedHint
+        L"Η έκδοση του διακομιστή έχει λήξει. Έλεγξε το ρολόι του υπολογιστή και δοκίμασε αργότερα.",  // ErrExpired
     }),
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <mutex>
 #include <set>
@@ -133,7 +134,112 @@ bool PublicKeyConfigured() {
 
 std::wstring NoPublicKeyText() { return Text(LauncherText::ErrNoPublicKey); }
 
-ManifestFetch FetchSignedManifest(PatchEngine& engine, std::string& bytes, std::wstring& error) {
+int64_t UnixNow() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const uint64_t ticks = static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
+  return static_cast<int64_t>(ticks / 10000000) - 11644473600LL;
+}
+
+// Days from 1970-01-01 to the given date of the proleptic Gregorian calendar.
+static int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+bool ParseUtcTime(const std::string& text, int64_t& seconds) {
+  static const char kShape[] = "dddd-dd-ddTdd:dd:ddZ";
+  if (text.size() != sizeof(kShape) - 1) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (kShape[i] == 'd' ? (text[i] < '0' || text[i] > '9') : text[i] != kShape[i]) return false;
+  }
+  const auto number = [&text](size_t at, size_t length) { return std::stoll(text.substr(at, length)); };
+  const int64_t y = number(0, 4), mo = number(5, 2), d = number(8, 2);
+  const int64_t h = number(11, 2), mi = number(14, 2), se = number(17, 2);
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  if (mo < 1 || mo > 12 || d < 1 || d > kDays[mo - 1] + (mo == 2 && leap) || h > 23 || mi > 59 || se > 59)
+    return false;
+  seconds = DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + se;
+  return true;
+}
+
+std::string FormatUtcTime(int64_t seconds) {
+  int64_t days = seconds / 86400, rest = seconds % 86400;
+  if (rest < 0) {
+    rest += 86400;
+    --days;
+  }
+  // The inverse of DaysFromCivil.
+  days += 719468;
+  const int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+  const int64_t doe = days - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  const int64_t d = doy - (153 * mp + 2) / 5 + 1;
+  const int64_t m = mp < 10 ? mp + 3 : mp - 9;
+  const int64_t y = yoe + era * 400 + (m <= 2);
+  char out[32];
+  std::snprintf(out, sizeof(out), "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(y),
+                static_cast<long long>(m), static_cast<long long>(d), static_cast<long long>(rest / 3600),
+                static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
+  return out;
+}
+
+bool ManifestExpiry(const JsonValue& doc, bool& present, int64_t& seconds) {
+  const JsonValue& expires = JsonGetMember(doc, "expires");
+  present = expires.type != JsonType::Null;
+  if (!present) return true;
+  return expires.type == JsonType::String && ParseUtcTime(expires.string, seconds);
+}
+
+// The patch servers not yet left in this run, index included.
+static size_t MirrorsLeft(PatchEngine& engine) {
+  std::lock_guard<SlimLock> lock(engine.mirrorLock);
+  size_t left = 0;
+  for (uint8_t failed : engine.mirrorFailed) left += failed ? 0 : 1;
+  return left;
+}
+
+// Leaves a server for good; the last one left is only logged, since the run ends with it.
+static void RefuseMirror(PatchEngine& engine, size_t index, const std::wstring& base, const std::wstring& why) {
+  if (!LeaveMirror(engine, index, why)) LogLine(L"patch server " + base + L" is not asked again in this run: " + why);
+}
+
+// What a verified manifest from base is worth under rule; why says what is wrong with it.
+enum class Verdict { Current, TooOld, Expired, Invalid };
+static Verdict Judge(const ManifestRule& rule, const JsonValue& doc, const std::wstring& base, std::wstring& why) {
+  const int32_t version = ManifestVersion(doc);
+  bool present = false;
+  int64_t expires = 0;
+  if (!ManifestExpiry(doc, present, expires)) {
+    why = L"(expires)";
+    return Verdict::Invalid;
+  }
+  const std::wstring offers = L"it offers version " + std::to_wstring(version);
+  if (rule.haveFloor && version < rule.floor) {
+    why = offers + L", older than " + (rule.floorInstalled ? L"the installed " : L"version ") +
+          std::to_wstring(rule.floor) + (rule.floorInstalled ? L"" : L", which this installation accepted before");
+    return Verdict::TooOld;
+  }
+  const std::wstring until = present ? Utf8ToWide(FormatUtcTime(expires)) : std::wstring();
+  if (present && rule.now > expires + kExpirySkewSeconds) {
+    why = offers + L", which expired at " + until + L" (this computer's clock says " +
+          Utf8ToWide(FormatUtcTime(rule.now)) + L")";
+    return Verdict::Expired;
+  }
+  LogLine(L"patch server " + base + L" offers version " + std::to_wstring(version) +
+          (present ? L", valid until " + until : std::wstring(L", which does not expire")));
+  return Verdict::Current;
+}
+
+static ManifestFetch Fetch(PatchEngine& engine, const ManifestRule* rule, std::string& bytes, JsonValue* doc,
+                           std::wstring& error) {
   if (!PublicKeyConfigured()) {
     error = NoPublicKeyText();
     return ManifestFetch::Failed;
@@ -141,44 +247,91 @@ ManifestFetch FetchSignedManifest(PatchEngine& engine, std::string& bytes, std::
   int32_t manifestStatus = 0;
   int32_t signatureStatus = 0;
   bool badSignature = false;
+  bool tooOld = false, expired = false;
+  // Servers that take the request and never answer share this wait, so that any number of them
+  // costs a bounded time; the last server left is waited for as always.
+  const uint64_t silentBudgetMs = 2 * HttpDeadlineFloorMs();
+  uint64_t silentSpentMs = 0;
   for (;;) {
     size_t mirror = 0;
     const std::wstring base = CurrentMirror(engine, mirror);
-    for (int attempt = 0; attempt < 3; ++attempt) {
+    bool judged = false;
+    for (int attempt = 0; attempt < 3 && !judged; ++attempt) {
       if (engine.cancel) return ManifestFetch::Cancelled;
       if (attempt > 0) {
         PauseUnlessCancelled(1500, engine.cancel);
         if (engine.cancel) return ManifestFetch::Cancelled;
       }
+      const bool others = MirrorsLeft(engine) > 1;
+      if (others && silentSpentMs >= silentBudgetMs &&
+          LeaveMirror(engine, mirror, L"servers before it used up the " + std::to_wstring(silentBudgetMs) +
+                                          L" ms allowed for servers that do not answer"))
+        break;
+      // 0 waits the floor itself.
+      const auto headWait = [&] { return others ? silentBudgetMs - std::min(silentSpentMs, silentBudgetMs) : 0; };
       std::string manifest, signature;
-      manifestStatus = HttpGetToMemory(base + L"manifest.json", manifest, layout::kManifestLimit, &engine.cancel);
+      ULONGLONG began = GetTickCount64();
+      manifestStatus =
+          HttpGetToMemory(base + L"manifest.json", manifest, layout::kManifestLimit, &engine.cancel, headWait());
+      if (manifestStatus == kHttpNoAnswer && others) silentSpentMs += GetTickCount64() - began;
       signatureStatus = 0;
       if (manifestStatus == 200) {
-        signatureStatus = HttpGetToMemory(base + L"manifest.sig", signature, kSignatureSize, &engine.cancel);
+        began = GetTickCount64();
+        signatureStatus = HttpGetToMemory(base + L"manifest.sig", signature, kSignatureSize, &engine.cancel, headWait());
+        if (signatureStatus == kHttpNoAnswer && others) silentSpentMs += GetTickCount64() - began;
       }
       badSignature = false;
-      // A server that refuses the connection is left at once while another remains.
+      if (engine.cancel) return ManifestFetch::Cancelled;
+      // A server that refuses the connection, or takes it and says nothing, is left at once
+      // while another remains.
       if (manifestStatus == kHttpNoServer && LeaveMirror(engine, mirror, L"no connection to " + base + L"manifest.json"))
+        break;
+      const bool silent = manifestStatus == kHttpNoAnswer || signatureStatus == kHttpNoAnswer;
+      if (silent && LeaveMirror(engine, mirror,
+                                L"no answer from " + base + (manifestStatus == kHttpNoAnswer ? L"manifest.json" : L"manifest.sig")))
         break;
       if (manifestStatus != 200 || signatureStatus != 200) continue;
       badSignature = true;  // a body of another length counts as a signature that fails
       if (signature.size() != kSignatureSize) continue;
       engine.PostStage(StageVerifying);
       if (Ed25519Check(reinterpret_cast<const uint8_t*>(signature.data()), g_publicKey,
-                       reinterpret_cast<const uint8_t*>(manifest.data()), manifest.size()) == 0) {
+                       reinterpret_cast<const uint8_t*>(manifest.data()), manifest.size()) != 0)
+        continue;
+      if (!rule) {
         bytes = std::move(manifest);
         return ManifestFetch::Ok;
       }
+      if (!ParseManifest(manifest, *doc, error)) return ManifestFetch::Failed;
+      engine.manifestVersion = ManifestVersion(*doc);  // also of one refused below, as read
+      std::wstring why;
+      switch (Judge(*rule, *doc, base, why)) {
+        case Verdict::Current: return ManifestFetch::Ok;
+        case Verdict::Invalid:
+          error = Text(LauncherText::ErrManifest) + L" " + why;
+          return ManifestFetch::Failed;
+        case Verdict::TooOld: tooOld = true; break;
+        case Verdict::Expired: expired = true; break;
+      }
+      badSignature = false;
+      *doc = JsonValue();
+      RefuseMirror(engine, mirror, base, why);
+      judged = true;
     }
     size_t now = 0;
     CurrentMirror(engine, now);
     if (now != mirror) continue;  // left above for another server
+    if (judged) break;            // the last server left offers nothing that will do
     const std::wstring why = badSignature ? L"the signature of its manifest.json does not verify"
-                                          : L"manifest.json: status " + std::to_wstring(manifestStatus) +
-                                                L", manifest.sig: status " + std::to_wstring(signatureStatus);
+                             : manifestStatus == kHttpNoAnswer ? L"no answer from " + base + L"manifest.json"
+                                                               : L"manifest.json: status " + std::to_wstring(manifestStatus) +
+                                                                     L", manifest.sig: status " + std::to_wstring(signatureStatus);
     if (!LeaveMirror(engine, mirror, why)) break;
   }
-  if (badSignature) {
+  if (expired) {
+    error = Text(LauncherText::ErrExpired);
+  } else if (tooOld) {
+    error = Text(LauncherText::ErrOlderVersion);
+  } else if (badSignature) {
     error = Text(LauncherText::ErrSignature);
   } else {
     error = Text(LauncherText::ErrConnect);
@@ -188,6 +341,16 @@ ManifestFetch FetchSignedManifest(PatchEngine& engine, std::string& bytes, std::
     }
   }
   return ManifestFetch::Failed;
+}
+
+ManifestFetch FetchSignedManifest(PatchEngine& engine, std::string& bytes, std::wstring& error) {
+  return Fetch(engine, nullptr, bytes, nullptr, error);
+}
+
+ManifestFetch FetchCurrentManifest(PatchEngine& engine, const ManifestRule& rule, JsonValue& doc,
+                                   std::wstring& error) {
+  std::string bytes;
+  return Fetch(engine, &rule, bytes, &doc, error);
 }
 
 bool ParseManifest(const std::string& bytes, JsonValue& doc, std::wstring& error) {

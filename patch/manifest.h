@@ -101,6 +101,27 @@ bool PublicKeyConfigured();
 // The text for a key that was never configured ("Public key not configured (public_key).").
 std::wstring NoPublicKeyText();
 
+// What a run takes from a patch server beyond a signature that verifies.
+struct ManifestRule {
+  bool haveFloor = false;       // a version the run never goes below is known
+  int32_t floor = 0;            // that version
+  bool floorInstalled = true;   // it is the installed version (else one an earlier run accepted)
+  int64_t now = 0;              // this computer's clock, seconds since 1970-01-01 UTC
+};
+// How far this computer's clock may run ahead of the publisher's before a release counts as
+// expired: a clock a few hours off must not stop an install.
+constexpr int64_t kExpirySkewSeconds = 86400;
+// The computer's clock in seconds since 1970-01-01 UTC.
+int64_t UnixNow();
+// "YYYY-MM-DDTHH:MM:SSZ" (UTC) to seconds since 1970; false for any other text or a
+// date that does not exist.
+bool ParseUtcTime(const std::string& text, int64_t& seconds);
+// Seconds since 1970 as "YYYY-MM-DDTHH:MM:SSZ".
+std::string FormatUtcTime(int64_t seconds);
+// The manifest's expires member: present false when it is missing (the release never expires);
+// false when it is there but not a time ParseUtcTime reads.
+bool ManifestExpiry(const JsonValue& doc, bool& present, int64_t& seconds);
+
 enum class ManifestFetch { Ok, Cancelled, Failed };
 // Fetches manifest.json and manifest.sig (3 attempts) and checks the signature with the
 // built-in key, from the first server that gives a manifest whose signature verifies (one
@@ -108,6 +129,17 @@ enum class ManifestFetch { Ok, Cancelled, Failed };
 // serves the run's objects. Ok puts the manifest bytes in bytes; Failed puts the error text in error;
 // Cancelled sets neither.
 ManifestFetch FetchSignedManifest(PatchEngine& engine, std::string& bytes, std::wstring& error);
+// The same, and each verified manifest is parsed into doc and must meet rule: one older than
+// rule.floor, or expired (its expires more than kExpirySkewSeconds before rule.now), makes its
+// server fail like one that cannot be reached, and the next is asked. Servers that take a
+// request and send no answer's head are left after one attempt while others remain, and
+// together get at most twice the request deadline floor; the last one left gets its usual
+// attempts. When no server offers a manifest that will do, error is "The patch server's release
+// has expired..." if one was only expired, else "The server sent an older version..." if one
+// was only too old, else the text FetchSignedManifest gives. A manifest that does not parse,
+// or whose expires cannot be read, fails at once with "Invalid patch manifest." and why.
+ManifestFetch FetchCurrentManifest(PatchEngine& engine, const ManifestRule& rule, JsonValue& doc,
+                                   std::wstring& error);
 
 // Parses the verified manifest into doc. False if the parse fails, the top level is not an
 // object, format (truncated) is not 1 or files is not an array; error then holds

@@ -89,18 +89,33 @@ void RunPatch(PatchEngine& engine, bool fullVerify) {
   }
   engine.PostStage(StageConnecting);
 
-  std::string bytes;
+  // No server may take this installation below what it has installed, or below what an
+  // earlier run took even if it never finished: a server held back cannot freeze it.
+  ManifestRule rule;
+  int32_t installed = 0, accepted = 0;
+  const bool haveInstalled = ReadInstalledVersion(engine.root, installed);
+  const bool haveAccepted = ReadAcceptedVersion(engine.root, accepted);
+  rule.haveFloor = haveInstalled || haveAccepted;
+  rule.floorInstalled = haveInstalled && (!haveAccepted || installed >= accepted);
+  rule.floor = rule.floorInstalled ? installed : accepted;
+  rule.now = UnixNow();
+
   std::wstring error;
-  switch (FetchSignedManifest(engine, bytes, error)) {
+  JsonValue manifest;
+  switch (FetchCurrentManifest(engine, rule, manifest, error)) {
     case ManifestFetch::Cancelled: return;
     case ManifestFetch::Failed: engine.SetError(error); return;
     case ManifestFetch::Ok: break;
   }
-  JsonValue manifest;
-  const bool parsed = ParseManifest(bytes, manifest, error);
-  bytes = std::string();  // the text is not needed once parsed
-  if (!parsed || !CheckManifestVersion(engine, manifest, error)) {
+  if (!CheckManifestVersion(engine, manifest, error)) {
     engine.SetError(error);
+    return;
+  }
+  // Recorded only when it raises the floor, so that an unchanged run writes nothing.
+  const int32_t offered = ManifestVersion(manifest);
+  if ((!rule.haveFloor || offered > rule.floor) && !WriteAcceptedVersion(engine.root, offered)) {
+    const DWORD why = GetLastError();
+    engine.SetError(WriteFailedText(layout::kPatcherIni), why);
     return;
   }
   PublishManifestData(engine, manifest);

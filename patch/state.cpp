@@ -57,14 +57,14 @@ static std::wstring Trimmed(const std::wstring& text) {
   return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
 }
 
-// Where [patch] version= lies in text: the line's start and end (end before its line break),
+// Where [patch] key= lies in text: the line's start and end (end before its line break),
 // and valueStart; sectionEnd is where a key added to [patch] goes (npos: no such section).
 struct IniSpot {
   size_t lineStart = std::wstring::npos, lineEnd = 0, valueStart = 0;
   size_t sectionEnd = std::wstring::npos;
 };
 
-static IniSpot FindVersion(const std::wstring& text) {
+static IniSpot FindKey(const std::wstring& text, const wchar_t* key) {
   IniSpot spot;
   bool inPatch = false;
   for (size_t start = 0; start < text.size();) {
@@ -80,7 +80,7 @@ static IniSpot FindVersion(const std::wstring& text) {
     } else if (inPatch) {
       if (!line.empty()) spot.sectionEnd = next;
       const size_t equals = line.find(L'=');
-      if (equals != std::wstring::npos && ToLowerAscii(Trimmed(line.substr(0, equals))) == L"version" &&
+      if (equals != std::wstring::npos && ToLowerAscii(Trimmed(line.substr(0, equals))) == key &&
           spot.lineStart == std::wstring::npos) {
         spot.lineStart = start;
         spot.lineEnd = contentEnd;
@@ -92,12 +92,12 @@ static IniSpot FindVersion(const std::wstring& text) {
   return spot;
 }
 
-bool ReadInstalledVersion(const FolderRoot& root, int32_t& version) {
+static bool ReadIniNumber(const FolderRoot& root, const wchar_t* key, int32_t& version) {
   std::string bytes;
   if (!ReadWholeFileBelow(root, IniPath(root.path), bytes)) return false;
   bool utf16 = false;
   const std::wstring text = IniText(bytes, utf16);
-  const IniSpot spot = FindVersion(text);
+  const IniSpot spot = FindKey(text, key);
   if (spot.lineStart == std::wstring::npos) return false;
   std::wstring value = Trimmed(text.substr(spot.valueStart, spot.lineEnd - spot.valueStart));
   if (value.size() >= 2 && (value[0] == L'"' || value[0] == L'\'') && value.back() == value[0])
@@ -109,7 +109,7 @@ bool ReadInstalledVersion(const FolderRoot& root, int32_t& version) {
   return true;
 }
 
-bool WriteInstalledVersion(const FolderRoot& root, int32_t version) {
+static bool WriteIniNumber(const FolderRoot& root, const wchar_t* key, int32_t version) {
   const std::wstring ini = IniPath(root.path);
   std::string old;
   if (!ReadWholeFileBelow(root, ini, old)) {
@@ -120,22 +120,34 @@ bool WriteInstalledVersion(const FolderRoot& root, int32_t version) {
   }
   bool utf16 = false;
   std::wstring text = IniText(old, utf16);
-  const IniSpot spot = FindVersion(text);
+  const IniSpot spot = FindKey(text, key);
   const std::wstring value = std::to_wstring(version);
   if (spot.lineStart != std::wstring::npos) {
     text.replace(spot.valueStart, spot.lineEnd - spot.valueStart, value);
   } else if (spot.sectionEnd != std::wstring::npos) {
-    std::wstring line = L"version=" + value + L"\r\n";
+    std::wstring line = key + (L"=" + value) + L"\r\n";
     if (spot.sectionEnd > 0 && text[spot.sectionEnd - 1] != L'\n') line = L"\r\n" + line;
     text.insert(spot.sectionEnd, line);
   } else {
     if (!text.empty() && text.back() != L'\n') text += L"\r\n";
-    text += L"[patch]\r\nversion=" + value + L"\r\n";
+    text += L"[patch]\r\n" + (key + (L"=" + value)) + L"\r\n";
   }
   const std::string bytes = IniBytes(text, utf16);
   // The same version again is no reason for a write, flush and move.
   if (bytes == old) return true;
   return WriteFileAtomicBelow(root, ini, bytes);
+}
+
+bool ReadInstalledVersion(const FolderRoot& root, int32_t& version) { return ReadIniNumber(root, L"version", version); }
+
+bool WriteInstalledVersion(const FolderRoot& root, int32_t version) { return WriteIniNumber(root, L"version", version); }
+
+bool ReadAcceptedVersion(const FolderRoot& root, int32_t& version) { return ReadIniNumber(root, L"accepted", version); }
+
+bool WriteAcceptedVersion(const FolderRoot& root, int32_t version) {
+  int32_t recorded = 0;
+  if (ReadAcceptedVersion(root, recorded) && recorded >= version) return true;
+  return WriteIniNumber(root, L"accepted", version);
 }
 
 // ---- File cache ----------------------------------------------------------------------

@@ -1,6 +1,6 @@
 #pragma once
 // The local patch state of an installation: config\patcher.ini (the version of the last
-// manifest applied completely) and config\patcher_cache.dat (the hash each file had at a known
+// manifest applied completely, and the newest version ever accepted) and config\patcher_cache.dat (the hash each file had at a known
 // size and last-write time).
 #include <cstdint>
 #include <functional>
@@ -19,6 +19,12 @@ bool ReadInstalledVersion(const FolderRoot& root, int32_t& version);
 // Writes version there as signed decimal text, never through a link; false if it could not
 // (the config folder must already exist).
 bool WriteInstalledVersion(const FolderRoot& root, int32_t version);
+// Reads accepted in section patch of the same file: the newest signed version any run of this
+// installation took from a patch server, finished or not. False as ReadInstalledVersion.
+bool ReadAcceptedVersion(const FolderRoot& root, int32_t& version);
+// Records version as accepted unless a version at least as new is recorded; other keys are
+// kept. False if it had to be written and could not.
+bool WriteAcceptedVersion(const FolderRoot& root, int32_t version);
 
 // One line of the cache file: 64-character hash, tab, size, tab, last-write time, tab, path
 // (a trailing CR ignored). False for a malformed line or a path the path rule refuses.

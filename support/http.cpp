@@ -494,7 +494,7 @@ void RunOnRequestThread(std::function<void()> job) {
 
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
                 bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel, uint64_t maxBody,
-                HttpReuse reuse) {
+                HttpReuse reuse, uint64_t headWaitMs) {
   HINTERNET session = g_session;
   if (!session) return 0;
   const WinHttpApi& api = Api();
@@ -562,15 +562,16 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     // The answer's head must come within the floor; then the body's time comes from what the
     // caller knows, which a declared length (never above that) or, without a known bound,
     // what has arrived can only bring closer.
+    const bool headIn = t->headersIn;
     const uint64_t declared = t->declared;
-    const uint64_t expected = !t->headersIn ? 0
+    const uint64_t expected = !headIn ? 0
                               : declared > 0 ? declared
                               : maxBody != UINT64_MAX ? maxBody
                                                       : t->delivered.load();
-    const uint64_t floor = g_deadlineFloorOverrideMs.load();
+    const uint64_t floor = headIn || headWaitMs == 0 ? HttpDeadlineFloorMs()
+                                                     : std::min(HttpDeadlineFloorMs(), headWaitMs);
     const uint64_t minimumRate = MinimumRate();
-    const uint64_t allowed = (floor ? floor : g_requestDeadlineFloorMs) + expected / minimumRate * 1000 +
-                             expected % minimumRate * 1000 / minimumRate;
+    const uint64_t allowed = floor + expected / minimumRate * 1000 + expected % minimumRate * 1000 / minimumRate;
     const bool cancelled = cancel && cancel->load();
     if (cancelled || GetTickCount64() - started > allowed) {
       // The request thread stops at its next return from WinHTTP and closes the request itself.
@@ -581,7 +582,7 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
                 std::to_wstring(t->delivered.load()) + L" of " + std::to_wstring(expected) + L" bytes)");
       }
       while (t->inSink) t->changed.Wait(t->lock);
-      return 0;
+      return cancelled || headIn ? 0 : kHttpNoAnswer;
     }
     t->changed.WaitFor(t->lock, kWatchStepMs);
   }
@@ -589,9 +590,14 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
 }
 
 int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit,
-                        const std::atomic<bool>* cancel) {
+                        const std::atomic<bool>* cancel, uint64_t headWaitMs) {
   out.clear();
-  return HttpGet(url, MemorySink(out, limit), nullptr, true, 0, cancel, limit);
+  return HttpGet(url, MemorySink(out, limit), nullptr, true, 0, cancel, limit, HttpReuse::None, headWaitMs);
+}
+
+uint64_t HttpDeadlineFloorMs() {
+  const uint64_t floor = g_deadlineFloorOverrideMs.load();
+  return floor ? floor : g_requestDeadlineFloorMs;
 }
 
 void SetDeadlineFloorForTesting(uint32_t ms) { g_deadlineFloorOverrideMs = ms; }

@@ -23,6 +23,9 @@ bool HttpSessionOpen();
 // What HttpGet returns when no connection could be made at all: the server refused it, could not
 // be reached or named, or did not answer while connecting (a line that is down for a moment).
 constexpr int32_t kHttpNoServer = -2;
+// What HttpGet returns when a server took the request but its answer's head did not come within
+// the wait for it.
+constexpr int32_t kHttpNoAnswer = -3;
 
 // Which connection a request may go out on. WinHTTP keeps one pool of connections per server
 // for the whole process and hands a pooled one even to a request that keeps none itself, so
@@ -35,24 +38,27 @@ enum class HttpReuse {
 };
 
 // GETs url into sink. Returns the status after the body (200, or 206 for a range request),
-// another status with the body unread, kHttpNoServer when no connection could be made, 0 for any
+// another status with the body unread, kHttpNoServer when no connection could be made,
+// kHttpNoAnswer when the answer's head did not come in time, 0 for any
 // other request or read failure (a body shorter than
 // its Content-Length, a missed deadline and a cancel included), -1 if the sink refused or the
 // body's declared length is above maxBody. contentLength (if given) receives the
 // Content-Length (0 if missing) for every status. rangeStart above 0 asks for the bytes from
 // there to the end. maxBody is the longest body the caller can take (from signed sizes or its
 // own limits); the answer's head must come within the deadline floor (g_requestDeadlineFloorMs,
-// 30 s in the product), and every request ends within the floor plus maxBody (or a shorter
+// 30 s in the product) or headWaitMs when that is shorter and not 0, and every request ends within the floor plus maxBody (or a shorter
 // declared length; with no bound, what has arrived) at 4 KiB/s, and returns within 0.1 s of
 // *cancel becoming true. A request that finds no connection it may use in eight tries gives 0.
 // Only one thread ever uses a request; reuse says which connection it may go out on.
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
                 bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel = nullptr,
-                uint64_t maxBody = UINT64_MAX, HttpReuse reuse = HttpReuse::None);
+                uint64_t maxBody = UINT64_MAX, HttpReuse reuse = HttpReuse::None, uint64_t headWaitMs = 0);
 // Empties out and GETs url into it with no-cache and no range; a body over limit gives -1, and
-// limit is the request's bound.
+// limit is the request's bound; headWaitMs as for HttpGet.
 int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit,
-                        const std::atomic<bool>* cancel = nullptr);
+                        const std::atomic<bool>* cancel = nullptr, uint64_t headWaitMs = 0);
+// The deadline floor in force: the build's, or the one set for testing.
+uint64_t HttpDeadlineFloorMs();
 // Caps the bytes every transfer together receives at bytesPerSecond (0: no cap); each
 // request's time bound then assumes a quarter of it for itself. Set before requests start.
 void HttpSetRateLimit(uint64_t bytesPerSecond);

@@ -19,7 +19,17 @@ struct BuildOptions {
   int level = 9;       // zlib compression level
   unsigned jobs = 0;   // worker threads; 0 picks one per processor, at most four
   uint64_t chunkThreshold = 4ull << 20;  // files larger than this are also published in pieces; 0 never
+  int validDays = 0;   // the manifest expires this many days after publishing; 0 never
 };
+
+// Installers refuse a release this long after its expiry (their clock may run ahead).
+constexpr int64_t kExpirySkewSeconds = 86400;
+// verify warns about a release that expires within this time.
+constexpr int64_t kExpiryWarnSeconds = 7 * 86400;
+// Seconds since 1970-01-01 UTC as "YYYY-MM-DDTHH:MM:SSZ", the form of the manifest's "expires".
+std::string UtcTimeText(int64_t seconds);
+// Reads that form (and nothing else, no impossible date); false otherwise.
+bool ReadUtcTime(const std::string& text, int64_t& seconds);
 
 // Creates a key file and prints the public key.
 int RunKeygen(const std::string& keyFile);
@@ -29,3 +39,6 @@ int RunPublicKey(const std::string& keyFile);
 int RunBuild(const BuildOptions& options);
 // Checks a published release against a public key given as 64 hexadecimal characters.
 int RunVerify(const std::string& releaseDir, const std::string& publicKeyHex);
+// Signs the release in RELEASE_DIR again with a new "expires" (expiresAt, seconds since 1970),
+// changing nothing else in manifest.json; only a release the key signed is re-signed.
+int RunResign(const std::string& releaseDir, const std::string& keyFile, int64_t expiresAt);

@@ -435,6 +435,10 @@ static void AppendEntry(std::string& out, const GameFile& f) {
 static std::string ManifestText(const BuildOptions& options, const std::vector<GameFile>& files,
                                 const GameFile* launcher, const std::string& news, const std::string& links) {
   std::string out = "{\n\"format\": 1,\n\"version\": " + std::to_string(options.version) + ",\n";
+  if (options.validDays > 0)
+    out += "\"expires\": \"" + UtcTimeText(std::chrono::duration_cast<std::chrono::seconds>(
+                                        std::chrono::system_clock::now().time_since_epoch()).count() +
+                                    options.validDays * 86400LL) + "\",\n";
   if (!options.gameExe.empty()) {
     out += "\"game_exe\": ";
     JsonWriteString(out, options.gameExe);

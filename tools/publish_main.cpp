@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -17,7 +18,9 @@ static const char kUsage[] =
     "        [--game-exe PATH] [--launcher PATH] [--keep PATH]... [--delete PATH]...\n"
     "        [--news FILE.json] [--links FILE.json] [--level 0-9] [--jobs N]\n"
     "        [--chunk-threshold MIB]   (files above it also go out in 1 MiB pieces; default 4, 0 never)\n"
-    "  quorvel-publish verify RELEASE_DIR --public-key HEX\n";
+    "        [--valid-days N]          (installers refuse the release N days from now; default never)\n"
+    "  quorvel-publish verify RELEASE_DIR --public-key HEX\n"
+    "  quorvel-publish resign RELEASE_DIR --key KEYFILE (--valid-days N | --expires YYYY-MM-DDTHH:MM:SSZ)\n";
 
 static int Usage(const std::string& problem) {
   if (!problem.empty()) std::fprintf(stderr, "quorvel-publish: %s\n", problem.c_str());
@@ -60,6 +63,9 @@ static bool ParseNumber(const std::string& text, long long low, long long high, 
   out = std::strtoll(text.c_str(), nullptr, 10);
   return out >= low && out <= high;
 }
+
+static constexpr long long kMaxValidDays = 3650;
+static const char kValidDaysProblem[] = "--valid-days takes a whole number of days from 1 to 3650";
 
 int RunKeygen(const std::string& keyFile) {
   std::string seed, publicKey, error;
@@ -132,15 +138,33 @@ int main(int argc, char** argv) {
     if (args.positional.size() != 1 || key.empty()) return Usage("verify takes RELEASE_DIR and --public-key HEX");
     return RunVerify(args.positional[0], key);
   }
+  if (command == "resign") {
+    std::string key, days, expires;
+    single("key", key);
+    single("valid-days", days);
+    single("expires", expires);
+    if (!allowOnly({"key", "valid-days", "expires"})) return Usage(problem);
+    if (args.positional.size() != 1 || key.empty()) return Usage("resign takes RELEASE_DIR and --key KEYFILE");
+    long long number = 0;
+    int64_t at = 0;
+    if (days.empty() == expires.empty()) return Usage("resign takes either --valid-days N or --expires TIME");
+    if (!days.empty()) {
+      if (!ParseNumber(days, 1, kMaxValidDays, number)) return Usage(kValidDaysProblem);
+      at = static_cast<int64_t>(std::time(nullptr)) + number * 86400;
+    } else if (!ReadUtcTime(expires, at)) {
+      return Usage("--expires takes a UTC time such as 2027-01-31T12:00:00Z");
+    }
+    return RunResign(args.positional[0], key, at);
+  }
   if (command == "build") {
     if (!allowOnly({"key", "version", "game-exe", "launcher", "keep", "delete", "news", "links", "level", "jobs",
-                    "chunk-threshold"}))
+                    "chunk-threshold", "valid-days"}))
       return Usage(problem);
     if (args.positional.size() != 2) return Usage("build takes GAME_DIR and RELEASE_DIR");
     BuildOptions options;
     options.gameDir = args.positional[0];
     options.releaseDir = args.positional[1];
-    std::string version, level, jobs, threshold;
+    std::string version, level, jobs, threshold, days;
     single("key", options.keyFile);
     single("version", version);
     single("game-exe", options.gameExe);
@@ -150,6 +174,7 @@ int main(int argc, char** argv) {
     single("level", level);
     single("jobs", jobs);
     single("chunk-threshold", threshold);
+    single("valid-days", days);
     for (const auto& [n, v] : args.options) {
       if (n == "keep") options.keep.push_back(v);
       if (n == "delete") options.deletePaths.push_back(v);
@@ -170,6 +195,10 @@ int main(int argc, char** argv) {
     if (!threshold.empty()) {
       if (!ParseNumber(threshold, 0, 1048576, number)) return Usage("--chunk-threshold takes a whole number of MiB");
       options.chunkThreshold = static_cast<uint64_t>(number) << 20;
+    }
+    if (!days.empty()) {
+      if (!ParseNumber(days, 1, kMaxValidDays, number)) return Usage(kValidDaysProblem);
+      options.validDays = static_cast<int>(number);
     }
     return RunBuild(options);
   }

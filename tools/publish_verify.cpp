@@ -1,16 +1,19 @@
 // quorvel-publish verify: checks a release folder the way an installer would see it, and
 // every object on top, so a release is known good before the server offers it.
+#include <string.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <map>
 
 #include "support/chunker.h"
 #include "support/json.h"
 #include "support/layout.h"
 #include "tools/file_io.h"
+#include "tools/json_writer.h"
 #include "tools/objects.h"
 #include "tools/publish.h"
 #include "tools/release_paths.h"
@@ -159,6 +162,58 @@ static void CheckOtherMembers(const JsonValue& manifest, std::vector<std::string
   if (links.type != JsonType::Null && links.type != JsonType::Object) problems.push_back("links: not an object");
 }
 
+std::string UtcTimeText(int64_t seconds) {
+  const time_t at = static_cast<time_t>(seconds);
+  struct tm parts {};
+  char out[32] = {};
+  if (!gmtime_r(&at, &parts) || !std::strftime(out, sizeof(out), "%Y-%m-%dT%H:%M:%SZ", &parts)) return "";
+  return out;
+}
+
+bool ReadUtcTime(const std::string& text, int64_t& seconds) {
+  static const char kShape[] = "dddd-dd-ddTdd:dd:ddZ";
+  if (text.size() != sizeof(kShape) - 1) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (kShape[i] == 'd' ? (text[i] < '0' || text[i] > '9') : text[i] != kShape[i]) return false;
+  }
+  struct tm parts {};
+  parts.tm_year = std::stoi(text.substr(0, 4)) - 1900;
+  parts.tm_mon = std::stoi(text.substr(5, 2)) - 1;
+  parts.tm_mday = std::stoi(text.substr(8, 2));
+  parts.tm_hour = std::stoi(text.substr(11, 2));
+  parts.tm_min = std::stoi(text.substr(14, 2));
+  parts.tm_sec = std::stoi(text.substr(17, 2));
+  seconds = static_cast<int64_t>(timegm(&parts));
+  return UtcTimeText(seconds) == text;  // timegm moves an impossible date on; the text must survive
+}
+
+static int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
+
+// The release's "expires": a problem if installers would refuse it, a warning if they soon will.
+static void CheckExpiry(const JsonValue& manifest, std::vector<std::string>& problems, std::string& note) {
+  const JsonValue& expires = JsonGetMember(manifest, "expires");
+  if (expires.type == JsonType::Null) {
+    note = ", never expires";
+    return;
+  }
+  int64_t at = 0;
+  if (expires.type != JsonType::String || !ReadUtcTime(expires.string, at)) {
+    problems.push_back("\"expires\" is not a UTC time of the form YYYY-MM-DDTHH:MM:SSZ; installers refuse the release");
+    return;
+  }
+  const int64_t left = at - Now();
+  if (left < 0) {
+    problems.push_back("the release expired at " + expires.string +
+                       "; installers refuse it a day after that (re-sign it: quorvel-publish resign)");
+    return;
+  }
+  note = ", expires " + expires.string;
+  if (left < kExpiryWarnSeconds) {
+    std::printf("WARNING: the release expires at %s, in %lld hours; re-sign it (quorvel-publish resign) before then\n",
+                expires.string.c_str(), static_cast<long long>(left / 3600));
+  }
+}
+
 static void Report(const std::string& releaseDir, const std::vector<std::string>& problems) {
   std::printf("FAILED: %s has %zu problem%s:\n", releaseDir.c_str(), problems.size(), problems.size() == 1 ? "" : "s");
   for (const std::string& p : problems) std::printf("  %s\n", p.c_str());
@@ -213,6 +268,8 @@ int RunVerify(const std::string& releaseDir, const std::string& publicKeyHex) {
       if (ReadEntry(launcher, "launcher", rule, e, problems)) entries.push_back(e);
     }
     CheckOtherMembers(manifest, problems);
+    std::string expiryNote;
+    CheckExpiry(manifest, problems, expiryNote);
 
     std::map<std::wstring, std::string> seen;
     for (const Entry& e : entries) {
@@ -284,12 +341,121 @@ int RunVerify(const std::string& releaseDir, const std::string& publicKeyHex) {
     if (problems.empty()) {
       uint64_t bytes = 0;
       for (const Entry& e : entries) bytes += e.size;
-      std::printf("OK: %s, version %d, %zu files, %zu objects, %llu bytes, signature valid\n", releaseDir.c_str(),
+      std::printf("OK: %s, version %d, %zu files, %zu objects, %llu bytes, signature valid%s\n", releaseDir.c_str(),
                   static_cast<int32_t>(JsonAsInt64(JsonGetMember(manifest, "version"))), entries.size(),
-                  checked.size(), static_cast<unsigned long long>(bytes));
+                  checked.size(), static_cast<unsigned long long>(bytes), expiryNote.c_str());
       return 0;
     }
   }
   Report(releaseDir, problems);
   return 1;
+}
+
+// ---- resign ------------------------------------------------------------------------------
+
+// Skips the JSON value that starts at text[i] (valid JSON, checked before); returns where it ends.
+static size_t SkipValue(const std::string& text, size_t i) {
+  int depth = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"') {
+      for (++i; i < text.size() && text[i] != '"'; ++i)
+        if (text[i] == '\\') ++i;
+      if (depth == 0) return i + 1;
+    } else if (c == '{' || c == '[') {
+      ++depth;
+    } else if (c == '}' || c == ']') {
+      if (depth == 0) return i;
+      if (--depth == 0) return i + 1;
+    } else if (depth == 0 && (c == ',' || c == ' ' || c == '\t' || c == '\r' || c == '\n')) {
+      return i;
+    }
+  }
+  return i;
+}
+
+static size_t SkipBlanks(const std::string& text, size_t i) {
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n')) ++i;
+  return i;
+}
+
+// In the valid JSON object text: where its first member starts (just after "{"), and the span
+// of the value of its top-level member name, if it has one (found false otherwise).
+static void FindTopMember(const std::string& text, const std::string& name, size_t& open, bool& found,
+                          size_t& valueStart, size_t& valueEnd) {
+  size_t i = SkipBlanks(text, 0);
+  open = i + 1;
+  found = false;
+  for (i = SkipBlanks(text, open); i < text.size() && text[i] == '"';) {
+    const size_t keyEnd = SkipValue(text, i);
+    const bool match = text.compare(i + 1, keyEnd - i - 2, name) == 0 && keyEnd - i - 2 == name.size();
+    i = SkipBlanks(text, SkipBlanks(text, keyEnd) + 1);  // past the colon
+    const size_t end = SkipValue(text, i);
+    if (match) {
+      found = true;
+      valueStart = i;
+      valueEnd = end;
+      return;
+    }
+    i = SkipBlanks(text, end);
+    if (i < text.size() && text[i] == ',') i = SkipBlanks(text, i + 1);
+  }
+}
+
+int RunResign(const std::string& releaseDir, const std::string& keyFile, int64_t expiresAt) {
+  if (!CryptoInit()) {
+    std::fprintf(stderr, "quorvel-publish: libgcrypt could not be initialised\n");
+    return 1;
+  }
+  std::string seed, publicKey, error, text, signature;
+  const bool keyOk = ReadKeyFile(keyFile, seed, error) && PublicKeyFromSeed(seed, publicKey);
+  const auto fail = [&seed](const std::string& why) {
+    explicit_bzero(seed.data(), seed.size());
+    std::fprintf(stderr, "quorvel-publish: %s\n", why.c_str());
+    return 1;
+  };
+  if (!keyOk) return fail(error.empty() ? "the key cannot be used" : error);
+  const std::string json = releaseDir + "/manifest.json", sig = releaseDir + "/manifest.sig";
+  if (!ReadFileBytes(json, text, error) || !ReadFileBytes(sig, signature, error)) return fail(error);
+  if (!VerifySignature(publicKey, text, signature))
+    return fail("manifest.sig in " + releaseDir + " is not this key's signature of manifest.json; only a release " +
+                "this key signed is re-signed");
+  JsonValue before;
+  std::string parseError;
+  if (!JsonParse(text, before, &parseError) || before.type != JsonType::Object)
+    return fail("manifest.json is not a JSON object");
+  const std::string value = "\"" + UtcTimeText(expiresAt) + "\"";
+  size_t open = 0, valueStart = 0, valueEnd = 0;
+  bool found = false;
+  FindTopMember(text, "expires", open, found, valueStart, valueEnd);
+  std::string fresh = text;
+  if (found) fresh.replace(valueStart, valueEnd - valueStart, value);
+  else fresh.insert(open, (open < text.size() && text[open] == '\n' ? "\n\"expires\": " : "\"expires\": ") + value +
+                              (open < text.size() && text[open] == '\n' ? "," : ",\n"));
+  // Nothing but the expiry may differ: the same members with the same values.
+  JsonValue after;
+  if (!JsonParse(fresh, after, &parseError) || after.type != JsonType::Object)
+    return fail("the re-signed manifest would not be valid JSON; nothing was changed");
+  after.object.erase("expires");
+  before.object.erase("expires");
+  std::string afterText, beforeText;
+  if (!JsonWriteValue(afterText, after, nullptr) || !JsonWriteValue(beforeText, before, nullptr) ||
+      afterText != beforeText)
+    return fail("the re-signed manifest would differ in more than its expiry; nothing was changed");
+  if (fresh.size() > kManifestLimit) return fail("the manifest would be larger than installers read");
+  std::string freshSignature;
+  if (!SignMessage(seed, fresh, freshSignature) || !VerifySignature(publicKey, fresh, freshSignature))
+    return fail("signing the manifest failed");
+  explicit_bzero(seed.data(), seed.size());
+  const bool written = WriteTempFile(json + ".tmp", fresh, error) && WriteTempFile(sig + ".tmp", freshSignature, error) &&
+                       RenameDurably(json + ".tmp", json, error) && RenameDurably(sig + ".tmp", sig, error);
+  if (!written) {
+    unlink((json + ".tmp").c_str());
+    unlink((sig + ".tmp").c_str());
+    std::fprintf(stderr, "quorvel-publish: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("Re-signed version %d in %s: expires %s\n", static_cast<int32_t>(JsonAsInt64(JsonGetMember(after, "version"))),
+              releaseDir.c_str(), UtcTimeText(expiresAt).c_str());
+  return 0;
 }

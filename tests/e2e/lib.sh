@@ -125,6 +125,23 @@ publish() {
 start_patch_server() { serve_release "$E2E/nginx" "$E2E/www"; }
 stop_patch_server() { stop_release "$E2E/nginx"; }
 
+# older_program COMMIT: OLDER_EXE, the e2e variant built from that commit's own sources, once per
+# build folder (about a minute).
+older_program() {
+  local build
+  build=$(cd "$QV_BUILD_DIR/.." && pwd)/older-${1:0:12}
+  OLDER_EXE=$build/QuorvelSetup-e2e.exe
+  # Scripts running side by side may want the same one: one builds it, the others wait.
+  (
+    flock 9
+    [[ -x $OLDER_EXE ]] && exit 0
+    rm -rf "$build.src" && mkdir -p "$build.src" && git -C "$QV_SOURCE_DIR" archive "$1" | tar -x -C "$build.src" &&
+      cmake -S "$build.src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$build.src/cmake/mingw-w64-x86_64.cmake" >"$E2E/older.log" 2>&1 &&
+      cmake --build "$build" --target QuorvelSetup-e2e >>"$E2E/older.log" 2>&1
+  ) 9>"$build.lock" || { tail -20 "$E2E/older.log"; fail "the older program could not be built"; }
+}
+
 # ---- running the program ----------------------------------------------------------------------
 # Exit codes are read the way Windows callers read them, from a Windows parent: under Wine the
 # shell has seen 137 (SIGKILL) for runs that had ended, instead of their exit code.

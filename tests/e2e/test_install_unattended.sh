@@ -162,25 +162,15 @@ expect_eq "a damaged piece three times" "$(object_requests | grep -c "$damaged")
 object_requests | grep -qx "200 $(whole_hash "$GAME/moved/renamed.pak")" || fail "the whole file was not fetched"
 
 section "a program from before pieces were cut by content installs and updates such a release"
-# Built once per build folder from that commit's own sources (about a minute).
-OLDER_COMMIT=24455a551536c0b37c5611a46c658d635a4bd46f
-OLDER_BUILD=$(cd "$QV_BUILD_DIR/.." && pwd)/older-${OLDER_COMMIT:0:12}
-if [[ ! -x $OLDER_BUILD/QuorvelSetup-e2e.exe ]]; then
-  rm -rf "$OLDER_BUILD.src" && mkdir -p "$OLDER_BUILD.src" &&
-    git -C "$QV_SOURCE_DIR" archive "$OLDER_COMMIT" | tar -x -C "$OLDER_BUILD.src" &&
-    cmake -S "$OLDER_BUILD.src" -B "$OLDER_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$OLDER_BUILD.src/cmake/mingw-w64-x86_64.cmake" >"$E2E/older.log" 2>&1 &&
-    cmake --build "$OLDER_BUILD" --target QuorvelSetup-e2e >>"$E2E/older.log" 2>&1 ||
-    { tail -20 "$E2E/older.log"; fail "the older program could not be built"; }
-fi
+older_program 24455a551536c0b37c5611a46c658d635a4bd46f
 DIR3=$E2E/Older/Quorvel
-run_windows "$OLDER_BUILD/QuorvelSetup-e2e.exe" --silent --no-shortcuts "--dir=$(winpath "$DIR3")"
+run_windows "$OLDER_EXE" --silent --no-shortcuts "--dir=$(winpath "$DIR3")"
 expect_eq "exit code (older program, fresh install)" "$rc" 0
 same_tree "$GAME" "$DIR3"
 printf 'four' | dd of="$GAME/moved/renamed.pak" bs=1 seek=$((2 * 1048576 + 10)) conv=notrunc status=none
 publish "$GAME" 15
 : >"$E2E/nginx/access.log"
-run_windows "$OLDER_BUILD/QuorvelSetup-e2e.exe" --silent --no-shortcuts "--dir=$(winpath "$DIR3")"
+run_windows "$OLDER_EXE" --silent --no-shortcuts "--dir=$(winpath "$DIR3")"
 expect_eq "exit code (older program, update)" "$rc" 0
 same_tree "$GAME" "$DIR3"
 expect_eq "the older program fetches the whole file" "$(object_requests)" "200 $(whole_hash "$GAME/moved/renamed.pak")"

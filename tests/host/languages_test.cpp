@@ -83,7 +83,7 @@ TEST_F(Languages, LauncherCodesIgnoreCaseAndFallBackToEnglish) {
 
 TEST_F(Languages, LauncherStringRange) {
   SelectLauncherLanguage("gr");
-  EXPECT_EQ(std::wstring(LauncherString(75)), L"");
+  EXPECT_EQ(std::wstring(LauncherString(kLauncherTextCount)), L"");
   EXPECT_EQ(std::wstring(LauncherString(-1)), L"");
   EXPECT_EQ(std::wstring(LauncherString(74)), std::wstring(g_launcherLanguages[11].texts[74]));
   EXPECT_EQ(std::wstring(LauncherString(74)), L"Η λήψη θα συνεχιστεί από εκεί που σταμάτησε.");

@@ -284,6 +284,37 @@ expect_ok "verify of the large release" verifybig
 run checkbig $PY "$CHECK" "$T/relbig" "$T/biggame" "$pubkey" --version 1
 expect_ok "independent check of the large release" checkbig
 
+section "signed expiry: --valid-days, the week's warning, resign changes nothing but the expiry"
+grep -q '"expires"' "$T/rel/manifest.json" && fail "a release built without --valid-days expires"
+run exp1 "$PUB" build "$T/game" "$T/relx" --key "$T/release.key" --version 3 --valid-days 3
+expect_ok "build --valid-days 3" exp1
+want=$(date -u -d '+3 days' +%Y-%m-%dT%H)
+expires() { $PY -c 'import json,sys; print(json.load(open(sys.argv[1])).get("expires", "none"))' "$1/manifest.json"; }
+[[ $(expires "$T/relx") == "$want"* ]] || fail "expires is $(expires "$T/relx"), expected $want..."
+run exp2 "$PUB" verify "$T/relx" --public-key "$pubkey"
+expect_ok "verify of a release three days from expiry" exp2
+grep -q '^WARNING: the release expires at' "$T/exp2.out" || fail "no warning three days before expiry"
+without=$($PY -c 'import json,sys; m=json.load(open(sys.argv[1])); m.pop("expires"); print(json.dumps(m, sort_keys=True))' "$T/relx/manifest.json")
+run exp3 "$PUB" resign "$T/relx" --key "$T/release.key" --valid-days 30
+expect_ok "resign --valid-days 30" exp3
+[[ $(expires "$T/relx") == "$(date -u -d '+30 days' +%Y-%m-%dT%H)"* ]] || fail "resign did not move the expiry"
+[[ $($PY -c 'import json,sys; m=json.load(open(sys.argv[1])); m.pop("expires"); print(json.dumps(m, sort_keys=True))' "$T/relx/manifest.json") == "$without" ]] ||
+  fail "resign changed more than the expiry"
+run exp4 $PY "$CHECK" "$T/relx" "$T/game" "$pubkey" --version 3
+expect_ok "independent check of the re-signed release" exp4
+run exp5 "$PUB" verify "$T/relx" --public-key "$pubkey"
+grep -q 'WARNING' "$T/exp5.out" && fail "a release 30 days from expiry is warned about"
+run exp6 "$PUB" resign "$T/relx" --key "$T/release.key" --expires 2020-01-01T00:00:00Z
+run exp7 "$PUB" verify "$T/relx" --public-key "$pubkey"
+expect_refused "verify of an expired release" exp7 "the release expired at 2020-01-01T00:00:00Z"
+run exp8 "$PUB" resign "$T/rel" --key "$T/other.key" --valid-days 7
+expect_refused "resign with another key" exp8 "not this key's signature"
+run exp10 "$PUB" resign "$T/rel" --key "$T/release.key" --valid-days 7
+expect_ok "resign of a release that had no expiry" exp10
+run exp11 $PY "$CHECK" "$T/rel" "$T/game" "$pubkey" --version 6 --launcher Quorvel.exe --keep config/default.cfg \
+  --delete old/removed.dll --delete "Dados velhos/x.txt"
+expect_ok "independent check after adding an expiry" exp11
+
 if ((failures)); then
   echo "$failures failure(s)"
   exit 1

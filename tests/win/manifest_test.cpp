@@ -490,6 +490,52 @@ TEST_F(Manifest, PublishingPostsManifestDataReadyAfterTheVerifyStage) {
 
 // What the manifest may not name: the program's own files, two files one name apart only in
 // case, and a listed file in the delete list. The refusal names the path.
+// ---- servers behind, expired or silent ---------------------------------------------------
+
+TEST(ManifestTime, UtcTimesReadAndWriteOnlyRealDates) {
+  int64_t at = -1;
+  EXPECT_TRUE(ParseUtcTime("1970-01-01T00:00:00Z", at));
+  EXPECT_EQ(at, 0);
+  EXPECT_TRUE(ParseUtcTime("2000-02-29T23:59:59Z", at));
+  EXPECT_EQ(FormatUtcTime(at), "2000-02-29T23:59:59Z");
+  EXPECT_EQ(FormatUtcTime(951782400), "2000-02-29T00:00:00Z");
+  for (const char* bad : {"2023-02-29T00:00:00Z", "2026-12-10T24:00:00Z", "2026-12-10T02:00:00", "2026-12-10 02:00:00Z", ""})
+    EXPECT_FALSE(ParseUtcTime(bad, at)) << bad;
+}
+
+TEST_F(Manifest, AServerBehindOrExpiredGivesWayAndTheTextSaysWhy) {
+  Release second;
+  second.urlPath = prefix + "second/patch/";
+  g_patchBaseUrl = release.NginxBase() + L";" + second.NginxBase();
+  ManifestRule rule;
+  rule.haveFloor = true;
+  rule.floor = 2;
+  rule.now = UnixNow();
+  const auto current = [&](const std::string& first, const std::string& next) {
+    release.Sign(first);
+    second.Sign(next);
+    engine.mirrorSource.clear();  // a new run asks every server again
+    error.clear();
+    if (FetchCurrentManifest(engine, rule, doc, error) != ManifestFetch::Ok) return error;
+    return L"version " + std::to_wstring(ManifestVersion(doc));
+  };
+  const std::string v1 = "{\"format\": 1, \"version\": 1, \"files\": []}";
+  const std::string v3 = "{\"format\": 1, \"version\": 3, \"files\": []}";
+  const auto expiring = [](const std::string& at) {
+    return "{\"format\": 1, \"version\": 3, \"expires\": \"" + at + "\", \"files\": []}";
+  };
+  const std::string expired = expiring("2020-01-01T00:00:00Z");
+  EXPECT_EQ(current(v1, v3), L"version 3");
+  EXPECT_EQ(current(expired, v3), L"version 3");
+  EXPECT_EQ(current(v1, v1), L"The server sent an older version than the installed one.");
+  EXPECT_EQ(current(expired, v1), L"The patch server's release has expired. Check your computer's clock and try again later.");
+  // An hour past its expiry is within the day a clock may be off; a day and a minute is not.
+  EXPECT_EQ(current(expiring(FormatUtcTime(rule.now - 3600)), v1), L"version 3");
+  EXPECT_EQ(current(expiring(FormatUtcTime(rule.now - 86460)), v1).substr(0, 21), L"The patch server's re");
+  EXPECT_EQ(current(expiring("tomorrow"), v3), kInvalid + L" (expires)");
+  EXPECT_TRUE(pauses.pauses().empty()) << "a verified manifest that will not do is not asked for again";
+}
+
 TEST(ManifestPaths, OwnFilesCaseTwinsAndDeletingAListedFileAreRefused) {
   const std::string hash(64, 'a');
   const auto check = [&hash](const std::string& files, const std::string& deletes, std::wstring& error) {

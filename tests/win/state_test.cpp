@@ -56,3 +56,19 @@ TEST(InstalledVersion, MissingSectionKeyOrFolderReadsAsUnknown) {
   EXPECT_FALSE(ReadInstalledVersion(OpenRoot(missing), v));
   EXPECT_FALSE(std::filesystem::exists(missing));
 }
+
+TEST(AcceptedVersion, RecordedBesideTheInstalledOneAndNeverLowered) {
+  ScratchFolder folder;
+  ASSERT_TRUE(CreateDirectoryW((folder / L"config").c_str(), nullptr));
+  int32_t v = 0;
+  EXPECT_FALSE(ReadAcceptedVersion(OpenRoot(folder.slashed()), v));
+  WriteInstalledVersion(OpenRoot(folder.slashed()), 2);
+  EXPECT_TRUE(WriteAcceptedVersion(OpenRoot(folder.slashed()), 5));
+  EXPECT_TRUE(WriteAcceptedVersion(OpenRoot(folder.slashed()), 3));  // lower: kept at 5
+  EXPECT_EQ(ReadBytes(folder / L"config\\patcher.ini"), "[patch]\r\nversion=2\r\naccepted=5\r\n");
+  ASSERT_TRUE(ReadAcceptedVersion(OpenRoot(folder.slashed()), v));
+  EXPECT_EQ(v, 5);
+  ASSERT_TRUE(ReadInstalledVersion(OpenRoot(folder.slashed()), v));
+  EXPECT_EQ(v, 2);
+  EXPECT_FALSE(WriteAcceptedVersion(OpenRoot(folder / L"nothing-here\\"), 1));
+}
