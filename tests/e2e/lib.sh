@@ -104,7 +104,7 @@ release_mutex() {  # tag
   local stop=$E2E/flags/$1.stop
   [[ -e $E2E/flags/$1.ready ]] || return 0
   touch "$stop"
-  wait_until 10 not_running "e2e_helper.exe hold.*$1.stop"
+  wait_until 10 not_running "e2e_helper.exe hold(file)?.*$1.stop"
   rm -f "$E2E/flags/$1.ready"
 }
 hold_launcher() { hold_mutex launcher "$LAUNCHER_MUTEX"; }

@@ -337,3 +337,34 @@ TEST_F(Uninstall, StartRunsTheWorkerOnItsThread) {
   EXPECT_FALSE(Exists(dir));
   EXPECT_EQ(sink_.Take(WM_APP + 11).size(), 1u);
 }
+
+TEST_F(Uninstall, AHeldFileIsNamedAndWhatFindsItAgainStays) {
+  ScratchFolder base;
+  const std::wstring dir = base / L"Quorvel";
+  MakeInstallation(dir);
+  HANDLE held = CreateFileW((dir + L"\\Data\\textures.pak").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  UninstallWorker(dir, false);
+  CloseHandle(held);
+  EXPECT_TRUE(UninstallLeftFiles());
+  const std::set<std::wstring> left = Tree(dir);
+  EXPECT_EQ(left, (std::set<std::wstring>{L"Data\\", L"Data\\textures.pak", L"bin\\", L"bin\\Uninstall Quorvel.exe",
+                                          L"bin\\quorvel.install", L"config\\", L"config\\patcher_cache.dat"}))
+      << Describe(left);
+  EXPECT_TRUE(KeyExists(L"Software\\Quorvel"));
+  EXPECT_TRUE(KeyExists(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel"));
+
+  UninstallWorker(dir, false);  // the file is free now
+  EXPECT_FALSE(UninstallLeftFiles());
+  EXPECT_FALSE(Exists(dir)) << Describe(Tree(dir));
+  EXPECT_FALSE(KeyExists(L"Software\\Quorvel"));
+}
+
+TEST_F(Uninstall, AFolderThatCannotBeOpenedLosesNothing) {
+  ScratchFolder base;
+  UninstallWorker(base / L"Missing", false);
+  EXPECT_TRUE(UninstallLeftFiles());
+  EXPECT_TRUE(KeyExists(L"Software\\Quorvel"));
+  EXPECT_TRUE(KeyExists(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel"));
+  EXPECT_EQ(sink_.Take(WM_APP + 11).size(), 1u);
+}
