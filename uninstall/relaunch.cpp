@@ -181,12 +181,20 @@ int FinishUninstall(const std::wstring& handles, const std::wstring& folder) {
   const std::size_t comma = handles.find(L',');
   if (comma == std::wstring::npos || folder.empty()) return kNotStarted;
   const auto process = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::wcstoull(handles.c_str(), nullptr, 10)));
-  UniqueHandle file(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::wcstoull(handles.c_str() + comma + 1, nullptr, 10))));
-  // Only a disk file handed down by the uninstaller is ever deleted here.
-  if (!process || !file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK) {
+  const auto given = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::wcstoull(handles.c_str() + comma + 1, nullptr, 10)));
+  // Only the uninstaller's leftover, handed down with the process to wait for, is ever deleted
+  // here: a handle value typed by hand names nothing this program would delete.
+  wchar_t name[MAX_PATH + 64] = {};
+  const DWORD n = given ? GetFinalPathNameByHandleW(given, name, MAX_PATH + 63, FILE_NAME_NORMALIZED) : 0;
+  const std::wstring leaf = n && n < MAX_PATH + 63 ? LastName(std::wstring(name, n)) : std::wstring();
+  const std::wstring prefix = std::wstring(layout::kUninstallerName) + L".", suffix = layout::kTempSuffix;
+  if (!process || GetProcessId(process) == 0 || GetFileType(given) != FILE_TYPE_DISK ||
+      leaf.size() <= prefix.size() + suffix.size() || !StartsWithNoCase(leaf, prefix) ||
+      !SamePathText(leaf.substr(leaf.size() - suffix.size()), suffix)) {
     LogLine(L"uninstall clean-up not started: no uninstaller was handed down");
     return kNotStarted;
   }
+  UniqueHandle file(given);
   if (WaitForSingleObject(process, 5 * 60 * 1000) != WAIT_OBJECT_0) {
     LogFailure(L"uninstall clean-up: the uninstaller did not end", GetLastError());
     return kNotStarted;

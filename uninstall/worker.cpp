@@ -31,7 +31,7 @@ void DeleteFolderContents(const std::wstring& folder) {
   if (FolderRootOpen(parent, FolderOfPath(folder))) DeleteTreeBelow(parent, folder, false);
 }
 
-// What the running uninstall could not remove: each path once, in the order met. Written by
+// What the running uninstall could not remove: each path once, logged when first met. Written by
 // the worker's thread alone; read by others only after that thread was joined.
 static std::set<std::wstring> s_left;
 static std::mutex s_leftLock;
