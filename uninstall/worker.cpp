@@ -53,6 +53,9 @@ static bool FailedForReal(const FolderRoot& root, const std::wstring& path, DWOR
 static void DeleteFileNoting(const FolderRoot& root, const std::wstring& path) {
   if (DeleteFileBelow(root, path)) return;
   const DWORD error = GetLastError();
+  // A folder standing where a game file was is the player's, as any folder that holds something.
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
   if (FailedForReal(root, path, error)) NoteLeft(path, error);
 }
 

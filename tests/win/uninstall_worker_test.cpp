@@ -167,11 +167,14 @@ TEST_F(Uninstall, PlayersOwnFilesSurviveWithTheirFolders) {
   WriteBytes(dir / L"notes.txt", "mine");
   WriteBytes(dir / L"Data\\mymod\\readme.txt", "mine too");
   WriteBytes(dir / L"bin\\tool.exe", "my tool");
+  DeleteFileW((dir / L"Quorvel.exe.old").c_str());
+  WriteBytes(dir / L"Quorvel.exe.old\\mine.txt", "a folder where a game file was");
   UninstallWorker(dir.path(), false);
   std::set<std::wstring> left = Tree(dir.path());
   EXPECT_EQ(left, (std::set<std::wstring>{L"notes.txt", L"Data\\", L"Data\\mymod\\", L"Data\\mymod\\readme.txt",
-                                          L"bin\\", L"bin\\tool.exe"}))
+                                          L"bin\\", L"bin\\tool.exe", L"Quorvel.exe.old\\", L"Quorvel.exe.old\\mine.txt"}))
       << Describe(left);
+  EXPECT_FALSE(UninstallLeftFiles()) << "the player's own files are not the game's";
 }
 
 TEST_F(Uninstall, CacheLinesNeverReachOutsideTheFolder) {
@@ -228,6 +231,7 @@ TEST_F(Uninstall, LinksAreNeitherFollowedNorDeleted) {
                              L"Quorvel.exe.new", L"Data\\UserData"})
     EXPECT_TRUE(Exists(dir + L"\\" + rel)) << Narrow(rel);
   EXPECT_FALSE(Exists(dir + L"\\shadercache\\a")) << "the rest of the working folder still goes";
+  EXPECT_FALSE(UninstallLeftFiles()) << "links stay on purpose, and are not reported as left";
 }
 
 TEST_F(Uninstall, LinkedInstallFolderIsEmptiedButKept) {
