@@ -120,7 +120,7 @@ static bool StartFinisher(HANDLE own, const std::wstring& source, const std::wst
   }
   HANDLE self = nullptr, file = nullptr;
   const HANDLE me = GetCurrentProcess();
-  if (!DuplicateHandle(me, me, me, &self, SYNCHRONIZE, TRUE, 0) ||
+  if (!DuplicateHandle(me, me, me, &self, SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0) ||
       !DuplicateHandle(me, own, me, &file, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
     LogFailure(L"the uninstaller's clean-up could not be prepared", GetLastError());
     if (self) CloseHandle(self);

@@ -137,7 +137,8 @@ TEST(Relaunch, FinisherDeletesNothingButTheUninstallersLeftover) {
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE);
   HANDLE self = nullptr;
-  ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, FALSE, 0));
+  const HANDLE me = GetCurrentProcess();
+  ASSERT_TRUE(DuplicateHandle(me, me, me, &self, SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0));
   const std::wstring handles = std::to_wstring(reinterpret_cast<uintptr_t>(self)) + L"," +
                                std::to_wstring(reinterpret_cast<uintptr_t>(file));
   EXPECT_EQ(FinishUninstall(handles, dir.path()), 3);  // at once: it never waits for this process
