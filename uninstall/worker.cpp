@@ -155,8 +155,11 @@ void UninstallWorker(std::wstring folder, bool keep) {
   // A folder that cannot be opened loses nothing, its shortcuts and registry entries included.
   FolderRoot root;
   if (!FolderRootOpen(root, folder)) {
-    NoteLeft(folder, GetLastError());
-    LogLine(L"uninstall of " + folder + L" changed nothing: the folder could not be opened");
+    LogFailure(L"uninstall of " + folder + L" changed nothing: the folder could not be opened", GetLastError());
+    {
+      std::lock_guard<std::mutex> hold(s_leftLock);
+      s_incomplete = true;
+    }
     PostDone();
     return;
   }
