@@ -90,10 +90,13 @@ StartupOptions ParseStartupOptions(const std::vector<std::wstring>& args) {
   }
   FindPrefixOption(args, L"--log=", o.logPath);
   o.hasLimitRate = FindPrefixOption(args, L"--limit-rate=", o.limitRate);
+  for (size_t i = 1; i < args.size(); ++i) o.limitRateCount += args[i].rfind(L"--limit-rate=", 0) == 0 ? 1 : 0;
+  FindPrefixOption(args, L"--uninstall-finish=", o.uninstallFinish);
   o.help = HasWholeOption(args, L"--help") || HasWholeOption(args, L"/?");
   static const wchar_t* const kWhole[] = {L"--uninstall", L"--uninstall-run", L"--silent", L"--no-shortcuts",
                                           L"--no-launch",  L"--help",          L"/?"};
-  static const wchar_t* const kPrefixed[] = {L"--dir=", L"--keep=", L"--lang=", L"--page=", L"--log=", L"--limit-rate="};
+  static const wchar_t* const kPrefixed[] = {L"--dir=", L"--keep=", L"--lang=", L"--page=", L"--log=", L"--limit-rate=",
+                                             L"--uninstall-finish="};
   for (size_t i = 1; i < args.size(); ++i) {
     bool known = false;
     for (const wchar_t* option : kWhole) known = known || args[i] == option;
@@ -123,16 +126,19 @@ std::wstring HelpText() {
          L"Exit codes:\r\n"
          L"  0  done\r\n"
          L"  1  the window could not be created, an unattended install found the folder unusable,\r\n"
-         L"     or --limit-rate has a value that is not a rate\r\n"
+         L"     or --limit-rate is given more than once or has a value that is not a rate\r\n"
          L"  3  not started (with --silent: another copy is running; the game is running, not\r\n"
          L"     enough free space, the folder cannot be written, or no installation was found\r\n"
          L"     to uninstall)\r\n"
          L"  5  an unattended install was cancelled\r\n"
-         L"  6  an unattended install failed (the log says which file and why)\r\n";
+         L"  6  an unattended install failed (the log says which file and why)\r\n"
+         L"  7  an unattended uninstall left files it could not remove (the log names each one),\r\n"
+         L"     or could not open the folder; the uninstaller stays to run again\r\n";
 }
 
 RunMode ChooseRunMode(const StartupOptions& options) {
   if (options.uninstallRelaunch) return RunMode::UninstallRelaunch;
+  if (!options.uninstallFinish.empty()) return RunMode::UninstallFinish;
   return options.uninstallWizard ? RunMode::UninstallWizard : RunMode::InstallWizard;
 }
 

@@ -25,6 +25,7 @@ bool ParseRate(const std::wstring& text, uint64_t& bytesPerSecond);
 struct StartupOptions {
   bool uninstallRelaunch = false;  // --uninstall (beats every other option)
   bool uninstallWizard = false;    // --uninstall-run
+  std::wstring uninstallFinish;    // value of --uninstall-finish= (internal: the clean-up after an uninstall)
   bool silent = false;             // --silent
   bool noShortcuts = false;        // --no-shortcuts
   bool noLaunch = false;           // --no-launch
@@ -35,6 +36,7 @@ struct StartupOptions {
   int32_t page = 0;                // its number
   std::wstring logPath;            // value of the first --log= ("" when absent: the default log)
   bool hasLimitRate = false;       // --limit-rate= was given
+  int limitRateCount = 0;          // how many times (more than once is refused)
   std::wstring limitRate;          // its value, as written
   bool help = false;               // --help or /?
   std::vector<std::wstring> unknown;  // arguments that are none of the options above
@@ -43,8 +45,8 @@ struct StartupOptions {
 // argument that is no option is listed in unknown (and logged by the caller).
 StartupOptions ParseStartupOptions(const std::vector<std::wstring>& args);
 
-enum class RunMode { UninstallRelaunch, InstallWizard, UninstallWizard };
-// --uninstall first, then --uninstall-run, else the install wizard.
+enum class RunMode { UninstallRelaunch, InstallWizard, UninstallWizard, UninstallFinish };
+// --uninstall first, then --uninstall-finish=, then --uninstall-run, else the install wizard.
 RunMode ChooseRunMode(const StartupOptions& options);
 // Makes the start-up language choice (--lang=, then the registry's "Language", then the
 // display language) and returns the installer language index; the launcher follows it.

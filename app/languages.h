@@ -86,8 +86,10 @@ enum InstallerText : int {
   SpaceRequiredNote = 67,
   // A --limit-rate value the program cannot use.
   ErrorLimitRate = 68,
+  // The Uninstall complete page when some files could not be removed.
+  UninstallLeftText = 69,
 };
-constexpr int kInstallerTextCount = 69;
+constexpr int kInstallerTextCount = 70;
 
 enum class LauncherText : int {
   PatchConnecting = 0,

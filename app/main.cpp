@@ -25,6 +25,7 @@
 #include "ui/focus.h"
 #include "ui/window.h"
 #include "uninstall/relaunch.h"
+#include "uninstall/worker.h"
 
 namespace {
 
@@ -89,7 +90,9 @@ void StartUnattended(bool uninstallWizard) {
     }
     return;
   }
-  if (!IsValidInstallFolder(NormalizeInstallPath(g_setup.installDir))) {
+  const std::wstring folder = NormalizeInstallPath(g_setup.installDir);
+  if (const std::wstring problem = InstallFolderProblem(folder); !problem.empty()) {
+    LogLine(L"the folder " + folder + L" cannot be used: " + problem);
     g_setup.exitCode = ExitCode::FolderUnusable;
     DestroyWindow(g_setup.mainWindow);
   } else if (!BeginInstall()) {
@@ -152,6 +155,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     for (const std::wstring& a : args) argv.push_back(const_cast<wchar_t*>(a.c_str()));
     EndProcess(static_cast<ExitCode>(RelaunchForUninstall(static_cast<int>(argv.size()), argv.data())));
   }
+  if (mode == RunMode::UninstallFinish) EndProcess(static_cast<ExitCode>(FinishUninstall(options.uninstallFinish, options.dir)));
 
   HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
@@ -163,6 +167,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     }
     if (mutex) CloseHandle(mutex);
     LogLine(L"another copy of the setup is running");
+    // A refused temporary uninstaller copy does not stay in the temporary folder.
+    if (mode == RunMode::UninstallWizard) ScheduleSelfDelete();
     // Bringing the other window forward is all a player asked for; an unattended caller did
     // not get what it asked for.
     EndProcess(options.silent ? ExitCode::NotStarted : ExitCode::Done);
@@ -177,9 +183,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   ApplyStartupOptions(options, registryPath, DefaultInstallFolder(WindowsFolderRoot()), g_setup);
   if (options.hasLimitRate) {
     uint64_t rate = 0;
-    if (!ParseRate(options.limitRate, rate)) {
+    const bool repeated = options.limitRateCount > 1;
+    if (repeated || !ParseRate(options.limitRate, rate)) {
       g_setup.errorText = InstallerString(ErrorLimitRate);
-      LogLine(L"--limit-rate=" + options.limitRate + L" is not a rate: the run does not start");
+      LogLine(repeated ? L"--limit-rate is given " + std::to_wstring(options.limitRateCount) +
+                             L" times, which limit is meant is unclear: the run does not start"
+                       : L"--limit-rate=" + options.limitRate + L" is not a rate: the run does not start");
       if (!options.silent) MessageBoxW(nullptr, g_setup.errorText.c_str(), InstallerString(WindowTitle), MB_OK | MB_ICONERROR);
       HttpCloseSession();
       if (mutex) CloseHandle(mutex);
@@ -216,6 +225,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   }
 
   if (g_setup.uninstallThread.joinable()) g_setup.uninstallThread.join();
+  if (mode == RunMode::UninstallWizard && g_setup.silent && UninstallLeftFiles())
+    g_setup.exitCode = static_cast<ExitCode>(kExitUninstallIncomplete);
   if (mode == RunMode::UninstallWizard) ScheduleSelfDelete();
   StopGameSizeQuery();
   HttpCloseSession();

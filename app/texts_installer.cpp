@@ -73,6 +73,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Espaço ocupado",  // SpaceUsedName
         L"O espaço necessário inclui margem para os ficheiros temporários do download.",  // SpaceRequiredNote
         L"O valor de --limit-rate não é válido. Indica bytes por segundo, por exemplo 500k ou 2M.",  // ErrorLimitRate
+        L"Não foi possível remover alguns ficheiros. Fecha os programas que os estão a usar e volta a desinstalar o Quorvel.",  // UninstallLeftText
     }),
     InstallerLanguageEntry("en", 1252, L"English", {
         L"Quorvel Setup",  // WindowTitle
@@ -144,6 +145,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Space used",  // SpaceUsedName
         L"The space required includes room for temporary files while the game downloads.",  // SpaceRequiredNote
         L"The value of --limit-rate is not valid. Give bytes per second, for example 500k or 2M.",  // ErrorLimitRate
+        L"Some files could not be removed. Close the programs that use them, then uninstall Quorvel again.",  // UninstallLeftText
     }),
     InstallerLanguageEntry("es", 1252, L"Español", {
         L"Instalador de Quorvel",  // WindowTitle
@@ -215,6 +217,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Espacio ocupado",  // SpaceUsedName
         L"El espacio necesario incluye margen para los archivos temporales de la descarga.",  // SpaceRequiredNote
         L"El valor de --limit-rate no es válido. Indica bytes por segundo, por ejemplo 500k o 2M.",  // ErrorLimitRate
+        L"No se han podido eliminar algunos archivos. Cierra los programas que los usan y vuelve a desinstalar Quorvel.",  // UninstallLeftText
     }),
     InstallerLanguageEntry("fr", 1252, L"Français", {
         L"Installation de Quorvel",  // WindowTitle
@@ -286,6 +289,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Espace occupé",  // SpaceUsedName
         L"L'espace requis comprend la place pour les fichiers temporaires du téléchargement.",  // SpaceRequiredNote
         L"La valeur de --limit-rate n'est pas valide. Indiquez un nombre d'octets par seconde, par exemple 500k ou 2M.",  // ErrorLimitRate
+        L"Certains fichiers n'ont pas pu être supprimés. Fermez les programmes qui les utilisent, puis désinstallez de nouveau Quorvel.",  // UninstallLeftText
     }),
     InstallerLanguageEntry("de", 1252, L"Deutsch", {
         L"Quorvel Setup",  // WindowTitle
@@ -357,6 +361,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Belegter Speicher",  // SpaceUsedName
         L"Der benötigte Speicher enthält Platz für temporäre Dateien während des Downloads.",  // SpaceRequiredNote
         L"Der Wert von --limit-rate ist ungültig. Gib Bytes pro Sekunde an, zum Beispiel 500k oder 2M.",  // ErrorLimitRate
+        L"Einige Dateien konnten nicht entfernt werden. Schließe die Programme, die sie verwenden, und deinstalliere Quorvel erneut.",  // UninstallLeftText
     }),
     InstallerLanguageEntry("it", 1252, L"Italiano", {
         L"Installazione di Quorvel",  // WindowTitle
@@ -428,6 +433,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Spazio occupato",  // SpaceUsedName
         L"Lo spazio richiesto include il margine per i file temporanei del download.",  // SpaceRequiredNote
         L"Il valore di --limit-rate non è valido. Indica i byte al secondo, per esempio 500k o 2M.",  // ErrorLimitRate
+        L"Non è stato possibile rimuovere alcuni file. Chiudi i programmi che li usano e disinstalla di nuovo Quorvel.",  // UninstallLeftText
     }),
     InstallerLanguageEntry("ro", 1250, L"Română", {
         L"Instalare Quorvel",  // WindowTitle
@@ -499,6 +505,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Spațiu ocupat",  // SpaceUsedName
         L"Spațiul necesar include loc pentru fișierele temporare ale descărcării.",  // SpaceRequiredNote
         L"Valoarea pentru --limit-rate nu este validă. Indică numărul de octeți pe secundă, de exemplu 500k sau 2M.",  // ErrorLimitRate
+        L"Unele fișiere nu au putut fi eliminate. Închide programele care le folosesc, apoi dezinstalează din nou Quorvel.",  // UninstallLeftText
     }),
     InstallerLanguageEntry("pl", 1250, L"Polski", {
         L"Instalator Quorvel",  // WindowTitle
@@ -570,6 +577,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Zajęte miejsce",  // SpaceUsedName
         L"Wymagane miejsce obejmuje też pliki tymczasowe tworzone podczas pobierania.",  // SpaceRequiredNote
         L"Wartość --limit-rate jest nieprawidłowa. Podaj liczbę bajtów na sekundę, na przykład 500k lub 2M.",  // ErrorLimitRate
+        L"Nie udało się usunąć niektórych plików. Zamknij programy, które ich używają, i ponownie odinstaluj Quorvel.",  // UninstallLeftText
     }),
     InstallerLanguageEntry("cz", 1250, L"Čeština", {
         L"Instalace Quorvel",  // WindowTitle
@@ -641,6 +649,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Obsazené místo",  // SpaceUsedName
         L"Potřebné místo zahrnuje i dočasné soubory, které vznikají během stahování.",  // SpaceRequiredNote
         L"Hodnota --limit-rate není platná. Zadej počet bajtů za sekundu, například 500k nebo 2M.",  // ErrorLimitRate
+        L"Některé soubory se nepodařilo odstranit. Zavři programy, které je používají, a odinstaluj Quorvel znovu.",  // UninstallLeftText
     }),
     InstallerLanguageEntry("hu", 1250, L"Magyar", {
         L"Quorvel telepítő",  // WindowTitle
@@ -712,6 +721,7 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Foglalt hely",  // SpaceUsedName
         L"A szükséges hely a letöltés ideiglenes fájljainak helyét is tartalmazza.",  // SpaceRequiredNote
         L"A --limit-rate értéke érvénytelen. Add meg a bájtok számát másodpercenként, például 500k vagy 2M.",  // ErrorLimitRate
+        L"Néhány fájlt nem sikerült eltávolítani. Zárd be az őket használó programokat, majd távolítsd el újra a Quorvelt.",  // UninstallLeftText
     }),
     InstallerLanguageEntry("tr", 1254, L"Türkçe", {
         L"Quorvel Kurulumu",  // WindowTitle
@@ -783,5 +793,6 @@ const InstallerLanguage g_installerLanguages[] = {
         L"Kullanılan alan",  // SpaceUsedName
         L"Gereken alana, indirme sırasındaki geçici dosyaların yeri de dahildir.",  // SpaceRequiredNote
         L"--limit-rate değeri geçerli değil. Saniyedeki bayt sayısını gir, örneğin 500k veya 2M.",  // ErrorLimitRate
+        L"Bazı dosyalar kaldırılamadı. Bu dosyaları kullanan programları kapat ve Quorvel'i yeniden kaldır.",  // UninstallLeftText
     }),
 };

@@ -36,15 +36,23 @@ bool HasInstallMarker(const std::wstring& folder) {
   return Exists(folder + L"\\" + layout::kMarker) || Exists(folder + L"\\" + layout::kLegacyMarker);
 }
 
-bool IsValidInstallFolder(const std::wstring& folder) {
-  if (folder.size() < 4 || folder.size() > 180) return false;
-  if (!std::iswalpha(folder[0]) || folder[1] != L':' || folder[2] != L'\\') return false;
-  if (folder.find_first_of(kForbidden, 2) != std::wstring::npos) return false;
-  if (folder.find(L"..") != std::wstring::npos) return false;
+std::wstring InstallFolderProblem(const std::wstring& folder) {
+  if (folder.size() < 4 || folder.size() > 180)
+    return L"the path has " + std::to_wstring(folder.size()) + L" characters, not 4 to 180";
+  if (!std::iswalpha(folder[0]) || folder[1] != L':' || folder[2] != L'\\')
+    return L"the path does not begin with a drive letter, a colon and a backslash";
+  if (folder.find_first_of(kForbidden, 2) != std::wstring::npos)
+    return L"the path holds one of the characters <>:\"|?* after its drive";
+  if (folder.find(L"..") != std::wstring::npos) return L"the path holds two dots in a row";
   const wchar_t root[4] = {folder[0], L':', L'\\', 0};
-  UINT type = GetDriveTypeW(root);
-  return type == DRIVE_REMOVABLE || type == DRIVE_FIXED;
+  const UINT type = GetDriveTypeW(root);
+  if (type != DRIVE_REMOVABLE && type != DRIVE_FIXED)
+    return std::wstring(L"the drive ") + root + L" is of type " + std::to_wstring(type) +
+           L", not a fixed or removable one";
+  return {};
 }
+
+bool IsValidInstallFolder(const std::wstring& folder) { return InstallFolderProblem(folder).empty(); }
 
 uint64_t GetDriveFreeBytes(const std::wstring& folder) {
   if (folder.size() <= 2 || folder[1] != L':') return 0;

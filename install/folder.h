@@ -9,6 +9,8 @@ std::wstring NormalizeInstallPath(std::wstring path);
 bool HasInstallMarker(const std::wstring& folder);
 // True for "X:\..." of 4..180 characters, no forbidden character or "..", on a fixed or removable drive.
 bool IsValidInstallFolder(const std::wstring& folder);
+// Why IsValidInstallFolder refuses folder, in English for the log; empty when it accepts it.
+std::wstring InstallFolderProblem(const std::wstring& folder);
 // Free bytes available to the user on the folder's drive; 0 on any failure.
 uint64_t GetDriveFreeBytes(const std::wstring& folder);
 // Bytes the install needs: 1 GiB for a repair, game size + 512 MiB, or 8 GiB while unknown.

@@ -703,3 +703,47 @@ const FolderRoot& RootFor(const FolderRoot& root, const std::wstring& path, Fold
   FolderRootOpen(outside, FolderOfPath(path));
   return outside;
 }
+
+bool FolderRootMoved(const FolderRoot& root) {
+  if (!root.handle.valid() || root.final.empty()) return false;
+  std::wstring now = FinalPathOf(root.handle.get());
+  while (!now.empty() && now.back() == L'\\') now.pop_back();
+  return !SamePathText(now, root.final);
+}
+
+static void ListFilesThroughHandle(HANDLE folder, const FolderRoot& root, const std::wstring& rel,
+                                   const std::function<void(const std::wstring&)>& each) {
+  std::vector<std::pair<std::wstring, DWORD>> entries;
+  alignas(8) uint8_t buffer[16384];
+  for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+       GetFileInformationByHandleEx(folder, kind, buffer, sizeof(buffer)); kind = FileIdBothDirectoryInfo) {
+    for (auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(buffer);;) {
+      std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+      if (name != L"." && name != L"..") entries.emplace_back(std::move(name), entry->FileAttributes);
+      if (entry->NextEntryOffset == 0) break;
+      entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(reinterpret_cast<uint8_t*>(entry) + entry->NextEntryOffset);
+    }
+  }
+  for (const auto& [name, attributes] : entries) {
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+    const std::wstring childRel = rel.empty() ? name : rel + L"\\" + name;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      const UniqueHandle child = OpenFolderIn(folder, name, kFolderAccess, FILE_OPEN);
+      if (child.valid() && HandleIsAt(child.get(), root, childRel)) ListFilesThroughHandle(child.get(), root, childRel, each);
+      continue;
+    }
+    // A file link under Wine carries no reparse flag in the listing: only its final path tells.
+    const UniqueHandle file = OpenIn(folder, name, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN);
+    if (!file.valid() || HandleIsAt(file.get(), root, childRel)) each(root.path + childRel);
+  }
+}
+
+void ForEachFileBelow(const FolderRoot& root, const std::wstring& folder,
+                      const std::function<void(const std::wstring& path)>& each) {
+  std::wstring rel;
+  if (!SamePathText(folder + L"\\", root.path) && !RelativeBelow(root, folder, rel)) return;
+  const UniqueHandle held = OpenFolderAt(root, rel);
+  if (held.valid()) ListFilesThroughHandle(held.get(), root, rel, each);
+}
+
+bool DeleteOpenFile(HANDLE file) { return DeleteThroughHandle(file); }

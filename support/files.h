@@ -1,6 +1,7 @@
 #pragma once
 // File and module helpers (Windows). None throws; failures are a false or an empty string.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "support/handles.h"
@@ -116,3 +117,14 @@ bool IsHeldOpenElsewhere(const std::wstring& path);
 // root when path lies below it, else outside opened at the folder of path (a file outside the
 // install folder, such as a launcher's own executable, is then checked below its own folder).
 const FolderRoot& RootFor(const FolderRoot& root, const std::wstring& path, FolderRoot& outside);
+// True when the root's folder no longer is where it was opened (renamed or moved meanwhile);
+// false also where the file system reports no final paths.
+bool FolderRootMoved(const FolderRoot& root);
+// Calls each with the full path of every file still below folder (root itself, without its
+// trailing backslash, or a folder below it), each level opened inside its folder's checked
+// handle; links, and whatever lies beyond one or does not lead where its name says, are skipped.
+void ForEachFileBelow(const FolderRoot& root, const std::wstring& folder,
+                      const std::function<void(const std::wstring& path)>& each);
+// Deletes the open file (opened with DELETE access) through its handle; a read-only one too
+// when the handle may write attributes. False (last error set) if it cannot.
+bool DeleteOpenFile(HANDLE file);

@@ -16,6 +16,7 @@
 #include "ui/format.h"
 #include "ui/widgets.h"
 #include "ui/window.h"
+#include "uninstall/worker.h"
 
 static std::wstring Text(int field) { return InstallerString(field); }
 
@@ -260,7 +261,14 @@ static void UninstallingPage() {
 }
 
 static void UninstallDonePage() {
-  DrawPageHeader(Text(UninstallDoneTitle), Text(UninstallDoneText));
+  const bool left = UninstallLeftFiles();
+  DrawPageHeader(Text(UninstallDoneTitle), Text(left ? UninstallLeftText : UninstallDoneText));
+  if (left) {  // the folder that still holds them, boxed as on the uninstall page
+    FieldBox(Rect{282, 196, 850, 236});
+    DrawTextIn(TrimPathToWidth(g_setup.installDir, LabelText, 838 - 294), LabelText, LabelColour, AlignLeading,
+               AlignMiddle, 1.0f, Rect{294, 196, 838, 236});
+    AddAccessText(g_setup.installDir, Rect{294, 196, 838, 236});
+  }
   DrawButton(IdPrimary, Text(CloseButton), true, true, kRightButton);
 }
 

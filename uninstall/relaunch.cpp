@@ -1,7 +1,5 @@
 #include "uninstall/relaunch.h"
 
-#include <shellapi.h>
-
 #include <cwchar>
 #include <vector>
 
@@ -109,14 +107,60 @@ static UniqueHandle OpenRegisteredUninstaller(const std::wstring& self, const st
                                   FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
+// Starts a copy of the program, from the leftover file at source, as the finisher of folder:
+// it waits for this process to end, deletes that file through the handle own (inherited, as is
+// the handle it waits on), and removes bin and the folder when they are empty. Only this
+// program's own executable ever gets a path; no command interpreter is involved.
+static bool StartFinisher(HANDLE own, const std::wstring& source, const std::wstring& folder, const std::wstring& temp,
+                          int argc, wchar_t** argv) {
+  const std::wstring copy = UninstallCopyName(temp, GetTickCount64());
+  if (temp.empty() || !CopyFileW(source.c_str(), copy.c_str(), TRUE)) {
+    LogFailure(L"the uninstaller's clean-up could not be copied to " + copy, GetLastError());
+    return false;
+  }
+  HANDLE self = nullptr, file = nullptr;
+  const HANDLE me = GetCurrentProcess();
+  if (!DuplicateHandle(me, me, me, &self, SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, TRUE, 0) ||
+      !DuplicateHandle(me, own, me, &file, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+    LogFailure(L"the uninstaller's clean-up could not be prepared", GetLastError());
+    if (self) CloseHandle(self);
+    DeleteFileW(copy.c_str());
+    return false;
+  }
+  const UniqueHandle selfHolder(self), fileHolder(file);
+  std::wstring line = L"\"" + copy + L"\" --uninstall-finish=" + std::to_wstring(reinterpret_cast<uintptr_t>(self)) +
+                      L"," + std::to_wstring(reinterpret_cast<uintptr_t>(file)) + L" \"--dir=" + folder + L"\"";
+  for (int i = 1; i < argc; ++i) {
+    if (std::wcsncmp(argv[i], L"--log=", 6) == 0) {
+      if (argv[i][6] != 0) line += std::wstring(L" \"--log=") + (argv[i] + 6) + L"\"";
+      break;
+    }
+  }
+  std::vector<wchar_t> buffer(line.begin(), line.end());
+  buffer.push_back(0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(copy.c_str(), buffer.data(), nullptr, nullptr, TRUE, 0, nullptr, temp.c_str(), &startup,
+                      &process)) {
+    LogFailure(L"the uninstaller's clean-up could not be started: " + copy, GetLastError());
+    DeleteFileW(copy.c_str());
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
 // After the uninstall: the uninstaller, still running, moves its own file (by the handle
 // opened before the uninstall, so it is this very file) out of the way, under a name of this
 // run alone that a later install never uses, and a hidden command deletes that name once the
 // program has ended. Moved into the temporary folder, it leaves bin and the install folder
-// empty, and they go here, through checked handles (a link stays); on another drive it can
-// only move within bin, which then stays with the folder.
+// empty, and they go here, through checked handles (a link stays). On another drive it can
+// only move within bin, and a finisher started from the temporary folder removes it, bin and
+// the folder once this process has ended.
 static void ScheduleLeftoverDelete(HANDLE own, const std::wstring& self, const std::wstring& folder,
-                                   const std::wstring& temp) {
+                                   const std::wstring& temp, int argc, wchar_t** argv) {
   const std::wstring moved = UninstallCopyName(temp, GetTickCount64());
   if (!temp.empty() && RenameOpenFileWithin(own, temp, LastName(moved))) {
     FolderRoot root;
@@ -129,7 +173,43 @@ static void ScheduleLeftoverDelete(HANDLE own, const std::wstring& self, const s
   }
   const std::wstring leftover = self + L"." + std::to_wstring(GetCurrentProcessId()) + layout::kTempSuffix;
   if (!RenameOpenFileWithin(own, FolderOfPath(self), LastName(leftover))) return;  // gone already
+  if (StartFinisher(own, leftover, folder, temp, argc, argv)) return;
   StartHiddenCommand(SelfDeleteCommand(LastName(leftover)), FolderOfPath(leftover));
+}
+
+int FinishUninstall(const std::wstring& handles, const std::wstring& folder) {
+  const std::size_t comma = handles.find(L',');
+  if (comma == std::wstring::npos || folder.empty()) return kNotStarted;
+  const auto process = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::wcstoull(handles.c_str(), nullptr, 10)));
+  const auto given = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::wcstoull(handles.c_str() + comma + 1, nullptr, 10)));
+  // Only the uninstaller's leftover, handed down with the process to wait for, is ever deleted
+  // here: a handle value typed by hand names nothing this program would delete.
+  wchar_t name[MAX_PATH + 64] = {};
+  const DWORD n = given ? GetFinalPathNameByHandleW(given, name, MAX_PATH + 63, FILE_NAME_NORMALIZED) : 0;
+  const std::wstring leaf = n && n < MAX_PATH + 63 ? LastName(std::wstring(name, n)) : std::wstring();
+  const std::wstring prefix = std::wstring(layout::kUninstallerName) + L".", suffix = layout::kTempSuffix;
+  if (!process || GetProcessId(process) == 0 || GetFileType(given) != FILE_TYPE_DISK ||
+      leaf.size() <= prefix.size() + suffix.size() || !StartsWithNoCase(leaf, prefix) ||
+      !SamePathText(leaf.substr(leaf.size() - suffix.size()), suffix)) {
+    LogLine(L"uninstall clean-up not started: no uninstaller was handed down");
+    return kNotStarted;
+  }
+  UniqueHandle file(given);
+  if (WaitForSingleObject(process, 5 * 60 * 1000) != WAIT_OBJECT_0) {
+    LogFailure(L"uninstall clean-up: the uninstaller did not end", GetLastError());
+    return kNotStarted;
+  }
+  CloseHandle(process);
+  if (!DeleteOpenFile(file.get())) LogFailure(L"uninstall clean-up: the uninstaller's file could not be deleted", GetLastError());
+  file.reset();  // the file goes when its last handle closes
+  FolderRoot root;
+  if (FolderRootOpen(root, folder)) {
+    RemoveFolderBelow(root, root.path + layout::kBinFolder);
+    RemoveRootFolder(root);
+  }
+  LogLine(L"uninstall clean-up of " + folder + L" finished");
+  ScheduleSelfDelete();
+  return 0;
 }
 
 int RelaunchForUninstall(int argc, wchar_t** argv) {
@@ -146,20 +226,22 @@ int RelaunchForUninstall(int argc, wchar_t** argv) {
   bool silent = false;
   for (int i = 1; i < argc; ++i) silent = silent || std::wcscmp(argv[i], L"--silent") == 0;
 
-  SHELLEXECUTEINFOW run{};
-  run.cbSize = sizeof run;
-  run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-  run.lpVerb = L"open";
-  run.lpFile = copy.c_str();
-  run.lpParameters = args.c_str();
-  run.lpDirectory = temp.c_str();
-  run.nShow = SW_SHOWNORMAL;
-  if (!ShellExecuteExW(&run) || !run.hProcess) {
+  // Started by its own path, never through the shell, which would expand a % in the
+  // temporary folder's name.
+  std::wstring line = L"\"" + copy + L"\" " + args;
+  std::vector<wchar_t> buffer(line.begin(), line.end());
+  buffer.push_back(0);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(copy.c_str(), buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, temp.c_str(), &startup,
+                      &started)) {
     LogFailure(L"uninstall not started: " + copy + L" could not be started", GetLastError());
     DeleteFileW(copy.c_str());
     return kNotStarted;
   }
-  UniqueHandle process(run.hProcess);
+  CloseHandle(started.hThread);
+  UniqueHandle process(started.hProcess);
   LogLine(L"uninstall continues in " + copy + L" " + args);
   // The list of installed programs expects the command to return at once; an unattended
   // caller needs the outcome, which only the copy knows.
@@ -168,7 +250,7 @@ int RelaunchForUninstall(int argc, wchar_t** argv) {
   if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 || !GetExitCodeProcess(process.get(), &code))
     return kNotStarted;
   // While this program waited, its own file could not be removed; it goes once this ends.
-  if (code == 0 && own.valid()) ScheduleLeftoverDelete(own.get(), self, folder, temp);
+  if (code == 0 && own.valid()) ScheduleLeftoverDelete(own.get(), self, folder, temp, argc, argv);
   return static_cast<int>(code);
 }
 

@@ -10,6 +10,11 @@
 // process exit code: with --silent the copy's own code once it has ended, else 0 as soon as it
 // started; ExitCode::NotStarted when the copy could not be made or started.
 int RelaunchForUninstall(int argc, wchar_t** argv);
+// The finisher an unattended uninstall on another drive than the temporary folder starts
+// (--uninstall-finish=PROCESS,FILE "--dir=folder"): waits for the inherited process handle,
+// deletes the inherited uninstaller file handle, removes bin and folder when empty, then
+// deletes itself. Returns the exit code: 0, or ExitCode::NotStarted when handed no file.
+int FinishUninstall(const std::wstring& handles, const std::wstring& folder);
 // Starts a hidden command processor that deletes the running executable once it has ended,
 // but only when the executable runs from the temporary folder.
 void ScheduleSelfDelete();

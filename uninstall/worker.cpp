@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <mutex>
 #include <set>
 #include <vector>
 
@@ -30,12 +31,50 @@ void DeleteFolderContents(const std::wstring& folder) {
   if (FolderRootOpen(parent, FolderOfPath(folder))) DeleteTreeBelow(parent, folder, false);
 }
 
-static void DeleteOwnFile(const FolderRoot& root, const std::wstring& rel) { DeleteFileBelow(root, root.path + rel); }
+// What the running uninstall could not remove: each path once, logged when first met. Written by
+// the worker's thread alone; read by others only after that thread was joined.
+static std::set<std::wstring> s_left;
+static std::mutex s_leftLock;
+static bool s_incomplete = false;
 
-static void RemoveOwnFolder(const FolderRoot& root, const std::wstring& rel) { RemoveFolderBelow(root, root.path + rel); }
+static void NoteLeft(const std::wstring& path, DWORD error) {
+  std::lock_guard<std::mutex> hold(s_leftLock);
+  s_incomplete = true;
+  if (s_left.insert(path).second) LogFailure(L"could not remove " + path, error);
+}
 
+// After a removal that failed: true when the entry is still there for a reason the player must
+// be told, false when it is absent or a link (never followed nor deleted, on purpose).
+static bool FailedForReal(const FolderRoot& root, const std::wstring& path, DWORD error) {
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DIRECTORY) return false;
+  return !(error == ERROR_CANT_ACCESS_FILE && !IsLinkFreeByName(root, path));
+}
+
+static void DeleteFileNoting(const FolderRoot& root, const std::wstring& path) {
+  if (DeleteFileBelow(root, path)) return;
+  const DWORD error = GetLastError();
+  // A folder standing where a game file was is the player's, as any folder that holds something.
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+  if (FailedForReal(root, path, error)) NoteLeft(path, error);
+}
+
+static void DeleteOwnFile(const FolderRoot& root, const std::wstring& rel) { DeleteFileNoting(root, root.path + rel); }
+
+// A folder that holds something stays without a word: the player's files, kept settings, a
+// link, or a file already named in the log.
+static void RemoveOwnFolder(const FolderRoot& root, const std::wstring& rel) {
+  const std::wstring path = root.path + rel;
+  if (RemoveFolderBelow(root, path)) return;
+  const DWORD error = GetLastError();
+  if (error != ERROR_DIR_NOT_EMPTY && FailedForReal(root, path, error)) NoteLeft(path, error);
+}
+
+// Removed with everything in it: whatever file stays there was not removed.
 static void DeleteOwnFolder(const FolderRoot& root, const std::wstring& rel) {
   DeleteTreeBelow(root, root.path + rel, true);
+  // Each file still there is tried once more, for the error that keeps it.
+  ForEachFileBelow(root, root.path + rel, [&root](const std::wstring& path) { DeleteFileNoting(root, path); });
 }
 
 static std::wstring InConfig(const wchar_t* name) { return std::wstring(layout::kConfigFolder) + L"\\" + name; }
@@ -100,15 +139,36 @@ void RemoveShortcut(REFKNOWNFOLDERID knownFolder, const std::wstring& installFol
     DeleteFileW(path.c_str());
 }
 
+// The end of a run: the page and the window learn it from the message.
+static void PostDone() {
+  g_setup.uninstallDone.store(g_setup.uninstallTotal.load());
+  if (g_setup.mainWindow) PostMessageW(g_setup.mainWindow, kMsgUninstallDone, 0, 0);
+}
+
 void UninstallWorker(std::wstring folder, bool keep) {
+  {
+    std::lock_guard<std::mutex> hold(s_leftLock);
+    s_left.clear();
+    s_incomplete = false;
+  }
+  // Opened once: every removal below goes through this handle, never the folder's name again.
+  // A folder that cannot be opened loses nothing, its shortcuts and registry entries included.
+  FolderRoot root;
+  if (!FolderRootOpen(root, folder)) {
+    LogFailure(L"uninstall of " + folder + L" changed nothing: the folder could not be opened", GetLastError());
+    {
+      std::lock_guard<std::mutex> hold(s_leftLock);
+      s_incomplete = true;
+    }
+    PostDone();
+    return;
+  }
+
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   RemoveShortcut(FOLDERID_Desktop, folder);
   RemoveShortcut(FOLDERID_Programs, folder);
   if (SUCCEEDED(com)) CoUninitialize();
 
-  // Opened once: every removal below goes through this handle, never the folder's name again.
-  FolderRoot root;
-  FolderRootOpen(root, folder);
   MigrateLegacyLayout(root);
 
   std::vector<std::wstring> files;
@@ -125,7 +185,8 @@ void UninstallWorker(std::wstring folder, bool keep) {
   for (const std::wstring& rel : files) {
     g_setup.uninstallDone.fetch_add(1);
     if (keep && InKeepSet(rel)) continue;
-    DeleteOwnFile(root, rel);
+    // The cache names every game file: it goes last, so that a run that left some finds them again.
+    if (!SamePathText(rel, layout::kPatcherCache)) DeleteOwnFile(root, rel);
     DeleteOwnFile(root, rel + layout::kTempSuffix);
     for (std::size_t cut = rel.rfind(L'\\'); cut != std::wstring::npos && cut > 0; cut = rel.rfind(L'\\', cut - 1))
       parents.insert(rel.substr(0, cut));
@@ -134,8 +195,6 @@ void UninstallWorker(std::wstring folder, bool keep) {
   DeleteTempFiles(root, L"");
   DeleteOwnFolder(root, layout::kPartsFolder);
   for (const wchar_t* name : layout::kWorkingFolders) DeleteOwnFolder(root, name);
-  RemoveOwnFolder(root, layout::kConfigFolder);
-  RemoveOwnFolder(root, layout::kBinFolder);
   if (!keep) {
     for (const wchar_t* name : layout::kUserFolders) DeleteOwnFolder(root, name);
   }
@@ -143,23 +202,45 @@ void UninstallWorker(std::wstring folder, bool keep) {
   std::vector<std::wstring> byLength(parents.begin(), parents.end());
   std::stable_sort(byLength.begin(), byLength.end(),
                    [](const std::wstring& a, const std::wstring& b) { return a.size() > b.size(); });
-  for (const std::wstring& rel : byLength) RemoveOwnFolder(root, rel);
+  for (const std::wstring& rel : byLength) {
+    // config and bin hold the program's own files until the end.
+    if (!SamePathText(rel, layout::kConfigFolder) && !SamePathText(rel, layout::kBinFolder)) RemoveOwnFolder(root, rel);
+  }
   RemoveOwnFolder(root, L"Data");
 
-  DeleteOwnFile(root, layout::kUninstaller);
-  DeleteOwnFile(root, layout::kMarker);
-  DeleteOwnFile(root, layout::kLegacyUninstaller);
-  DeleteOwnFile(root, layout::kLegacyMarker);
-  RemoveOwnFolder(root, layout::kBinFolder);
+  if (FolderRootMoved(root)) {
+    std::lock_guard<std::mutex> hold(s_leftLock);
+    s_incomplete = true;
+    LogLine(L"the folder " + folder + L" was moved while it was being uninstalled: what it still holds stays");
+  }
+  // Whatever could not be removed can be once it is free: the cache that names it, the marker,
+  // the uninstaller and both registry keys stay for the next run.
+  if (!UninstallLeftFiles()) DeleteOwnFile(root, layout::kPatcherCache);
+  if (!UninstallLeftFiles()) DeleteOwnFile(root, layout::kMarker);
+  if (!UninstallLeftFiles()) DeleteOwnFile(root, layout::kLegacyMarker);
+  if (UninstallLeftFiles()) {
+    LogLine(L"uninstall of " + folder + L" incomplete: " + std::to_wstring(s_left.size()) +
+            L" path(s) could not be removed; the uninstaller and the uninstall entry stay, to run again");
+    PostDone();
+    return;
+  }
+  // The registered uninstaller may be running (it waits for this copy) and then removes itself.
+  DeleteFileBelow(root, root.path + layout::kUninstaller);
+  DeleteFileBelow(root, root.path + layout::kLegacyUninstaller);
+  RemoveOwnFolder(root, layout::kConfigFolder);
+  RemoveFolderBelow(root, root.path + layout::kBinFolder);
   // The folder itself goes only when empty, and a linked install folder keeps its link.
   RemoveRootFolder(root);
 
   RegDeleteTreeW(HKEY_CURRENT_USER, layout::kUninstallKey);
   RegDeleteTreeW(HKEY_CURRENT_USER, layout::kSetupKey);
-
-  g_setup.uninstallDone.store(g_setup.uninstallTotal.load());
   LogLine(L"uninstall of " + folder + L" finished");
-  if (g_setup.mainWindow) PostMessageW(g_setup.mainWindow, kMsgUninstallDone, 0, 0);
+  PostDone();
+}
+
+bool UninstallLeftFiles() {
+  std::lock_guard<std::mutex> hold(s_leftLock);
+  return s_incomplete;
 }
 
 // "X:", "X:\..." or "\\server\share...": never a folder relative to the current one.

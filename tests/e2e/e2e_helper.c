@@ -3,6 +3,7 @@
  *                                     process owns it), create the file READY, keep the mutex
  *                                     until the file STOP exists or READY is gone (at most 15
  *                                     minutes)
+ *   e2e_helper holdfile PATH READY STOP   the same with the file PATH open and shared with nobody
  *   e2e_helper run COMMAND_LINE EXIT  start COMMAND_LINE as Windows starts an uninstall command
  *                                     (CreateProcess with no application name), wait, and write
  *                                     its exit code to the file EXIT
@@ -12,10 +13,10 @@
 #include <windows.h>
 #include <stdio.h>
 
-static int Hold(const wchar_t* name, const wchar_t* ready, const wchar_t* stop) {
-  HANDLE mutex = CreateMutexW(NULL, FALSE, name);
-  if (!mutex) return 2;
-  DWORD r = WaitForSingleObject(mutex, INFINITE);
+static int Hold(const wchar_t* name, const wchar_t* ready, const wchar_t* stop, int file) {
+  HANDLE mutex = file ? CreateFileW(name, GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL) : CreateMutexW(NULL, FALSE, name);
+  if (!mutex || mutex == INVALID_HANDLE_VALUE) return 2;
+  DWORD r = file ? WAIT_OBJECT_0 : WaitForSingleObject(mutex, INFINITE);
   if (r != WAIT_OBJECT_0 && r != WAIT_ABANDONED) return 2;
   HANDLE f = CreateFileW(ready, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
   if (f == INVALID_HANDLE_VALUE) return 2;
@@ -27,7 +28,7 @@ static int Hold(const wchar_t* name, const wchar_t* ready, const wchar_t* stop) 
     if (GetFileAttributesW(ready) == INVALID_FILE_ATTRIBUTES) break;
     Sleep(50);
   }
-  ReleaseMutex(mutex);
+  if (!file) ReleaseMutex(mutex);
   CloseHandle(mutex);
   return 0;
 }
@@ -55,8 +56,9 @@ static int Run(const wchar_t* commandLine, const wchar_t* exitFile) {
 }
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc == 5 && wcscmp(argv[1], L"hold") == 0) return Hold(argv[2], argv[3], argv[4]);
+  if (argc == 5 && wcscmp(argv[1], L"hold") == 0) return Hold(argv[2], argv[3], argv[4], 0);
+  if (argc == 5 && wcscmp(argv[1], L"holdfile") == 0) return Hold(argv[2], argv[3], argv[4], 1);
   if (argc == 4 && wcscmp(argv[1], L"run") == 0) return Run(argv[2], argv[3]);
-  fwprintf(stderr, L"usage: e2e_helper hold NAME READY STOP | run COMMAND_LINE EXIT\n");
+  fwprintf(stderr, L"usage: e2e_helper hold NAME READY STOP | holdfile PATH READY STOP | run COMMAND_LINE EXIT\n");
   return 2;
 }

@@ -91,10 +91,10 @@ clean_user_state() {
 }
 
 # ---- named mutexes held by a helper process -------------------------------------------------
-hold_mutex() {  # tag, mutex name
+hold_mutex() {  # tag, mutex name [, helper mode: holdfile holds the file of that name open]
   local tag=$1 ready=$E2E/flags/$1.ready stop=$E2E/flags/$1.stop
   rm -f "$ready" "$stop"
-  command wine "$HELPER" hold "$2" "$(winepath "$ready")" "$(winepath "$stop")" </dev/null >/dev/null 2>&1 &
+  command wine "$HELPER" "${3:-hold}" "$2" "$(winepath "$ready")" "$(winepath "$stop")" </dev/null >/dev/null 2>&1 &
   # Well below the test's time limit, so that a lock nobody gives back is reported with its holders.
   wait_until 300 test -e "$ready" ||
     { echo "could not take mutex $2 in 5 minutes; running:"; processes_naming '.exe'; exit 1; }
@@ -104,7 +104,7 @@ release_mutex() {  # tag
   local stop=$E2E/flags/$1.stop
   [[ -e $E2E/flags/$1.ready ]] || return 0
   touch "$stop"
-  wait_until 10 not_running "e2e_helper.exe hold.*$1.stop"
+  wait_until 10 not_running "e2e_helper.exe hold(file)?.*$1.stop"
   rm -f "$E2E/flags/$1.ready"
 }
 hold_launcher() { hold_mutex launcher "$LAUNCHER_MUTEX"; }

@@ -18,11 +18,16 @@ nothing_registered() {
   expect_missing "$DESKTOP_LNK"
 }
 
-section "exit 1: folder unusable"
-for dir in 'C:\qve2e\bad?name' 'C:\qve2e\..\Quorvel' 'relative\Quorvel' 'C:\'; do
-  setup --silent "--dir=$dir"
+section "exit 1: folder unusable, and the log says why"
+LOG=$E2E/setup.log
+long="C:\\qve2e\\$(printf 'a%.0s' {1..172})"   # 181 characters
+for dir in 'C:\qve2e\bad?name' 'C:\qve2e\..\Quorvel' 'relative\Quorvel' 'C:\' "$long"; do
+  rm -f "$LOG"
+  setup --silent "--dir=$dir" "--log=$(winpath "$LOG")"
   expect_eq "exit code for $dir" "$rc" 1
+  grep -a "cannot be used: " "$LOG" || fail "the log does not say why $dir is unusable"
 done
+grep -q "has 181 characters, not 4 to 180" "$LOG" || fail "the log does not give the path's length"
 expect_missing "$WINEPREFIX/drive_c/qve2e/bad?name"
 nothing_registered "unusable folder"
 
@@ -35,7 +40,6 @@ expect_missing "$E2E/Launcher"
 nothing_registered "launcher running"
 
 section "--help prints the options and exit codes; an unknown option is logged"
-LOG=$E2E/setup.log
 rm -f "$LOG"
 timeout 60 wine "$SETUP_EXE" --help --no-such-option "--log=$(winpath "$LOG")" </dev/null >"$E2E/help.txt" 2>/dev/null
 grep -q -- '--silent' "$E2E/help.txt" || fail "--help did not print the options"
@@ -50,6 +54,10 @@ for rate in abc 0 1.5k 5G; do
   expect_eq "exit code for --limit-rate=$rate" "$rc" 1
   grep -q -- "--limit-rate=$rate is not a rate" "$LOG" || fail "the log does not say why --limit-rate=$rate was refused"
 done
+rm -f "$LOG"
+setup --silent "--dir=$(winpath "$E2E/Rate/Quorvel")" --limit-rate=10M --limit-rate=abc "--log=$(winpath "$LOG")"
+expect_eq "exit code for a repeated --limit-rate" "$rc" 1
+grep -a -- "--limit-rate is given 2 times" "$LOG" || fail "the log does not say why the repeated --limit-rate was refused"
 expect_missing "$E2E/Rate"
 nothing_registered "bad --limit-rate"
 

@@ -142,4 +142,51 @@ wait_for_uninstaller
 expect_exists "$R/QuorvelSetup.exe"
 expect_missing "$R/bin/Uninstall Quorvel.exe"
 
+section "a game file held open: exit 7 naming it, the entry stays; once free, a second run removes the rest"
+K=$E2E/K/Quorvel
+install_game "$K"
+held=$(cd "$GAME" && find . -type f | LC_ALL=C sort | head -n 1 | sed 's|^\./||')
+hold_mutex game "$(winpath "$K/$held")" holdfile
+LOG=$E2E/uninstall.log
+uninstall_via_registry "--silent --keep=0 \"--log=$(winpath "$LOG")\"" 7
+release_mutex game
+grep -aF "could not remove $(winpath "$K/$held") (Windows error" "$LOG" || fail "the log does not name the held file"
+grep -a 'incomplete\|exit code' "$LOG"
+expect_eq "what stays" "$(files_below "$K")" \
+  "$(printf '%s\n' "$held" "bin/Uninstall Quorvel.exe" bin/quorvel.install config/patcher_cache.dat | LC_ALL=C sort)"
+key_exists "$UNINSTALL_KEY" || fail "the uninstall entry went although a file stayed"
+uninstall_via_registry "--silent --keep=0"
+expect_missing "$K"
+expect_unregistered
+
+section "a second uninstall while a setup runs is refused with 3 and leaves no temporary copy"
+L=$E2E/L/Quorvel
+install_game "$L"
+hold_mutex setup 'Quorvel.Setup.{9B6A7C14-52E1-4F7D-8E0A-1C3D5F7A9B20}'
+uninstall_via_registry "--silent --keep=0" 3   # waits until the copy has deleted itself
+release_mutex setup
+expect_exists "$L/bin/quorvel.install"
+
+section "a temporary folder with % in its name"
+saved_temp=$(reg_value 'HKCU\Environment' TEMP) saved_type=$(reg_type 'HKCU\Environment' TEMP) saved_unix=$WINE_TEMP_UNIX
+WINE_TEMP_UNIX="$E2E/tmp %USERNAME% x"
+mkdir -p "$WINE_TEMP_UNIX"
+for v in TEMP TMP; do wine reg add 'HKCU\Environment' /v $v /t REG_SZ /d "$(winpath "$WINE_TEMP_UNIX")" /f >/dev/null; done
+uninstall_via_registry "--silent --keep=0"
+for v in TEMP TMP; do wine reg add 'HKCU\Environment' /v $v /t "$saved_type" /d "$saved_temp" /f >/dev/null; done
+WINE_TEMP_UNIX=$saved_unix
+expect_missing "$L"
+
+section "an unattended uninstall on another drive than the temporary folder leaves no folder"
+SHM=/dev/shm/qve2e-$$   # another file system: no rename reaches the temporary folder from there
+mkdir -p "$SHM"
+ln -sfn "$SHM" "$WINEPREFIX/dosdevices/q:"
+setup --silent '--dir=Q:\Games\Quorvel'
+expect_eq "install exit code" "$rc" 0
+uninstall_via_registry "--silent --keep=0"
+expect_missing "$SHM/Games/Quorvel"
+expect_exists "$SHM/Games"
+expect_unregistered
+rm -rf "$SHM" "$WINEPREFIX/dosdevices/q:"
+
 pass_or_fail

@@ -51,6 +51,8 @@ TEST(CommandLine, RunModes) {
   // --uninstall wins over --uninstall-run in either order.
   EXPECT_EQ(ChooseRunMode(ParseStartupOptions(Args({L"--uninstall-run", L"--uninstall"}))), RunMode::UninstallRelaunch);
   EXPECT_EQ(ChooseRunMode(ParseStartupOptions(Args({L"--uninstall", L"--uninstall-run"}))), RunMode::UninstallRelaunch);
+  EXPECT_EQ(ChooseRunMode(ParseStartupOptions(Args({L"--uninstall-run", L"--uninstall-finish=4,8"}))),
+            RunMode::UninstallFinish);
   // Whole-word options are not prefixes: --uninstallx and --silently mean nothing.
   const StartupOptions o = ParseStartupOptions(Args({L"--uninstallx", L"--silently"}));
   EXPECT_EQ(ChooseRunMode(o), RunMode::InstallWizard);
@@ -102,7 +104,10 @@ TEST(CommandLine, LimitRates) {
   const StartupOptions o = ParseStartupOptions(Args({L"--limit-rate=500k"}));
   EXPECT_TRUE(o.hasLimitRate);
   EXPECT_EQ(o.limitRate, L"500k");
+  EXPECT_EQ(o.limitRateCount, 1);
   EXPECT_TRUE(o.unknown.empty());
+  // Given twice it is counted, so that the program can refuse it as it refuses a bad value.
+  EXPECT_EQ(ParseStartupOptions(Args({L"--limit-rate=10M", L"--dir=C:\\Q", L"--limit-rate=abc"})).limitRateCount, 2);
   const std::pair<const wchar_t*, uint64_t> good[] = {
       {L"1", 1}, {L"8k", 8192}, {L"8K", 8192}, {L"500k", 512000}, {L"2M", 2097152}, {L"2m", 2097152}, {L"1048576", 1048576}};
   for (const auto& [text, expected] : good) {

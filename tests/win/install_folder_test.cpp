@@ -37,6 +37,8 @@ TEST_F(FolderRules, ValidityAcceptsLocalFoldersOfFourTo180Characters) {
   ASSERT_EQ(longest.size(), 180u);
   EXPECT_TRUE(IsValidInstallFolder(longest));
   EXPECT_FALSE(IsValidInstallFolder(longest + L"a"));
+  EXPECT_EQ(InstallFolderProblem(longest + L"a"), L"the path has 181 characters, not 4 to 180");
+  EXPECT_EQ(InstallFolderProblem(L"C:\\Ga?mes"), L"the path holds one of the characters <>:\"|?* after its drive");
 }
 
 TEST_F(FolderRules, ValidityRefusesBadSyntax) {

@@ -128,3 +128,22 @@ TEST(Relaunch, SelfDeleteCommandRemovesAFileWhenRun) {
   EXPECT_EQ(ReadBytes(dir + L"\\100"), "neighbour");
   EXPECT_EQ(ReadBytes(base / L"Quorvel-Uninstall-1.exe"), "neighbour");
 }
+
+TEST(Relaunch, FinisherDeletesNothingButTheUninstallersLeftover) {
+  // Handle values typed by hand: a process to wait on and a file that is no uninstaller's leftover.
+  ScratchFolder dir;
+  WriteBytes(dir / L"notes.txt", "mine");
+  HANDLE file = CreateFileW((dir / L"notes.txt").c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  HANDLE self = nullptr;
+  const HANDLE me = GetCurrentProcess();
+  ASSERT_TRUE(DuplicateHandle(me, me, me, &self, SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0));
+  const std::wstring handles = std::to_wstring(reinterpret_cast<uintptr_t>(self)) + L"," +
+                               std::to_wstring(reinterpret_cast<uintptr_t>(file));
+  EXPECT_EQ(FinishUninstall(handles, dir.path()), 3);  // at once: it never waits for this process
+  EXPECT_EQ(FinishUninstall(L"nonsense", dir.path()), 3);
+  CloseHandle(self);
+  CloseHandle(file);
+  EXPECT_EQ(ReadBytes(dir / L"notes.txt"), "mine");
+}

@@ -167,11 +167,14 @@ TEST_F(Uninstall, PlayersOwnFilesSurviveWithTheirFolders) {
   WriteBytes(dir / L"notes.txt", "mine");
   WriteBytes(dir / L"Data\\mymod\\readme.txt", "mine too");
   WriteBytes(dir / L"bin\\tool.exe", "my tool");
+  DeleteFileW((dir / L"Quorvel.exe.old").c_str());
+  WriteBytes(dir / L"Quorvel.exe.old\\mine.txt", "a folder where a game file was");
   UninstallWorker(dir.path(), false);
   std::set<std::wstring> left = Tree(dir.path());
   EXPECT_EQ(left, (std::set<std::wstring>{L"notes.txt", L"Data\\", L"Data\\mymod\\", L"Data\\mymod\\readme.txt",
-                                          L"bin\\", L"bin\\tool.exe"}))
+                                          L"bin\\", L"bin\\tool.exe", L"Quorvel.exe.old\\", L"Quorvel.exe.old\\mine.txt"}))
       << Describe(left);
+  EXPECT_FALSE(UninstallLeftFiles()) << "the player's own files are not the game's";
 }
 
 TEST_F(Uninstall, CacheLinesNeverReachOutsideTheFolder) {
@@ -228,6 +231,7 @@ TEST_F(Uninstall, LinksAreNeitherFollowedNorDeleted) {
                              L"Quorvel.exe.new", L"Data\\UserData"})
     EXPECT_TRUE(Exists(dir + L"\\" + rel)) << Narrow(rel);
   EXPECT_FALSE(Exists(dir + L"\\shadercache\\a")) << "the rest of the working folder still goes";
+  EXPECT_FALSE(UninstallLeftFiles()) << "links stay on purpose, and are not reported as left";
 }
 
 TEST_F(Uninstall, LinkedInstallFolderIsEmptiedButKept) {
@@ -335,5 +339,36 @@ TEST_F(Uninstall, StartRunsTheWorkerOnItsThread) {
   EXPECT_NE(g_setup.uninstallThread.get_id(), std::this_thread::get_id());
   g_setup.uninstallThread.join();
   EXPECT_FALSE(Exists(dir));
+  EXPECT_EQ(sink_.Take(WM_APP + 11).size(), 1u);
+}
+
+TEST_F(Uninstall, AHeldFileIsNamedAndWhatFindsItAgainStays) {
+  ScratchFolder base;
+  const std::wstring dir = base / L"Quorvel";
+  MakeInstallation(dir);
+  HANDLE held = CreateFileW((dir + L"\\Data\\textures.pak").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  UninstallWorker(dir, false);
+  CloseHandle(held);
+  EXPECT_TRUE(UninstallLeftFiles());
+  const std::set<std::wstring> left = Tree(dir);
+  EXPECT_EQ(left, (std::set<std::wstring>{L"Data\\", L"Data\\textures.pak", L"bin\\", L"bin\\Uninstall Quorvel.exe",
+                                          L"bin\\quorvel.install", L"config\\", L"config\\patcher_cache.dat"}))
+      << Describe(left);
+  EXPECT_TRUE(KeyExists(L"Software\\Quorvel"));
+  EXPECT_TRUE(KeyExists(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel"));
+
+  UninstallWorker(dir, false);  // the file is free now
+  EXPECT_FALSE(UninstallLeftFiles());
+  EXPECT_FALSE(Exists(dir)) << Describe(Tree(dir));
+  EXPECT_FALSE(KeyExists(L"Software\\Quorvel"));
+}
+
+TEST_F(Uninstall, AFolderThatCannotBeOpenedLosesNothing) {
+  ScratchFolder base;
+  UninstallWorker(base / L"Missing", false);
+  EXPECT_TRUE(UninstallLeftFiles());
+  EXPECT_TRUE(KeyExists(L"Software\\Quorvel"));
+  EXPECT_TRUE(KeyExists(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel"));
   EXPECT_EQ(sink_.Take(WM_APP + 11).size(), 1u);
 }
