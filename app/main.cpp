@@ -215,7 +215,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ShowWindow(g_setup.mainWindow, SW_SHOW);
     UpdateWindow(g_setup.mainWindow);
   }
-  StartGameSizeQuery();
+  // Nothing shows the size of an unattended run: the run's own manifest is its one fetch.
+  if (!g_setup.silent) StartGameSizeQuery();
   if (g_setup.silent) StartUnattended(mode == RunMode::UninstallWizard);
 
   MSG msg;

@@ -105,7 +105,9 @@ bool RegisterInstallation() {
     SetString(entry.get(), L"UninstallString", L"\"" + uninstaller + L"\" --uninstall");
     SetDword(entry.get(), L"NoModify", 1);
     SetDword(entry.get(), L"NoRepair", 1);
-    SetDword(entry.get(), L"EstimatedSize", static_cast<DWORD>(g_setup.gameSize.load() >> 10));
+    // The size the Welcome page showed, or, where nothing asked for it, the run's own manifest's.
+    const uint64_t size = g_setup.gameSize.load() ? g_setup.gameSize.load() : g_engine.listedBytes.load();
+    SetDword(entry.get(), L"EstimatedSize", static_cast<DWORD>(size >> 10));
   }
   g_setup.existingInstall = true;
   LogLine(L"registered " + dir);

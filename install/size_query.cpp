@@ -102,9 +102,11 @@ void QueryGameSize(const std::atomic<bool>* stop) {
   try {
     std::string body;
     int32_t status = 0;
+    std::wstring answered;
     // The servers in their order: the first that answers gives the size.
     for (const std::wstring& base : PatchMirrors()) {
-      status = HttpGetToMemory(base + L"manifest.json", body, layout::kManifestLimit, stop);
+      status = HttpGetDocument(base + L"manifest.json", body, layout::kManifestLimit, stop);
+      answered = base;
       if (status == 200 || (stop && stop->load())) break;
     }
     if (stop && stop->load()) return;  // the program is ending: nobody waits for the answer
@@ -116,6 +118,7 @@ void QueryGameSize(const std::atomic<bool>* stop) {
     if (!parsed || !scan.rootIsObject || !scan.filesIsArray) return Fail();
     g_setup.gameSize.store(scan.total);
     g_setup.remoteVersion.store(VersionOf(scan));
+    OfferManifestCopy(answered, std::move(body));  // the install then fetches only the signature
     Answer();
   } catch (const std::bad_alloc&) {
     // Without memory for the body there is no size to show.

@@ -75,6 +75,7 @@ struct PatchEngine {
   std::atomic<bool> pause{false};       // owner: holds transfers until cleared
   std::atomic<int32_t> stage{0};        // run: the last PatchStage posted
   std::atomic<int32_t> manifestVersion{0};  // run: the version of the manifest being applied
+  std::atomic<uint64_t> listedBytes{0};     // run: the size of every file that manifest lists
   SlimLock stateLock;                   // guards the five fields below
   std::wstring currentFile;             // run, under stateLock: the file being worked on
   std::wstring errorMessage;            // run, under stateLock: the run's first error text

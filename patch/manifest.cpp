@@ -238,6 +238,43 @@ static Verdict Judge(const ManifestRule& rule, const JsonValue& doc, const std::
   return Verdict::Current;
 }
 
+namespace {
+
+// The manifest the size query fetched, for the run that follows it.
+struct OfferedManifest {
+  SlimLock lock;
+  std::wstring base;
+  std::string bytes;
+  ULONGLONG at = 0;
+};
+OfferedManifest& Offered() {
+  static OfferedManifest* offered = new OfferedManifest;  // never destroyed: threads may outlive exit
+  return *offered;
+}
+
+constexpr ULONGLONG kOfferedManifestMs = 10 * 60 * 1000;
+
+// Moves the offered copy of base's manifest into out; false if there is none that recent.
+bool TakeOfferedManifest(const std::wstring& base, std::string& out) {
+  OfferedManifest& offered = Offered();
+  std::lock_guard<SlimLock> lock(offered.lock);
+  const bool usable = !offered.bytes.empty() && offered.base == base && GetTickCount64() - offered.at < kOfferedManifestMs;
+  if (usable) out = std::move(offered.bytes);
+  offered.bytes = std::string();
+  offered.base.clear();
+  return usable;
+}
+
+}  // namespace
+
+void OfferManifestCopy(const std::wstring& base, std::string bytes) {
+  OfferedManifest& offered = Offered();
+  std::lock_guard<SlimLock> lock(offered.lock);
+  offered.base = base;
+  offered.bytes = std::move(bytes);
+  offered.at = GetTickCount64();
+}
+
 static ManifestFetch Fetch(PatchEngine& engine, const ManifestRule* rule, std::string& bytes, JsonValue* doc,
                            std::wstring& error) {
   if (!PublicKeyConfigured()) {
@@ -271,8 +308,11 @@ static ManifestFetch Fetch(PatchEngine& engine, const ManifestRule* rule, std::s
       const auto headWait = [&] { return others ? silentBudgetMs - std::min(silentSpentMs, silentBudgetMs) : 0; };
       std::string manifest, signature;
       ULONGLONG began = GetTickCount64();
-      manifestStatus =
-          HttpGetToMemory(base + L"manifest.json", manifest, layout::kManifestLimit, &engine.cancel, headWait());
+      const bool offered = TakeOfferedManifest(base, manifest);
+      if (offered) LogLine(L"manifest.json of " + base + L" as fetched moments ago; only its signature is fetched");
+      manifestStatus = offered ? 200
+                               : HttpGetDocument(base + L"manifest.json", manifest, layout::kManifestLimit, &engine.cancel,
+                                                 headWait());
       if (manifestStatus == kHttpNoAnswer && others) silentSpentMs += GetTickCount64() - began;
       signatureStatus = 0;
       if (manifestStatus == 200) {

@@ -122,6 +122,11 @@ std::string FormatUtcTime(int64_t seconds);
 // false when it is there but not a time ParseUtcTime reads.
 bool ManifestExpiry(const JsonValue& doc, bool& present, int64_t& seconds);
 
+// Keeps the bytes just fetched (unverified) from base's manifest.json, so that a run asking base
+// for its manifest within ten minutes uses them instead of fetching them again, once, if the
+// signature it fetches verifies them; otherwise it fetches the manifest as always.
+void OfferManifestCopy(const std::wstring& base, std::string bytes);
+
 enum class ManifestFetch { Ok, Cancelled, Failed };
 // Fetches manifest.json and manifest.sig (3 attempts) and checks the signature with the
 // built-in key, from the first server that gives a manifest whose signature verifies (one

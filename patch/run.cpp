@@ -129,6 +129,9 @@ void RunPatch(PatchEngine& engine, bool fullVerify) {
     engine.SetError(error);
     return;
   }
+  uint64_t listed = 0;
+  for (const FileList::Item& item : files.items) listed += item.size;
+  engine.listedBytes = listed;
   const auto launcher = manifest.object.find("launcher");
   if (launcher != manifest.object.end()) {
     if (engine.installerMode) {

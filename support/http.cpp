@@ -2,6 +2,7 @@
 
 #include <winsock2.h>
 #include <windows.h>
+#include <zlib.h>
 #include <winhttp.h>
 
 #include <algorithm>
@@ -284,6 +285,7 @@ struct Transfer {
   std::atomic<bool> headersIn{false};
   std::atomic<uint64_t> declared{0};
   std::atomic<uint64_t> delivered{0};
+  std::atomic<bool>* gzipped = nullptr;  // the caller's: the answer came gzip-compressed
 
   bool Abandoned() {
     std::lock_guard<SlimLock> hold(lock);
@@ -390,6 +392,13 @@ void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, HINTERNET re
                                             length, &lengthSize, WINHTTP_NO_HEADER_INDEX);
     const uint64_t declared = hasLength ? std::wcstoull(length, nullptr, 10) : 0;
     t->declared = std::min(declared, t->maxBody);
+    if (t->gzipped) {
+      wchar_t encoding[32] = {};
+      DWORD encodingSize = sizeof(encoding);
+      *t->gzipped = api.queryHeaders(request, WINHTTP_QUERY_CONTENT_ENCODING, WINHTTP_HEADER_NAME_BY_INDEX, encoding,
+                                     &encodingSize, WINHTTP_NO_HEADER_INDEX) &&
+                    _wcsicmp(encoding, L"gzip") == 0;
+    }
     t->headersIn = true;
     {
       std::lock_guard<SlimLock> hold(t->lock);
@@ -494,7 +503,7 @@ void RunOnRequestThread(std::function<void()> job) {
 
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
                 bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel, uint64_t maxBody,
-                HttpReuse reuse, uint64_t headWaitMs) {
+                HttpReuse reuse, uint64_t headWaitMs, std::atomic<bool>* gzipped) {
   HINTERNET session = g_session;
   if (!session) return 0;
   const WinHttpApi& api = Api();
@@ -521,6 +530,7 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
   std::wstring headers;
   if (noCache) headers = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
   if (rangeStart != 0) headers += L"Range: bytes=" + std::to_wstring(rangeStart) + L"-\r\n";
+  if (gzipped) headers += L"Accept-Encoding: gzip\r\n";
 
   std::shared_ptr<Transfer> t;
   HINTERNET request = nullptr;
@@ -532,6 +542,7 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     t->rangeStart = rangeStart;
     t->maxBody = maxBody;
     t->url = url;
+    t->gzipped = gzipped;
     t->path = std::move(requestPath);
     t->secure = secure;
     t->reuse = reuse;
@@ -593,6 +604,59 @@ int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limi
                         const std::atomic<bool>* cancel, uint64_t headWaitMs) {
   out.clear();
   return HttpGet(url, MemorySink(out, limit), nullptr, true, 0, cancel, limit, HttpReuse::None, headWaitMs);
+}
+
+namespace {
+
+// A gzip body inflated into out as it arrives, never past limit bytes.
+struct Gunzip {
+  z_stream zs{};
+  bool started = false, ended = false, failed = false;
+  ~Gunzip() {
+    if (started) inflateEnd(&zs);
+  }
+  bool Feed(std::string& out, uint32_t limit, const uint8_t* data, uint32_t size) {
+    if (!started) {
+      if (inflateInit2(&zs, 16 + MAX_WBITS) != Z_OK) return !(failed = true);
+      started = true;
+    }
+    if (ended || failed) return !(failed = true);  // nothing may follow the stream
+    zs.next_in = const_cast<Bytef*>(data);
+    zs.avail_in = size;
+    uint8_t block[65536];
+    while (zs.avail_in > 0 || zs.avail_out == 0) {
+      zs.next_out = block;
+      zs.avail_out = sizeof(block);
+      const int ret = inflate(&zs, Z_NO_FLUSH);
+      if (ret != Z_OK && ret != Z_STREAM_END && ret != Z_BUF_ERROR) return !(failed = true);
+      const size_t produced = sizeof(block) - zs.avail_out;
+      if (out.size() + produced > limit) return !(failed = true);
+      out.append(reinterpret_cast<const char*>(block), produced);
+      if (ret == Z_STREAM_END) {
+        ended = true;
+        return zs.avail_in == 0 || !(failed = true);
+      }
+      if (ret == Z_BUF_ERROR && produced == 0) break;
+    }
+    return true;
+  }
+};
+
+}  // namespace
+
+int32_t HttpGetDocument(const std::wstring& url, std::string& out, uint32_t limit, const std::atomic<bool>* cancel,
+                        uint64_t headWaitMs) {
+  out.clear();
+  std::atomic<bool> gzipped{false};
+  Gunzip gunzip;
+  const ByteSink plain = MemorySink(out, limit);
+  const ByteSink sink = [&](const uint8_t* data, uint32_t size) {
+    return gzipped ? gunzip.Feed(out, limit, data, size) : plain(data, size);
+  };
+  // The compressed body is bounded by the same limit as the document it holds.
+  const int32_t status = HttpGet(url, sink, nullptr, true, 0, cancel, limit, HttpReuse::None, headWaitMs, &gzipped);
+  if (status == 200 && gzipped && !gunzip.ended) return -1;  // cut short: not the document
+  return status;
 }
 
 uint64_t HttpDeadlineFloorMs() {

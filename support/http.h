@@ -50,15 +50,23 @@ enum class HttpReuse {
 // declared length; with no bound, what has arrived) at 4 KiB/s, and returns within 0.1 s of
 // *cancel becoming true. A request that finds no connection it may use in eight tries gives 0.
 // Only one thread ever uses a request; reuse says which connection it may go out on.
+// gzipped (if given) asks for a gzip-compressed answer and says, before the first body byte
+// reaches the sink, whether it came so (the sink then gets the compressed bytes).
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
                 bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel = nullptr,
-                uint64_t maxBody = UINT64_MAX, HttpReuse reuse = HttpReuse::None, uint64_t headWaitMs = 0);
+                uint64_t maxBody = UINT64_MAX, HttpReuse reuse = HttpReuse::None, uint64_t headWaitMs = 0,
+                std::atomic<bool>* gzipped = nullptr);
 // Empties out and GETs url into it with no-cache and no range; a body over limit gives -1, and
 // limit is the request's bound; headWaitMs as for HttpGet.
 int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit,
                         const std::atomic<bool>* cancel = nullptr, uint64_t headWaitMs = 0);
 // The deadline floor in force: the build's, or the one set for testing.
 uint64_t HttpDeadlineFloorMs();
+// HttpGetToMemory for a document a server may send gzip-compressed (it is asked to): out holds the document
+// inflated, at most limit bytes; a compressed body that is damaged, cut short or inflates past
+// limit gives -1, as a body over limit does.
+int32_t HttpGetDocument(const std::wstring& url, std::string& out, uint32_t limit,
+                        const std::atomic<bool>* cancel = nullptr, uint64_t headWaitMs = 0);
 // Caps the bytes every transfer together receives at bytesPerSecond (0: no cap); each
 // request's time bound then assumes a quarter of it for itself. Set before requests start.
 void HttpSetRateLimit(uint64_t bytesPerSecond);

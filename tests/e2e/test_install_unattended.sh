@@ -51,6 +51,8 @@ for lnk in "$DESKTOP_LNK" "$PROGRAMS_LNK"; do
   expect_eq "shortcut description" "$(lnk_field "$lnk" 'Description')" Quorvel
 done
 
+expect_eq "manifest.json fetched by the unattended install" "$(grep -c 'GET /patch/manifest.json' "$E2E/nginx/access.log")" 1
+
 section "unattended repair of a damaged installation"
 victim=$(cd "$GAME" && find . -type f -size +1k | LC_ALL=C sort | sed -n 2p)
 gone=$(cd "$GAME" && find . -type f | LC_ALL=C sort | sed -n 5p)
@@ -223,6 +225,21 @@ victim_requests=$(grep -c "$(basename "$victim")" "$E2E/nginx2/access.log")
   fail "requests for the damaged object on the first server: $victim_requests, expected three attempts"
 grep -q "patch server http://127.0.0.1:$PORT2/patch/ is not asked again in this run: a damaged object" "$E2E/mirror2.log" ||
   fail "the log does not name the server that served damage"
+
+section "a server that sends the manifest gzip-compressed"
+PORT3=$(qv_free_port)
+qv_nginx_start "$E2E/nginx3" "$E2E/www" "$PORT3" "gzip on; gzip_types application/json; gzip_min_length 0;" ||
+  fail "the compressing server did not start"
+export QV_E2E_BASE_URLS="http://127.0.0.1:$PORT3/patch/"
+DIR7=$E2E/Gzip/Quorvel
+setup --silent --no-shortcuts "--dir=$(winpath "$DIR7")"
+unset QV_E2E_BASE_URLS
+qv_nginx_stop "$E2E/nginx3"
+expect_eq "exit code with a compressed manifest" "$rc" 0
+same_tree "$GAME" "$DIR7"
+sent=$(awk '$7 == "/patch/manifest.json" { print $10 }' "$E2E/nginx3/access.log")
+((sent > 0 && sent * 2 < $(stat -c %s "$E2E/www/patch/manifest.json"))) ||
+  fail "the manifest went out with $sent bytes, not compressed"
 
 section "--no-shortcuts: registry written, no shortcut"
 clean_user_state

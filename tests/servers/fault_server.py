@@ -31,6 +31,7 @@ A behaviour B is a JSON object, every member optional:
   after_body   send this many bytes after the body, beyond its Content-Length
   endless_header  send the status line and then a header line every 50 ms, without end
   declare_length  declare this Content-Length, whatever the body holds (then close)
+  content_encoding  send this Content-Encoding header (the body as given, not encoded here)
 """
 import argparse
 import base64
@@ -212,6 +213,8 @@ class Handler(BaseHTTPRequestHandler):
         if content_range:
             self.send_header("Content-Range", content_range)
         self.send_header("Accept-Ranges", "bytes")
+        if b.get("content_encoding"):
+            self.send_header("Content-Encoding", b["content_encoding"])
         closing = any(b.get(k) is not None for k in ("truncate", "drop", "no_length", "declare_length"))
         if not b.get("no_length"):
             self.send_header("Content-Length", str(b.get("declare_length") or len(body)))

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/http.h"
+#include "test_release.h"
 #include "test_servers.h"
 
 using namespace qvtest;
@@ -169,6 +170,33 @@ TEST_F(Http, MemorySinkTakesItsLimitAndRefusesOneByteMore) {
   EXPECT_EQ(HttpGetToMemory(FaultUrl(prefix + "65"), out, 64), -1);
   EXPECT_LE(out.size(), 64u);
   EXPECT_EQ(out, std::string(out.size(), 's'));  // only whole chunks accepted before the refusal
+}
+
+// A document the server sends gzip-compressed arrives inflated; one whose compressed bytes are
+// damaged, cut short or would inflate past the limit is refused like a body over the limit;
+// one sent plain arrives as it is.
+TEST_F(Http, DocumentsArriveInflatedAndDamagedCompressionIsRefused) {
+  const std::string document = Pattern(300000);
+  const std::string gzip = Compress(document, 31);
+  std::string damaged = gzip;
+  damaged[gzip.size() / 2] ^= 0x55;
+  struct Case {
+    const char* name;
+    std::string body;
+    const char* encoding;
+    uint32_t limit;
+    int32_t status;
+  };
+  for (const Case& c : {Case{"gzip", gzip, "gzip", 300000, 200}, Case{"damaged", damaged, "gzip", 300000, -1},
+                        Case{"cut", gzip.substr(0, gzip.size() - 9), "gzip", 300000, -1},
+                        Case{"too long inflated", gzip, "gzip", 299999, -1}, Case{"plain", document, "", 300000, 200}}) {
+    SCOPED_TRACE(c.name);
+    FaultPut(prefix + "doc", c.body);
+    FaultScript(prefix + "doc", std::string(R"([{"content_encoding": ")") + c.encoding + R"("}])");
+    std::string out;
+    EXPECT_EQ(HttpGetDocument(FaultUrl(prefix + "doc"), out, c.limit), c.status);
+    if (c.status == 200) EXPECT_TRUE(out == document);
+  }
 }
 
 TEST_F(Http, MemorySinkKeepsTheChunksBeforeTheRefusingOne) {
