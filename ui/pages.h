@@ -11,6 +11,13 @@
 constexpr Rect kRunProgressBar{282, 264, 850, 286};
 constexpr Rect kRunFigures{282, 186, 850, 368};
 
+// A value that changes whenever the Installing page's words or buttons change (stage, waiting for
+// the server, paused, failed, cancelling, a speed figure or a dash), so that the timer repaints
+// all of it at once rather than only its figures.
+uint64_t RunPageState();
+// False while the run's bar holds still (paused, waiting for the server, failed): no shine moves.
+bool RunBarMoves();
+
 // One frame of the window: background, side bar, page, title buttons, open overlays; area
 // (client pixels, null: the whole window) is the part the paint renews.
 void PaintWindow(HWND window, HDC paintDc, const RECT* area = nullptr);
