@@ -346,7 +346,25 @@ void PaintContent() {
   DrawFocusMark();
 }
 
+void PrepareFirstFrame(HWND window) {
+  HDC dc = GetDC(window);
+  if (!dc) return;
+  // Readers hear the page when it is shown, from the first paint of the shown window.
+  if (BeginFrame(window, dc, nullptr)) {
+    PaintContent();
+    EndFrame();
+    KeepFrame();
+  }
+  ReleaseDC(window, dc);
+}
+
 void PaintWindow(HWND window, HDC paintDc, const RECT* area) {
+  // The first paint of the shown window: the frame made while it was hidden, if nothing has been
+  // drawn since (the hit regions and reader elements of that frame still stand).
+  if (ShowKeptFrame(window, paintDc)) {
+    AnnounceChanges(window);
+    return;
+  }
   if (!BeginFrame(window, paintDc, area)) return;
   PaintContent();
   EndFrame();

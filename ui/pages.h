@@ -21,6 +21,10 @@ bool RunBarMoves();
 // One frame of the window: background, side bar, page, title buttons, open overlays; area
 // (client pixels, null: the whole window) is the part the paint renews.
 void PaintWindow(HWND window, HDC paintDc, const RECT* area = nullptr);
+// Renders the page once while the window is still hidden (WM_CREATE), so that the device objects,
+// the pictures and the glyphs are ready and the window, once shown, has its page at once
+// instead of after the first rendering under a software renderer (most of a second).
+void PrepareFirstFrame(HWND window);
 // Everything of a frame between BeginFrame and EndFrame; also fills the hit list when there is
 // no render target (tests read the regions a page offers).
 void PaintContent();

@@ -257,6 +257,7 @@ void OnCreate(HWND window) {
     setAttribute(window, kDarkModeAttribute, &dark, sizeof dark);
   }
   CreateFolderField(window, UiFontFamily().c_str());
+  if (!g_setup.silent) PrepareFirstFrame(window);  // an unattended run never shows its window
 }
 
 void OnDestroy(HWND window) {
