@@ -166,6 +166,24 @@ struct RunLook {
   int subtitle = StatusConnecting;
 };
 
+static bool s_waiting = false;
+static uint64_t s_waitingDone = 0;
+
+bool WaitingForServer() {
+  const uint64_t done = g_engine.doneBytes.load();
+  if (g_engine.stage.load() != StageDownloading || g_engine.pause.load()) {
+    s_waiting = false;
+  } else if (g_engine.waitingForServer.load() > 0) {
+    s_waiting = true;
+    s_waitingDone = done;
+  } else if (s_waiting && done > s_waitingDone) {
+    s_waiting = false;
+  } else if (s_waiting) {
+    s_waitingDone = done;  // a failed attempt took its bytes back: only new ones end the wait
+  }
+  return s_waiting;
+}
+
 static RunLook LookOfRun() {
   RunLook look;
   look.stage = g_engine.stage.load();
@@ -173,8 +191,10 @@ static RunLook LookOfRun() {
   const bool going = !look.failed && !g_setup.cancelRequested;
   // Paused while downloading: the launcher's words for it, and the bar holds still.
   look.paused = going && look.stage == StageDownloading && g_engine.pause.load();
-  // Waiting for a server that does not answer: the page says it is connecting, with no speed.
-  look.waiting = going && !look.paused && look.stage == StageDownloading && g_engine.waitingForServer.load() > 0;
+  // Waiting for a server that does not answer: the page says it is connecting, with no speed,
+  // until bytes come again (a transfer counts as waiting only during its pauses, not during the
+  // attempts between them, which would make the page flicker between the two).
+  look.waiting = going && !look.paused && look.stage == StageDownloading && WaitingForServer();
   if (look.failed)
     look.subtitle = ErrorInterrupted;
   else if (g_setup.cancelRequested)
@@ -346,6 +366,27 @@ void PaintContent() {
   DrawFocusMark();
 }
 
+// What a frame is drawn from, as one text: a kept frame is shown only while it is unchanged.
+static std::wstring FrameInputs() {
+  const wchar_t flags[] = {static_cast<wchar_t>(L'0' + static_cast<int>(g_setup.page)),
+                           static_cast<wchar_t>(L'0' + g_installerLanguage.load()),
+                           HighContrast() ? L'h' : L'-',
+                           g_setup.optDesktopShortcut ? L'd' : L'-',
+                           g_setup.optStartMenuShortcut ? L's' : L'-',
+                           g_setup.optLaunchGame ? L'l' : L'-',
+                           g_setup.optKeepUserData ? L'k' : L'-',
+                           g_setup.installFailed ? L'f' : L'-',
+                           g_ui.languageListOpen ? L'o' : L'-',
+                           g_ui.confirmOpen ? L'q' : L'-',
+                           g_ui.focusVisible ? L'v' : L'-',
+                           0};
+  return std::wstring(flags) + L"|" + std::to_wstring(g_ui.focusVisible ? g_ui.focusId : 0) + L"|" + std::to_wstring(g_ui.hoverId) + L"|" +
+         std::to_wstring(g_setup.remoteVersion.load()) + L"|" + std::to_wstring(g_setup.gameSize.load()) + L"|" +
+         std::to_wstring(g_engine.stage.load()) + L"|" + std::to_wstring(g_setup.dpiScale) + L"|" +
+         g_setup.errorText + L"|" + g_setup.installDir;
+}
+static std::wstring s_keptInputs;
+
 void PrepareFirstFrame(HWND window) {
   HDC dc = GetDC(window);
   if (!dc) return;
@@ -354,6 +395,7 @@ void PrepareFirstFrame(HWND window) {
     PaintContent();
     EndFrame();
     KeepFrame();
+    s_keptInputs = FrameInputs();
   }
   ReleaseDC(window, dc);
 }
@@ -361,9 +403,13 @@ void PrepareFirstFrame(HWND window) {
 void PaintWindow(HWND window, HDC paintDc, const RECT* area) {
   // The first paint of the shown window: the frame made while it was hidden, if nothing has been
   // drawn since (the hit regions and reader elements of that frame still stand).
-  if (ShowKeptFrame(window, paintDc)) {
-    AnnounceChanges(window);
-    return;
+  if (!s_keptInputs.empty()) {
+    const bool unchanged = FrameInputs() == s_keptInputs;
+    s_keptInputs.clear();
+    if (unchanged && ShowKeptFrame(window, paintDc)) {
+      AnnounceChanges(window);
+      return;
+    }
   }
   if (!BeginFrame(window, paintDc, area)) return;
   PaintContent();

@@ -15,6 +15,9 @@ constexpr Rect kRunFigures{282, 186, 850, 368};
 // the server, paused, failed, cancelling, a speed figure or a dash), so that the timer repaints
 // all of it at once rather than only its figures.
 uint64_t RunPageState();
+// True from the moment a transfer of the downloading run waits for a server that does not
+// answer until bytes arrive again (or the run leaves the download or is paused).
+bool WaitingForServer();
 // False while the run's bar holds still (paused, waiting for the server, failed): no shine moves.
 bool RunBarMoves();
 

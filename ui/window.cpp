@@ -197,8 +197,7 @@ void FinishRun(HWND window) {
 void SampleDownloadSpeed() {
   // Paused or waiting for the server, the meter forgets: afterwards the figures rest on new
   // samples again.
-  SampleSpeed(g_speed,
-              g_engine.stage.load() == StageDownloading && !g_engine.pause.load() && g_engine.waitingForServer.load() == 0,
+  SampleSpeed(g_speed, g_engine.stage.load() == StageDownloading && !g_engine.pause.load() && !WaitingForServer(),
               g_engine.doneBytes.load(), GetTickCount64());
 }
 
