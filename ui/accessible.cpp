@@ -5,6 +5,8 @@
 
 #include <oleacc.h>
 
+#include <algorithm>
+
 #include "app/languages.h"
 #include "app/setup_state.h"
 #include "support/handles.h"
@@ -23,6 +25,15 @@ void AddAccessText(const std::wstring& text, Rect rect, bool keepEmpty) {
   AccessItem item;
   item.name = text;
   item.rect = rect;
+  g_accessItems.push_back(std::move(item));
+}
+
+void AddAccessStatus(const std::wstring& text, Rect rect) {
+  if (text.empty()) return;
+  AccessItem item;
+  item.name = text;
+  item.rect = rect;
+  item.live = true;
   g_accessItems.push_back(std::move(item));
 }
 
@@ -392,10 +403,12 @@ struct Shown {
   SetupPage page = SetupPage::Welcome;
   bool confirmOpen = false;
   int32_t focusId = 0, focusValue = -1;
+  std::wstring focusName;
   bool listOpen = false;
   std::vector<std::pair<int32_t, bool>> checks;
   std::vector<std::wstring> progress;
-  std::wstring alert;
+  std::vector<std::wstring> statuses;
+  std::vector<std::wstring> alerts;
 };
 Shown s_shown;
 
@@ -423,7 +436,9 @@ void AnnounceChanges(HWND window) {
   const FocusStop focus = CurrentFocus();
   now.focusId = focus.id;
   now.focusValue = focus.value;
-  LONG comboChild = 0, alertChild = 0;
+  const bool samePage = s_shown.valid && now.page == s_shown.page && now.confirmOpen == s_shown.confirmOpen;
+  LONG comboChild = 0, focusChild = CHILDID_SELF;
+  std::vector<LONG> statusChildren, alertChildren;
   for (size_t i = 0; i < children.size(); ++i) {
     const AccessItem& item = *children[i];
     const LONG child = static_cast<LONG>(i + 1);
@@ -440,9 +455,24 @@ void AnnounceChanges(HWND window) {
         NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, window, OBJID_CLIENT, child);
     }
     if (item.role == RoleComboBox) comboChild = child;
-    if (item.role == RoleAlert && !alertChild) {
-      alertChild = child;
-      now.alert = item.name;
+    if (item.id != 0 && item.id == now.focusId) {
+      focusChild = child;
+      now.focusName = item.name;
+    }
+    // A status is heard when it changes on the page; one that appears with a new page is read
+    // with the page.
+    if (item.live) {
+      const size_t k = now.statuses.size();
+      now.statuses.push_back(item.name);
+      if (samePage && (k >= s_shown.statuses.size() || s_shown.statuses[k] != item.name))
+        statusChildren.push_back(child);
+    }
+    // Each alert once, as it appears or changes.
+    if (item.role == RoleAlert &&
+        std::find(now.alerts.begin(), now.alerts.end(), item.name) == now.alerts.end()) {
+      now.alerts.push_back(item.name);
+      if (std::find(s_shown.alerts.begin(), s_shown.alerts.end(), item.name) == s_shown.alerts.end())
+        alertChildren.push_back(child);
     }
   }
   if (!s_shown.valid || now.page != s_shown.page || now.confirmOpen != s_shown.confirmOpen)
@@ -457,13 +487,15 @@ void AnnounceChanges(HWND window) {
       // Rows are the list's children: the event names the list, so a reader can say "2 of 11".
       NotifyWinEvent(EVENT_OBJECT_FOCUS, window, kLanguageListObject, now.focusValue + 1);
     } else {
-      LONG child = CHILDID_SELF;
-      for (size_t i = 0; i < children.size(); ++i)
-        if (children[i]->id != 0 && children[i]->id == now.focusId) child = static_cast<LONG>(i + 1);
-      NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, child);
+      NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, focusChild);
     }
+  } else if (!focusMoved && focusChild != CHILDID_SELF && now.focusName != s_shown.focusName &&
+             GetFocus() == window) {
+    // The focused button says something else now (Pause became Resume).
+    NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, window, OBJID_CLIENT, focusChild);
   }
+  for (const LONG child : statusChildren) NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, window, OBJID_CLIENT, child);
   // After the focus, which readers announce first and which would cut the message short.
-  if (alertChild && now.alert != s_shown.alert) NotifyWinEvent(EVENT_SYSTEM_ALERT, window, OBJID_CLIENT, alertChild);
+  for (const LONG child : alertChildren) NotifyWinEvent(EVENT_SYSTEM_ALERT, window, OBJID_CLIENT, child);
   s_shown = std::move(now);
 }

@@ -35,6 +35,7 @@ struct AccessItem {
   bool selected = false;
   bool isDefault = false;
   bool inList = false;  // a row of the open language list: a child of the list element
+  bool live = false;    // a status: readers hear it when it appears or changes (a name change)
 };
 
 // The object id under which the open language list answers WM_GETOBJECT, so that events about
@@ -47,6 +48,9 @@ void ClearAccessItems();
 // Records a text; an empty one only with keepEmpty (a value that comes and goes while the page is
 // shown, so that the elements after it keep their numbers).
 void AddAccessText(const std::wstring& text, Rect rect, bool keepEmpty = false);
+// Records a status text (what the run is doing, that it is paused): readers hear it whenever it
+// changes while the page is shown; an empty one records nothing.
+void AddAccessStatus(const std::wstring& text, Rect rect);
 // Records a control; returns it for the optional fields.
 AccessItem& AddAccessControl(int32_t role, int32_t id, const std::wstring& name, Rect rect, bool enabled);
 // Records a message that readers are to hear as soon as it appears or changes (an error line,
@@ -69,5 +73,5 @@ bool NameFolderField();
 // cannot be loaded from the system folder.
 LRESULT AnswerGetObject(HWND window, WPARAM wParam, LPARAM lParam);
 // After a paint: raises the events for what changed since the previous paint (page, focus,
-// check boxes, progress values, a new or changed error line or question).
+// check boxes, progress values, a status or the focused control's name, a new or changed alert).
 void AnnounceChanges(HWND window);

@@ -52,6 +52,7 @@ HDC s_paintDc = nullptr;
 RECT s_paintArea{};
 bool s_clipped = false;
 D2D1_RECT_F s_renewed{};  // the paint's area in DIPs while s_clipped
+bool s_frameKept = false;  // s_frameDc holds a whole frame not yet shown (KeepFrame)
 
 // The software path's shine: the animated bar's filled part as the last frame drew it (without
 // the shine), kept so that each animation tick lays the shine over a copy of it with GDI. Wine
@@ -243,6 +244,7 @@ bool CreateTarget(HWND window) {
 }
 
 void ReleaseFrameDc() {
+  s_frameKept = false;
   if (s_frameDc) DeleteDC(s_frameDc);
   if (s_frameBitmap) DeleteObject(s_frameBitmap);
   s_frameDc = nullptr;
@@ -348,10 +350,14 @@ void DrawVectorGlyph(wchar_t glyph, float em, Rect rect) {
   const float cx = (rect.left + rect.right) / 2, cy = (rect.top + rect.bottom) / 2;
   const float w = std::max(1.0f, em / 11.0f);
   switch (glyph) {
-    case GlyphCheckMark:
-      Line(cx - 0.42f * em, cy + 0.02f * em, cx - 0.14f * em, cy + 0.30f * em, w);
-      Line(cx - 0.14f * em, cy + 0.30f * em, cx + 0.44f * em, cy - 0.28f * em, w);
+    case GlyphCheckMark: {
+      // Bolder than the other icons: a one-unit diagonal never reaches its full colour, and a
+      // check mark must stand out 3:1 from its background.
+      const float bold = std::max(2.0f, w);
+      Line(cx - 0.42f * em, cy + 0.02f * em, cx - 0.14f * em, cy + 0.30f * em, bold);
+      Line(cx - 0.14f * em, cy + 0.30f * em, cx + 0.44f * em, cy - 0.28f * em, bold);
       break;
+    }
     case GlyphChevronDown:
       Line(cx - 0.42f * em, cy - 0.21f * em, cx, cy + 0.21f * em, w);
       Line(cx, cy + 0.21f * em, cx + 0.42f * em, cy - 0.21f * em, w);
@@ -497,6 +503,7 @@ bool ReadHighContrast() {
 bool HaveIconFont() { return s_haveIconFont; }
 
 bool BeginFrame(HWND window, HDC paintDc, const RECT* area) {
+  s_frameKept = false;
   ClearHitRegions();
   if (!s_target && !CreateDeviceObjects(window)) return false;
   s_paintDc = nullptr;
@@ -540,6 +547,18 @@ void EndFrame() {
   s_shine.pending = false;
   s_paintDc = nullptr;
   if (drawn == static_cast<HRESULT>(D2DERR_RECREATE_TARGET)) ReleaseDeviceObjects();
+}
+
+void KeepFrame() { s_frameKept = s_frameDc && !s_clipped; }
+
+bool ShowKeptFrame(HWND window, HDC paintDc) {
+  if (!s_frameKept || !paintDc) return false;
+  s_frameKept = false;
+  RECT client{};
+  GetClientRect(window, &client);
+  if (s_frameSize.cx != client.right || s_frameSize.cy != client.bottom) return false;
+  BitBlt(paintDc, 0, 0, client.right, client.bottom, s_frameDc, 0, 0, SRCCOPY);
+  return true;
 }
 
 void ReleaseDeviceObjects() {

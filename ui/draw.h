@@ -96,6 +96,12 @@ bool HaveIconFont();
 bool BeginFrame(HWND window, HDC paintDc, const RECT* area = nullptr);
 // EndDraw; on D2DERR_RECREATE_TARGET releases every device object for the next paint.
 void EndFrame();
+// After a whole frame's EndFrame: keeps its pixels for ShowKeptFrame (where rendering is in
+// software). Any later frame, resize or device loss forgets them.
+void KeepFrame();
+// Copies the kept frame onto paintDc (the whole client area) and forgets it; false when there is
+// none or the window's size changed since (then the paint renders as usual).
+bool ShowKeptFrame(HWND window, HDC paintDc);
 // Resizes the render target (if one exists) to the client size in pixels.
 void ResizeTarget(UINT width, UINT height);
 

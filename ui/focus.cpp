@@ -193,8 +193,10 @@ int32_t DefaultButton() {
 bool HandleKey(HWND window, WPARAM key) {
   if (g_setup.silent) return false;
   if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU) return false;
-  // As in native windows, the focus mark appears once the keyboard is used to move around.
-  const bool moves = key == VK_TAB || key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN;
+  // As in native windows, the focus mark appears once the keyboard is used to move around or to
+  // press, so that the control a new page focuses shows where the keys now act.
+  const bool moves = key == VK_TAB || key == VK_LEFT || key == VK_RIGHT || key == VK_UP || key == VK_DOWN ||
+                     key == VK_RETURN || key == VK_SPACE;
   if (moves && !g_ui.focusVisible) {
     g_ui.focusVisible = true;
     Redraw();
@@ -283,6 +285,14 @@ void PlacePageFocus() {
   }
   g_ui.focusId = 0;
   if (window && g_folderField && GetFocus() == g_folderField) SetFocus(window);
+}
+
+int32_t PageFocusControl(SetupPage page) {
+  switch (page) {
+    case SetupPage::Installing: return IdCancel;  // Pause, Try again and Cancel come and go; Cancel stays
+    case SetupPage::Uninstalling: return 0;
+    default: return IdPrimary;
+  }
 }
 
 void NoteClickFocus(const HitRegion* region) {

@@ -33,6 +33,9 @@ bool HandleChar(HWND window, wchar_t ch);
 bool RestoreFocusOnActivate(WPARAM wParam);
 // A new page: the focus goes to the folder box on the Folder page, else to no control.
 void PlacePageFocus();
+// The control a page focuses when it is shown (its primary button, Cancel while installing, none
+// while uninstalling); the Folder page's box is placed by PlacePageFocus.
+int32_t PageFocusControl(SetupPage page);
 // A mouse press on region (or on nothing): a focusable control takes the focus, as native ones do.
 void NoteClickFocus(const HitRegion* region);
 // Draws the focus mark around the focused control once a key has been pressed.

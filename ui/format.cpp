@@ -47,6 +47,8 @@ std::wstring FormatDuration(uint64_t seconds) {
 // - the first sample then only sets the starting point; later samples come at least 500 ms apart;
 // - when the done counter falls (a failed attempt takes its bytes back) the measure starts over
 //   from that sample;
+// - when bytes arrive again after none came for 2 s (the server went away and came back) the
+//   measure starts over as at the stage's start: the stall is no part of the line's speed;
 // - the oldest sample kept is the newest one that is at least kWindowMs older than the last,
 //   so speed = bytes between the oldest and the newest sample / the time between them, over a
 //   window of 8 s once the stage has run that long;
@@ -83,6 +85,12 @@ void SampleSpeed(SpeedMeter& meter, bool downloading, uint64_t done, uint64_t no
     return;
   }
   if (meter.stageSeen == 0) {
+    meter.stageSeen = meter.lastGrowth = meter.lastTick = now == 0 ? 1 : now;
+    meter.lastDone = done;
+    return;
+  }
+  if (done > meter.lastDone && now - meter.lastGrowth >= kStallMs) {
+    ResetSpeedMeter(meter);
     meter.stageSeen = meter.lastGrowth = meter.lastTick = now == 0 ? 1 : now;
     meter.lastDone = done;
     return;
@@ -197,7 +205,23 @@ double ShowProgress(ShownProgress& shown, int32_t stage, double fraction) {
   return shown.last;
 }
 
-void ResumeProgress(ShownProgress& shown) { shown.resumed = shown.last; }
+void ResumeProgress(ShownProgress& shown) {
+  shown.resumed = shown.last;
+  shown.earlierTotal = shown.downloadTotal;
+  shown.carrySet = false;
+}
+
+DownloadBytes CarryDownload(ShownProgress& shown, uint64_t done, uint64_t total) {
+  // A later run counts only what it still fetches; what the runs before it completed is the
+  // part of their total it no longer lists (nothing when the release grew in between).
+  if (!shown.carrySet) {
+    shown.carried = shown.earlierTotal > total ? shown.earlierTotal - total : 0;
+    shown.carrySet = true;
+  }
+  const DownloadBytes shownBytes{done + shown.carried, total + shown.carried};
+  shown.downloadTotal = shownBytes.total;
+  return shownBytes;
+}
 
 std::wstring TrimMiddleAtBackslash(const std::wstring& text, bool (*fits)(const std::wstring&, void*),
                                    void* context) {

@@ -63,12 +63,25 @@ struct ShownProgress {
   double floor[kStages] = {};  // per stage code: the highest fraction shown in it
   double resumed = 0.0;        // where the run before this one left off
   double last = 0.0;           // the fraction of the last paint (kept on the failure page)
+  uint64_t downloadTotal = 0;  // the download stage's total as last shown, carried bytes included
+  uint64_t earlierTotal = 0;   // downloadTotal when this run began
+  uint64_t carried = 0;        // bytes the runs before this one fetched that it no longer lists
+  bool carrySet = false;       // carried is known for this run
 };
 // The fraction to show for the fraction of stage (limited to 0..1; stage codes outside
 // 0..kStages-1 share the last floor).
 double ShowProgress(ShownProgress& shown, int32_t stage, double fraction);
-// Another run of the same install begins: it goes on from the last fraction shown.
+// Another run of the same install begins: it goes on from the last fraction shown, and its
+// download from the bytes the runs before it fetched.
 void ResumeProgress(ShownProgress& shown);
+// The download stage's done and total bytes as the page shows them, so that the percentage and
+// Downloaded describe one install: a retried or resumed run's own counters plus what the runs
+// before it fetched of the files it no longer lists (fixed at its first call in that run).
+struct DownloadBytes {
+  uint64_t done = 0;
+  uint64_t total = 0;
+};
+DownloadBytes CarryDownload(ShownProgress& shown, uint64_t done, uint64_t total);
 
 // text, or text with a middle part replaced by U+2026 so that fits(result) holds and the text
 // after its last backslash (the last folder or file name) stays whole. When not even "…" and

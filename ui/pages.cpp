@@ -157,29 +157,90 @@ static double InstallingFraction(int32_t stage, uint64_t done, uint64_t total) {
   return ShowProgress(g_progress, stage, 0.0);
 }
 
-static void InstallingPage() {
-  const int32_t stage = g_engine.stage.load();
-  const uint64_t done = g_engine.doneBytes.load();
-  const uint64_t total = g_engine.totalBytes.load();
-  const bool failed = g_setup.installFailed;
+// What the Installing page says about its run beyond the figures: the subtitle and whether the
+// run is paused or waits for its server.
+struct RunLook {
+  int32_t stage = 0;
+  bool failed = false;
+  bool paused = false;
+  bool waiting = false;
   int subtitle = StatusConnecting;
-  if (failed)
-    subtitle = ErrorInterrupted;
-  else if (g_setup.cancelRequested)
-    subtitle = StatusCancelling;
-  else if (stage == StageChecking)
-    subtitle = StatusChecking;
-  else if (stage == StageDownloading)
-    subtitle = StatusDownloading;
-  else if (stage == StageApplying || stage == StageDone)
-    subtitle = StatusFinishing;
+};
+
+static bool s_waiting = false;
+static uint64_t s_waitingDone = 0;
+
+bool WaitingForServer() {
+  const uint64_t done = g_engine.doneBytes.load();
+  if (g_engine.stage.load() != StageDownloading || g_engine.pause.load()) {
+    s_waiting = false;
+  } else if (g_engine.waitingForServer.load() > 0) {
+    s_waiting = true;
+    s_waitingDone = done;
+  } else if (s_waiting && done > s_waitingDone) {
+    s_waiting = false;
+  } else if (s_waiting) {
+    s_waitingDone = done;  // a failed attempt took its bytes back: only new ones end the wait
+  }
+  return s_waiting;
+}
+
+static RunLook LookOfRun() {
+  RunLook look;
+  look.stage = g_engine.stage.load();
+  look.failed = g_setup.installFailed;
+  const bool going = !look.failed && !g_setup.cancelRequested;
   // Paused while downloading: the launcher's words for it, and the bar holds still.
-  const bool paused = !failed && !g_setup.cancelRequested && stage == StageDownloading && g_engine.pause.load();
-  // Waiting for a server that does not answer: the page says it is connecting, with no speed.
-  const bool waiting = !failed && !g_setup.cancelRequested && !paused && stage == StageDownloading &&
-                       g_engine.waitingForServer.load() > 0;
-  if (waiting) subtitle = StatusConnecting;
-  DrawPageHeader(Text(InstallingTitle), paused ? LauncherString(LauncherText::StatePaused) : Text(subtitle));
+  look.paused = going && look.stage == StageDownloading && g_engine.pause.load();
+  // Waiting for a server that does not answer: the page says it is connecting, with no speed,
+  // until bytes come again (a transfer counts as waiting only during its pauses, not during the
+  // attempts between them, which would make the page flicker between the two).
+  look.waiting = going && !look.paused && look.stage == StageDownloading && WaitingForServer();
+  if (look.failed)
+    look.subtitle = ErrorInterrupted;
+  else if (g_setup.cancelRequested)
+    look.subtitle = StatusCancelling;
+  else if (look.waiting)
+    look.subtitle = StatusConnecting;
+  else if (look.stage == StageChecking)
+    look.subtitle = StatusChecking;
+  else if (look.stage == StageDownloading)
+    look.subtitle = StatusDownloading;
+  else if (look.stage == StageApplying || look.stage == StageDone)
+    look.subtitle = StatusFinishing;
+  return look;
+}
+
+bool RunBarMoves() {
+  if (PaintedPage(g_setup.page) != SetupPage::Installing) return true;
+  const RunLook look = LookOfRun();
+  return !look.failed && !look.paused && !look.waiting;
+}
+
+uint64_t RunPageState() {
+  const RunLook look = LookOfRun();
+  const bool figures = look.stage == StageDownloading && !look.failed && !look.paused && !look.waiting;
+  const bool speedKnown = figures && SpeedKnown(g_speed);
+  return static_cast<uint64_t>(static_cast<uint32_t>(look.stage)) | static_cast<uint64_t>(look.subtitle & 0xFFFF) << 32 |
+         static_cast<uint64_t>(look.failed) << 48 | static_cast<uint64_t>(look.paused) << 49 |
+         static_cast<uint64_t>(look.waiting) << 50 | static_cast<uint64_t>(speedKnown) << 51 |
+         static_cast<uint64_t>(g_setup.cancelRequested) << 52;
+}
+
+static void InstallingPage() {
+  const RunLook look = LookOfRun();
+  const int32_t stage = look.stage;
+  const bool failed = look.failed, paused = look.paused, waiting = look.waiting;
+  const bool downloading = stage == StageDownloading && !failed;
+  // The download goes on from what the runs before it of this install fetched, in the
+  // percentage and in Downloaded alike.
+  DownloadBytes bytes{g_engine.doneBytes.load(), g_engine.totalBytes.load()};
+  // (A run's counters read 0 until its stage is posted, which an earlier run's stage may precede.)
+  if (downloading && bytes.total != 0) bytes = CarryDownload(g_progress, bytes.done, bytes.total);
+  const uint64_t done = bytes.done, total = bytes.total;
+  // A status readers hear as it changes; the failure is an alert, as the player must act.
+  DrawPageHeader(Text(InstallingTitle), paused ? LauncherString(LauncherText::StatePaused) : Text(look.subtitle),
+                 failed ? Subtitle::Alert : Subtitle::Status);
 
   // A failed run keeps what it reached, dimmed.
   const double fraction = InstallingFraction(stage, done, total);
@@ -188,7 +249,8 @@ static void InstallingPage() {
   if (failed)
     DrawProgressBar(FrameColour, MutedColour, fraction, false, kRunProgressBar, Text(InstallProgressName));
   else
-    DrawProgressBar(DarkGoldColour, HighlightColour, fraction, !paused, kRunProgressBar, Text(InstallProgressName));
+    DrawProgressBar(DarkGoldColour, HighlightColour, fraction, !paused && !waiting, kRunProgressBar,
+                    Text(InstallProgressName));
 
   // After a failure the error line names the file; a status line could name another one.
   std::wstring status;
@@ -200,7 +262,6 @@ static void InstallingPage() {
   }
   DrawTextIn(status, SmallText, StatusColour, AlignLeading, AlignMiddle, 1.0f, Rect{282, 290, 850, 312});
 
-  const bool downloading = stage == StageDownloading && !failed;
   const std::wstring values[3] = {
       downloading && !paused && !waiting ? SpeedText(g_speed) : L"-",
       downloading && !paused && !waiting ? TimeLeftText(g_speed, done, total) : L"-",
@@ -224,12 +285,16 @@ static void InstallingPage() {
                  kLeftButton);
     DrawButton(IdCancel, Text(CancelButton), false, cancelEnabled, kRightButton);
   }
-  // Last among the page's elements: as it comes and goes, the buttons keep their numbers.
-  AddAccessText(status, Rect{282, 290, 850, 312});
+  // Last among the page's elements: as it comes and goes, the buttons keep their numbers. The
+  // hint of a pause is heard as it appears; file names are not.
+  if (paused)
+    AddAccessStatus(status, Rect{282, 290, 850, 312});
+  else
+    AddAccessText(status, Rect{282, 290, 850, 312});
 }
 
 static void FinishedPage() {
-  DrawPageHeader(Text(FinishedTitle), Text(FinishedText));
+  DrawPageHeader(Text(FinishedTitle), Text(FinishedText), Subtitle::Alert);
   FillCircle(566, 252, 44, GoldColour, 0.14f);
   StrokeCircle(566, 252, 44, GoldColour, 1.0f, 2.0f);
   DrawGlyph(GlyphCheckMark, BigIconText, HighlightColour, 1.0f, Rect{522, 208, 610, 296});
@@ -309,7 +374,51 @@ void PaintContent() {
   DrawFocusMark();
 }
 
+// What a frame is drawn from, as one text: a kept frame is shown only while it is unchanged.
+static std::wstring FrameInputs() {
+  const wchar_t flags[] = {static_cast<wchar_t>(L'0' + static_cast<int>(g_setup.page)),
+                           static_cast<wchar_t>(L'0' + g_installerLanguage.load()),
+                           HighContrast() ? L'h' : L'-',
+                           g_setup.optDesktopShortcut ? L'd' : L'-',
+                           g_setup.optStartMenuShortcut ? L's' : L'-',
+                           g_setup.optLaunchGame ? L'l' : L'-',
+                           g_setup.optKeepUserData ? L'k' : L'-',
+                           g_setup.installFailed ? L'f' : L'-',
+                           g_ui.languageListOpen ? L'o' : L'-',
+                           g_ui.confirmOpen ? L'q' : L'-',
+                           g_ui.focusVisible ? L'v' : L'-',
+                           0};
+  return std::wstring(flags) + L"|" + std::to_wstring(g_ui.focusVisible ? g_ui.focusId : 0) + L"|" + std::to_wstring(g_ui.hoverId) + L"|" +
+         std::to_wstring(g_setup.remoteVersion.load()) + L"|" + std::to_wstring(g_setup.gameSize.load()) + L"|" +
+         std::to_wstring(g_engine.stage.load()) + L"|" + std::to_wstring(g_setup.dpiScale) + L"|" +
+         g_setup.errorText + L"|" + g_setup.installDir;
+}
+static std::wstring s_keptInputs;
+
+void PrepareFirstFrame(HWND window) {
+  HDC dc = GetDC(window);
+  if (!dc) return;
+  // Readers hear the page when it is shown, from the first paint of the shown window.
+  if (BeginFrame(window, dc, nullptr)) {
+    PaintContent();
+    EndFrame();
+    KeepFrame();
+    s_keptInputs = FrameInputs();
+  }
+  ReleaseDC(window, dc);
+}
+
 void PaintWindow(HWND window, HDC paintDc, const RECT* area) {
+  // The first paint of the shown window: the frame made while it was hidden, if nothing has been
+  // drawn since (the hit regions and reader elements of that frame still stand).
+  if (!s_keptInputs.empty()) {
+    const bool unchanged = FrameInputs() == s_keptInputs;
+    s_keptInputs.clear();
+    if (unchanged && ShowKeptFrame(window, paintDc)) {
+      AnnounceChanges(window);
+      return;
+    }
+  }
   if (!BeginFrame(window, paintDc, area)) return;
   PaintContent();
   EndFrame();

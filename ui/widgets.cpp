@@ -54,12 +54,18 @@ void DrawCard(bool highlighted, Rect rect) {
   StrokeFrame(highlighted ? GoldColour : ControlFrameColour, 1.0f, rect);
 }
 
-void DrawPageHeader(const std::wstring& title, const std::wstring& subtitle) {
+void DrawPageHeader(const std::wstring& title, const std::wstring& subtitle, Subtitle kind) {
+  const Rect subtitleRect{282, 122, 850, 170};
   DrawTextIn(title, TitleText, TitleColour, AlignLeading, AlignNear, 1.0f, Rect{282, 64, 850, 104});
   FillRect(GoldColour, 1.0f, Rect{282, 108, 338, 110});
-  DrawTextIn(subtitle, BodyText, MutedColour, AlignLeading, AlignNear, 1.0f, Rect{282, 122, 850, 170});
+  DrawTextIn(subtitle, BodyText, MutedColour, AlignLeading, AlignNear, 1.0f, subtitleRect);
   AddAccessText(title, Rect{282, 64, 850, 104});
-  AddAccessText(subtitle, Rect{282, 122, 850, 170});
+  if (kind == Subtitle::Status)
+    AddAccessStatus(subtitle, subtitleRect);
+  else if (kind == Subtitle::Alert)
+    AddAccessAlert(subtitle, subtitleRect);
+  else
+    AddAccessText(subtitle, subtitleRect);
 }
 
 void NineSlice(float w, float h, Rect d, SlicePart parts[9]) {
@@ -194,11 +200,11 @@ void DrawTitleButtons(bool closeWorks, bool pageHasClose) {
 }
 
 void DrawLanguageSelector() {
-  const Rect card{282, 228, 562, 264};
+  const Rect card = kLanguageBoxRect;
   DrawCard(g_ui.hoverId == IdLanguageSelector || g_ui.languageListOpen, card);
   DrawTextIn(InstallerLanguageName(g_installerLanguage.load()), BodyText, LabelColour, AlignLeading,
-             AlignMiddle, 1.0f, Rect{294, 228, 532, 264});
-  DrawGlyph(GlyphChevronDown, IconText, GoldColour, 1.0f, Rect{532, 228, 562, 264});
+             AlignMiddle, 1.0f, Rect{card.left + 12, card.top, card.right - 30, card.bottom});
+  DrawGlyph(GlyphChevronDown, IconText, GoldColour, 1.0f, Rect{card.right - 30, card.top, card.right, card.bottom});
   AddHitRegion(IdLanguageSelector, card, true, -1);
   AddAccessControl(RoleComboBox, IdLanguageSelector, InstallerString(GameLanguageLabel), card, true);
 }
@@ -222,7 +228,7 @@ void DrawLanguageList() {
     DrawTextIn(InstallerLanguageName(i), BodyText, i == current ? HighlightColour : LabelColour,
                AlignLeading, AlignMiddle, 1.0f, Rect{row.left + 12, row.top, row.right - 28, row.bottom});
     if (i == current)
-      DrawGlyph(GlyphCheckMark, IconText, GoldColour, 1.0f, Rect{row.right - 28, row.top, row.right, row.bottom});
+      DrawGlyph(GlyphCheckMark, IconText, HighlightColour, 1.0f, Rect{row.right - 28, row.top, row.right, row.bottom});
     AddHitRegion(IdLanguageItem, row, true, i);
     AccessItem& item = AddAccessControl(RoleListItem, IdLanguageItem, InstallerLanguageName(i), row, true);
     item.value = i;

@@ -79,8 +79,11 @@ constexpr float kFocusFrameWidth = 2.0f;
 void DrawPanel(Rect rect);
 // A dark box, its frame gold when highlighted.
 void DrawCard(bool highlighted, Rect rect);
+// How readers are told of a subtitle: as plain text, as a status whose changes they hear, or as
+// an alert they hear as it appears (the player must act, or the install has ended).
+enum class Subtitle { Plain, Status, Alert };
 // Page title, its gold underline bar and the subtitle.
-void DrawPageHeader(const std::wstring& title, const std::wstring& subtitle);
+void DrawPageHeader(const std::wstring& title, const std::wstring& subtitle, Subtitle kind = Subtitle::Plain);
 // A button with its face picture (hover, pressed, disabled) and caption; registers its region.
 void DrawButton(int32_t id, const std::wstring& caption, bool isDefault, bool enabled, Rect rect);
 // A 24-high check-box row at (x, y); the whole row toggles.
@@ -113,8 +116,13 @@ void NineSlice(float imageWidth, float imageHeight, Rect dest, SlicePart parts[9
 Rect LanguageRowRect(int32_t index);
 // The open list: one 28-unit row per language inside a one-unit frame.
 constexpr float kLanguageRowHeight = 28.0f;
-constexpr Rect kLanguageListRect{282, 222, 562, 222 + 2 + kLanguageRowHeight * kInstallerLanguageCount};
+// The language box on the Welcome page; the list opens over it, as wide, and leaves the
+// buttons below it uncovered.
+constexpr Rect kLanguageBoxRect{282, 228, 536, 264};
+constexpr Rect kLanguageListRect{282, 222, kLanguageBoxRect.right, 222 + 2 + kLanguageRowHeight * kInstallerLanguageCount};
 static_assert(kLanguageListRect.bottom <= kCanvasHeight, "the language list must fit on the canvas");
+static_assert(kLanguageListRect.right <= kLeftButton.left - 2 || kLanguageListRect.bottom <= kLeftButton.top - 2,
+              "the open language list must not cover the buttons");
 
 // The Folder page's text box (id 100) and its colours, created with the main window.
 constexpr int kFolderFieldId = 100;

@@ -186,22 +186,29 @@ void FinishRun(HWND window) {
       DestroyWindow(window);
       return;
     }
+    // What the player does next is Try again (Enter presses it); readers hear the button and then
+    // the alerts.
+    g_ui.focusId = IdTryAgain;
     Redraw();
   }
 }
 
 // One animation tick's speed sample; the meter forgets everything outside the download stage.
 void SampleDownloadSpeed() {
-  // Paused, the meter forgets: after Resume the figures rest on new samples again.
-  SampleSpeed(g_speed, g_engine.stage.load() == StageDownloading && !g_engine.pause.load(), g_engine.doneBytes.load(),
-              GetTickCount64());
+  // Paused or waiting for the server, the meter forgets: afterwards the figures rest on new
+  // samples again.
+  SampleSpeed(g_speed, g_engine.stage.load() == StageDownloading && !g_engine.pause.load() && !WaitingForServer(),
+              g_engine.doneBytes.load(), GetTickCount64());
 }
 
 // Each tick moves the bar's shine; the figures (percentage, bar, file, speed, time left,
 // downloaded) are renewed on every fifteenth tick, twice a second, which is as often as they
 // can be read. Rendering the whole window 30 times a second took more than a core under Wine.
+// What the page says about the run (waiting for the server, paused, a figure or a dash) is
+// renewed, whole, on the tick it changes.
 constexpr int kTicksPerFigures = 15;
 int s_ticksSinceFigures = 0;
+uint64_t s_runState = 0;
 
 void InvalidateCanvasRect(HWND window, Rect r) {
   const float scale = g_setup.dpiScale;
@@ -213,11 +220,20 @@ void InvalidateCanvasRect(HWND window, Rect r) {
 void AnimationTick(HWND window) {
   g_ui.animPhase += 0.033f;
   SampleDownloadSpeed();
+  if (g_setup.page == SetupPage::Installing) {
+    const uint64_t state = RunPageState();
+    if (state != s_runState) {
+      s_runState = state;
+      s_ticksSinceFigures = 0;
+      Redraw();
+      return;
+    }
+  }
   if (++s_ticksSinceFigures >= kTicksPerFigures) {
     s_ticksSinceFigures = 0;
     InvalidateCanvasRect(window, kRunFigures);
-  } else if (!HighContrast() && !g_engine.pause.load() && !PaintShine(window)) {  // in the system's colours,
-                                                                                 // or paused, nothing moves
+  } else if (!HighContrast() && RunBarMoves() && !PaintShine(window)) {  // in the system's colours,
+                                                                       // or held, nothing moves
     InvalidateCanvasRect(window, kRunProgressBar);
   }
 }
@@ -240,6 +256,7 @@ void OnCreate(HWND window) {
     setAttribute(window, kDarkModeAttribute, &dark, sizeof dark);
   }
   CreateFolderField(window, UiFontFamily().c_str());
+  if (!g_setup.silent) PrepareFirstFrame(window);  // an unattended run never shows its window
 }
 
 void OnDestroy(HWND window) {
@@ -306,6 +323,8 @@ void ChangePage(SetupPage page) {
   g_ui.languageListOpen = false;
   LayoutFolderField();
   PlacePageFocus();
+  // As in dialogs, a new page has a focused control (its frame shows once the keyboard was used).
+  if (g_ui.focusId == 0) g_ui.focusId = PageFocusControl(PaintedPage(page));
   Redraw();
 }
 

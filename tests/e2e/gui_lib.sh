@@ -164,6 +164,8 @@ shot() {
   SHOT=$SHOTS/$1.png
   settle "$SHOT"
 }
+# shot_now NAME: one grab, not settled (for a page that animates), kept as $SHOTS/NAME.png in SHOT.
+shot_now() { SHOT=$SHOTS/$1.png; grab "$SHOT"; }
 # probe_near DESCRIPTION X Y RRGGBB TOL: one pixel of SHOT at canvas point (X, Y).
 probe_near() {
   local out

@@ -75,7 +75,6 @@ click 775 498   # Installer
 
 section "Installing: the cancel question, declined"
 # At once, while the run is surely still going: Cancel asks first.
-shot_now() { SHOT=$SHOTS/$1.png; grab "$SHOT"; }
 for _ in $(seq 1 60); do
   shot_now install-7-installing
   [[ $(probe_count 282 188 482 254 "$HIGHLIGHT" 24) -ge 12 ]] && break   # the percentage
@@ -121,6 +120,22 @@ SHOT=$SHOTS/install-8-progress.png
 contrast=$($PROBE contrast "$SHOT" 282 290 850 312)
 awk -v c="$contrast" 'BEGIN { exit !(c >= 4.5) }' || fail "status line contrast $contrast, below 4.5:1"
 echo "status line contrast $contrast:1"
+
+section "Installing: the server goes away and comes back, and the page says so at once"
+# subtitle_is SHOT CROP: the subtitle area of SHOT shows what CROP shows.
+subtitle_is() { $PROBE crop "$1" 282 122 850 170 "$GUI/subtitle.png" && $PROBE same "$GUI/subtitle.png" "$2"; }
+$PROBE crop "$SHOT" 282 122 850 170 "$GUI/subtitle-downloading.png"
+stop_release "$GUI/nginx"
+for _ in $(seq 1 120); do
+  grab "$GUI/now.png"
+  subtitle_is "$GUI/now.png" "$GUI/subtitle-downloading.png" || break
+  sleep 0.5
+done
+subtitle_is "$GUI/now.png" "$GUI/subtitle-downloading.png" && fail "the subtitle did not change while the server was away"
+cp "$GUI/now.png" "$SHOTS/install-16-waiting.png"
+start_patch_server "$GUI/www" 50k
+wait_until 120 eval 'grab "$GUI/now.png" && subtitle_is "$GUI/now.png" "$GUI/subtitle-downloading.png"' ||
+  fail "the subtitle did not say downloading again once the server was back"
 
 # never_drops GRABS FLOOR: the bar's fill, grabbed that many times, never falls below the
 # highest fill seen (2 pixels allowed for edge rounding) until the Finished page; LAST_FILL is
@@ -327,7 +342,7 @@ key Return
 section "keyboard: Summary, a check box toggled with Space and back"
 access summary
 expect_element "desktop shortcut" checkbox C "Create a desktop shortcut"
-expect_element "Install, the default" button D "Install"
+expect_element "Install, the default and focused as the page came" button FD "Install"
 key Tab Tab
 access summary-tab
 expect_element "Start menu shortcut focused" checkbox FC "Create a Start menu shortcut"
@@ -342,7 +357,7 @@ key Return   # the focus is on a check box: Enter presses the default button, In
 
 section "keyboard: Installing, the question asked with Escape and declined with N"
 access_until installing '^progressbar|'
-expect_element "Cancel while the run goes on" button "" "Cancel"
+expect_element "Cancel while the run goes on, focused as the page came" button F "Cancel"
 grep -q '^progressbar|[^|]*|Installation progress|[0-9]*%|' <<<"$TREE" || fail "no progress value: $TREE"
 EVENTS=$GUI/events.txt
 agent_do events "$(winpath "$EVENTS")"
@@ -357,7 +372,7 @@ expect_element "No, focused and default" button FD "No"
 expect_element "Yes" button "" "Yes"
 [[ $(grep -vc '^client|' <<<"$TREE") -eq 3 ]] || fail "the question leaves more than its own three elements: $TREE"
 key n
-access_until after-question '^button||Cancel|' || fail "the question stayed open after N: $TREE"
+access_until after-question '^button|F|Cancel|' || fail "the question stayed open after N: $TREE"
 lift_limit
 
 section "keyboard: Finished, the launch option cleared with Space, Enter"
@@ -369,7 +384,11 @@ for _ in $(seq 1 300); do
 done
 (( finished )) || fail "the Finished page did not come: $TREE"
 expect_element "launch option" checkbox C "Open Quorvel now"
-expect_element "Finish" button D "Finish"
+expect_element "Finish, focused as the page came" button FD "Finish"
+wait_until 10 grep -qx 'alert|alert|Quorvel is ready to play. Good luck, warrior!' "$EVENTS" ||
+  fail "the Finished page's text was not heard: $(tr -d '\r' <"$EVENTS" | tr '\n' ';')"
+shot keys-4-finished
+probe_near "the focus mark around Finish after a page change" 698 498 "$GOLD" 40
 key Tab space
 access finished-unchecked
 expect_element "launch option cleared" checkbox F "Open Quorvel now"

@@ -116,13 +116,20 @@ grep -A1 '^text||Game size|' <<<"$TREE" | grep -q '^text||[0-9.]* MB|' || fail "
 section "the language list"
 click 420 246
 shot overlay-language-list
-probe_near "list background" 540 237 "$LIST" 4
+probe_near "list background" 525 237 "$LIST" 4
 probe_near "list frame" 282 400 "$DARKGOLD" 8
-probe_near "list frame" 561 300 "$DARKGOLD" 8
-expect_text "language names" 295 223 530 251 "$LABEL"
-expect_text "the current language" 295 251 530 279 "$HIGHLIGHT"
-expect_text "its check mark" 533 251 561 279 "$GOLD" 5
-expect_text "the last language" 295 503 530 531 "$LABEL"
+probe_near "list frame" 535 300 "$DARKGOLD" 8
+expect_text "language names" 295 223 506 251 "$LABEL"
+expect_text "the current language" 295 251 506 279 "$HIGHLIGHT"
+expect_text "its check mark" 507 251 535 279 "$HIGHLIGHT" 5
+check=$($PROBE contrast "$SHOT" "$(px 507)" "$(px 252)" "$(px 535)" "$(px 278)")
+echo "check mark contrast $check:1"
+awk -v c="$check" 'BEGIN { exit !(c >= 3) }' || fail "the check mark's contrast $check:1, below 3:1"
+expect_text "the last language" 295 503 506 531 "$LABEL"
+# The open list leaves the buttons as they were.
+$PROBE crop "$SHOT" "$(px 538)" "$(px 476)" "$(px 852)" "$(px 520)" "$GUI/buttons-open.png"
+$PROBE crop "$SHOTS/page0-welcome.png" "$(px 538)" "$(px 476)" "$(px 852)" "$(px 520)" "$GUI/buttons.png"
+$PROBE same "$GUI/buttons-open.png" "$GUI/buttons.png" || fail "the open language list covers a button"
 key Escape
 pointer 450 280
 shot page0-list-closed

@@ -1,8 +1,18 @@
 #!/usr/bin/env bash
-# The first speed the Installing page shows after a start and after Try again, read as a screen
-# reader reads it, against the rate the server paces the line to.
+# The first speed the Installing page shows after a start, after the server stopped and came back
+# and after Try again, read as a screen reader reads it, against the rate the server paces the
+# line to; what a listener hears as the server goes and comes back, as the run fails, and at
+# Pause and Resume (the event log).
 . "$(dirname "$0")/gui_lib.sh"
 gui_begin
+EVENTS=$GUI/events.txt
+agent_do events "$(winpath "$EVENTS")"
+wait_until 30 test -e "$EVENTS" || fail "no event log"
+# heard LINE [TIMES]: the event log has that line (at least TIMES times).
+heard_times() { [[ $(grep -cxF -- "$1" "$EVENTS") -ge $2 ]]; }
+heard() {
+  wait_until 30 heard_times "$1" "${2:-1}" || fail "not heard: $1 (log: $(tr '\n' ';' <"$EVENTS"))"
+}
 
 section "the first speed after a start and after Try again, against the line's rate"
 # Eight incompressible files, four transfers at a time, each paced by the fault server to 4 KiB
@@ -48,6 +58,7 @@ near_line() {
 start_wizard speed --page=2 --dir="$GUI_WIN\\Speed" --no-shortcuts
 click 775 498   # Install
 near_line "after the start" "$(first_speed)"
+
 mv "$GUI/speedwww/patch/files" "$GUI/speedwww/patch/files.away"
 for _ in $(seq 1 120); do
   read_tree speed-failing
@@ -55,11 +66,45 @@ for _ in $(seq 1 120); do
   sleep 1
 done
 grep -q '^button|[A-Z]*|Try again|' <<<"$TREE" || fail "the run did not fail without its objects"
+heard 'focus|button|Try again'
+heard 'alert|alert|The installation was interrupted.'
+read_tree speed-failed
+grep -q '^button|F[A-Z]*|Try again|' <<<"$TREE" || fail "Try again does not have the focus: $TREE"
 mv "$GUI/speedwww/patch/files.away" "$GUI/speedwww/patch/files"
 click 775 498   # Try again: four part files resume
 near_line "after Try again" "$(first_speed)"
-
+# The percentage and Downloaded describe the same install (read moments apart, while it moves).
+read_tree speed-retried
+percent=$(grep '^progressbar||Installation progress|' <<<"$TREE" | cut -d'|' -f4 | tr -d %)
+downloaded=$(grep -A1 '^text||Downloaded|' <<<"$TREE" | sed -n '2p' | cut -d'|' -f3)
+echo "after Try again: $percent %, downloaded $downloaded"
+awk -v p="$percent" -v d="$downloaded" 'BEGIN { split(d, v, " / "); exit !(p != "" && v[2] + 0 > 0 &&
+  (p - 100 * v[1] / v[2]) ^ 2 <= 25) }' || fail "after Try again the bar says $percent % and Downloaded $downloaded"
+shot_now speed-retried
 end_run speed
+
+# The server goes away: the page says it is connecting, on screen and to a listener, with no
+# speed; back, the first speed rests on what came since.
+section "the server stops and comes back"
+start_wizard outage --page=2 --dir="$GUI_WIN\\Outage" --no-shortcuts
+downloading=$(grep -cxF 'namechange|text|Downloading the game...' "$EVENTS")
+click 775 498   # Install
+heard 'namechange|text|Downloading the game...' $((downloading + 1))
+shot_now speed-downloading
+$PROBE crop "$SHOT" 282 122 850 170 "$GUI/subtitle-downloading.png"
+stop_release "$GUI/nginx"
+heard 'namechange|text|Connecting to the server...'
+shot_now speed-waiting
+$PROBE crop "$SHOT" 282 122 850 170 "$GUI/subtitle-waiting.png"
+$PROBE same "$GUI/subtitle-waiting.png" "$GUI/subtitle-downloading.png" && fail "the subtitle on screen did not change"
+read_tree speed-waiting
+grep -q '^text||Connecting to the server...|' <<<"$TREE" || fail "the page does not say it is connecting: $TREE"
+expect_eq "speed while waiting" "$(grep -A1 '^text||Speed|' <<<"$TREE" | sed -n '2p' | cut -d'|' -f3)" "-"
+nginx -e "$GUI/nginx/error.log" -c "$GUI/nginx/nginx.conf" || fail "nginx did not start again"
+heard 'namechange|text|Downloading the game...' $((downloading + 2))
+near_line "after the server came back" "$(first_speed)"
+end_run outage
+
 
 section "Pause from the keyboard holds every transfer past a request's bound; Resume finishes without a failed attempt"
 # Small objects, so that a request's bound (the floor plus 16 KiB at 4 KiB/s: 7 s) passes during
@@ -81,6 +126,9 @@ key Tab
 read_tree pause-focused
 grep -q '^button|F[A-Z]*|Pause|' <<<"$TREE" || fail "Tab does not reach Pause first"
 key space
+heard 'namechange|text|PAUSED'
+heard 'namechange|text|The download will continue where it stopped.'
+heard 'namechange|button|Resume'
 read_tree paused
 shot paused
 grep -q '^button|F[A-Z]*|Resume|' <<<"$TREE" || fail "the pressed button does not offer Resume"
@@ -95,7 +143,10 @@ wait_until 60 grep -q 'request given up after its bound' "$GUI/pause.log" ||
   fail "no request outlasted its bound during the pause"
 read_tree still-paused
 expect_eq "percentage while paused" "$(grep '^progressbar||Installation progress|' <<<"$TREE" | cut -d'|' -f4)" "$held"
+downloading=$(grep -cxF 'namechange|text|Downloading the game...' "$EVENTS")
 key space
+heard 'namechange|button|Pause'
+heard 'namechange|text|Downloading the game...' $((downloading + 1))
 wait_until 120 test -f "$GUI/Pause/bin/Uninstall Quorvel.exe" || fail "the install did not finish after Resume"
 while read -r f; do
   cmp -s "$PAUSE_GAME/$f" "$GUI/Pause/$f" || fail "$f is not the published file after the pause"
@@ -104,5 +155,6 @@ grep -q 'download resumed by the player' "$GUI/pause.log" || fail "the log does 
 grep -q 'patch run failed' "$GUI/pause.log" && fail "the run failed after the pause"
 end_run pause
 stop_release "$GUI/nginx"
+cp "$EVENTS" "$SHOTS/events-speed.txt"
 
 pass_or_fail

@@ -115,8 +115,12 @@ TEST(Format, NoBytesForTwoSecondsShowsADash) {
   d.Run(11100, at, 0.0, 9000);
   EXPECT_EQ(SpeedText(d.meter), L"-");
   EXPECT_EQ(TimeLeftText(d.meter, at, at * 2), L"-");
+  // Bytes again: the figure rests on what arrived since, within a quarter of the line in 4 s.
   d.Run(11500, at, 721000.0, 11100);
-  EXPECT_NE(SpeedText(d.meter), L"-") << "bytes again";
+  EXPECT_EQ(SpeedText(d.meter), L"-") << "the stall is no part of the speed";
+  for (; d.now <= 15100 && SpeedText(d.meter) == L"-"; d.now += 33)
+    SampleSpeed(d.meter, true, at + static_cast<uint64_t>(721000.0 * static_cast<double>(d.now - 11100) / 1000.0), d.now);
+  EXPECT_NEAR(MeasuredSpeed(d.meter), 721000.0f, 721000.0f / 4) << "first figure at " << d.now << " ms";
 }
 
 TEST(Format, TimeLeftFollowsTheLineAsTheLastFilesComeOverFewerTransfers) {
@@ -204,6 +208,26 @@ TEST(Format, PercentageNeverFallsWithinAStage) {
   EXPECT_DOUBLE_EQ(ShowProgress(again, 1, 0.0), 0.4);
   EXPECT_DOUBLE_EQ(ShowProgress(again, checking, 0.1), 0.4);
   EXPECT_DOUBLE_EQ(ShowProgress(again, downloading, 0.6), 0.6);
+}
+
+TEST(Format, ARetriedDownloadCountsWhatTheRunsBeforeItFetched) {
+  ShownProgress shown;
+  DownloadBytes b = CarryDownload(shown, 55, 100);
+  EXPECT_EQ(b.done, 55u);
+  EXPECT_EQ(b.total, 100u);
+  // Try again: 40 of the 100 are in finished files; the run lists 60, 15 of them in part files.
+  ResumeProgress(shown);
+  b = CarryDownload(shown, 15, 60);
+  EXPECT_EQ(b.done, 55u);
+  EXPECT_EQ(b.total, 100u);
+  b = CarryDownload(shown, 30, 65);  // pieces that failed join as whole files: the carry stays
+  EXPECT_EQ(b.done, 70u);
+  EXPECT_EQ(b.total, 105u);
+  // Again, and a release that grew in between carries nothing.
+  ResumeProgress(shown);
+  EXPECT_EQ(CarryDownload(shown, 0, 50).done, 55u);
+  ResumeProgress(shown);
+  EXPECT_EQ(CarryDownload(shown, 0, 500).total, 500u);
 }
 
 // A text fits when it has at most the number of characters the context points to.
