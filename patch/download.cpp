@@ -229,8 +229,15 @@ struct PartWriter {
   }
 };
 
-// Missing: the server does not have the object (404); NoServer: no connection could be made.
-enum class Fetch { Complete, Incomplete, IncompleteAfterPause, Missing, NoServer, WriteFailed, Cancelled };
+// Missing: the server does not have the object (404); NoServer: no connection could be made;
+// Cut: the server answered and began the body, which then broke off or ended short.
+enum class Fetch { Complete, Incomplete, IncompleteAfterPause, Missing, NoServer, Cut, WriteFailed, Cancelled };
+
+// How a transfer that did not complete ended, once pauses are told apart.
+Fetch Unfinished(const PartWriter& writer, int32_t status) {
+  if (writer.pausedDuring) return Fetch::IncompleteAfterPause;
+  return status == 0 && writer.received > 0 ? Fetch::Cut : Fetch::Incomplete;
+}
 
 // The connection an attempt may use: after a failed one, only a new connection, whatever the
 // failure was (a body that did not match its hash may have come after another's extra bytes).
@@ -267,7 +274,7 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
   if ((status == 200 || status == 206) && writer.have + writer.received == objectSize) return Fetch::Complete;
   if (status == 404) return Fetch::Missing;
   if (status == kHttpNoServer) return Fetch::NoServer;
-  return writer.pausedDuring ? Fetch::IncompleteAfterPause : Fetch::Incomplete;
+  return Unfinished(writer, status);
 }
 
 // Brings a small object whole into object; nothing touches the disk.
@@ -283,7 +290,7 @@ Fetch FetchToMemory(PatchEngine& engine, const std::wstring& url, uint64_t objec
   if ((status == 200 || status == 206) && writer.received == objectSize) return Fetch::Complete;
   if (status == 404) return Fetch::Missing;
   if (status == kHttpNoServer) return Fetch::NoServer;
-  return writer.pausedDuring ? Fetch::IncompleteAfterPause : Fetch::Incomplete;
+  return Unfinished(writer, status);
 }
 
 // Brings an object straight into temp, inflated and hashed as it arrives: nothing compressed
@@ -308,7 +315,7 @@ Fetch FetchInflating(PatchEngine& engine, const std::wstring& url, const FileEnt
   }
   if (status == 404) return Fetch::Missing;
   if (status == kHttpNoServer) return Fetch::NoServer;
-  return writer.pausedDuring ? Fetch::IncompleteAfterPause : Fetch::Incomplete;
+  return Unfinished(writer, status);
 }
 
 // Moves the verified temporary file onto destination (a read-only destination may be
@@ -441,6 +448,8 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
         continue;
       case Fetch::Missing:
       case Fetch::Incomplete: result = DownloadNetwork; break;
+      // The server is there and sends: the object did not arrive whole, which is no connection failure.
+      case Fetch::Cut: result = DownloadCorrupt; break;
       case Fetch::Complete: {
         if (streamed) {
           if (streamedResult == DownloadOk) return PlaceOrHold(streamTemp, folder, destination, later);
@@ -518,6 +527,7 @@ PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out,
       case Fetch::Missing: credit.TakeBack(); return PieceFetch::Missing;
       case Fetch::IncompleteAfterPause: attempt = -1; continue;
       case Fetch::NoServer:  // the whole file then waits for the server
+      case Fetch::Cut:
       case Fetch::Incomplete: continue;
       case Fetch::Complete: break;
     }

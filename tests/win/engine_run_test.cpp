@@ -374,6 +374,11 @@ TEST_F(RunCase, DownloadErrorTextsByCause) {
   EXPECT_EQ(Error(), L"Could not connect to the patch server. bin\\game.dll");
   EXPECT_EQ(pauses.pauses(), (std::vector<uint32_t>{1000, 2000})) << "three attempts";
 
+  // An object the server sends shorter than it declares is no failure to connect.
+  FaultScript(release.ObjectPath(p.hash), "[]", R"({"truncate":500})");
+  EXPECT_EQ(Run(), "1 2 2+ 3 4 9 9");
+  EXPECT_EQ(Error(), L"File corrupted after download: bin\\game.dll");
+
   FaultControl("{\"clear\":\"" + release.ObjectPath(p.hash) + "\"}");
   Put(L"bin\\game.dll", "old");
   HANDLE held = CreateFileW(Path(L"bin\\game.dll").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -381,7 +386,7 @@ TEST_F(RunCase, DownloadErrorTextsByCause) {
   EXPECT_EQ(Run(), "1 2 2+ 3 4 9 9");
   CloseHandle(held);
   EXPECT_EQ(Error(), L"File in use - close the game and try again: bin\\game.dll");
-  EXPECT_EQ(pauses.pauses().size(), 2u) << "no retry for a file in use";
+  EXPECT_EQ(pauses.pauses().size(), 4u) << "no retry for a file in use";
   EXPECT_EQ(Run(), "1 2 2+ 3 4 5 8 8") << "the next run repairs it";
 }
 
@@ -423,7 +428,7 @@ TEST_F(RunCase, CancelWhileCheckingKeepsTheCacheFileAsItWas) {
   EXPECT_EQ(IniVersion(), "<none>");
 }
 
-TEST_F(RunCase, CancelWhileDownloadingSavesTheCacheAndKeepsParts) {
+TEST_F(RunCase, CancelWhileDownloadingSavesTheCacheAndKeepsNoCompressedCopy) {
   const std::string small = RandomBytes(3000, 29), big = RandomBytes(2000000, 30);
   const auto ps = release.Put(small), pb = release.Put(big);
   g_patchBaseUrl = release.FaultBase();
@@ -432,8 +437,7 @@ TEST_F(RunCase, CancelWhileDownloadingSavesTheCacheAndKeepsParts) {
   onMessage = [&](const std::string& m) {
     if (m == "4") {
       // Cancel once the small file is in place and the big one has begun.
-      const std::wstring part = Path(L"patcher_parts\\") + Widen(pb.hash) + L".z";
-      while (engine.doneFiles < 1 || FileSize(part) == 0) Sleep(5);
+      while (engine.doneFiles < 1 || engine.doneBytes <= ps.compressedSize) Sleep(5);
       engine.cancel = true;
     }
   };
@@ -443,10 +447,11 @@ TEST_F(RunCase, CancelWhileDownloadingSavesTheCacheAndKeepsParts) {
   EXPECT_FALSE(Exists(Path(L"big.bin")));
   EXPECT_EQ(CacheLines(), 1u);
   EXPECT_EQ(IniVersion(), "<none>");
-  EXPECT_GT(FileSize(Path(L"patcher_parts\\") + Widen(pb.hash) + L".z"), 0u);
+  EXPECT_FALSE(Exists(Path(L"patcher_parts"))) << "nothing compressed is kept";
+  EXPECT_FALSE(Exists(Path(L"big.bin.ap_tmp"))) << "a file without pieces starts again";
 
   // Installing again counts only what it fetches: the small file, right on disk, is neither done
-  // nor to do; the big one's part counts as done once its transfer resumes.
+  // nor to do.
   uint64_t startTotal = 0;
   onMessage = [&](const std::string& m) {
     if (m == "4") startTotal = engine.totalBytes;
