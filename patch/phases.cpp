@@ -22,17 +22,6 @@
 #include "support/sha256.h"
 #include "support/text.h"
 
-// Size and last-write time of a file; false if it is missing or a folder.
-static bool QueryDiskState(const std::wstring& path, DiskState& state) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
-  if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-  state.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  state.lastWriteTime = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                        data.ftLastWriteTime.dwLowDateTime;
-  return true;
-}
-
 static void StoreCacheRecord(PatchEngine& engine, const std::wstring& widePath, const DiskState& state,
                              const std::string& hash) {
   std::wstring key = ToLowerAscii(widePath);

@@ -25,8 +25,7 @@ static std::string LowerHash(std::string_view hash) {
   return out;
 }
 
-// Size and last-write time of a file by name; false if it is missing, a folder or a link.
-static bool QueryState(const std::wstring& path, DiskState& state) {
+bool QueryDiskState(const std::wstring& path, DiskState& state) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
   if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) return false;
@@ -257,7 +256,7 @@ bool PlanUpdate(PatchEngine& engine, const FileList& files, const std::vector<ui
         if (engine.cancel) return false;
         if (listed.count(key) || record.size == 0) continue;
         DiskState state;
-        if (!QueryState(engine.installFolder + key, state)) continue;
+        if (!QueryDiskState(engine.installFolder + key, state)) continue;
         std::string hash = VouchedHash(engine, earlier, key, state);
         if (hash.empty() || (state.size < pieceFloor && !needs.wholes.count(hash))) continue;
         sources.Add(engine, key, key, std::move(hash), state.size, true);

@@ -16,6 +16,10 @@ struct DiskState {
   uint64_t lastWriteTime = 0;
 };
 
+// Size and last-write time of the file at path, asked by name; false if it is missing, a folder
+// or a link.
+bool QueryDiskState(const std::wstring& path, DiskState& state);
+
 // Where a piece's bytes lie in a local file.
 struct HeldPiece {
   uint32_t source = 0;  // index into UpdatePlan::sources

@@ -615,10 +615,8 @@ bool RemoveFolderBelow(const FolderRoot& root, const std::wstring& path) {
   return folder.valid() && RemoveFolderThroughHandle(folder.get());
 }
 
-// Deletes everything inside the open folder at rel below root, each entry opened inside its
-// folder's handle and checked; a link, or anything that does not lead where its name says,
-// stays with whatever it holds, and so do the folders above it.
-static void EmptyFolderThroughHandle(HANDLE folder, const FolderRoot& root, const std::wstring& rel) {
+// The names and attributes of what the open folder holds, read through its handle.
+static std::vector<std::pair<std::wstring, DWORD>> EntriesOf(HANDLE folder) {
   std::vector<std::pair<std::wstring, DWORD>> entries;
   alignas(8) uint8_t buffer[16384];
   for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
@@ -630,6 +628,14 @@ static void EmptyFolderThroughHandle(HANDLE folder, const FolderRoot& root, cons
       entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(reinterpret_cast<uint8_t*>(entry) + entry->NextEntryOffset);
     }
   }
+  return entries;
+}
+
+// Deletes everything inside the open folder at rel below root, each entry opened inside its
+// folder's handle and checked; a link, or anything that does not lead where its name says,
+// stays with whatever it holds, and so do the folders above it.
+static void EmptyFolderThroughHandle(HANDLE folder, const FolderRoot& root, const std::wstring& rel) {
+  const std::vector<std::pair<std::wstring, DWORD>> entries = EntriesOf(folder);
   for (const auto& [name, attributes] : entries) {
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
     const std::wstring childRel = rel.empty() ? name : rel + L"\\" + name;
@@ -713,17 +719,7 @@ bool FolderRootMoved(const FolderRoot& root) {
 
 static void ListFilesThroughHandle(HANDLE folder, const FolderRoot& root, const std::wstring& rel,
                                    const std::function<void(const std::wstring&)>& each) {
-  std::vector<std::pair<std::wstring, DWORD>> entries;
-  alignas(8) uint8_t buffer[16384];
-  for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
-       GetFileInformationByHandleEx(folder, kind, buffer, sizeof(buffer)); kind = FileIdBothDirectoryInfo) {
-    for (auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(buffer);;) {
-      std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
-      if (name != L"." && name != L"..") entries.emplace_back(std::move(name), entry->FileAttributes);
-      if (entry->NextEntryOffset == 0) break;
-      entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(reinterpret_cast<uint8_t*>(entry) + entry->NextEntryOffset);
-    }
-  }
+  const std::vector<std::pair<std::wstring, DWORD>> entries = EntriesOf(folder);
   for (const auto& [name, attributes] : entries) {
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
     const std::wstring childRel = rel.empty() ? name : rel + L"\\" + name;
