@@ -64,6 +64,7 @@ static DownloadResult InflateFrom(PatchEngine& engine, Source source, HANDLE tem
 
   bool corrupt = !initialised || !in.data || !out.data;
   bool writeFailed = false;
+  DWORD writeError = 0;
   bool ended = false;
   uint64_t total = 0;
 
@@ -102,6 +103,7 @@ static DownloadResult InflateFrom(PatchEngine& engine, Source source, HANDLE tem
           hasher.Update(out.data, produced);
           DWORD written = 0;
           if (!WriteFile(temp, out.data, produced, &written, nullptr) || written != produced) {
+            writeError = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;  // a short write sets none
             writeFailed = true;
             leave = true;
             break;
@@ -123,6 +125,7 @@ static DownloadResult InflateFrom(PatchEngine& engine, Source source, HANDLE tem
   if (engine.cancel) {
     result = DownloadCancelled;
   } else if (writeFailed) {
+    SetLastError(writeError);
     result = DownloadWriteFailed;
   } else if (corrupt || !ended || total != entry.size || hasher.Finish() != entry.hash) {
     result = DownloadCorrupt;
@@ -136,7 +139,11 @@ static DownloadResult InflateFrom(PatchEngine& engine, Source source, HANDLE tem
 // Inflates source into temp; anything but DownloadOk discards temp.
 static DownloadResult InflateInto(PatchEngine& engine, Source source, TempFileBelow& temp, const FileEntry& entry) {
   const DownloadResult result = InflateFrom(engine, source, temp.file.get(), entry);
-  if (result != DownloadOk) TempFileBelowDiscard(temp);
+  if (result != DownloadOk) {
+    const DWORD error = GetLastError();  // why it failed, not how the clean-up went
+    TempFileBelowDiscard(temp);
+    SetLastError(error);
+  }
   return result;
 }
 

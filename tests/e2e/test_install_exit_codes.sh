@@ -102,6 +102,16 @@ grep -F "$winvictim (Windows error" "$LOG" | grep -q "patch run failed: " ||
 grep -q 'exit code 6' "$LOG" || fail "the log does not end with the exit code"
 nothing_registered "blocked file"
 
+section "exit 6: the disk refuses a write during a transfer; the log names the write's error"
+# Files may grow to 100 KiB in this run only (and the signal that would end the process is
+# ignored): the first larger file fails while it is written, on the request's own thread.
+DIR=$E2E/Full/Quorvel
+( trap '' XFSZ; ulimit -f 100; setup --silent "--dir=$(winpath "$DIR")" "--log=$(winpath "$LOG")"; echo "$rc" >"$E2E/full.rc" )
+expect_eq "exit code" "$(cat "$E2E/full.rc")" 6
+failed=$(grep 'patch run failed' "$LOG" | tail -n 1)
+[[ $failed == *"Could not write file: "*"(Windows error 29: "* ]] ||
+  fail "the log does not carry the failed write's error: $failed"
+
 section "exit 6: the uninstaller cannot be copied into bin; nothing is registered"
 DIR=$E2E/NoUninstaller/Quorvel
 mkdir -p "$DIR/bin/Uninstall Quorvel.exe"   # a folder where the copy belongs
