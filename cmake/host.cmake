@@ -23,3 +23,6 @@ add_subdirectory(tools)
 
 # The layers' dependency rule, checked on every test run.
 add_test(NAME layers COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -P ${CMAKE_SOURCE_DIR}/cmake/layers.cmake)
+
+# README's option and exit-code tables, --help and the command line name the same set.
+add_test(NAME docs COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/tools/docs_check.py ${CMAKE_SOURCE_DIR})

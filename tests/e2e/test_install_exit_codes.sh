@@ -45,6 +45,8 @@ timeout 60 wine "$SETUP_EXE" --help --no-such-option "--log=$(winpath "$LOG")" <
 grep -q -- '--silent' "$E2E/help.txt" || fail "--help did not print the options"
 grep -q '6  an unattended install failed' "$E2E/help.txt" || fail "--help did not print the exit codes"
 grep -q 'unknown option ignored: --no-such-option' "$LOG" || fail "the unknown option is not in the log"
+$PY "$QV_SOURCE_DIR/tests/tools/docs_check.py" "$QV_SOURCE_DIR" "$E2E/help.txt" ||
+  fail "--help, README's tables and the options the program accepts disagree"
 
 section "exit 1: --limit-rate that is not a rate; --help names the option"
 grep -q -- '--limit-rate=RATE' "$E2E/help.txt" || fail "--help does not name --limit-rate"
@@ -58,6 +60,8 @@ rm -f "$LOG"
 setup --silent "--dir=$(winpath "$E2E/Rate/Quorvel")" --limit-rate=10M --limit-rate=abc "--log=$(winpath "$LOG")"
 expect_eq "exit code for a repeated --limit-rate" "$rc" 1
 grep -a -- "--limit-rate is given 2 times" "$LOG" || fail "the log does not say why the repeated --limit-rate was refused"
+setup --help --limit-rate=abc
+expect_eq "exit code of --help beside a bad --limit-rate" "$rc" 0
 expect_missing "$E2E/Rate"
 nothing_registered "bad --limit-rate"
 
