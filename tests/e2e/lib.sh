@@ -43,7 +43,12 @@ e2e_begin() {
     { echo "cannot build the runner"; exit 1; }
   start_screen "$E2E" 1280 800
   local places
-  mapfile -t places < <(wine cmd /c 'echo %TEMP%& echo %USERPROFILE%& echo %APPDATA%' 2>/dev/null | tr -d '\r')
+  # A prefix still starting under load can answer nothing: ask again until it names the folders.
+  local try
+  for try in 1 2 3 4 5; do
+    mapfile -t places < <(wine cmd /c 'echo %TEMP%& echo %USERPROFILE%& echo %APPDATA%' 2>/dev/null | tr -d '\r')
+    ((${#places[@]} >= 3)) && break
+  done
   WINE_TEMP=${places[0]}
   WINE_TEMP_UNIX=$(winepath -u "$WINE_TEMP" 2>/dev/null | tr -d '\r')
   # Wine links a new prefix's Desktop to the Unix home folder, which every other prefix on the
