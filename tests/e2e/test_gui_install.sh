@@ -139,9 +139,9 @@ wait_until 120 eval 'grab "$GUI/now.png" && subtitle_is "$GUI/now.png" "$GUI/sub
 
 # never_drops GRABS FLOOR: the bar's fill, grabbed that many times, never falls below the
 # highest fill seen (2 pixels allowed for edge rounding) until the Finished page; LAST_FILL is
-# the highest.
+# the highest. With ABOVE, it stops as soon as the fill passes ABOVE.
 never_drops() {
-  local floor=$2 now
+  local floor=$2 above=${3:-} now
   for _ in $(seq 1 "$1"); do
     grab "$GUI/now.png"
     $PROBE near "$GUI/now.png" 566 208 "$GOLD" 6 >/dev/null && break   # the Finished page
@@ -152,6 +152,7 @@ never_drops() {
       break
     fi
     (( now > floor )) && floor=$now
+    [[ -n $above ]] && (( floor > above )) && break
     sleep 0.5
   done
   LAST_FILL=$floor
@@ -199,7 +200,7 @@ echo "cancel to Summary page: $(( $(millis) - resumed )) ms after the server wen
 shot install-12-cancelled-summary
 click 775 498   # Install again: what is on disk counts, the bar goes on from where it was
 wait_installing
-never_drops 6 "$fill_at_cancel"
+never_drops 120 "$fill_at_cancel" "$fill_at_cancel"
 shot_now install-13-resumed
 (( LAST_FILL > fill_at_cancel )) || fail "the resumed install did not move on ($LAST_FILL, $fill_at_cancel at the cancel)"
 
