@@ -13,6 +13,7 @@
 #include "support/layout.h"
 #include "support/log.h"
 #include "support/sha256.h"
+#include "support/text.h"
 #include "support/wait.h"
 
 // Sleeps in 100 ms steps while the engine is paused and not cancelled; true if it slept.
@@ -44,12 +45,6 @@ std::wstring PartFilePath(const PatchEngine& engine, const std::string& hash) {
   return engine.installFolder + layout::kPartsFolder + L"\\" + std::wstring(hash.begin(), hash.end()) + L".z";
 }
 
-static std::string LowerAscii(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-  return text;
-}
-
 void BeginDownloads(const PatchEngine& engine, DownloadKnowledge& known) {
   const std::wstring pattern = engine.installFolder + layout::kPartsFolder + L"\\*.z";
   WIN32_FIND_DATAW found;
@@ -59,7 +54,7 @@ void BeginDownloads(const PatchEngine& engine, DownloadKnowledge& known) {
     do {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
       const std::wstring name(found.cFileName);
-      known.parts.insert(LowerAscii(std::string(name.begin(), name.end() - 2)));
+      known.parts.insert(ToLowerAscii(std::string(name.begin(), name.end() - 2)));
     } while (FindNextFileW(find.get(), &found));
   }
   known.partsListed = true;
@@ -125,7 +120,7 @@ static std::shared_ptr<UniqueHandle> HeldFolderOf(const FolderRoot& root, const 
 static std::shared_ptr<SlimLock> PartLock(DownloadKnowledge* known, const std::string& hash) {
   if (!known) return std::make_shared<SlimLock>();
   std::lock_guard<SlimLock> lock(known->lock);
-  std::shared_ptr<SlimLock>& slot = known->partLocks[LowerAscii(hash)];
+  std::shared_ptr<SlimLock>& slot = known->partLocks[ToLowerAscii(hash)];
   if (!slot) slot = std::make_shared<SlimLock>();
   return slot;
 }
@@ -135,7 +130,7 @@ static bool PartFileWaiting(const FolderRoot& root, const std::wstring& partPath
                             DownloadKnowledge* known) {
   if (known) {
     std::lock_guard<SlimLock> lock(known->lock);
-    if (known->partsListed) return known->parts.count(LowerAscii(hash)) > 0;
+    if (known->partsListed) return known->parts.count(ToLowerAscii(hash)) > 0;
   }
   return IsLinkFreeByName(root, partPath) && ExistingFileSize(partPath) > 0;
 }
@@ -154,7 +149,7 @@ static void KeepAsPart(const FolderRoot& root, const std::wstring& partPath, con
   }
   if (known) {
     std::lock_guard<SlimLock> lock(known->lock);
-    known->parts.insert(LowerAscii(hash));
+    known->parts.insert(ToLowerAscii(hash));
   }
 }
 
@@ -388,7 +383,7 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
   std::lock_guard<SlimLock> partHeld(*partLock);
   FolderRoot outside;
   const FolderRoot& root = RootFor(engine.root, destination, outside);
-  const bool shared = known && known->sharedParts.count(LowerAscii(entry.hash)) > 0;
+  const bool shared = known && known->sharedParts.count(ToLowerAscii(entry.hash)) > 0;
   if (shared) keepPart = true;
   // Small objects come into memory, larger ones are inflated into the temporary file as they
   // arrive; only a part an earlier run left, an object another file shares, or one too large to
@@ -503,7 +498,7 @@ PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out,
   const std::wstring url = ObjectUrlAt(CurrentMirror(engine, mirror), chunk.hash);
   // A piece another file (or another place of this one) needs too waits in its part file for
   // it; any other comes into memory only.
-  const bool viaPart = known && known->sharedParts.count(LowerAscii(chunk.hash)) > 0;
+  const bool viaPart = known && known->sharedParts.count(ToLowerAscii(chunk.hash)) > 0;
   const std::wstring partPath = PartFilePath(engine, chunk.hash);
   const std::shared_ptr<SlimLock> partLock = PartLock(known, chunk.hash);
   std::unique_lock<SlimLock> partHeld(*partLock, std::defer_lock);

@@ -101,6 +101,70 @@ static bool FoldersArePlainByName(const std::wstring& root, const std::wstring& 
   return true;
 }
 
+// Asks the file system about every listed file: what it holds goes into diskState, a file that
+// is missing, a folder or behind a link is marked in needsDownload, and each file's record in
+// records (if any) goes into cached.
+static void QueryListedFiles(PatchEngine& engine, const FileList& files,
+                             const std::unordered_map<std::wstring, CacheRecord>& records,
+                             std::vector<uint8_t>& needsDownload, std::vector<DiskState>& diskState,
+                             std::vector<const CacheRecord*>& cached) {
+  // Every question waits on the file system, so the workers share them out in runs of
+  // neighbouring files, which mostly share their folders too. Each also finds every file's cache
+  // record: nothing changes the cache until they are done, and a record's address outlives
+  // any later insertion.
+  diskState.assign(files.size(), DiskState());
+  cached.assign(files.size(), nullptr);
+  constexpr size_t kRun = 4096;
+  std::vector<size_t> runs;
+  for (size_t first = 0; first < files.size(); first += kRun) runs.push_back(first);
+  RunWorkerPool(runs, [&](size_t first) {
+    std::wstring fullPath = engine.installFolder;
+    const size_t folderLength = fullPath.size();
+    std::wstring relative, plainFolders, missingFolder, folder;
+    for (size_t i = first; i < std::min(first + kRun, files.size()); ++i) {
+      files.WidePathInto(i, relative);
+      fullPath.resize(folderLength);
+      fullPath += relative;
+      // A file behind a link is not the installation's: it is fetched again, and that refuses.
+      if (!FoldersArePlainByName(engine.installFolder, relative, plainFolders, missingFolder, folder) ||
+          !QueryDiskState(fullPath, diskState[i]))
+        needsDownload[i] = 1;  // missing, a folder, or behind a link
+      LowerAsciiInPlace(relative);
+      const auto found = records.find(relative);
+      if (found != records.end()) cached[i] = &found->second;
+    }
+  });
+}
+
+// The files whose content must be read to be known: the rest are marked in needsDownload or
+// vouched for by their record. Adds their sizes to total.
+static std::vector<size_t> FilesToHash(const FileList& files, bool fullVerify, const std::vector<DiskState>& diskState,
+                                       const std::vector<const CacheRecord*>& cached,
+                                       std::vector<uint8_t>& needsDownload, uint64_t& total) {
+  std::vector<size_t> hashList;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const FileList::Item& item = files.items[i];
+    if (needsDownload[i] || item.keep) continue;  // a kept file stays whatever it holds
+    if (diskState[i].size != item.size) {
+      needsDownload[i] = 1;
+      continue;
+    }
+    const CacheRecord* record = cached[i];
+    // A full verification trusts no record that calls a file right, but one that calls it
+    // wrong spares reading it: it is made anew either way, and every byte of that is checked.
+    if (record && record->size == diskState[i].size && record->lastWriteTime == diskState[i].lastWriteTime) {
+      if (record->hash != files.Hash(i)) {
+        needsDownload[i] = 1;
+        continue;
+      }
+      if (!fullVerify) continue;
+    }
+    hashList.push_back(i);
+    total += diskState[i].size;
+  }
+  return hashList;
+}
+
 // Stage 3. Marks needsDownload for every file that is missing or not right, and keeps what
 // it found on disk in diskState; false on cancel.
 static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVerify,
@@ -122,62 +186,14 @@ static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVeri
     engine.cache.clear();
     engine.cacheChanged = true;
   }
-
-  // Every question waits on the file system, so the workers share them out in runs of
-  // neighbouring files, which mostly share their folders too. Each also finds every file's cache
-  // record: nothing changes the cache until they are done, and a record's address outlives
-  // any later insertion.
-  diskState.assign(files.size(), DiskState());
-  std::vector<const CacheRecord*> cached(files.size(), nullptr);
-  const std::unordered_map<std::wstring, CacheRecord>& records = fullVerify ? earlier : engine.cache;
-  constexpr size_t kRun = 4096;
-  std::vector<size_t> runs;
-  for (size_t first = 0; first < files.size(); first += kRun) runs.push_back(first);
-  RunWorkerPool(runs, [&](size_t first) {
-    std::wstring fullPath = engine.installFolder;
-    const size_t folderLength = fullPath.size();
-    std::wstring relative, plainFolders, missingFolder, folder;
-    for (size_t i = first; i < std::min(first + kRun, files.size()); ++i) {
-      files.WidePathInto(i, relative);
-      fullPath.resize(folderLength);
-      fullPath += relative;
-      // A file behind a link is not the installation's: it is fetched again, and that refuses.
-      if (!FoldersArePlainByName(engine.installFolder, relative, plainFolders, missingFolder, folder) ||
-          !QueryDiskState(fullPath, diskState[i]))
-        needsDownload[i] = 1;  // missing, a folder, or behind a link
-      LowerAsciiInPlace(relative);
-      const auto found = records.find(relative);
-      if (found != records.end()) cached[i] = &found->second;
-    }
-  });
-
+  std::vector<const CacheRecord*> cached;
+  QueryListedFiles(engine, files, fullVerify ? earlier : engine.cache, needsDownload, diskState, cached);
   size_t listed = 0;
   for (const CacheRecord* record : cached) listed += record != nullptr;
   engine.cacheListed = fullVerify ? SIZE_MAX : listed;
 
-  std::vector<size_t> hashList;
   uint64_t hashTotal = 0;
-  for (size_t i = 0; i < files.size(); ++i) {
-    const FileList::Item& item = files.items[i];
-    if (needsDownload[i] || item.keep) continue;  // a kept file stays whatever it holds
-    if (diskState[i].size != item.size) {
-      needsDownload[i] = 1;
-      continue;
-    }
-    const CacheRecord* record = cached[i];
-    // A full verification trusts no record that calls a file right, but one that calls it
-    // wrong spares reading it: it is made anew either way, and every byte of that is checked.
-    if (record && record->size == diskState[i].size && record->lastWriteTime == diskState[i].lastWriteTime) {
-      if (record->hash != files.Hash(i)) {
-        needsDownload[i] = 1;
-        continue;
-      }
-      if (!fullVerify) continue;
-    }
-    hashList.push_back(i);
-    hashTotal += diskState[i].size;
-  }
-
+  const std::vector<size_t> hashList = FilesToHash(files, fullVerify, diskState, cached, needsDownload, hashTotal);
   engine.totalBytes = hashTotal;
   engine.doneBytes = 0;
   engine.totalFiles = static_cast<int32_t>(hashList.size());
@@ -261,11 +277,88 @@ void MarkSharedParts(const FileList& files, const UpdatePlan& plan,
     const FileEntry entry = files[i];
     for (size_t k = 0; k < made.pieces.size(); ++k) {
       if (made.pieces[k] >= 0) continue;
-      std::string hash = entry.chunks[k].hash;
-      std::transform(hash.begin(), hash.end(), hash.begin(),
-                     [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+      const std::string hash = ToLowerAscii(entry.chunks[k].hash);
       if (++uses[hash] > 1 || groupOfHash.count(hash)) known.sharedParts.insert(hash);
     }
+  }
+}
+
+// Entries with one hash share one part file (the object is the same), so they form one task:
+// the part is downloaded once and verified into every destination in turn, and no two workers
+// ever open it together. File names ignore case, so the grouping does too. Returns how many
+// files are needed.
+int32_t GroupByContent(const FileList& files, const std::vector<uint8_t>& needsDownload,
+                       std::vector<std::vector<size_t>>& groups, std::unordered_map<std::string, size_t>& groupOfHash) {
+  int32_t count = 0;
+  for (size_t i = 0; i < files.size(); ++i) {
+    if (!needsDownload[i]) continue;
+    ++count;
+    const auto placed = groupOfHash.emplace(ToLowerAscii(files.Hash(i)), groups.size());
+    if (placed.second) groups.emplace_back();
+    groups[placed.first->second].push_back(i);
+  }
+  return count;
+}
+
+// What the download phase's workers share.
+struct DownloadPhase {
+  PatchEngine& engine;
+  const FileList& files;
+  UpdatePlan& plan;
+  DownloadKnowledge known;
+  FirstFailure failure;
+  // Files whose old bytes others are made of wait here, made, until those are done.
+  SlimLock pendingLock;
+  std::vector<std::pair<size_t, std::unique_ptr<PendingPlace>>> pending;
+};
+
+// Keeps what a placed file now is in the cache.
+void StoreMade(PatchEngine& engine, const std::wstring& widePath, const std::string& hash) {
+  DiskState state;
+  if (QueryDiskState(engine.installFolder + widePath, state)) StoreCacheRecord(engine, widePath, state, hash);
+}
+
+// Makes the files of one content, in turn; stops at the first failure (noted) or a cancel.
+void MakeGroup(DownloadPhase& phase, const std::vector<size_t>& members) {
+  PatchEngine& engine = phase.engine;
+  for (size_t m = 0; m < members.size(); ++m) {
+    if (engine.cancel || phase.failure.result != 0) return;
+    const FileEntry entry = phase.files[members[m]];
+    engine.SetCurrentFile(entry.widePath);
+    const auto found = phase.plan.files.find(members[m]);
+    FilePlan* made = found == phase.plan.files.end() ? nullptr : &found->second;
+    std::unique_ptr<PendingPlace> later = made && made->placeLast ? std::make_unique<PendingPlace>() : nullptr;
+    const DownloadResult result =
+        MakeFile(engine, entry, made, phase.plan, m + 1 < members.size(), phase.known, later.get());
+    if (result != DownloadOk) {
+      phase.failure.Note(engine, result, entry.widePath, GetLastError());
+      return;
+    }
+    if (later) {
+      std::lock_guard<SlimLock> lock(phase.pendingLock);
+      phase.pending.emplace_back(members[m], std::move(later));
+      continue;
+    }
+    StoreMade(engine, entry.widePath, entry.hash);
+    ++engine.doneFiles;
+  }
+}
+
+// Every file made from their old bytes is done: now those waiting are replaced, or, after a
+// failure or a cancel, let go of.
+void PlacePendingFiles(DownloadPhase& phase) {
+  for (auto& [i, held] : phase.pending) {
+    if (phase.failure.result != 0 || phase.engine.cancel) {
+      TempFileBelowDiscard(held->temp);
+      continue;
+    }
+    const DownloadResult result = PlacePending(*held);
+    if (result != DownloadOk) {
+      phase.failure.Note(phase.engine, result, phase.files.WidePath(i), GetLastError());
+      continue;
+    }
+    StoreMade(phase.engine, phase.files.WidePath(i), std::string(phase.files.Hash(i)));
+    ++phase.engine.doneFiles;
   }
 }
 
@@ -276,22 +369,9 @@ void MarkSharedParts(const FileList& files, const UpdatePlan& plan,
 static bool DownloadFiles(PatchEngine& engine, const FileList& files, const std::vector<uint8_t>& needsDownload,
                           const std::vector<DiskState>& diskState,
                           const std::unordered_map<std::wstring, CacheRecord>& earlier) {
-  int32_t count = 0;
-  // Entries with one hash share one part file (the object is the same), so they form one
-  // task: the part is downloaded once and verified into every destination in turn, and no
-  // two workers ever open it together. File names ignore case, so the grouping does too.
   std::vector<std::vector<size_t>> groups;
   std::unordered_map<std::string, size_t> groupOfHash;
-  for (size_t i = 0; i < files.size(); ++i) {
-    if (!needsDownload[i]) continue;
-    ++count;
-    std::string key(files.Hash(i));
-    std::transform(key.begin(), key.end(), key.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
-    const auto placed = groupOfHash.emplace(key, groups.size());
-    if (placed.second) groups.emplace_back();
-    groups[placed.first->second].push_back(i);
-  }
+  const int32_t count = GroupByContent(files, needsDownload, groups, groupOfHash);
   if (groups.empty()) return true;
 
   // Whatever the installation already holds, at any path, is copied instead of fetched; only
@@ -311,57 +391,15 @@ static bool DownloadFiles(PatchEngine& engine, const FileList& files, const std:
   engine.doneFiles = 0;
   engine.PostStage(StageDownloading);
 
-  FirstFailure failure;
+  DownloadPhase phase{engine, files, plan};
+  BeginDownloads(engine, phase.known);
+  MarkSharedParts(files, plan, groupOfHash, phase.known);
   std::vector<size_t> groupList(groups.size());
   for (size_t g = 0; g < groups.size(); ++g) groupList[g] = g;
-  DownloadKnowledge known;
-  BeginDownloads(engine, known);
-  MarkSharedParts(files, plan, groupOfHash, known);
-  // Files whose old bytes others are made of wait here, made, until those are done.
-  SlimLock pendingLock;
-  std::vector<std::pair<size_t, std::unique_ptr<PendingPlace>>> pending;
-  const auto stored = [&engine](const std::wstring& widePath, const std::string& hash) {
-    DiskState state;
-    if (QueryDiskState(engine.installFolder + widePath, state)) StoreCacheRecord(engine, widePath, state, hash);
-  };
-  RunWorkerPool(groupList, [&](size_t g) {
-    const std::vector<size_t>& members = groups[g];
-    for (size_t m = 0; m < members.size(); ++m) {
-      if (engine.cancel || failure.result != 0) return;
-      const FileEntry entry = files[members[m]];
-      engine.SetCurrentFile(entry.widePath);
-      const auto found = plan.files.find(members[m]);
-      FilePlan* made = found == plan.files.end() ? nullptr : &found->second;
-      std::unique_ptr<PendingPlace> later = made && made->placeLast ? std::make_unique<PendingPlace>() : nullptr;
-      const DownloadResult result = MakeFile(engine, entry, made, plan, m + 1 < members.size(), known, later.get());
-      if (result != DownloadOk) {
-        failure.Note(engine, result, entry.widePath, GetLastError());
-        return;
-      }
-      if (later) {
-        std::lock_guard<SlimLock> lock(pendingLock);
-        pending.emplace_back(members[m], std::move(later));
-        continue;
-      }
-      stored(entry.widePath, entry.hash);
-      ++engine.doneFiles;
-    }
-  });
-  // Every file made from their old bytes is done: now they are replaced.
-  for (auto& [i, held] : pending) {
-    if (failure.result != 0 || engine.cancel) {
-      TempFileBelowDiscard(held->temp);
-      continue;
-    }
-    const DownloadResult result = PlacePending(*held);
-    if (result != DownloadOk) {
-      failure.Note(engine, result, files.WidePath(i), GetLastError());
-      continue;
-    }
-    stored(files.WidePath(i), std::string(files.Hash(i)));
-    ++engine.doneFiles;
-  }
+  RunWorkerPool(groupList, [&](size_t g) { MakeGroup(phase, groups[g]); });
+  PlacePendingFiles(phase);
 
+  FirstFailure& failure = phase.failure;
   SaveCache(engine, files);
   if (failure.result != 0) {
     engine.SetError(DownloadErrorText(failure.result) + L" " + failure.path, failure.error);

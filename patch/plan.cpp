@@ -17,14 +17,6 @@
 using PieceList = std::vector<std::pair<std::string, uint32_t>>;  // hash and size of each piece, in order
 using CacheMap = std::unordered_map<std::wstring, CacheRecord>;
 
-static std::string LowerHash(std::string_view hash) {
-  std::string out(hash);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'F') c = static_cast<char>(c + 32);
-  }
-  return out;
-}
-
 bool QueryDiskState(const std::wstring& path, DiskState& state) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
@@ -49,7 +41,7 @@ static std::string VouchedHash(const PatchEngine& engine, const CacheMap& earlie
   if (!record || record->size != state.size || record->lastWriteTime != state.lastWriteTime ||
       record->hash.size() != 64)
     return {};
-  return LowerHash(record->hash);
+  return ToLowerAscii(record->hash);
 }
 
 // ---- Piece lists kept with the patch state ------------------------------------------------
@@ -84,15 +76,15 @@ static void LoadPieceLists(const PatchEngine& engine, const PieceRule& rule,
         size = size * 10 + static_cast<uint64_t>(item[i] - '0');
       }
       good = good && size > 0 && size <= rule.maxSize;
-      if (good) list.emplace_back(LowerHash(item.substr(0, 64)), static_cast<uint32_t>(size));
+      if (good) list.emplace_back(ToLowerAscii(item.substr(0, 64)), static_cast<uint32_t>(size));
     }
-    if (good && !list.empty()) lists[LowerHash(line.substr(0, 64))] = std::move(list);
+    if (good && !list.empty()) lists[ToLowerAscii(line.substr(0, 64))] = std::move(list);
   }
 }
 
 static PieceList ListOf(const FileList& files, size_t i) {
   PieceList list;
-  for (const Chunk& chunk : files[i].chunks) list.emplace_back(LowerHash(chunk.hash), chunk.size);
+  for (const Chunk& chunk : files[i].chunks) list.emplace_back(ToLowerAscii(chunk.hash), chunk.size);
   return list;
 }
 
@@ -101,7 +93,7 @@ bool SavePieceLists(PatchEngine& engine, const FileList& files) {
   std::unordered_set<std::string> written;
   const std::string key = PieceRuleKey(files.pieceRule);
   for (const FileList::ChunkRange& range : files.chunkRanges) {
-    const std::string hash = LowerHash(files.Hash(range.item));
+    const std::string hash = ToLowerAscii(files.Hash(range.item));
     if (!written.insert(hash).second) continue;
     text += hash + "\t" + key + "\t";
     const PieceList list = ListOf(files, range.item);
@@ -200,37 +192,35 @@ void AddPieces(UpdatePlan& plan, Needs& needs, uint32_t source, const PieceList&
 
 }  // namespace
 
-bool PlanUpdate(PatchEngine& engine, const FileList& files, const std::vector<uint8_t>& needsDownload,
-                const std::vector<DiskState>& disk, const CacheMap& earlier, UpdatePlan& plan) {
-  plan = UpdatePlan();
-  Needs needs;
-  std::unordered_map<std::string, size_t> listOfHash;  // content hash -> a listed file with its pieces
-  for (const FileList::ChunkRange& range : files.chunkRanges) listOfHash.emplace(LowerHash(files.Hash(range.item)), range.item);
-  const bool piecesUsable = PieceRuleUsable(files.pieceRule);
-  std::vector<size_t> needed;
+// What the files marked in needsDownload are made of; false if none is needed.
+static bool CollectNeeds(const FileList& files, const std::vector<uint8_t>& needsDownload, bool piecesUsable,
+                         Needs& needs, std::vector<size_t>& needed) {
   for (size_t i = 0; i < files.size(); ++i) {
     if (!needsDownload[i]) continue;
     needed.push_back(i);
-    needs.wholes.insert(LowerHash(files.Hash(i)));
+    needs.wholes.insert(ToLowerAscii(files.Hash(i)));
   }
-  if (needed.empty()) return true;
+  if (needed.empty()) return false;
   if (piecesUsable) {
     for (const FileList::ChunkRange& range : files.chunkRanges) {
       if (!needsDownload[range.item]) continue;
       for (uint32_t k = 0; k < range.count; ++k)
-        needs.pieces.insert(LowerHash(std::string_view(files.text).substr(files.chunks[range.first + k].hashAt, 64)));
+        needs.pieces.insert(ToLowerAscii(std::string_view(files.text).substr(files.chunks[range.first + k].hashAt, 64)));
     }
   }
+  return true;
+}
 
-  // The listed files on disk: a right one has its listed content, another the cached one.
-  Sources sources{plan};
-  const uint64_t pieceFloor = files.pieceRule.minSize;
+// The listed files on disk: a right one has its listed content, another the cached one.
+static void AddListedSources(PatchEngine& engine, const FileList& files, const std::vector<uint8_t>& needsDownload,
+                             const std::vector<DiskState>& disk, const CacheMap& earlier, const Needs& needs,
+                             Sources& sources) {
   std::wstring relative;
   for (size_t i = 0; i < files.size(); ++i) {
     if (disk[i].size == 0) continue;
     std::string hash;
-    if (!needsDownload[i] && !files.items[i].keep) hash = LowerHash(files.Hash(i));
-    const bool wanted = needsDownload[i] || disk[i].size >= pieceFloor || needs.wholes.count(hash);
+    if (!needsDownload[i] && !files.items[i].keep) hash = ToLowerAscii(files.Hash(i));
+    const bool wanted = needsDownload[i] || disk[i].size >= files.pieceRule.minSize || needs.wholes.count(hash);
     if (!wanted) continue;
     files.WidePathInto(i, relative);
     std::wstring key = ToLowerAscii(relative);
@@ -240,36 +230,46 @@ bool PlanUpdate(PatchEngine& engine, const FileList& files, const std::vector<ui
     }
     sources.Add(engine, relative, std::move(key), std::move(hash), disk[i].size, needsDownload[i] != 0);
   }
-  // Files the cache knows that the list no longer names (a rename, a move): asked about only
-  // when there are such records.
-  {
-    std::lock_guard<SlimLock> lock(engine.cacheLock);
-    const CacheMap& records = earlier.empty() ? engine.cache : earlier;
-    if (!earlier.empty() || engine.cacheListed == SIZE_MAX || engine.cache.size() > engine.cacheListed) {
-      std::unordered_set<std::wstring> listed;
-      listed.reserve(files.size());
-      for (size_t i = 0; i < files.size(); ++i) {
-        files.WidePathInto(i, relative);
-        listed.insert(ToLowerAscii(relative));
-      }
-      for (const auto& [key, record] : records) {
-        if (engine.cancel) return false;
-        if (listed.count(key) || record.size == 0) continue;
-        DiskState state;
-        if (!QueryDiskState(engine.installFolder + key, state)) continue;
-        std::string hash = VouchedHash(engine, earlier, key, state);
-        if (hash.empty() || (state.size < pieceFloor && !needs.wholes.count(hash))) continue;
-        sources.Add(engine, key, key, std::move(hash), state.size, true);
-      }
-    }
-  }
+}
 
-  // Pieces of the sources, from the lists known without reading, then by cutting the rest.
+// Files the cache knows that the list no longer names (a rename, a move): asked about only when
+// there are such records. False if cancelled.
+static bool AddUnlistedSources(PatchEngine& engine, const FileList& files, const CacheMap& earlier,
+                               const Needs& needs, Sources& sources) {
+  std::lock_guard<SlimLock> lock(engine.cacheLock);
+  const CacheMap& records = earlier.empty() ? engine.cache : earlier;
+  if (earlier.empty() && engine.cacheListed != SIZE_MAX && engine.cache.size() <= engine.cacheListed) return true;
+  std::unordered_set<std::wstring> listed;
+  listed.reserve(files.size());
+  std::wstring relative;
+  for (size_t i = 0; i < files.size(); ++i) {
+    files.WidePathInto(i, relative);
+    listed.insert(ToLowerAscii(relative));
+  }
+  for (const auto& [key, record] : records) {
+    if (engine.cancel) return false;
+    if (listed.count(key) || record.size == 0) continue;
+    DiskState state;
+    if (!QueryDiskState(engine.installFolder + key, state)) continue;
+    std::string hash = VouchedHash(engine, earlier, key, state);
+    if (hash.empty() || (state.size < files.pieceRule.minSize && !needs.wholes.count(hash))) continue;
+    sources.Add(engine, key, key, std::move(hash), state.size, true);
+  }
+  return true;
+}
+
+// Where the needed pieces lie in the sources: from the lists known without reading, then by
+// cutting the rest. False if cancelled.
+static bool FindHeldPieces(PatchEngine& engine, const FileList& files, Sources& sources, Needs& needs) {
+  if (needs.pieces.empty()) return true;
+  UpdatePlan& plan = sources.plan;
+  std::unordered_map<std::string, size_t> listOfHash;  // content hash -> a listed file with its pieces
+  for (const FileList::ChunkRange& range : files.chunkRanges) listOfHash.emplace(ToLowerAscii(files.Hash(range.item)), range.item);
   std::unordered_map<std::string, PieceList> stored;
-  if (!needs.pieces.empty()) LoadPieceLists(engine, files.pieceRule, stored);
+  LoadPieceLists(engine, files.pieceRule, stored);
   std::vector<uint32_t> unlisted;
-  for (uint32_t s = 0; s < sources.keys.size() && !needs.pieces.empty(); ++s) {
-    if (sources.sizes[s] < pieceFloor) continue;
+  for (uint32_t s = 0; s < sources.keys.size(); ++s) {
+    if (sources.sizes[s] < files.pieceRule.minSize) continue;
     const std::string& hash = sources.hashes[s];
     const auto inManifest = hash.empty() ? listOfHash.end() : listOfHash.find(hash);
     const auto inStore = hash.empty() ? stored.end() : stored.find(hash);
@@ -297,47 +297,67 @@ bool PlanUpdate(PatchEngine& engine, const FileList& files, const std::vector<ui
     }
     AddPieces(plan, needs, s, list);
   }
+  return true;
+}
 
-  // Each needed file: a local copy, local and fetched pieces, or the whole object.
+// Plans needed file i (whose key is key) from a local copy, or local and fetched pieces, or
+// leaves it whole; the sources it reads go into readByOthers when they are other files.
+static void PlanFile(const FileList& files, size_t i, const std::wstring& key, bool piecesUsable,
+                     const Sources& sources, const Needs& needs, std::unordered_set<uint32_t>& readByOthers) {
+  UpdatePlan& plan = sources.plan;
+  const auto copy = sources.byHash.find(ToLowerAscii(files.Hash(i)));
+  if (copy != sources.byHash.end() && sources.keys[copy->second] != key) {
+    plan.files[i].wholeSource = static_cast<int32_t>(copy->second);
+    readByOthers.insert(copy->second);
+    return;
+  }
+  // Progress counts each file's objects, as each file credits them: a piece two files share
+  // counts for both, though it is fetched once.
+  const FileEntry entry = files[i];
+  if (piecesUsable && !entry.chunks.empty()) {
+    FilePlan made;
+    uint64_t cost = 0;
+    bool any = false;
+    for (const Chunk& chunk : entry.chunks) {
+      const auto found = needs.piecesFound.find(ToLowerAscii(chunk.hash));
+      made.pieces.push_back(found == needs.piecesFound.end() ? -1 : static_cast<int32_t>(found->second));
+      if (found == needs.piecesFound.end()) cost += chunk.compressedSize;
+      any = any || found != needs.piecesFound.end();
+    }
+    // Piece by piece also when nothing is local: an interruption then loses one piece, not the file.
+    if (!any || cost < entry.compressedSize) {
+      for (int32_t held : made.pieces) {
+        if (held < 0) continue;
+        const uint32_t source = plan.held[static_cast<size_t>(held)].source;
+        if (sources.keys[source] != key) readByOthers.insert(source);
+      }
+      plan.fetchBytes += cost;
+      plan.files[i] = std::move(made);
+      return;
+    }
+  }
+  plan.fetchBytes += entry.compressedSize;
+}
+
+bool PlanUpdate(PatchEngine& engine, const FileList& files, const std::vector<uint8_t>& needsDownload,
+                const std::vector<DiskState>& disk, const CacheMap& earlier, UpdatePlan& plan) {
+  plan = UpdatePlan();
+  const bool piecesUsable = PieceRuleUsable(files.pieceRule);
+  Needs needs;
+  std::vector<size_t> needed;
+  if (!CollectNeeds(files, needsDownload, piecesUsable, needs, needed)) return true;
+  Sources sources{plan};
+  AddListedSources(engine, files, needsDownload, disk, earlier, needs, sources);
+  if (!AddUnlistedSources(engine, files, earlier, needs, sources)) return false;
+  if (!FindHeldPieces(engine, files, sources, needs)) return false;
+
   std::unordered_set<uint32_t> readByOthers;
   std::vector<std::wstring> neededKeys(needed.size());
+  std::wstring relative;
   for (size_t n = 0; n < needed.size(); ++n) {
-    const size_t i = needed[n];
-    files.WidePathInto(i, relative);
+    files.WidePathInto(needed[n], relative);
     neededKeys[n] = ToLowerAscii(relative);
-    const std::string hash = LowerHash(files.Hash(i));
-    const auto copy = sources.byHash.find(hash);
-    if (copy != sources.byHash.end() && sources.keys[copy->second] != neededKeys[n]) {
-      plan.files[i].wholeSource = static_cast<int32_t>(copy->second);
-      readByOthers.insert(copy->second);
-      continue;
-    }
-    // Progress counts each file's objects, as each file credits them: a piece two files share
-    // counts for both, though it is fetched once.
-    const FileEntry entry = files[i];
-    if (piecesUsable && !entry.chunks.empty()) {
-      FilePlan made;
-      uint64_t cost = 0;
-      bool any = false;
-      for (const Chunk& chunk : entry.chunks) {
-        const auto found = needs.piecesFound.find(LowerHash(chunk.hash));
-        made.pieces.push_back(found == needs.piecesFound.end() ? -1 : static_cast<int32_t>(found->second));
-        if (found == needs.piecesFound.end()) cost += chunk.compressedSize;
-        any = any || found != needs.piecesFound.end();
-      }
-      // Piece by piece also when nothing is local: an interruption then loses one piece, not the file.
-      if (!any || cost < entry.compressedSize) {
-        for (int32_t held : made.pieces) {
-          if (held < 0) continue;
-          const uint32_t source = plan.held[static_cast<size_t>(held)].source;
-          if (sources.keys[source] != neededKeys[n]) readByOthers.insert(source);
-        }
-        plan.fetchBytes += cost;
-        plan.files[i] = std::move(made);
-        continue;
-      }
-    }
-    plan.fetchBytes += entry.compressedSize;
+    PlanFile(files, needed[n], neededKeys[n], piecesUsable, sources, needs, readByOthers);
   }
   // A file whose old bytes others are made of is replaced after them.
   for (size_t n = 0; n < needed.size(); ++n) {

@@ -17,6 +17,14 @@ std::wstring ToLowerAscii(std::wstring text) {
   return text;
 }
 
+std::string ToLowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
 static bool IsRefusedUnit(wchar_t c) {
   if (c < 32) return true;
   switch (c) {

@@ -14,6 +14,8 @@ std::string WideToUtf8(const std::wstring& wide);
 std::wstring ToLowerAscii(std::wstring text);
 // Lower-cases A-Z of text in place.
 void LowerAsciiInPlace(std::wstring& text);
+// Returns text with A-Z lower-cased (hashes are compared in lower case).
+std::string ToLowerAscii(std::string_view text);
 // Checks a relative path from the server or the cache; true puts the backslash form in out,
 // false leaves out untouched. Refuses escapes from the folder, names Windows would alter and
 // device names in any segment.
