@@ -528,43 +528,13 @@ static GameFile* FindFile(std::vector<GameFile>& files, std::string path) {
   return nullptr;
 }
 
-int RunBuild(const BuildOptions& options) {
-  if (!CryptoInit()) {
-    std::fprintf(stderr, "quorvel-publish: libgcrypt could not be initialised\n");
-    return 1;
-  }
-  std::string seed, publicKey, error;
-  if (!ReadKeyFile(options.keyFile, seed, error) || !PublicKeyFromSeed(seed, publicKey)) {
-    std::fprintf(stderr, "quorvel-publish: %s\n", error.empty() ? "the key cannot be used" : error.c_str());
-    return 1;
-  }
-  std::vector<std::string> problems;
-  std::string news, links;
-  if (!options.newsFile.empty()) LoadNews(options.newsFile, news, problems);
-  if (!options.linksFile.empty()) LoadLinks(options.linksFile, links, problems);
-  if (!problems.empty()) {
-    PrintProblems("refused:", problems);
-    return 1;
-  }
-  struct stat st{};
-  if (stat(options.gameDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    std::fprintf(stderr, "quorvel-publish: %s is not a folder\n", options.gameDir.c_str());
-    return 1;
-  }
-  std::string gameReal = ResolvePath(options.gameDir), releaseReal = ResolvePath(options.releaseDir);
-  if (releaseReal == gameReal || releaseReal.rfind(gameReal + "/", 0) == 0) {
-    std::fprintf(stderr, "quorvel-publish: the release folder %s lies inside the game folder %s\n",
-                 options.releaseDir.c_str(), options.gameDir.c_str());
-    return 1;
-  }
-  if (!CheckPreviousRelease(options, publicKey)) return 1;
-
-  std::vector<GameFile> files;
+// The game's files as the release publishes them: the launcher apart, kept files marked.
+// Every reason to refuse goes into problems.
+static void CollectGameFiles(const BuildOptions& options, std::vector<GameFile>& files, std::vector<GameFile>& launcher,
+                             std::vector<std::string>& problems) {
   Walk(options.gameDir, "", files, problems);
   FindCaseCollisions(files, problems);
   if (files.empty() && problems.empty()) problems.push_back(options.gameDir + ": holds no files to publish");
-
-  std::vector<GameFile> launcher;
   if (!options.launcher.empty()) {
     if (GameFile* f = FindFile(files, options.launcher)) {
       launcher.push_back(*f);
@@ -585,6 +555,12 @@ int RunBuild(const BuildOptions& options) {
   } else if (!FindFile(files, "Play Quorvel.exe")) {
     std::fprintf(stderr, "warning: no --game-exe given and no \"Play Quorvel.exe\" at the top of the game folder\n");
   }
+}
+
+// Refuses each path of the delete list that installers would not delete, or that the release
+// publishes (itself or below it).
+static void CheckDeleteList(const BuildOptions& options, const std::vector<GameFile>& files,
+                            const std::vector<GameFile>& launcher, std::vector<std::string>& problems) {
   std::map<std::wstring, std::string> published;
   for (const GameFile& f : files) published[WindowsPathKey(f.rel)] = f.rel;
   for (const GameFile& f : launcher) published[WindowsPathKey(f.rel)] = f.rel;
@@ -600,45 +576,55 @@ int RunBuild(const BuildOptions& options) {
     if (it != published.end() && (it->first == key || it->first.rfind(key + L"/", 0) == 0))
       problems.push_back(Quoted(path) + ": listed for deletion but " + Quoted(it->second) + " is published");
   }
-  if (!problems.empty()) {
-    PrintProblems("refused:", problems);
-    return 1;
-  }
+}
 
-  if (!MakeFolders(options.releaseDir + "/files", error)) {
-    std::fprintf(stderr, "quorvel-publish: %s\n", error.c_str());
-    return 1;
+// False (said on stderr) if the game folder is not a folder or holds the release folder.
+static bool FoldersUsable(const BuildOptions& options) {
+  struct stat st{};
+  if (stat(options.gameDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    std::fprintf(stderr, "quorvel-publish: %s is not a folder\n", options.gameDir.c_str());
+    return false;
   }
-  std::vector<GameFile> all = files;
-  all.insert(all.end(), launcher.begin(), launcher.end());
-  std::printf("Publishing %zu files from %s as version %d\n", all.size(), options.gameDir.c_str(), options.version);
-  if (!ProcessAll(all, options)) return 1;
-  std::copy(all.begin(), all.begin() + static_cast<ptrdiff_t>(files.size()), files.begin());
-  if (!launcher.empty()) launcher[0] = all.back();
+  std::string gameReal = ResolvePath(options.gameDir), releaseReal = ResolvePath(options.releaseDir);
+  if (releaseReal == gameReal || releaseReal.rfind(gameReal + "/", 0) == 0) {
+    std::fprintf(stderr, "quorvel-publish: the release folder %s lies inside the game folder %s\n",
+                 options.releaseDir.c_str(), options.gameDir.c_str());
+    return false;
+  }
+  return true;
+}
 
-  // Every object must be on disk before a manifest that names it.
-  int dirFd = open(options.releaseDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// Every object must be on disk before a manifest that names it. False (said) if not flushed.
+static bool FlushRelease(const std::string& releaseDir) {
+  int dirFd = open(releaseDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd < 0 || syncfs(dirFd) != 0) {
-    std::fprintf(stderr, "quorvel-publish: %s could not be flushed to disk\n", options.releaseDir.c_str());
+    std::fprintf(stderr, "quorvel-publish: %s could not be flushed to disk\n", releaseDir.c_str());
     if (dirFd >= 0) close(dirFd);
-    return 1;
+    return false;
   }
   close(dirFd);
+  return true;
+}
 
-  std::string manifest = ManifestText(options, files, launcher.empty() ? nullptr : &launcher[0], news, links);
+// Signs manifest with seed (then wiped) and writes both; false (said) on any failure.
+static bool SignAndWrite(const std::string& releaseDir, const std::string& manifest, std::string& seed,
+                         const std::string& publicKey) {
   if (manifest.size() > kManifestLimit) {
     std::fprintf(stderr, "quorvel-publish: the manifest would be %zu bytes; installers read at most %zu\n",
                  manifest.size(), kManifestLimit);
-    return 1;
+    return false;
   }
   std::string signature;
   if (!SignMessage(seed, manifest, signature) || !VerifySignature(publicKey, manifest, signature)) {
     std::fprintf(stderr, "quorvel-publish: signing the manifest failed\n");
-    return 1;
+    return false;
   }
   explicit_bzero(seed.data(), seed.size());
-  if (!WriteManifest(options.releaseDir, manifest, signature)) return 1;
+  return WriteManifest(releaseDir, manifest, signature);
+}
 
+// What was published, for the operator.
+static void PrintSummary(const BuildOptions& options, const std::vector<GameFile>& all, const std::string& publicKey) {
   uint64_t bytes = 0, compressed = 0, written = 0;
   size_t newObjects = 0, piecedFiles = 0, pieces = 0;
   for (const GameFile& f : all) {
@@ -664,5 +650,51 @@ int RunBuild(const BuildOptions& options) {
   std::printf("  new objects: %zu (%s to upload)\n", newObjects, Megabytes(written).c_str());
   if (piecedFiles) std::printf("  files also in pieces: %zu (%zu pieces)\n", piecedFiles, pieces);
   std::printf("  public key: %s\n", HexEncode(publicKey).c_str());
+}
+
+int RunBuild(const BuildOptions& options) {
+  if (!CryptoInit()) {
+    std::fprintf(stderr, "quorvel-publish: libgcrypt could not be initialised\n");
+    return 1;
+  }
+  std::string seed, publicKey, error;
+  if (!ReadKeyFile(options.keyFile, seed, error) || !PublicKeyFromSeed(seed, publicKey)) {
+    std::fprintf(stderr, "quorvel-publish: %s\n", error.empty() ? "the key cannot be used" : error.c_str());
+    return 1;
+  }
+  std::vector<std::string> problems;
+  std::string news, links;
+  if (!options.newsFile.empty()) LoadNews(options.newsFile, news, problems);
+  if (!options.linksFile.empty()) LoadLinks(options.linksFile, links, problems);
+  if (!problems.empty()) {
+    PrintProblems("refused:", problems);
+    return 1;
+  }
+  if (!FoldersUsable(options) || !CheckPreviousRelease(options, publicKey)) return 1;
+
+  std::vector<GameFile> files, launcher;
+  CollectGameFiles(options, files, launcher, problems);
+  CheckDeleteList(options, files, launcher, problems);
+  if (!problems.empty()) {
+    PrintProblems("refused:", problems);
+    return 1;
+  }
+
+  if (!MakeFolders(options.releaseDir + "/files", error)) {
+    std::fprintf(stderr, "quorvel-publish: %s\n", error.c_str());
+    return 1;
+  }
+  std::vector<GameFile> all = files;
+  all.insert(all.end(), launcher.begin(), launcher.end());
+  std::printf("Publishing %zu files from %s as version %d\n", all.size(), options.gameDir.c_str(), options.version);
+  if (!ProcessAll(all, options)) return 1;
+  std::copy(all.begin(), all.begin() + static_cast<ptrdiff_t>(files.size()), files.begin());
+  if (!launcher.empty()) launcher[0] = all.back();
+  if (!FlushRelease(options.releaseDir)) return 1;
+
+  const std::string manifest =
+      ManifestText(options, files, launcher.empty() ? nullptr : &launcher[0], news, links);
+  if (!SignAndWrite(options.releaseDir, manifest, seed, publicKey)) return 1;
+  PrintSummary(options, all, publicKey);
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,95 @@ int RunPublicKey(const std::string& keyFile) {
   return 0;
 }
 
+// The last value given for option name, if any, into value.
+static void Single(const Arguments& args, const char* name, std::string& value) {
+  for (const auto& [n, v] : args.options)
+    if (n == name) value = v;
+}
+
+// False, with the problem, if an option other than names was given to command.
+static bool AllowOnly(const Arguments& args, const std::string& command, std::initializer_list<const char*> names,
+                      std::string& problem) {
+  for (const auto& option : args.options) {
+    bool known = false;
+    for (const char* n : names) known = known || option.first == n;
+    if (!known) {
+      problem = "unknown option --" + option.first + " for " + command;
+      return false;
+    }
+  }
+  return true;
+}
+
+static int MainResign(const Arguments& args) {
+  std::string key, days, expires, problem;
+  Single(args, "key", key);
+  Single(args, "valid-days", days);
+  Single(args, "expires", expires);
+  if (!AllowOnly(args, "resign", {"key", "valid-days", "expires"}, problem)) return Usage(problem);
+  if (args.positional.size() != 1 || key.empty()) return Usage("resign takes RELEASE_DIR and --key KEYFILE");
+  long long number = 0;
+  int64_t at = 0;
+  if (days.empty() == expires.empty()) return Usage("resign takes either --valid-days N or --expires TIME");
+  if (!days.empty()) {
+    if (!ParseNumber(days, 1, kMaxValidDays, number)) return Usage(kValidDaysProblem);
+    at = static_cast<int64_t>(std::time(nullptr)) + number * 86400;
+  } else if (!ReadUtcTime(expires, at)) {
+    return Usage("--expires takes a UTC time such as 2027-01-31T12:00:00Z");
+  }
+  return RunResign(args.positional[0], key, at);
+}
+
+static int MainBuild(const Arguments& args) {
+  std::string problem;
+  if (!AllowOnly(args, "build",
+                 {"key", "version", "game-exe", "launcher", "keep", "delete", "news", "links", "level", "jobs",
+                  "chunk-threshold", "valid-days"},
+                 problem))
+    return Usage(problem);
+  if (args.positional.size() != 2) return Usage("build takes GAME_DIR and RELEASE_DIR");
+  BuildOptions options;
+  options.gameDir = args.positional[0];
+  options.releaseDir = args.positional[1];
+  std::string version, level, jobs, threshold, days;
+  Single(args, "key", options.keyFile);
+  Single(args, "version", version);
+  Single(args, "game-exe", options.gameExe);
+  Single(args, "launcher", options.launcher);
+  Single(args, "news", options.newsFile);
+  Single(args, "links", options.linksFile);
+  Single(args, "level", level);
+  Single(args, "jobs", jobs);
+  Single(args, "chunk-threshold", threshold);
+  Single(args, "valid-days", days);
+  for (const auto& [n, v] : args.options) {
+    if (n == "keep") options.keep.push_back(v);
+    if (n == "delete") options.deletePaths.push_back(v);
+  }
+  long long number = 0;
+  if (options.keyFile.empty()) return Usage("build needs --key KEYFILE");
+  if (!ParseNumber(version, 0, 2147483647, number))
+    return Usage("build needs --version N, a whole number from 0 to 2147483647");
+  options.version = static_cast<int32_t>(number);
+  if (!level.empty()) {
+    if (!ParseNumber(level, 0, 9, number)) return Usage("--level takes 0 to 9");
+    options.level = static_cast<int>(number);
+  }
+  if (!jobs.empty()) {
+    if (!ParseNumber(jobs, 1, 64, number)) return Usage("--jobs takes 1 to 64");
+    options.jobs = static_cast<unsigned>(number);
+  }
+  if (!threshold.empty()) {
+    if (!ParseNumber(threshold, 0, 1048576, number)) return Usage("--chunk-threshold takes a whole number of MiB");
+    options.chunkThreshold = static_cast<uint64_t>(number) << 20;
+  }
+  if (!days.empty()) {
+    if (!ParseNumber(days, 1, kMaxValidDays, number)) return Usage(kValidDaysProblem);
+    options.validDays = static_cast<int>(number);
+  }
+  return RunBuild(options);
+}
+
 int main(int argc, char** argv) {
   if (argc < 2) return Usage("");
   std::string command = argv[1];
@@ -106,101 +196,22 @@ int main(int argc, char** argv) {
   Arguments args;
   std::string problem;
   if (!SplitArguments(argc, argv, args, problem)) return Usage(problem);
-
-  auto single = [&](const char* name, std::string& value) {
-    for (const auto& [n, v] : args.options)
-      if (n == name) value = v;
-  };
-  auto allowOnly = [&](std::initializer_list<const char*> names) {
-    for (const auto& option : args.options) {
-      bool known = false;
-      for (const char* n : names) known = known || option.first == n;
-      if (!known) {
-        problem = "unknown option --" + option.first + " for " + command;
-        return false;
-      }
-    }
-    return true;
-  };
-
   if (command == "keygen" || command == "pubkey") {
     const char* name = command == "keygen" ? "out" : "key";
     std::string file;
-    single(name, file);
-    if (!allowOnly({name})) return Usage(problem);
+    Single(args, name, file);
+    if (!AllowOnly(args, command, {name}, problem)) return Usage(problem);
     if (file.empty() || !args.positional.empty()) return Usage(command + " takes --" + name + " KEYFILE");
     return command == "keygen" ? RunKeygen(file) : RunPublicKey(file);
   }
   if (command == "verify") {
     std::string key;
-    single("public-key", key);
-    if (!allowOnly({"public-key"})) return Usage(problem);
+    Single(args, "public-key", key);
+    if (!AllowOnly(args, command, {"public-key"}, problem)) return Usage(problem);
     if (args.positional.size() != 1 || key.empty()) return Usage("verify takes RELEASE_DIR and --public-key HEX");
     return RunVerify(args.positional[0], key);
   }
-  if (command == "resign") {
-    std::string key, days, expires;
-    single("key", key);
-    single("valid-days", days);
-    single("expires", expires);
-    if (!allowOnly({"key", "valid-days", "expires"})) return Usage(problem);
-    if (args.positional.size() != 1 || key.empty()) return Usage("resign takes RELEASE_DIR and --key KEYFILE");
-    long long number = 0;
-    int64_t at = 0;
-    if (days.empty() == expires.empty()) return Usage("resign takes either --valid-days N or --expires TIME");
-    if (!days.empty()) {
-      if (!ParseNumber(days, 1, kMaxValidDays, number)) return Usage(kValidDaysProblem);
-      at = static_cast<int64_t>(std::time(nullptr)) + number * 86400;
-    } else if (!ReadUtcTime(expires, at)) {
-      return Usage("--expires takes a UTC time such as 2027-01-31T12:00:00Z");
-    }
-    return RunResign(args.positional[0], key, at);
-  }
-  if (command == "build") {
-    if (!allowOnly({"key", "version", "game-exe", "launcher", "keep", "delete", "news", "links", "level", "jobs",
-                    "chunk-threshold", "valid-days"}))
-      return Usage(problem);
-    if (args.positional.size() != 2) return Usage("build takes GAME_DIR and RELEASE_DIR");
-    BuildOptions options;
-    options.gameDir = args.positional[0];
-    options.releaseDir = args.positional[1];
-    std::string version, level, jobs, threshold, days;
-    single("key", options.keyFile);
-    single("version", version);
-    single("game-exe", options.gameExe);
-    single("launcher", options.launcher);
-    single("news", options.newsFile);
-    single("links", options.linksFile);
-    single("level", level);
-    single("jobs", jobs);
-    single("chunk-threshold", threshold);
-    single("valid-days", days);
-    for (const auto& [n, v] : args.options) {
-      if (n == "keep") options.keep.push_back(v);
-      if (n == "delete") options.deletePaths.push_back(v);
-    }
-    long long number = 0;
-    if (options.keyFile.empty()) return Usage("build needs --key KEYFILE");
-    if (!ParseNumber(version, 0, 2147483647, number))
-      return Usage("build needs --version N, a whole number from 0 to 2147483647");
-    options.version = static_cast<int32_t>(number);
-    if (!level.empty()) {
-      if (!ParseNumber(level, 0, 9, number)) return Usage("--level takes 0 to 9");
-      options.level = static_cast<int>(number);
-    }
-    if (!jobs.empty()) {
-      if (!ParseNumber(jobs, 1, 64, number)) return Usage("--jobs takes 1 to 64");
-      options.jobs = static_cast<unsigned>(number);
-    }
-    if (!threshold.empty()) {
-      if (!ParseNumber(threshold, 0, 1048576, number)) return Usage("--chunk-threshold takes a whole number of MiB");
-      options.chunkThreshold = static_cast<uint64_t>(number) << 20;
-    }
-    if (!days.empty()) {
-      if (!ParseNumber(days, 1, kMaxValidDays, number)) return Usage(kValidDaysProblem);
-      options.validDays = static_cast<int>(number);
-    }
-    return RunBuild(options);
-  }
+  if (command == "resign") return MainResign(args);
+  if (command == "build") return MainBuild(args);
   return Usage("unknown command " + command);
 }

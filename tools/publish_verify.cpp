@@ -219,6 +219,100 @@ static void Report(const std::string& releaseDir, const std::vector<std::string>
   for (const std::string& p : problems) std::printf("  %s\n", p.c_str());
 }
 
+using CheckedObjects = std::map<std::string, std::pair<std::string, uint64_t>>;  // hash/size -> problem ("" if good), file size
+
+// The entries of the manifest's files and launcher that read well; a path that two entries
+// name on Windows is a problem.
+static std::vector<Entry> ReadEntries(const JsonValue& manifest, const PieceRule& rule,
+                                      std::vector<std::string>& problems) {
+  std::vector<Entry> entries;
+  const JsonValue& files = JsonGetMember(manifest, "files");
+  for (size_t i = 0; i < files.array.size(); ++i) {
+    Entry e;
+    if (ReadEntry(files.array[i], "file " + std::to_string(i + 1), rule, e, problems)) entries.push_back(e);
+  }
+  const JsonValue& launcher = JsonGetMember(manifest, "launcher");
+  if (launcher.type != JsonType::Null) {
+    Entry e;
+    if (ReadEntry(launcher, "launcher", rule, e, problems)) entries.push_back(e);
+  }
+  std::map<std::wstring, std::string> seen;
+  for (const Entry& e : entries) {
+    auto [it, added] = seen.emplace(WindowsPathKey(e.path), e.path);
+    if (!added) problems.push_back(e.label + ": the same file on Windows as \"" + it->second + "\"");
+  }
+  return entries;
+}
+
+// Checks each entry's whole object once per content.
+static void CheckWholeObjects(const std::string& releaseDir, const std::vector<Entry>& entries, CheckedObjects& checked,
+                              std::vector<std::string>& problems) {
+  const bool tty = isatty(STDOUT_FILENO);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const Entry& e = entries[i];
+    if (tty) {
+      std::printf("\r  checking object %zu/%zu", i + 1, entries.size());
+      std::fflush(stdout);
+    }
+    std::string object = ObjectRelativePath(e.hash);
+    std::string key = e.hash + "/" + std::to_string(e.size);
+    auto it = checked.find(key);
+    if (it == checked.end()) {
+      uint64_t fileSize = 0;
+      ObjectState state = CheckObject(releaseDir + "/" + object, e.size, e.hash, &fileSize);
+      it = checked.emplace(key, std::make_pair(state == ObjectState::Good ? "" : ObjectStateText(state), fileSize)).first;
+    }
+    const auto& [why, fileSize] = it->second;
+    if (!why.empty())
+      problems.push_back(e.label + ": " + object + " " + why);
+    else if (fileSize != e.compressed)
+      problems.push_back(e.label + ": " + object + " is " + std::to_string(fileSize) +
+                         " bytes, the manifest's \"c\" says " + std::to_string(e.compressed));
+  }
+  if (tty && !entries.empty()) std::printf("\n");
+}
+
+// Each piece is an object of its own, and together, in order, they are the file, cut where the
+// rule cuts it.
+static void CheckPieceObjects(const std::string& releaseDir, const PieceRule& rule, const std::vector<Entry>& entries,
+                              CheckedObjects& checked, std::vector<std::string>& problems) {
+  for (const Entry& e : entries) {
+    if (e.pieces.empty()) continue;
+    Sha256 whole;
+    if (!Sha256Begin(whole)) {
+      problems.push_back("SHA-256 is not available");
+      return;
+    }
+    bool good = true;
+    CutCheck cuts{rule, e.pieces};
+    std::string bytes;
+    for (size_t k = 0; k < e.pieces.size(); ++k) {
+      const ListedPiece& piece = e.pieces[k];
+      const std::string object = ObjectRelativePath(piece.hash);
+      uint64_t fileSize = 0;
+      bytes.clear();
+      const ObjectState state =
+          CheckObject(releaseDir + "/" + object, piece.size, piece.hash, &fileSize, &whole, &bytes);
+      cuts.Feed(bytes, k + 1 == e.pieces.size());
+      checked.emplace(piece.hash + "/" + std::to_string(piece.size), std::make_pair(std::string(), fileSize));
+      const std::string where = e.label + ": piece " + std::to_string(k + 1) + " " + object;
+      if (state != ObjectState::Good) {
+        problems.push_back(where + " " + ObjectStateText(state));
+        good = false;
+        break;
+      }
+      if (fileSize != piece.compressed)
+        problems.push_back(where + " is " + std::to_string(fileSize) + " bytes, the manifest's \"c\" says " +
+                           std::to_string(piece.compressed));
+    }
+    if (Sha256Finish(whole) != e.hash && good)
+      problems.push_back(e.label + ": its pieces together are not the file its \"h\" names");
+    else if (good && !cuts.good)
+      problems.push_back(e.label + ": piece " + std::to_string(cuts.next) + " does not end where " +
+                         PieceRuleKey(rule) + " cuts the file (installers would find none of its pieces)");
+  }
+}
+
 int RunVerify(const std::string& releaseDir, const std::string& publicKeyHex) {
   std::string publicKey;
   if (!HexDecode(publicKeyHex, 32, publicKey)) {
@@ -252,92 +346,18 @@ int RunVerify(const std::string& releaseDir, const std::string& publicKeyHex) {
   } else {
     const JsonValue& format = JsonGetMember(manifest, "format");
     if (format.type != JsonType::Number || JsonAsInt64(format) != 1) problems.push_back("\"format\" is not 1");
-    const JsonValue& files = JsonGetMember(manifest, "files");
-    if (files.type != JsonType::Array) problems.push_back("\"files\" is not an array");
+    if (JsonGetMember(manifest, "files").type != JsonType::Array) problems.push_back("\"files\" is not an array");
     PieceRule rule;
     if (ReadPieceRule(manifest, rule) == PieceRuleFound::Unknown)
       problems.push_back("\"pieces\" names a rule or bounds installers cannot cut with");
-    std::vector<Entry> entries;
-    for (size_t i = 0; i < files.array.size(); ++i) {
-      Entry e;
-      if (ReadEntry(files.array[i], "file " + std::to_string(i + 1), rule, e, problems)) entries.push_back(e);
-    }
-    const JsonValue& launcher = JsonGetMember(manifest, "launcher");
-    if (launcher.type != JsonType::Null) {
-      Entry e;
-      if (ReadEntry(launcher, "launcher", rule, e, problems)) entries.push_back(e);
-    }
+    const std::vector<Entry> entries = ReadEntries(manifest, rule, problems);
     CheckOtherMembers(manifest, problems);
     std::string expiryNote;
     CheckExpiry(manifest, problems, expiryNote);
 
-    std::map<std::wstring, std::string> seen;
-    for (const Entry& e : entries) {
-      auto [it, added] = seen.emplace(WindowsPathKey(e.path), e.path);
-      if (!added) problems.push_back(e.label + ": the same file on Windows as \"" + it->second + "\"");
-    }
-
-    bool tty = isatty(STDOUT_FILENO);
-    // hash + size -> (problem text, empty if good; the object's own size)
-    std::map<std::string, std::pair<std::string, uint64_t>> checked;
-    for (size_t i = 0; i < entries.size(); ++i) {
-      const Entry& e = entries[i];
-      if (tty) {
-        std::printf("\r  checking object %zu/%zu", i + 1, entries.size());
-        std::fflush(stdout);
-      }
-      std::string object = ObjectRelativePath(e.hash);
-      std::string key = e.hash + "/" + std::to_string(e.size);
-      auto it = checked.find(key);
-      if (it == checked.end()) {
-        uint64_t fileSize = 0;
-        ObjectState state = CheckObject(releaseDir + "/" + object, e.size, e.hash, &fileSize);
-        it = checked.emplace(key, std::make_pair(state == ObjectState::Good ? "" : ObjectStateText(state), fileSize)).first;
-      }
-      const auto& [why, fileSize] = it->second;
-      if (!why.empty())
-        problems.push_back(e.label + ": " + object + " " + why);
-      else if (fileSize != e.compressed)
-        problems.push_back(e.label + ": " + object + " is " + std::to_string(fileSize) +
-                           " bytes, the manifest's \"c\" says " + std::to_string(e.compressed));
-    }
-    // Each piece is an object of its own, and together, in order, they are the file.
-    for (const Entry& e : entries) {
-      if (e.pieces.empty()) continue;
-      Sha256 whole;
-      if (!Sha256Begin(whole)) {
-        problems.push_back("SHA-256 is not available");
-        break;
-      }
-      bool good = true;
-      CutCheck cuts{rule, e.pieces};
-      std::string bytes;
-      for (size_t k = 0; k < e.pieces.size(); ++k) {
-        const ListedPiece& piece = e.pieces[k];
-        const std::string object = ObjectRelativePath(piece.hash);
-        uint64_t fileSize = 0;
-        bytes.clear();
-        const ObjectState state =
-            CheckObject(releaseDir + "/" + object, piece.size, piece.hash, &fileSize, &whole, &bytes);
-        cuts.Feed(bytes, k + 1 == e.pieces.size());
-        checked.emplace(piece.hash + "/" + std::to_string(piece.size), std::make_pair(std::string(), fileSize));
-        const std::string where = e.label + ": piece " + std::to_string(k + 1) + " " + object;
-        if (state != ObjectState::Good) {
-          problems.push_back(where + " " + ObjectStateText(state));
-          good = false;
-          break;
-        }
-        if (fileSize != piece.compressed)
-          problems.push_back(where + " is " + std::to_string(fileSize) + " bytes, the manifest's \"c\" says " +
-                             std::to_string(piece.compressed));
-      }
-      if (Sha256Finish(whole) != e.hash && good)
-        problems.push_back(e.label + ": its pieces together are not the file its \"h\" names");
-      else if (good && !cuts.good)
-        problems.push_back(e.label + ": piece " + std::to_string(cuts.next) + " does not end where " +
-                           PieceRuleKey(rule) + " cuts the file (installers would find none of its pieces)");
-    }
-    if (tty && !entries.empty()) std::printf("\n");
+    CheckedObjects checked;
+    CheckWholeObjects(releaseDir, entries, checked, problems);
+    CheckPieceObjects(releaseDir, rule, entries, checked, problems);
     if (problems.empty()) {
       uint64_t bytes = 0;
       for (const Entry& e : entries) bytes += e.size;
