@@ -16,7 +16,7 @@ set(allowed_install install patch support ${_shared_data} "app/setup_state")
 set(allowed_uninstall uninstall install patch support ${_shared_data} "app/setup_state")
 set(allowed_ui ui install uninstall patch support ${_shared_data} "app/setup_state")
 # Lowest first: a module of patch/ includes only those before it.
-set(patch_order engine news manifest state inflate plan download phases run)
+set(patch_order engine news manifest state inflate plan ahead download phases run)
 
 set(violations "")
 foreach(layer IN ITEMS support patch install uninstall ui)

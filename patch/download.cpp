@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <new>
 
+#include "patch/ahead.h"
 #include "patch/engine.h"
 #include "patch/inflate.h"
 #include "patch/manifest.h"
@@ -480,7 +482,6 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
 
 namespace {
 
-enum class PieceFetch { Ok, Failed, Missing, WriteFailed, Cancelled };
 
 bool PieceHashIs(const std::string& bytes, const std::string& hash) {
   Sha256Hasher hasher;
@@ -584,35 +585,68 @@ DownloadResult CopyWhole(PatchEngine& engine, const FileEntry& entry, HANDLE sou
   return total == entry.size && whole.Finish() == entry.hash ? DownloadOk : DownloadCorrupt;
 }
 
+// Takes up to wanted of the transfers the download phase's pool leaves unused.
+size_t BorrowTransfers(PatchEngine& engine, size_t wanted) {
+  int32_t spare = engine.spareTransfers.load();
+  for (;;) {
+    const int32_t take = std::min<int32_t>(spare, static_cast<int32_t>(wanted));
+    if (take <= 0) return 0;
+    if (engine.spareTransfers.compare_exchange_weak(spare, spare - take)) return static_cast<size_t>(take);
+  }
+}
+
 // Writes the entry's pieces into temp in order: each local one read once and checked against its
-// hash as it is copied (one that no longer matches is fetched instead), the others fetched.
+// hash as it is copied (one that no longer matches is fetched instead), the others fetched ahead
+// of the copy, on this file's own transfer and any the other files leave unused.
 DownloadResult CopyPieces(PatchEngine& engine, const FileEntry& entry, const FilePlan& made, OpenSources& sources,
                           TempFileBelow& temp, uint64_t& credited, DownloadKnowledge* known) {
   Sha256Hasher whole;
   std::string piece;
   const size_t kept = KeptPieces(temp.file.get(), entry, whole, piece);
   if (kept > 0) LogLine(L"resuming " + entry.widePath + L" after " + std::to_wstring(kept) + L" pieces kept from before");
+  std::vector<size_t> missing;
   for (size_t k = kept; k < entry.chunks.size(); ++k) {
-    if (engine.cancel) return DownloadCancelled;
+    if (made.pieces[k] < 0) missing.push_back(k);
+  }
+  const size_t borrowed = missing.size() > 1 ? BorrowTransfers(engine, std::min<size_t>(missing.size() - 1, 3)) : 0;
+  FetchAhead ahead;
+  const auto fetch = [&](size_t k, std::string& out, uint64_t& got) {
+    return FetchPiece(engine, entry.chunks[k], out, got, known);
+  };
+  // Without a thread the copy fetches each piece itself when it comes to it.
+  const bool aheadRuns = FetchAheadStart(ahead, missing, fetch, 1 + borrowed, 2 + borrowed);
+  DownloadResult result = DownloadOk;
+  for (size_t k = kept; k < entry.chunks.size() && result == DownloadOk; ++k) {
+    if (engine.cancel) {
+      result = DownloadCancelled;
+      break;
+    }
     const Chunk& chunk = entry.chunks[k];
-    bool have = false;
+    PieceFetch got = PieceFetch::Ok;
     if (made.pieces[k] >= 0) {
       const HeldPiece& held = sources.plan.held[static_cast<size_t>(made.pieces[k])];
       const HANDLE source = sources.Get(held.source);
-      have = source && ReadAt(source, held.offset, chunk.size, piece) && PieceHashIs(piece, chunk.hash);
+      if (!source || !ReadAt(source, held.offset, chunk.size, piece) || !PieceHashIs(piece, chunk.hash))
+        got = aheadRuns ? FetchAheadNow(ahead, k, piece, credited) : fetch(k, piece, credited);
+    } else {
+      got = aheadRuns ? FetchAheadTake(ahead, piece, credited) : fetch(k, piece, credited);
     }
-    if (!have) {
-      switch (FetchPiece(engine, chunk, piece, credited, known)) {
-        case PieceFetch::Ok: break;
-        case PieceFetch::Missing:
-        case PieceFetch::Failed: return DownloadNetwork;
-        case PieceFetch::WriteFailed: return DownloadWriteFailed;
-        case PieceFetch::Cancelled: return DownloadCancelled;
-      }
+    switch (got) {
+      case PieceFetch::Ok: break;
+      case PieceFetch::Missing:
+      case PieceFetch::Failed: result = DownloadNetwork; continue;
+      case PieceFetch::WriteFailed: result = DownloadWriteFailed; continue;
+      case PieceFetch::Cancelled: result = DownloadCancelled; continue;
     }
     whole.Update(piece.data(), piece.size());
-    if (!WriteAll(temp.file.get(), piece.data(), piece.size())) return DownloadWriteFailed;
+    if (!WriteAll(temp.file.get(), piece.data(), piece.size())) result = DownloadWriteFailed;
   }
+  const DWORD error = GetLastError();  // why it failed, not how the threads ended
+  credited += FetchAheadStop(ahead);
+  engine.spareTransfers += static_cast<int32_t>(borrowed);
+  if (ahead.outOfMemory) throw std::bad_alloc();
+  SetLastError(error);
+  if (result != DownloadOk) return result;
   return whole.Finish() == entry.hash ? DownloadOk : DownloadCorrupt;
 }
 

@@ -76,6 +76,7 @@ struct PatchEngine {
   std::atomic<int32_t> stage{0};        // run: the last PatchStage posted
   std::atomic<int32_t> manifestVersion{0};  // run: the version of the manifest being applied
   std::atomic<uint64_t> listedBytes{0};     // run: the size of every file that manifest lists
+  std::atomic<int32_t> spareTransfers{0};   // run: transfers the download workers leave unused, to borrow
   SlimLock stateLock;                   // guards the five fields below
   std::wstring currentFile;             // run, under stateLock: the file being worked on
   std::wstring errorMessage;            // run, under stateLock: the run's first error text

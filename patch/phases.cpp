@@ -37,7 +37,8 @@ static bool HashProgress(void* context, uint64_t bytes) {
   return !engine->cancel;
 }
 
-int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size_t)>& task, size_t maxMembers) {
+int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size_t)>& task, size_t maxMembers,
+                  const std::function<void()>& memberDone) {
   const size_t n = list.size();
   if (n == 0) return 0;
   std::atomic<size_t> next{0};
@@ -46,7 +47,10 @@ int RunWorkerPool(const std::vector<size_t>& list, const std::function<void(size
     try {
       for (;;) {
         const size_t position = next.fetch_add(1);
-        if (position >= n) return;
+        if (position >= n) {
+          if (memberDone) memberDone();
+          return;
+        }
         task(list[position]);
       }
     } catch (const std::bad_alloc&) {
@@ -396,7 +400,10 @@ static bool DownloadFiles(PatchEngine& engine, const FileList& files, const std:
   MarkSharedParts(files, plan, groupOfHash, phase.known);
   std::vector<size_t> groupList(groups.size());
   for (size_t g = 0; g < groups.size(); ++g) groupList[g] = g;
-  RunWorkerPool(groupList, [&](size_t g) { MakeGroup(phase, groups[g]); });
+  // A member with no file left lends its transfer to the pieces of a file still being made.
+  engine.spareTransfers = 4 - static_cast<int32_t>(std::min<size_t>(groups.size(), 4));
+  RunWorkerPool(groupList, [&](size_t g) { MakeGroup(phase, groups[g]); }, 4, [&engine] { ++engine.spareTransfers; });
+  engine.spareTransfers = 0;
   PlacePendingFiles(phase);
 
   FirstFailure& failure = phase.failure;
