@@ -69,11 +69,6 @@ void LogOpen(const std::wstring& path) {
   g_foreignLog = true;  // said in the log once the first line is in
 }
 
-std::wstring LogPath() {
-  std::lock_guard<std::mutex> lock(g_logLock);
-  return g_logPath;
-}
-
 void LogLine(const std::wstring& text) {
   SYSTEMTIME now;
   GetLocalTime(&now);
