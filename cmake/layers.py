@@ -64,15 +64,23 @@ def read_deps(ninja, build_dir):
     """ninja's record of every compiled object: [(deps mtime in ns, [paths the compiler read])]."""
     if not os.path.isfile(os.path.join(build_dir, "build.ninja")):
         sys.exit(f"layers: no build in {build_dir}: build first (./run build)")
-    out = subprocess.run([ninja, "-C", build_dir, "-t", "deps"], check=True, capture_output=True, text=True).stdout
+    def tool(*args):
+        return subprocess.run([ninja, "-C", build_dir, "-t", *args], check=True, capture_output=True, text=True).stdout
+
+    # The record may still hold objects of sources the build no longer has.
+    targets = {line.rsplit(": ", 1)[0] for line in tool("targets", "all").splitlines()}
     records = []
-    for line in out.splitlines():
+    paths = None
+    for line in tool("deps").splitlines():
         if line.startswith("    "):
-            path = line.strip()
-            records[-1][1].append(path if os.path.isabs(path) else os.path.join(build_dir, path))
+            if paths is not None:
+                path = line.strip()
+                paths.append(path if os.path.isabs(path) else os.path.join(build_dir, path))
         elif "#deps" in line:
-            mtime = int(line.split("deps mtime ", 1)[1].split()[0])
-            records.append((mtime, []))
+            target, rest = line.split(": #deps", 1)
+            paths = [] if target in targets else None
+            if paths is not None:
+                records.append((int(rest.split("deps mtime ", 1)[1].split()[0]), paths))
     return records
 
 
