@@ -8,6 +8,7 @@
 #include "app/languages.h"
 #include "app/setup_state.h"
 #include "install/folder.h"
+#include "support/layout.h"
 #include "support/text.h"
 
 std::vector<std::wstring> SplitCommandLine(const wchar_t* commandLine) {
@@ -154,7 +155,7 @@ int32_t ChooseLanguages(const StartupOptions& options, const std::wstring& regis
 std::wstring DefaultInstallFolder(const std::wstring& windowsFolder) {
   std::wstring root = L"C:\\";
   if (windowsFolder.size() >= 3) root = windowsFolder.substr(0, 3);
-  return root + L"Quorvel";
+  return root + layout::kProductFolder;
 }
 
 void ApplyStartupOptions(const StartupOptions& options, const std::wstring& registryInstallPath,

@@ -18,6 +18,7 @@
 #include "patch/engine.h"
 #include "support/handles.h"
 #include "support/http.h"
+#include "support/layout.h"
 #include "support/log.h"
 #include "support/system_library.h"
 #include "support/text.h"
@@ -177,8 +178,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   HttpOpenSession();
 
-  const std::wstring registryPath = ReadSetupRegistryValue(L"InstallPath");
-  const std::wstring registryLanguage = ReadSetupRegistryValue(L"Language");
+  const std::wstring registryPath = ReadSetupRegistryValue(layout::kInstallPathValue);
+  const std::wstring registryLanguage = ReadSetupRegistryValue(layout::kLanguageValue);
   ChooseLanguages(options, registryLanguage, DisplayPrimaryLanguage());
   ApplyStartupOptions(options, registryPath, DefaultInstallFolder(WindowsFolderRoot()), g_setup);
   if (options.hasLimitRate) {

@@ -21,8 +21,14 @@ gtest_discover_tests(qv_host_tests DISCOVERY_TIMEOUT 60
 
 add_subdirectory(tools)
 
-# The layers' dependency rule, checked on every test run.
-add_test(NAME layers COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -P ${CMAKE_SOURCE_DIR}/cmake/layers.cmake)
+# The layers' dependency rule, checked on every test run against what the compiler read for each
+# source of both builds; ./run test builds the Windows one beside this one before any test.
+set(QV_WINDOWS_BUILD_DIR ${CMAKE_BINARY_DIR}/../windows CACHE PATH "The Windows build whose dependencies the layers test reads")
+add_test(NAME layers COMMAND python3 ${CMAKE_SOURCE_DIR}/cmake/layers.py --source ${CMAKE_SOURCE_DIR}
+  --ninja ${CMAKE_MAKE_PROGRAM} --build ${CMAKE_BINARY_DIR} --build ${QV_WINDOWS_BUILD_DIR})
+# The rule refuses each way around it, on throwaway trees built by the compiler.
+add_test(NAME layers.rule COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/tools/layers_test.py
+  ${CMAKE_SOURCE_DIR}/cmake/layers.py ${CMAKE_MAKE_PROGRAM} ${CMAKE_CXX_COMPILER})
 
 # README's option and exit-code tables, --help and the command line name the same set.
 add_test(NAME docs COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/tools/docs_check.py ${CMAKE_SOURCE_DIR})

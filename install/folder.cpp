@@ -88,7 +88,8 @@ bool ValidateInstallFolder() {
 
 std::wstring AppendProductFolder(const std::wstring& folder) {
   std::wstring path = NormalizeInstallPath(folder);
-  if (path.size() > 6 && SamePathText(path.substr(path.size() - 7), L"Quorvel")) return path;
+  const size_t name = std::size(layout::kProductFolder) - 1;
+  if (path.size() >= name && SamePathText(path.substr(path.size() - name), layout::kProductFolder)) return path;
   if (path.empty() || path.back() != L'\\') path += L'\\';
-  return path + L"Quorvel";
+  return path + layout::kProductFolder;
 }

@@ -55,7 +55,7 @@ void CreateShortcut(REFKNOWNFOLDERID folder, const std::wstring& target) {
   link->SetPath(target.c_str());
   link->SetWorkingDirectory(g_setup.installDir.c_str());
   link->SetIconLocation(target.c_str(), 0);
-  link->SetDescription(L"Quorvel");
+  link->SetDescription(layout::kProductName);
   ComPtr<IPersistFile> file;
   if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.put_void()))) file->Save(path.c_str(), TRUE);
 }
@@ -91,23 +91,23 @@ bool RegisterInstallation() {
 
   UniqueRegKey key;
   if (CreateKey(layout::kSetupKey, key)) {
-    SetString(key.get(), L"InstallPath", dir);
-    SetString(key.get(), L"Language", Utf8ToWide(InstallerLanguageCode(g_installerLanguage.load())));
+    SetString(key.get(), layout::kInstallPathValue, dir);
+    SetString(key.get(), layout::kLanguageValue, Utf8ToWide(InstallerLanguageCode(g_installerLanguage.load())));
   }
   UniqueRegKey entry;
   if (CreateKey(layout::kUninstallKey, entry)) {
-    SetString(entry.get(), L"DisplayName", L"Quorvel");
-    SetString(entry.get(), L"DisplayIcon", launcher);
-    SetString(entry.get(), L"DisplayVersion", std::to_wstring(g_engine.manifestVersion.load()));
-    SetString(entry.get(), L"Publisher", L"Quorvel");
-    SetString(entry.get(), L"InstallLocation", dir);
-    SetString(entry.get(), L"URLInfoAbout", g_websiteUrl);
-    SetString(entry.get(), L"UninstallString", L"\"" + uninstaller + L"\" --uninstall");
-    SetDword(entry.get(), L"NoModify", 1);
-    SetDword(entry.get(), L"NoRepair", 1);
+    SetString(entry.get(), layout::kEntryDisplayName, layout::kProductName);
+    SetString(entry.get(), layout::kEntryDisplayIcon, launcher);
+    SetString(entry.get(), layout::kEntryDisplayVersion, std::to_wstring(g_engine.manifestVersion.load()));
+    SetString(entry.get(), layout::kEntryPublisher, layout::kProductName);
+    SetString(entry.get(), layout::kEntryInstallLocation, dir);
+    SetString(entry.get(), layout::kEntryUrlInfoAbout, g_websiteUrl);
+    SetString(entry.get(), layout::kEntryUninstallString, L"\"" + uninstaller + L"\" --uninstall");
+    SetDword(entry.get(), layout::kEntryNoModify, 1);
+    SetDword(entry.get(), layout::kEntryNoRepair, 1);
     // The size the Welcome page showed, or, where nothing asked for it, the run's own manifest's.
     const uint64_t size = g_setup.gameSize.load() ? g_setup.gameSize.load() : g_engine.listedBytes.load();
-    SetDword(entry.get(), L"EstimatedSize", static_cast<DWORD>(size >> 10));
+    SetDword(entry.get(), layout::kEntryEstimatedSize, static_cast<DWORD>(size >> 10));
   }
   g_setup.existingInstall = true;
   LogLine(L"registered " + dir);

@@ -105,7 +105,7 @@ void QueryGameSize(const std::atomic<bool>* stop) {
     std::wstring answered;
     // The servers in their order: the first that answers gives the size.
     for (const std::wstring& base : PatchMirrors()) {
-      status = HttpGetDocument(base + L"manifest.json", body, layout::kManifestLimit, stop);
+      status = HttpGetDocument(base + layout::kManifestFile.wide, body, layout::kManifestLimit, stop);
       answered = base;
       if (status == 200 || (stop && stop->load())) break;
     }

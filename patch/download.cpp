@@ -44,11 +44,11 @@ static bool TruncateAt(HANDLE file, uint64_t offset) {
 }
 
 std::wstring PartFilePath(const PatchEngine& engine, const std::string& hash) {
-  return engine.installFolder + layout::kPartsFolder + L"\\" + std::wstring(hash.begin(), hash.end()) + L".z";
+  return engine.installFolder + layout::kPartsFolder + L"\\" + std::wstring(hash.begin(), hash.end()) + layout::kObjectSuffix.wide;
 }
 
 void BeginDownloads(const PatchEngine& engine, DownloadKnowledge& known) {
-  const std::wstring pattern = engine.installFolder + layout::kPartsFolder + L"\\*.z";
+  const std::wstring pattern = engine.installFolder + layout::kPartsFolder + L"\\*" + layout::kObjectSuffix.wide;
   WIN32_FIND_DATAW found;
   UniqueFind find(FindFirstFileW(pattern.c_str(), &found));
   std::lock_guard<SlimLock> lock(known.lock);
@@ -700,7 +700,7 @@ void CleanPartFiles(PatchEngine& engine) {
   const std::wstring folder = engine.installFolder + layout::kPartsFolder + L"\\";
   if (!IsLinkFreeByName(engine.root, engine.installFolder + layout::kPartsFolder)) return;
   WIN32_FIND_DATAW found;
-  UniqueFind find(FindFirstFileW((folder + L"*.z").c_str(), &found));
+  UniqueFind find(FindFirstFileW((folder + L"*" + layout::kObjectSuffix.wide).c_str(), &found));
   if (find.valid()) {
     do {
       if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {

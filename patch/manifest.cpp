@@ -90,7 +90,7 @@ std::vector<std::wstring> PatchMirrors() {
 }
 
 std::wstring ObjectUrlAt(const std::wstring& base, const std::string& hash) {
-  return base + L"files/" + Utf8ToWide(hash.substr(0, 2)) + L"/" + Utf8ToWide(hash) + L".z";
+  return base + layout::kObjectsFolder.wide + Utf8ToWide(hash.substr(0, 2)) + L"/" + Utf8ToWide(hash) + layout::kObjectSuffix.wide;
 }
 
 std::wstring ManifestFileUrl(const std::string& hash) {
@@ -311,24 +311,24 @@ static ManifestFetch Fetch(PatchEngine& engine, const ManifestRule* rule, std::s
       const bool offered = TakeOfferedManifest(base, manifest);
       if (offered) LogLine(L"manifest.json of " + base + L" as fetched moments ago; only its signature is fetched");
       manifestStatus = offered ? 200
-                               : HttpGetDocument(base + L"manifest.json", manifest, layout::kManifestLimit, &engine.cancel,
+                               : HttpGetDocument(base + layout::kManifestFile.wide, manifest, layout::kManifestLimit, &engine.cancel,
                                                  headWait());
       if (manifestStatus == kHttpNoAnswer && others) silentSpentMs += GetTickCount64() - began;
       signatureStatus = 0;
       if (manifestStatus == 200) {
         began = GetTickCount64();
-        signatureStatus = HttpGetToMemory(base + L"manifest.sig", signature, kSignatureSize, &engine.cancel, headWait());
+        signatureStatus = HttpGetToMemory(base + layout::kSignatureFile.wide, signature, kSignatureSize, &engine.cancel, headWait());
         if (signatureStatus == kHttpNoAnswer && others) silentSpentMs += GetTickCount64() - began;
       }
       badSignature = false;
       if (engine.cancel) return ManifestFetch::Cancelled;
       // A server that refuses the connection, or takes it and says nothing, is left at once
       // while another remains.
-      if (manifestStatus == kHttpNoServer && LeaveMirror(engine, mirror, L"no connection to " + base + L"manifest.json"))
+      if (manifestStatus == kHttpNoServer && LeaveMirror(engine, mirror, L"no connection to " + base + layout::kManifestFile.wide))
         break;
       const bool silent = manifestStatus == kHttpNoAnswer || signatureStatus == kHttpNoAnswer;
       if (silent && LeaveMirror(engine, mirror,
-                                L"no answer from " + base + (manifestStatus == kHttpNoAnswer ? L"manifest.json" : L"manifest.sig")))
+                                L"no answer from " + base + (manifestStatus == kHttpNoAnswer ? layout::kManifestFile.wide : layout::kSignatureFile.wide)))
         break;
       if (manifestStatus != 200 || signatureStatus != 200) continue;
       badSignature = true;  // a body of another length counts as a signature that fails
@@ -362,7 +362,7 @@ static ManifestFetch Fetch(PatchEngine& engine, const ManifestRule* rule, std::s
     if (now != mirror) continue;  // left above for another server
     if (judged) break;            // the last server left offers nothing that will do
     const std::wstring why = badSignature ? L"the signature of its manifest.json does not verify"
-                             : manifestStatus == kHttpNoAnswer ? L"no answer from " + base + L"manifest.json"
+                             : manifestStatus == kHttpNoAnswer ? L"no answer from " + base + layout::kManifestFile.wide
                                                                : L"manifest.json: status " + std::to_wstring(manifestStatus) +
                                                                      L", manifest.sig: status " + std::to_wstring(signatureStatus);
     if (!LeaveMirror(engine, mirror, why)) break;
@@ -419,7 +419,7 @@ int32_t ManifestVersion(const JsonValue& doc) {
 void PublishManifestData(PatchEngine& engine, const JsonValue& doc) {
   std::wstring gameExe;
   const bool gameExeOk =
-      ToSafeRelativePath(JsonAsString(JsonGetMember(doc, "game_exe"), "Play Quorvel.exe"), gameExe);
+      ToSafeRelativePath(JsonAsString(JsonGetMember(doc, "game_exe"), layout::kDefaultGameExe), gameExe);
   std::vector<NewsItem> news = ReadNews(JsonGetMember(doc, "news"));
   auto links = ReadLinks(JsonGetMember(doc, "links"));
   {

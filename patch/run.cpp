@@ -23,7 +23,7 @@
 // A launcher replaced by an earlier run left itself behind as <exe>.old; it may still be
 // closing, so the removal is tried for a few seconds.
 static void RemoveLauncherBackup(PatchEngine& engine) {
-  const std::wstring backup = GetModulePath() + L".old";
+  const std::wstring backup = GetModulePath() + layout::kOldSuffix;
   FolderRoot outside;
   const FolderRoot& root = RootFor(engine.root, backup, outside);
   for (int attempt = 0; attempt < 20; ++attempt) {
@@ -55,8 +55,8 @@ static bool UpdateLauncher(PatchEngine& engine, const JsonValue& launcherValue) 
   engine.doneBytes = 0;
   engine.totalFiles = 1;
   engine.doneFiles = 0;
-  const std::wstring fresh = exe + L".new";
-  const std::wstring backup = exe + L".old";
+  const std::wstring fresh = exe + layout::kNewSuffix;
+  const std::wstring backup = exe + layout::kOldSuffix;
   const DownloadResult result = DownloadFile(engine, entry, fresh);
   if (result == DownloadCancelled) return false;
   if (result != DownloadOk) {

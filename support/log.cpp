@@ -1,3 +1,4 @@
+#include "support/layout.h"
 #include "support/log.h"
 
 #include <windows.h>
@@ -59,18 +60,13 @@ void LogOpen(const std::wstring& path) {
   std::lock_guard<std::mutex> lock(g_logLock);
   g_logPath = path;
   if (path.empty() || FileSizeOf(path) <= kRotateBytes) return;
-  const std::wstring old = path + L".old";
+  const std::wstring old = path + layout::kOldSuffix;
   const bool oldIsOurs = GetFileAttributesW(old.c_str()) == INVALID_FILE_ATTRIBUTES || BeginsAsOurLog(old);
   if (BeginsAsOurLog(path) && oldIsOurs) {
     MoveFileExW(path.c_str(), old.c_str(), MOVEFILE_REPLACE_EXISTING);
     return;
   }
   g_foreignLog = true;  // said in the log once the first line is in
-}
-
-std::wstring LogPath() {
-  std::lock_guard<std::mutex> lock(g_logLock);
-  return g_logPath;
 }
 
 void LogLine(const std::wstring& text) {

@@ -16,5 +16,3 @@ void LogOpen(const std::wstring& path);
 void LogLine(const std::wstring& text);
 // Appends one line with the Windows error code and the system's message for it (none for 0).
 void LogFailure(const std::wstring& text, uint32_t systemError);
-// The file LogOpen opened; empty when none.
-std::wstring LogPath();

@@ -25,7 +25,7 @@ void MigrateLegacyLayout(const FolderRoot& root) {
   for (const wchar_t* name : layout::kSettingsFiles) bringForward(name);
   for (const wchar_t* name : layout::kPatcherStateFiles) bringForward(name);
   for (const wchar_t* name : layout::kObsoleteFiles) DeleteFileBelow(root, folder + name);
-  std::wstring syserr = folder + L"syserr";
-  std::wstring logged = folder + L"logs\\syserr";
+  std::wstring syserr = folder + layout::kSyserrFolder;
+  std::wstring logged = folder + layout::kLogsSyserrFolder;
   if (Exists(syserr) && !Exists(logged)) MoveBelow(root, syserr, logged, 0);
 }

@@ -10,6 +10,7 @@
 #include <vector>
 #include <zlib.h>
 
+#include "support/layout.h"
 #include "tools/signing.h"
 
 static constexpr size_t kInputSize = 256 * 1024;
@@ -27,7 +28,7 @@ static Buffers& ThreadBuffers() {
 }
 
 std::string ObjectRelativePath(const std::string& hash) {
-  return "files/" + hash.substr(0, 2) + "/" + hash + ".z";
+  return layout::kObjectsFolder.narrow + hash.substr(0, 2) + "/" + hash + layout::kObjectSuffix.narrow;
 }
 
 // Reads up to size bytes, retrying after interruptions; -1 on error.

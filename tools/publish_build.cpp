@@ -296,7 +296,7 @@ static void ProcessPieces(Work& work, GameFile& f) {
     }
     const std::string object = work.releaseDir + "/" + ObjectRelativePath(piece.hash);
     if (mine && CheckObject(object, piece.size, piece.hash, nullptr) != ObjectState::Good) {
-      if (!MakeFolders(work.releaseDir + "/files/" + piece.hash.substr(0, 2), f.error) ||
+      if (!MakeFolders(work.releaseDir + "/" + layout::kObjectsFolder.narrow + piece.hash.substr(0, 2), f.error) ||
           !WriteObjectBytes(buffer.substr(at, got), object, work.level, f.error))
         break;
       piece.wrote = true;
@@ -322,7 +322,7 @@ static void ProcessFile(Work& work, GameFile& f) {
   ObjectState state = CheckObject(object, f.size, f.hash, nullptr);
   if (state == ObjectState::Good) return;
   f.replacedBadObject = state != ObjectState::Missing;
-  if (!MakeFolders(work.releaseDir + "/files/" + f.hash.substr(0, 2), f.error)) return;
+  if (!MakeFolders(work.releaseDir + "/" + layout::kObjectsFolder.narrow + f.hash.substr(0, 2), f.error)) return;
   f.wroteObject = WriteObject(f.full, object, f.hash, f.size, work.level, f.error);
 }
 
@@ -477,7 +477,7 @@ static std::string ManifestText(const BuildOptions& options, const std::vector<G
 // as closely as possible.
 static bool WriteManifest(const std::string& dir, const std::string& manifest, const std::string& signature) {
   std::string error;
-  std::string json = dir + "/manifest.json", sig = dir + "/manifest.sig";
+  std::string json = dir + "/" + layout::kManifestFile.narrow, sig = dir + "/" + layout::kSignatureFile.narrow;
   bool ok = WriteTempFile(json + ".tmp", manifest, error) && WriteTempFile(sig + ".tmp", signature, error) &&
             RenameDurably(json + ".tmp", json, error) && RenameDurably(sig + ".tmp", sig, error);
   if (!ok) {
@@ -492,7 +492,7 @@ static bool WriteManifest(const std::string& dir, const std::string& manifest, c
 
 // The release already in the folder: its version, and whether our key signed it.
 static bool CheckPreviousRelease(const BuildOptions& options, const std::string& publicKey) {
-  std::string json = options.releaseDir + "/manifest.json";
+  std::string json = options.releaseDir + "/" + layout::kManifestFile.narrow;
   if (!PathExists(json)) return true;
   std::string text, error, parseError;
   JsonValue manifest;
@@ -513,7 +513,7 @@ static bool CheckPreviousRelease(const BuildOptions& options, const std::string&
     return false;
   }
   std::string sig;
-  if (ReadFileBytes(options.releaseDir + "/manifest.sig", sig, error) && !VerifySignature(publicKey, text, sig))
+  if (ReadFileBytes(options.releaseDir + "/" + layout::kSignatureFile.narrow, sig, error) && !VerifySignature(publicKey, text, sig))
     std::fprintf(stderr, "warning: the release in %s was not signed with this key; installers built with the "
                 "earlier key will refuse the new release\n",
                 options.releaseDir.c_str());
@@ -552,8 +552,8 @@ static void CollectGameFiles(const BuildOptions& options, std::vector<GameFile>&
     std::replace(exe.begin(), exe.end(), '\\', '/');
     if (!FindFile(files, exe) && !(launcher.size() && launcher[0].rel == exe))
       problems.push_back(Quoted(options.gameExe) + ": the game executable is not a file in " + options.gameDir);
-  } else if (!FindFile(files, "Play Quorvel.exe")) {
-    std::fprintf(stderr, "warning: no --game-exe given and no \"Play Quorvel.exe\" at the top of the game folder\n");
+  } else if (!FindFile(files, layout::kDefaultGameExe)) {
+    std::fprintf(stderr, "warning: no --game-exe given and no \"%s\" at the top of the game folder\n", layout::kDefaultGameExe);
   }
 }
 

@@ -325,12 +325,12 @@ int RunVerify(const std::string& releaseDir, const std::string& publicKeyHex) {
   }
   std::vector<std::string> problems;
   std::string manifestText, signature, error;
-  if (!ReadFileBytes(releaseDir + "/manifest.json", manifestText, error)) {
+  if (!ReadFileBytes(releaseDir + "/" + layout::kManifestFile.narrow, manifestText, error)) {
     problems.push_back(error);
     Report(releaseDir, problems);
     return 1;
   }
-  if (!ReadFileBytes(releaseDir + "/manifest.sig", signature, error)) problems.push_back(error);
+  if (!ReadFileBytes(releaseDir + "/" + layout::kSignatureFile.narrow, signature, error)) problems.push_back(error);
   else if (signature.size() != 64) problems.push_back("manifest.sig is " + std::to_string(signature.size()) + " bytes, not 64");
   else if (!VerifySignature(publicKey, manifestText, signature))
     problems.push_back("manifest.sig is not a valid signature of manifest.json for this public key");
@@ -435,7 +435,7 @@ int RunResign(const std::string& releaseDir, const std::string& keyFile, int64_t
     return 1;
   };
   if (!keyOk) return fail(error.empty() ? "the key cannot be used" : error);
-  const std::string json = releaseDir + "/manifest.json", sig = releaseDir + "/manifest.sig";
+  const std::string json = releaseDir + "/" + layout::kManifestFile.narrow, sig = releaseDir + "/" + layout::kSignatureFile.narrow;
   if (!ReadFileBytes(json, text, error) || !ReadFileBytes(sig, signature, error)) return fail(error);
   if (!VerifySignature(publicKey, text, signature))
     return fail("manifest.sig in " + releaseDir + " is not this key's signature of manifest.json; only a release " +

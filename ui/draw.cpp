@@ -500,7 +500,6 @@ bool ReadHighContrast() {
   s_highContrast = on;
   return changed;
 }
-bool HaveIconFont() { return s_haveIconFont; }
 
 bool BeginFrame(HWND window, HDC paintDc, const RECT* area) {
   s_frameKept = false;

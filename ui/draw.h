@@ -86,8 +86,6 @@ void CreateDrawingResources();
 // Family actually used for the wizard's text: "Segoe UI" where installed, else a family that
 // exists on the system (so that text is always drawn).
 const std::wstring& UiFontFamily();
-// True when the icon font is installed; otherwise icons are drawn as vector shapes.
-bool HaveIconFont();
 
 // Starts a paint of window (paintDc from BeginPaint): device objects created if needed, hit
 // list emptied, BeginDraw and Clear. area (client pixels; null: all of it) is what the paint

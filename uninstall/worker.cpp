@@ -206,7 +206,7 @@ void UninstallWorker(std::wstring folder, bool keep) {
     // config and bin hold the program's own files until the end.
     if (!SamePathText(rel, layout::kConfigFolder) && !SamePathText(rel, layout::kBinFolder)) RemoveOwnFolder(root, rel);
   }
-  RemoveOwnFolder(root, L"Data");
+  RemoveOwnFolder(root, layout::kDataFolder);
 
   if (FolderRootMoved(root)) {
     std::lock_guard<std::mutex> hold(s_leftLock);
