@@ -50,90 +50,32 @@ struct Source {
 
 }  // namespace
 
+struct InflateStream::State {
+  z_stream zs{};
+  HANDLE file = nullptr;
+  uint64_t expected = 0, total = 0;
+  Sha256Hasher hasher;
+  std::string out;
+  bool ended = false, corrupt = false, writeFailed = false;
+  DWORD writeError = 0;
+};
+
 // Inflates source into the open, empty file temp while hashing; the decisions of
 // InflateAndVerify, with temp left as it is.
 static DownloadResult InflateFrom(PatchEngine& engine, Source source, HANDLE temp, const FileEntry& entry) {
-
-  z_stream zs{};
-  const bool initialised = inflateInit(&zs) == Z_OK;
-  Sha256Hasher hasher;
-  // A small file needs no more window than itself.
-  const DWORD outputSize =
-      entry.size < kOutputSize - 4096 ? static_cast<DWORD>(entry.size) + 4096 : kOutputSize;
-  AlignedBuffer in(source.object ? 32 : kInputSize), out(outputSize);
-
-  bool corrupt = !initialised || !in.data || !out.data;
-  bool writeFailed = false;
-  DWORD writeError = 0;
-  bool ended = false;
-  uint64_t total = 0;
-
-  if (!corrupt && !engine.cancel) {
-    DWORD got = 0;
-    do {
-      const uint8_t* data = nullptr;
-      if (!source.Next(in.data, data, got)) {
-        corrupt = true;
-        break;
-      }
-      zs.next_in = const_cast<Bytef*>(data);
-      zs.avail_in = got;
-      const int flush = got == 0 ? Z_FINISH : Z_NO_FLUSH;
-      bool leave = false;
-      int ret = Z_OK;
-      uInt produced = 0;
-      do {
-        zs.next_out = out.data;
-        zs.avail_out = outputSize;
-        ret = inflate(&zs, flush);
-        if (ret != Z_OK && ret != Z_STREAM_END && ret != Z_BUF_ERROR) {
-          corrupt = true;
-          leave = true;
-          break;
-        }
-        produced = outputSize - zs.avail_out;
-        if (produced > 0) {
-          total += produced;
-          // A stream longer than the manifest says is refused before its excess is used.
-          if (total > entry.size) {
-            corrupt = true;
-            leave = true;
-            break;
-          }
-          hasher.Update(out.data, produced);
-          DWORD written = 0;
-          if (!WriteFile(temp, out.data, produced, &written, nullptr) || written != produced) {
-            writeError = GetLastError() ? GetLastError() : ERROR_WRITE_FAULT;  // a short write sets none
-            writeFailed = true;
-            leave = true;
-            break;
-          }
-        }
-        if (ret == Z_STREAM_END) {
-          // Whatever follows the stream in the part file is never looked at.
-          ended = true;
-          leave = true;
-          break;
-        }
-      } while (!(ret == Z_BUF_ERROR && produced == 0) && (zs.avail_in > 0 || zs.avail_out == 0));
-      if (leave) break;
-    } while (got > 0 && !engine.cancel);
-  }
-  if (initialised) inflateEnd(&zs);
-
-  DownloadResult result = DownloadOk;
-  if (engine.cancel) {
-    result = DownloadCancelled;
-  } else if (writeFailed) {
-    SetLastError(writeError);
-    result = DownloadWriteFailed;
-  } else if (corrupt || !ended || total != entry.size || hasher.Finish() != entry.hash) {
-    result = DownloadCorrupt;
-  } else if (!FlushFileBuffers(temp)) {
-    // The verified content must be on the disk before it is moved into place and cached.
-    result = DownloadWriteFailed;
-  }
-  return result;
+  if (engine.cancel) return DownloadCancelled;
+  AlignedBuffer in(source.object ? 32 : kInputSize);
+  InflateStream stream;
+  if (!in.data || !InflateStreamBegin(stream, temp, entry.size)) return DownloadCorrupt;
+  DWORD got = 0;
+  do {
+    const uint8_t* data = nullptr;
+    if (!source.Next(in.data, data, got)) return engine.cancel ? DownloadCancelled : DownloadCorrupt;
+    // Whatever follows the stream in the part file is never looked at.
+    if (got > 0 && (!InflateStreamFeed(stream, data, got) || stream.state->ended)) break;
+  } while (got > 0 && !engine.cancel);
+  if (engine.cancel) return DownloadCancelled;
+  return InflateStreamResult(stream, entry.hash);
 }
 
 // Inflates source into temp; anything but DownloadOk discards temp.
@@ -197,16 +139,6 @@ bool InflateWhole(const std::string& object, size_t size, std::string& out) {
   inflateEnd(&zs);
   return whole;
 }
-
-struct InflateStream::State {
-  z_stream zs{};
-  HANDLE file = nullptr;
-  uint64_t expected = 0, total = 0;
-  Sha256Hasher hasher;
-  std::string out;
-  bool ended = false, corrupt = false, writeFailed = false;
-  DWORD writeError = 0;
-};
 
 InflateStream::~InflateStream() {
   if (!state) return;
