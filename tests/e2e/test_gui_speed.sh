@@ -49,11 +49,13 @@ first_speed() {
   done
   awk -v v="$value" 'BEGIN { n = v + 0; if (v ~ /KB/) n *= 1024; else if (v ~ /MB/) n *= 1048576; printf "%d", n }'
 }
-# near_line WHEN BYTES: within a quarter of the line's rate.
+# near_line WHEN BYTES: no more than a quarter above the line's rate (bytes that did not come
+# over it counted), and not below half of it (time that was no transfer counted). A loaded
+# machine paces the line late, never early, so only the lower bound has room.
 near_line() {
   echo "$1: first speed shown $2 B/s, the line gives $LINE_RATE B/s"
-  awk -v s="$2" -v r=$LINE_RATE 'BEGIN { exit !(s > 0.75 * r && s < 1.25 * r) }' ||
-    fail "$1: the first speed $2 B/s is not within 25 % of the line's $LINE_RATE B/s"
+  awk -v s="$2" -v r=$LINE_RATE 'BEGIN { exit !(s > 0.5 * r && s < 1.25 * r) }' ||
+    fail "$1: the first speed $2 B/s is not between half the line's $LINE_RATE B/s and a quarter above it"
 }
 start_wizard speed --page=2 --dir="$GUI_WIN\\Speed" --no-shortcuts
 click 775 498   # Install
