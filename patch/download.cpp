@@ -239,14 +239,15 @@ Fetch Unfinished(const PartWriter& writer, int32_t status) {
   return status == 0 && writer.received > 0 ? Fetch::Cut : Fetch::Incomplete;
 }
 
-// The connection an attempt may use: after a failed one, only a new connection, whatever the
-// failure was (a body that did not match its hash may have come after another's extra bytes).
-HttpReuse ReuseFor(int attempt) { return attempt > 0 ? HttpReuse::Fresh : HttpReuse::Clean; }
+// Whether an attempt leaves its connection to later objects: a first one does; a retry closes
+// the one it went out on, so a connection that spoiled an attempt (a server's bytes beyond an
+// earlier body) is gone once a retry has drawn it.
+bool KeepConnectionFor(int attempt) { return attempt == 0; }
 
 // Brings the part file to the object's full size: nothing to do for a complete part, else one
 // request for what is missing (a range request when part of it is there).
 Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring& partPath,
-                uint64_t objectSize, Credit& credit, HttpReuse reuse) {
+                uint64_t objectSize, Credit& credit, bool keepConnection) {
   const FolderRoot& root = engine.root;
   // What the part holds is read from the very file the transfer appends to; a part with
   // another name elsewhere (a hard link) comes back new and empty.
@@ -262,7 +263,7 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
   PartWriter writer{engine, credit, file.get(), nullptr, objectSize, have};
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
   // A server that ignores the range sends the whole object: that is the most to take.
-  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have, &engine.cancel, objectSize, reuse);
+  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have, &engine.cancel, objectSize, keepConnection);
   file.reset();
 
   if (writer.stop == PartWriter::Stop::WriteFailed) {
@@ -279,13 +280,13 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
 
 // Brings a small object whole into object; nothing touches the disk.
 Fetch FetchToMemory(PatchEngine& engine, const std::wstring& url, uint64_t objectSize, Credit& credit,
-                    std::string& object, HttpReuse reuse) {
+                    std::string& object, bool keepConnection) {
   object.clear();
   if (objectSize == 0) return Fetch::Complete;  // an empty object needs no request
   object.reserve(objectSize);
   PartWriter writer{engine, credit, nullptr, &object, objectSize, 0};
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
-  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, objectSize, reuse);
+  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, objectSize, keepConnection);
   if (engine.cancel) return Fetch::Cancelled;
   if ((status == 200 || status == 206) && writer.received == objectSize) return Fetch::Complete;
   if (status == 404) return Fetch::Missing;
@@ -297,7 +298,7 @@ Fetch FetchToMemory(PatchEngine& engine, const std::wstring& url, uint64_t objec
 // touches the disk, and an interrupted transfer starts again. verified is the stream's verdict
 // when the transfer completed.
 Fetch FetchInflating(PatchEngine& engine, const std::wstring& url, const FileEntry& entry, TempFileBelow& temp,
-                     Credit& credit, HttpReuse reuse, DownloadResult& verified) {
+                     Credit& credit, bool keepConnection, DownloadResult& verified) {
   verified = DownloadCorrupt;
   if (!TruncateAt(temp.file.get(), 0)) return Fetch::WriteFailed;
   InflateStream stream;
@@ -306,7 +307,7 @@ Fetch FetchInflating(PatchEngine& engine, const std::wstring& url, const FileEnt
   writer.stream = &stream;
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
   const int32_t status =
-      HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, entry.compressedSize, reuse);
+      HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, entry.compressedSize, keepConnection);
   if (engine.cancel) return Fetch::Cancelled;
   const bool whole = (status == 200 || status == 206) && writer.received == entry.compressedSize;
   if (writer.stop == PartWriter::Stop::Corrupt || whole) {
@@ -424,9 +425,9 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
 
     DownloadResult streamedResult = DownloadCorrupt;
     const Fetch fetched =
-        inMemory   ? FetchToMemory(engine, url, entry.compressedSize, credit, object, ReuseFor(attempt))
-        : streamed ? FetchInflating(engine, url, entry, streamTemp, credit, ReuseFor(attempt), streamedResult)
-                   : FetchPart(engine, url, partPath, entry.compressedSize, credit, ReuseFor(attempt));
+        inMemory   ? FetchToMemory(engine, url, entry.compressedSize, credit, object, KeepConnectionFor(attempt))
+        : streamed ? FetchInflating(engine, url, entry, streamTemp, credit, KeepConnectionFor(attempt), streamedResult)
+                   : FetchPart(engine, url, partPath, entry.compressedSize, credit, KeepConnectionFor(attempt));
     if (fetched != Fetch::NoServer) noServer = NoServerWait();  // it answered: a later silence starts over
     switch (fetched) {
       case Fetch::WriteFailed: return Discarded(streamTemp, DownloadWriteFailed);
@@ -519,8 +520,8 @@ PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out,
     }
     credit.TakeBack();
     if (viaPart && !EnsureFolderOf(engine.root, partPath, known)) return PieceFetch::WriteFailed;
-    const Fetch fetched = viaPart ? FetchPart(engine, url, partPath, chunk.compressedSize, credit, ReuseFor(attempt))
-                                  : FetchToMemory(engine, url, chunk.compressedSize, credit, object, ReuseFor(attempt));
+    const Fetch fetched = viaPart ? FetchPart(engine, url, partPath, chunk.compressedSize, credit, KeepConnectionFor(attempt))
+                                  : FetchToMemory(engine, url, chunk.compressedSize, credit, object, KeepConnectionFor(attempt));
     switch (fetched) {
       case Fetch::WriteFailed: return PieceFetch::WriteFailed;
       case Fetch::Cancelled: return PieceFetch::Cancelled;

@@ -1,12 +1,10 @@
 #include "support/http.h"
 
-#include <winsock2.h>
 #include <windows.h>
 #include <zlib.h>
 #include <winhttp.h>
 
 #include <algorithm>
-#include <bitset>
 #include <cwchar>
 #include <exception>
 #include <functional>
@@ -38,7 +36,6 @@ struct WinHttpApi {
   decltype(&WinHttpQueryHeaders) queryHeaders = nullptr;
   decltype(&WinHttpReadData) readData = nullptr;
   decltype(&WinHttpQueryDataAvailable) queryDataAvailable = nullptr;
-  decltype(&WinHttpQueryOption) queryOption = nullptr;
   bool complete = false;
 };
 
@@ -61,11 +58,9 @@ static WinHttpApi LoadApi() {
   Resolve(api.queryHeaders, "WinHttpQueryHeaders");
   Resolve(api.readData, "WinHttpReadData");
   Resolve(api.queryDataAvailable, "WinHttpQueryDataAvailable");
-  Resolve(api.queryOption, "WinHttpQueryOption");
   api.complete = api.open && api.closeHandle && api.setTimeouts && api.setOption &&
                  api.crackUrl && api.connect && api.openRequest && api.sendRequest &&
-                 api.receiveResponse && api.queryHeaders && api.readData && api.queryDataAvailable &&
-                 api.queryOption;
+                 api.receiveResponse && api.queryHeaders && api.readData && api.queryDataAvailable;
   return api;
 }
 
@@ -201,60 +196,6 @@ uint64_t MinimumRate() {
   return rate == 0 ? kMinimumRate : std::max<uint64_t>(1, std::min<uint64_t>(kMinimumRate, rate / 4));
 }
 
-// Connections are told apart by their local port. pooled: every connection WinHTTP may have
-// kept in its pool, counted from the moment a request that keeps its connection has it (the
-// pool may take it back before that request has said how its body ended); clean: those whose
-// last answer was a 200 or 206 body read to exactly its Content-Length and taken.
-struct ConnectionBook {
-  SlimLock lock;
-  std::bitset<65536> pooled, clean;
-  // Once a connection could not be told, no request keeps one any more.
-  std::atomic<bool> blind{false};
-};
-ConnectionBook& Book() {
-  static ConnectionBook* book = new ConnectionBook;  // request threads may outlive static destruction
-  return *book;
-}
-// How often a request asks for a connection before it counts as failed: each refusal drops one
-// pooled connection, and no more are pooled than transfers ran at once.
-constexpr int kConnectionTries = 8;
-
-// The local port of the connection request went out on; 0 if it cannot be told.
-uint16_t LocalPortOf(HINTERNET request) {
-  WINHTTP_CONNECTION_INFO info = {};
-  info.cbSize = sizeof(info);
-  DWORD size = sizeof(info);
-  if (!Api().queryOption(request, WINHTTP_OPTION_CONNECTION_INFO, &info, &size)) return 0;
-  if (info.LocalAddress.ss_family != AF_INET && info.LocalAddress.ss_family != AF_INET6) return 0;
-  // The port follows the family in both address forms, in network order.
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&info.LocalAddress);
-  return static_cast<uint16_t>(bytes[2] << 8 | bytes[3]);
-}
-
-// Whether a request that asks for reuse may go out on the connection at port; from now on the
-// connection counts as pooled and not clean until its request releases it.
-bool ClaimConnection(uint16_t port, HttpReuse reuse) {
-  ConnectionBook& book = Book();
-  if (port == 0) {
-    book.blind = true;
-    return true;
-  }
-  std::lock_guard<SlimLock> hold(book.lock);
-  const bool allowed = !book.pooled[port] || (reuse == HttpReuse::Clean && book.clean[port]);
-  book.pooled.set(port);
-  book.clean.reset(port);
-  return allowed;
-}
-
-// Ends a claim: pooled is false only for a connection that WinHTTP surely closed.
-void ReleaseConnection(uint16_t port, bool pooled, bool clean) {
-  if (port == 0) return;
-  ConnectionBook& book = Book();
-  std::lock_guard<SlimLock> hold(book.lock);
-  book.pooled[port] = pooled;
-  book.clean[port] = pooled && clean;
-}
-
 // One request, shared by the caller's thread, which only waits (watching the clock and the
 // cancel flag), and the request thread, which alone makes the blocking WinHTTP calls on the
 // request, feeds the sink and closes the request when it is done: WinHTTP forbids a second
@@ -273,11 +214,6 @@ struct Transfer {
   uint64_t rangeStart = 0;
   uint64_t maxBody = UINT64_MAX;  // the most the caller can take; a longer declared body is refused
   std::wstring url;  // for the log
-  std::wstring path;  // what a request asks for again on another connection
-  bool secure = false;
-  HttpReuse reuse = HttpReuse::None;
-  bool keepAlive = false;
-  uint64_t received = 0;  // the request thread's: body bytes read from WinHTTP
   bool abandoned = false;  // the caller has given up; the sink is never called again
   bool inSink = false;
   bool finished = false;
@@ -318,7 +254,6 @@ int32_t ReadBody(Transfer& t, HINTERNET request, int32_t status, bool hasLength)
     if (!api.readData(request, buffer.data(), want, &got)) return 0;
     if (got == 0) break;
     left -= got;
-    t.received += got;
     {
       std::lock_guard<SlimLock> hold(t.lock);
       if (t.abandoned) return 0;
@@ -343,42 +278,13 @@ bool NoServerError(DWORD error) {
          error == ERROR_WINHTTP_TIMEOUT || error == ERROR_WINHTTP_CONNECTION_ERROR;
 }
 
-// A GET request for t on connection (with the connection setting of t), or null.
-HINTERNET OpenGetRequest(HINTERNET connection, const Transfer& t) {
-  const WinHttpApi& api = Api();
-  HINTERNET request = api.openRequest(connection, L"GET", t.path.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                      WINHTTP_DEFAULT_ACCEPT_TYPES, t.secure ? WINHTTP_FLAG_SECURE : 0);
-  if (request && !t.keepAlive) {
-    DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
-    api.setOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof(noKeepAlive));
-  }
-  return request;
-}
-
 void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, HINTERNET request, std::wstring headers) {
   const WinHttpApi& api = Api();
   int32_t result = 0;
-  bool sent = false;
-  uint16_t port = 0;
-  for (int tries = 1; request && !t->Abandoned(); ++tries) {
-    sent = api.sendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                           headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
-    if (!sent) {
-      if (NoServerError(GetLastError())) result = kHttpNoServer;
-      break;
-    }
-    port = LocalPortOf(request);
-    if (ClaimConnection(port, t->reuse)) break;
-    // A connection this request may not use: closed with its answer unread, which WinHTTP never
-    // pools, and the request goes out again.
-    api.closeHandle(request);
-    ReleaseConnection(port, false, false);
-    sent = false;
-    port = 0;
-    request = tries < kConnectionTries ? OpenGetRequest(connection, *t) : nullptr;
-  }
-  bool clean = false;
-  bool unread = true;  // body bytes are left unread, so closing the request closes the connection
+  const bool sent =
+      !t->Abandoned() && api.sendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                                         headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
+  if (!sent && NoServerError(GetLastError())) result = kHttpNoServer;
   if (sent && !t->Abandoned() && api.receiveResponse(request, nullptr) && !t->Abandoned()) {
     DWORD status = 0;
     DWORD statusSize = sizeof(status);
@@ -414,13 +320,9 @@ void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, HINTERNET re
       result = bodyWanted ? ReadBody(*t, request, static_cast<int32_t>(status), hasLength)
                           : static_cast<int32_t>(status);
     }
-    clean = bodyWanted && hasLength && result == static_cast<int32_t>(status);
-    // Without a length (or with none left to read) WinHTTP may have kept the connection.
-    unread = hasLength && t->received < declared;
   }
-  if (request) api.closeHandle(request);
+  api.closeHandle(request);
   api.closeHandle(connection);
-  ReleaseConnection(port, t->keepAlive && !unread, clean);
   std::lock_guard<SlimLock> hold(t->lock);
   t->finished = true;
   t->result = result;
@@ -503,7 +405,7 @@ void RunOnRequestThread(std::function<void()> job) {
 
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
                 bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel, uint64_t maxBody,
-                HttpReuse reuse, uint64_t headWaitMs, std::atomic<bool>* gzipped) {
+                bool keepConnection, uint64_t headWaitMs, std::atomic<bool>* gzipped) {
   HINTERNET session = g_session;
   if (!session) return 0;
   const WinHttpApi& api = Api();
@@ -543,14 +445,15 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     t->maxBody = maxBody;
     t->url = url;
     t->gzipped = gzipped;
-    t->path = std::move(requestPath);
-    t->secure = secure;
-    t->reuse = reuse;
-    // A connection is kept for others only by a request that may share one, and only while
-    // connections can be told apart: a body not read to its end, bytes beyond it or a refused
-    // answer must never reach a request that may not take them.
-    t->keepAlive = reuse != HttpReuse::None && !Book().blind;
-    request = OpenGetRequest(connection, *t);
+    request = api.openRequest(connection, L"GET", requestPath.c_str(), nullptr, WINHTTP_NO_REFERER,
+                              WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0);
+    // WinHTTP lends a kept connection even to a request that keeps none (Wine's does), and
+    // nothing here tells connections apart: the caller's hash or signature check turns bytes
+    // a server left beyond an earlier body into one failed attempt.
+    if (request && !keepConnection) {
+      DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
+      api.setOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof(noKeepAlive));
+    }
     if (request) {
       g_liveTransfers.fetch_add(1);
       counted = true;
@@ -603,7 +506,7 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
 int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit,
                         const std::atomic<bool>* cancel, uint64_t headWaitMs) {
   out.clear();
-  return HttpGet(url, MemorySink(out, limit), nullptr, true, 0, cancel, limit, HttpReuse::None, headWaitMs);
+  return HttpGet(url, MemorySink(out, limit), nullptr, true, 0, cancel, limit, false, headWaitMs);
 }
 
 namespace {
@@ -654,7 +557,7 @@ int32_t HttpGetDocument(const std::wstring& url, std::string& out, uint32_t limi
     return gzipped ? gunzip.Feed(out, limit, data, size) : plain(data, size);
   };
   // The compressed body is bounded by the same limit as the document it holds.
-  const int32_t status = HttpGet(url, sink, nullptr, true, 0, cancel, limit, HttpReuse::None, headWaitMs, &gzipped);
+  const int32_t status = HttpGet(url, sink, nullptr, true, 0, cancel, limit, false, headWaitMs, &gzipped);
   if (status == 200 && gzipped && !gunzip.ended) return -1;  // cut short: not the document
   return status;
 }
