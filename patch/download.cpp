@@ -16,14 +16,7 @@
 #include "support/wait.h"
 
 // Sleeps in 100 ms steps while the engine is paused and not cancelled; true if it slept.
-static bool WaitWhilePaused(PatchEngine& engine) {
-  bool slept = false;
-  while (engine.pause && !engine.cancel) {
-    PauseUnlessCancelled(100, engine.cancel);
-    slept = true;
-  }
-  return slept;
-}
+static bool WaitWhilePaused(PatchEngine& engine) { return WaitOutPause(engine.pause, engine.cancel); }
 
 // Size of the file at path; 0 if it is missing or a folder.
 static uint64_t ExistingFileSize(const std::wstring& path) {
@@ -242,7 +235,7 @@ Fetch Unfinished(const PartWriter& writer, int32_t status) {
 // Whether an attempt leaves its connection to later objects: a first one does; a retry closes
 // the one it went out on, so a connection that spoiled an attempt (a server's bytes beyond an
 // earlier body) is gone once a retry has drawn it.
-bool KeepConnectionFor(int attempt) { return attempt == 0; }
+bool KeepConnectionFor(const Attempts& tries) { return tries.index == 0; }
 
 // Brings the part file to the object's full size: nothing to do for a complete part, else one
 // request for what is missing (a range request when part of it is there).
@@ -400,17 +393,12 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
   std::string object;
   TempFileBelow streamTemp;
 
-  int attempt = 0;
+  Attempts tries{kObjectAttempts, engine.cancel, &engine.pause};
   Credit credit{engine};
   DownloadResult result = DownloadNetwork;
   NoServerWait noServer;
   for (;;) {
-    if (WaitWhilePaused(engine)) attempt = 0;
-    if (engine.cancel) return Discarded(streamTemp, DownloadCancelled);
-    if (attempt > 0) {
-      PauseUnlessCancelled(static_cast<uint32_t>(attempt) * 1000, engine.cancel);
-      if (engine.cancel) return Discarded(streamTemp, DownloadCancelled);
-    }
+    if (!BeginAttempt(tries)) return Discarded(streamTemp, DownloadCancelled);
     credit.TakeBack();
     url = ObjectUrlAt(CurrentMirror(engine, mirror), entry.hash);  // another file may have moved on
     // The destination's folder is made and checked before anything is fetched for it; with
@@ -424,24 +412,23 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
       return DownloadWriteFailed;
 
     DownloadResult streamedResult = DownloadCorrupt;
-    const Fetch fetched =
-        inMemory   ? FetchToMemory(engine, url, entry.compressedSize, credit, object, KeepConnectionFor(attempt))
-        : streamed ? FetchInflating(engine, url, entry, streamTemp, credit, KeepConnectionFor(attempt), streamedResult)
-                   : FetchPart(engine, url, partPath, entry.compressedSize, credit, KeepConnectionFor(attempt));
+    const bool keep = KeepConnectionFor(tries);
+    const Fetch fetched = inMemory   ? FetchToMemory(engine, url, entry.compressedSize, credit, object, keep)
+                          : streamed ? FetchInflating(engine, url, entry, streamTemp, credit, keep, streamedResult)
+                                     : FetchPart(engine, url, partPath, entry.compressedSize, credit, keep);
     if (fetched != Fetch::NoServer) noServer = NoServerWait();  // it answered: a later silence starts over
     switch (fetched) {
       case Fetch::WriteFailed: return Discarded(streamTemp, DownloadWriteFailed);
       case Fetch::Cancelled: return Discarded(streamTemp, DownloadCancelled);
       case Fetch::IncompleteAfterPause:
-        // A pause during the transfer starts the count of attempts over, without a sleep.
-        attempt = -1;
+        RestartAfterPause(tries);
         result = DownloadNetwork;
         break;
       case Fetch::NoServer:
         // Another server, if there is one; else a line down for a moment is not a failed
         // attempt: growing pauses, a minute in all.
         if (LeaveMirror(engine, mirror, L"no connection for " + url)) {
-          attempt = 0;
+          StartOver(tries);
           continue;
         }
         if (noServer.waitedMs >= kNoServerPatienceMs) return Discarded(streamTemp, DownloadNetwork);
@@ -473,11 +460,11 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
         break;
       }
     }
-    if (++attempt < 3) continue;
+    if (AnotherAttempt(tries)) continue;
     // The object failed on this server: the next one, with attempts of its own.
     const std::wstring why = (result == DownloadCorrupt ? L"a damaged object at " : L"no object from ") + url;
     if (!LeaveMirror(engine, mirror, why)) return Discarded(streamTemp, result);
-    attempt = 0;
+    StartOver(tries);
     noServer = NoServerWait();
   }
 }
@@ -485,8 +472,6 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
 // ---- Files made from local bytes and fetched pieces ---------------------------------------
 
 namespace {
-
-enum class PieceFetch { Ok, Failed, Missing, WriteFailed, Cancelled };
 
 bool PieceHashIs(const std::string& bytes, const std::string& hash) {
   Sha256Hasher hasher;
@@ -497,9 +482,9 @@ bool PieceHashIs(const std::string& bytes, const std::string& hash) {
 // Brings one piece into out: through its part file, which stays in patcher_parts until the run
 // ends (so an interrupted update does not fetch it again, and another file needing it finds it
 // there), inflated and checked against its hash, with the attempts of a whole file. credited
-// counts the bytes this added to doneBytes.
-PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out, uint64_t& credited,
-                      DownloadKnowledge* known) {
+// counts the bytes this added to doneBytes. A piece the server does not have fails at once.
+DownloadResult FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out, uint64_t& credited,
+                          DownloadKnowledge* known) {
   size_t mirror = 0;
   const std::wstring url = ObjectUrlAt(CurrentMirror(engine, mirror), chunk.hash);
   // A piece another file (or another place of this one) needs too waits in its part file for
@@ -511,22 +496,19 @@ PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out,
   if (viaPart) partHeld.lock();
   Credit credit{engine};
   std::string object;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    if (WaitWhilePaused(engine)) attempt = 0;
-    if (engine.cancel) return PieceFetch::Cancelled;
-    if (attempt > 0) {
-      PauseUnlessCancelled(static_cast<uint32_t>(attempt) * 1000, engine.cancel);
-      if (engine.cancel) return PieceFetch::Cancelled;
-    }
+  Attempts tries{kObjectAttempts, engine.cancel, &engine.pause};
+  do {
+    if (!BeginAttempt(tries)) return DownloadCancelled;
     credit.TakeBack();
-    if (viaPart && !EnsureFolderOf(engine.root, partPath, known)) return PieceFetch::WriteFailed;
-    const Fetch fetched = viaPart ? FetchPart(engine, url, partPath, chunk.compressedSize, credit, KeepConnectionFor(attempt))
-                                  : FetchToMemory(engine, url, chunk.compressedSize, credit, object, KeepConnectionFor(attempt));
+    if (viaPart && !EnsureFolderOf(engine.root, partPath, known)) return DownloadWriteFailed;
+    const bool keep = KeepConnectionFor(tries);
+    const Fetch fetched = viaPart ? FetchPart(engine, url, partPath, chunk.compressedSize, credit, keep)
+                                  : FetchToMemory(engine, url, chunk.compressedSize, credit, object, keep);
     switch (fetched) {
-      case Fetch::WriteFailed: return PieceFetch::WriteFailed;
-      case Fetch::Cancelled: return PieceFetch::Cancelled;
-      case Fetch::Missing: credit.TakeBack(); return PieceFetch::Missing;
-      case Fetch::IncompleteAfterPause: attempt = -1; continue;
+      case Fetch::WriteFailed: return DownloadWriteFailed;
+      case Fetch::Cancelled: return DownloadCancelled;
+      case Fetch::Missing: credit.TakeBack(); return DownloadNetwork;
+      case Fetch::IncompleteAfterPause: RestartAfterPause(tries); continue;
       case Fetch::NoServer:  // the whole file then waits for the server
       case Fetch::Cut:
       case Fetch::Incomplete: continue;
@@ -535,12 +517,12 @@ PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out,
     if ((!viaPart || ReadWholeFileBelow(engine.root, partPath, object)) && InflateWhole(object, chunk.size, out) &&
         PieceHashIs(out, chunk.hash)) {
       credited += credit.amount;
-      return PieceFetch::Ok;
+      return DownloadOk;
     }
     if (viaPart) DeleteFileBelow(engine.root, partPath);  // a damaged piece is fetched anew
-  }
+  } while (AnotherAttempt(tries));
   credit.TakeBack();
-  return PieceFetch::Failed;
+  return DownloadNetwork;
 }
 
 // Reads exactly size bytes at offset of file into out.
@@ -608,13 +590,8 @@ DownloadResult CopyPieces(PatchEngine& engine, const FileEntry& entry, const Fil
       have = source && ReadAt(source, held.offset, chunk.size, piece) && PieceHashIs(piece, chunk.hash);
     }
     if (!have) {
-      switch (FetchPiece(engine, chunk, piece, credited, known)) {
-        case PieceFetch::Ok: break;
-        case PieceFetch::Missing:
-        case PieceFetch::Failed: return DownloadNetwork;
-        case PieceFetch::WriteFailed: return DownloadWriteFailed;
-        case PieceFetch::Cancelled: return DownloadCancelled;
-      }
+      const DownloadResult fetched = FetchPiece(engine, chunk, piece, credited, known);
+      if (fetched != DownloadOk) return fetched;
     }
     whole.Update(piece.data(), piece.size());
     if (!WriteAll(temp.file.get(), piece.data(), piece.size())) return DownloadWriteFailed;
