@@ -403,14 +403,18 @@ void RunOnRequestThread(std::function<void()> job) {
 
 }  // namespace
 
-int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
-                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel, uint64_t maxBody,
-                bool keepConnection, uint64_t headWaitMs, std::atomic<bool>* gzipped) {
-  HINTERNET session = g_session;
-  if (!session) return 0;
-  const WinHttpApi& api = Api();
-  const ULONGLONG started = GetTickCount64();
+namespace {
 
+// What a request is made of, from its URL.
+struct RequestTarget {
+  std::wstring host;
+  INTERNET_PORT port = 0;
+  std::wstring path;  // the query, if any, included
+  bool secure = false;
+};
+
+// Splits url with the platform's parser; false if it cannot.
+bool SplitUrl(const std::wstring& url, RequestTarget& target) {
   wchar_t host[256] = {};
   wchar_t path[2048] = {};
   wchar_t extra[2048] = {};
@@ -422,22 +426,112 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
   parts.dwUrlPathLength = 2048;
   parts.lpszExtraInfo = extra;
   parts.dwExtraInfoLength = 2048;
-  if (!api.crackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return 0;
-  std::wstring requestPath(path, parts.dwUrlPathLength);
-  requestPath.append(extra, parts.dwExtraInfoLength);
-  const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  if (!Api().crackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return false;
+  target.host.assign(host, parts.dwHostNameLength);
+  target.port = parts.nPort;
+  target.path.assign(path, parts.dwUrlPathLength);
+  target.path.append(extra, parts.dwExtraInfoLength);
+  target.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  return true;
+}
 
-  HINTERNET connection = api.connect(session, host, parts.nPort, 0);
-  if (!connection) return 0;
+// The headers a request adds for its caller's wishes.
+std::wstring RequestHeaders(bool noCache, uint64_t rangeStart, bool gzip) {
   std::wstring headers;
   if (noCache) headers = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
   if (rangeStart != 0) headers += L"Range: bytes=" + std::to_wstring(rangeStart) + L"-\r\n";
-  if (gzipped) headers += L"Accept-Encoding: gzip\r\n";
+  if (gzip) headers += L"Accept-Encoding: gzip\r\n";
+  return headers;
+}
 
-  std::shared_ptr<Transfer> t;
-  HINTERNET request = nullptr;
-  bool counted = false;
+// A GET request for target on connection, which closes after it unless keepConnection; null if
+// the platform refuses.
+HINTERNET OpenGetRequest(HINTERNET connection, const RequestTarget& target, bool keepConnection) {
+  const WinHttpApi& api = Api();
+  HINTERNET request = api.openRequest(connection, L"GET", target.path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                      WINHTTP_DEFAULT_ACCEPT_TYPES, target.secure ? WINHTTP_FLAG_SECURE : 0);
+  // WinHTTP lends a kept connection even to a request that keeps none (Wine's does), and
+  // nothing here tells connections apart: the caller's hash or signature check turns bytes a
+  // server left beyond an earlier body into one failed attempt.
+  if (request && !keepConnection) {
+    DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
+    api.setOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof(noKeepAlive));
+  }
+  return request;
+}
+
+// Hands t, with its connection and request, to a request thread, which closes both when done;
+// false, with both closed, if no thread could take it.
+bool StartTransfer(const std::shared_ptr<Transfer>& t, HINTERNET connection, HINTERNET request,
+                   std::wstring headers) {
+  g_liveTransfers.fetch_add(1);
   try {
+    RunOnRequestThread([t, connection, request, headers = std::move(headers)] {
+      RunTransfer(t, connection, request, headers);
+    });
+    return true;
+  } catch (const std::exception&) {
+    g_liveTransfers.fetch_sub(1);
+    Api().closeHandle(request);
+    Api().closeHandle(connection);
+    return false;
+  }
+}
+
+// How long t may take from its start, in ms. The answer's head must come within the floor (or
+// headWaitMs when that is shorter and not 0); then the body's time comes from what the caller
+// knows, which a declared length (never above that) or, without a known bound, what has arrived
+// can only bring closer. expected receives the body bytes that time allows for.
+uint64_t AllowedMs(const Transfer& t, uint64_t headWaitMs, uint64_t& expected) {
+  const bool headIn = t.headersIn;
+  const uint64_t declared = t.declared;
+  expected = !headIn ? 0
+             : declared > 0 ? declared
+             : t.maxBody != UINT64_MAX ? t.maxBody
+                                       : t.delivered.load();
+  const uint64_t floor =
+      headIn || headWaitMs == 0 ? HttpDeadlineFloorMs() : std::min(HttpDeadlineFloorMs(), headWaitMs);
+  const uint64_t minimumRate = MinimumRate();
+  return floor + expected / minimumRate * 1000 + expected % minimumRate * 1000 / minimumRate;
+}
+
+// Waits for t, started at started, to finish: its result; or gives it up once cancel is set or
+// its time has run out (0, or kHttpNoAnswer when its answer's head never came).
+int32_t AwaitTransfer(Transfer& t, const std::atomic<bool>* cancel, uint64_t headWaitMs, ULONGLONG started) {
+  std::unique_lock<SlimLock> lock(t.lock);
+  while (!t.finished) {
+    uint64_t expected = 0;
+    const uint64_t allowed = AllowedMs(t, headWaitMs, expected);
+    const bool cancelled = cancel && cancel->load();
+    if (cancelled || GetTickCount64() - started > allowed) {
+      // The request thread stops at its next return from WinHTTP and closes the request itself.
+      t.abandoned = true;
+      // Said before waiting for a sink call under way: a paused download holds one until Resume.
+      if (!cancelled) {
+        LogLine(L"request given up after its bound of " + std::to_wstring(allowed) + L" ms: " + t.url + L" (" +
+                std::to_wstring(t.delivered.load()) + L" of " + std::to_wstring(expected) + L" bytes)");
+      }
+      while (t.inSink) t.changed.Wait(t.lock);
+      return cancelled || t.headersIn ? 0 : kHttpNoAnswer;
+    }
+    t.changed.WaitFor(t.lock, kWatchStepMs);
+  }
+  return t.result;
+}
+
+}  // namespace
+
+int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
+                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel, uint64_t maxBody,
+                bool keepConnection, uint64_t headWaitMs, std::atomic<bool>* gzipped) {
+  HINTERNET session = g_session;
+  if (!session) return 0;
+  const ULONGLONG started = GetTickCount64();
+  RequestTarget target;
+  std::shared_ptr<Transfer> t;
+  std::wstring headers;
+  try {
+    if (!SplitUrl(url, target)) return 0;
     t = std::make_shared<Transfer>();
     t->sink = &sink;
     t->contentLength = contentLength;
@@ -445,62 +539,20 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     t->maxBody = maxBody;
     t->url = url;
     t->gzipped = gzipped;
-    request = api.openRequest(connection, L"GET", requestPath.c_str(), nullptr, WINHTTP_NO_REFERER,
-                              WINHTTP_DEFAULT_ACCEPT_TYPES, secure ? WINHTTP_FLAG_SECURE : 0);
-    // WinHTTP lends a kept connection even to a request that keeps none (Wine's does), and
-    // nothing here tells connections apart: the caller's hash or signature check turns bytes
-    // a server left beyond an earlier body into one failed attempt.
-    if (request && !keepConnection) {
-      DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
-      api.setOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof(noKeepAlive));
-    }
-    if (request) {
-      g_liveTransfers.fetch_add(1);
-      counted = true;
-      RunOnRequestThread([t, connection, request, headers = std::move(headers)] {
-        RunTransfer(t, connection, request, headers);
-      });
-    }
+    headers = RequestHeaders(noCache, rangeStart, gzipped != nullptr);
   } catch (const std::exception&) {
-    if (counted) g_liveTransfers.fetch_sub(1);
-    if (request) api.closeHandle(request);
-    request = nullptr;
+    return 0;
   }
+  const WinHttpApi& api = Api();
+  HINTERNET connection = api.connect(session, target.host.c_str(), target.port, 0);
+  if (!connection) return 0;
+  HINTERNET request = OpenGetRequest(connection, target, keepConnection);
   if (!request) {
     api.closeHandle(connection);
     return 0;
   }
-
-  std::unique_lock<SlimLock> lock(t->lock);
-  while (!t->finished) {
-    // The answer's head must come within the floor; then the body's time comes from what the
-    // caller knows, which a declared length (never above that) or, without a known bound,
-    // what has arrived can only bring closer.
-    const bool headIn = t->headersIn;
-    const uint64_t declared = t->declared;
-    const uint64_t expected = !headIn ? 0
-                              : declared > 0 ? declared
-                              : maxBody != UINT64_MAX ? maxBody
-                                                      : t->delivered.load();
-    const uint64_t floor = headIn || headWaitMs == 0 ? HttpDeadlineFloorMs()
-                                                     : std::min(HttpDeadlineFloorMs(), headWaitMs);
-    const uint64_t minimumRate = MinimumRate();
-    const uint64_t allowed = floor + expected / minimumRate * 1000 + expected % minimumRate * 1000 / minimumRate;
-    const bool cancelled = cancel && cancel->load();
-    if (cancelled || GetTickCount64() - started > allowed) {
-      // The request thread stops at its next return from WinHTTP and closes the request itself.
-      t->abandoned = true;
-      // Said before waiting for a sink call under way: a paused download holds one until Resume.
-      if (!cancelled) {
-        LogLine(L"request given up after its bound of " + std::to_wstring(allowed) + L" ms: " + url + L" (" +
-                std::to_wstring(t->delivered.load()) + L" of " + std::to_wstring(expected) + L" bytes)");
-      }
-      while (t->inSink) t->changed.Wait(t->lock);
-      return cancelled || headIn ? 0 : kHttpNoAnswer;
-    }
-    t->changed.WaitFor(t->lock, kWatchStepMs);
-  }
-  return t->result;
+  if (!StartTransfer(t, connection, request, std::move(headers))) return 0;
+  return AwaitTransfer(*t, cancel, headWaitMs, started);
 }
 
 int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit,
