@@ -17,7 +17,7 @@ static void FetchLoop(FetchAhead& ahead) {
     held.unlock();
     std::string bytes;
     uint64_t credited = 0;
-    PieceFetch result = PieceFetch::Failed;
+    int32_t result = ahead.failedCode;
     try {
       result = ahead.fetch(slot.piece, bytes, credited);
     } catch (const std::bad_alloc&) {
@@ -29,7 +29,7 @@ static void FetchLoop(FetchAhead& ahead) {
     slot.credited = credited;
     slot.result = result;
     slot.done = true;
-    if (result != PieceFetch::Ok && !ahead.halted) {
+    if (result != 0 && !ahead.halted) {
       // The file is made another way: what is not started yet is not needed.
       ahead.halted = true;
       ahead.failure = result;
@@ -39,7 +39,9 @@ static void FetchLoop(FetchAhead& ahead) {
 }
 
 bool FetchAheadStart(FetchAhead& ahead, std::vector<size_t> pieces, PieceFetcher fetch, size_t transfers,
-                     size_t window) {
+                     size_t window, int32_t failed, int32_t stopped) {
+  ahead.failedCode = failed;
+  ahead.stoppedCode = stopped;
   ahead.slots.resize(pieces.size());
   for (size_t i = 0; i < pieces.size(); ++i) ahead.slots[i].piece = pieces[i];
   ahead.fetch = std::move(fetch);
@@ -55,15 +57,15 @@ bool FetchAheadStart(FetchAhead& ahead, std::vector<size_t> pieces, PieceFetcher
   return !ahead.threads.empty() || pieces.empty();
 }
 
-PieceFetch FetchAheadTake(FetchAhead& ahead, std::string& out, uint64_t& credited) {
+int32_t FetchAheadTake(FetchAhead& ahead, std::string& out, uint64_t& credited) {
   std::unique_lock<std::mutex> held(ahead.lock);
-  if (ahead.taken >= ahead.slots.size()) return PieceFetch::Failed;
+  if (ahead.taken >= ahead.slots.size()) return ahead.failedCode;
   FetchAhead::Slot& slot = ahead.slots[ahead.taken];
   const size_t index = ahead.taken;
   ahead.changed.wait(held, [&] { return slot.done || (ahead.halted && ahead.next <= index); });
   ++ahead.taken;
   ahead.changed.notify_all();  // the window moved
-  if (!slot.done) return ahead.failure == PieceFetch::Ok ? PieceFetch::Cancelled : ahead.failure;
+  if (!slot.done) return ahead.failure == 0 ? ahead.stoppedCode : ahead.failure;
   out = std::move(slot.bytes);
   slot.bytes = std::string();
   credited += slot.credited;
@@ -71,13 +73,13 @@ PieceFetch FetchAheadTake(FetchAhead& ahead, std::string& out, uint64_t& credite
   return slot.result;
 }
 
-PieceFetch FetchAheadNow(FetchAhead& ahead, size_t k, std::string& out, uint64_t& credited) {
+int32_t FetchAheadNow(FetchAhead& ahead, size_t k, std::string& out, uint64_t& credited) {
   {
     std::unique_lock<std::mutex> held(ahead.lock);
     ahead.changed.wait(held, [&] { return ahead.running < ahead.limit; });
     ++ahead.running;
   }
-  const PieceFetch result = ahead.fetch(k, out, credited);
+  const int32_t result = ahead.fetch(k, out, credited);
   std::lock_guard<std::mutex> held(ahead.lock);
   --ahead.running;
   ahead.changed.notify_all();

@@ -19,14 +19,7 @@
 #include "support/wait.h"
 
 // Sleeps in 100 ms steps while the engine is paused and not cancelled; true if it slept.
-static bool WaitWhilePaused(PatchEngine& engine) {
-  bool slept = false;
-  while (engine.pause && !engine.cancel) {
-    PauseUnlessCancelled(100, engine.cancel);
-    slept = true;
-  }
-  return slept;
-}
+static bool WaitWhilePaused(PatchEngine& engine) { return WaitOutPause(engine.pause, engine.cancel); }
 
 // Size of the file at path; 0 if it is missing or a folder.
 static uint64_t ExistingFileSize(const std::wstring& path) {
@@ -236,14 +229,15 @@ Fetch Unfinished(const PartWriter& writer, int32_t status) {
   return status == 0 && writer.received > 0 ? Fetch::Cut : Fetch::Incomplete;
 }
 
-// The connection an attempt may use: after a failed one, only a new connection, whatever the
-// failure was (a body that did not match its hash may have come after another's extra bytes).
-HttpReuse ReuseFor(int attempt) { return attempt > 0 ? HttpReuse::Fresh : HttpReuse::Clean; }
+// Whether an attempt leaves its connection to later objects: a first one does; a retry closes
+// the one it went out on, so a connection that spoiled an attempt (a server's bytes beyond an
+// earlier body) is gone once a retry has drawn it.
+bool KeepConnectionFor(const Attempts& tries) { return tries.index == 0; }
 
 // Brings the part file to the object's full size: nothing to do for a complete part, else one
 // request for what is missing (a range request when part of it is there).
 Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring& partPath,
-                uint64_t objectSize, Credit& credit, HttpReuse reuse) {
+                uint64_t objectSize, Credit& credit, bool keepConnection) {
   const FolderRoot& root = engine.root;
   // What the part holds is read from the very file the transfer appends to; a part with
   // another name elsewhere (a hard link) comes back new and empty.
@@ -259,7 +253,7 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
   PartWriter writer{engine, credit, file.get(), nullptr, objectSize, have};
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
   // A server that ignores the range sends the whole object: that is the most to take.
-  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have, &engine.cancel, objectSize, reuse);
+  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, have, &engine.cancel, objectSize, keepConnection);
   file.reset();
 
   if (writer.stop == PartWriter::Stop::WriteFailed) {
@@ -276,13 +270,13 @@ Fetch FetchPart(PatchEngine& engine, const std::wstring& url, const std::wstring
 
 // Brings a small object whole into object; nothing touches the disk.
 Fetch FetchToMemory(PatchEngine& engine, const std::wstring& url, uint64_t objectSize, Credit& credit,
-                    std::string& object, HttpReuse reuse) {
+                    std::string& object, bool keepConnection) {
   object.clear();
   if (objectSize == 0) return Fetch::Complete;  // an empty object needs no request
   object.reserve(objectSize);
   PartWriter writer{engine, credit, nullptr, &object, objectSize, 0};
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
-  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, objectSize, reuse);
+  const int32_t status = HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, objectSize, keepConnection);
   if (engine.cancel) return Fetch::Cancelled;
   if ((status == 200 || status == 206) && writer.received == objectSize) return Fetch::Complete;
   if (status == 404) return Fetch::Missing;
@@ -294,7 +288,7 @@ Fetch FetchToMemory(PatchEngine& engine, const std::wstring& url, uint64_t objec
 // touches the disk, and an interrupted transfer starts again. verified is the stream's verdict
 // when the transfer completed.
 Fetch FetchInflating(PatchEngine& engine, const std::wstring& url, const FileEntry& entry, TempFileBelow& temp,
-                     Credit& credit, HttpReuse reuse, DownloadResult& verified) {
+                     Credit& credit, bool keepConnection, DownloadResult& verified) {
   verified = DownloadCorrupt;
   if (!TruncateAt(temp.file.get(), 0)) return Fetch::WriteFailed;
   InflateStream stream;
@@ -303,7 +297,7 @@ Fetch FetchInflating(PatchEngine& engine, const std::wstring& url, const FileEnt
   writer.stream = &stream;
   const ByteSink sink = [&writer](const uint8_t* data, uint32_t size) { return writer.Accept(data, size); };
   const int32_t status =
-      HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, entry.compressedSize, reuse);
+      HttpGet(url, sink, &writer.contentLength, false, 0, &engine.cancel, entry.compressedSize, keepConnection);
   if (engine.cancel) return Fetch::Cancelled;
   const bool whole = (status == 200 || status == 206) && writer.received == entry.compressedSize;
   if (writer.stop == PartWriter::Stop::Corrupt || whole) {
@@ -396,17 +390,12 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
   std::string object;
   TempFileBelow streamTemp;
 
-  int attempt = 0;
+  Attempts tries{kObjectAttempts, engine.cancel, &engine.pause};
   Credit credit{engine};
   DownloadResult result = DownloadNetwork;
   NoServerWait noServer;
   for (;;) {
-    if (WaitWhilePaused(engine)) attempt = 0;
-    if (engine.cancel) return Discarded(streamTemp, DownloadCancelled);
-    if (attempt > 0) {
-      PauseUnlessCancelled(static_cast<uint32_t>(attempt) * 1000, engine.cancel);
-      if (engine.cancel) return Discarded(streamTemp, DownloadCancelled);
-    }
+    if (!BeginAttempt(tries)) return Discarded(streamTemp, DownloadCancelled);
     credit.TakeBack();
     url = ObjectUrlAt(CurrentMirror(engine, mirror), entry.hash);  // another file may have moved on
     // The destination's folder is made and checked before anything is fetched for it; with
@@ -420,24 +409,23 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
       return DownloadWriteFailed;
 
     DownloadResult streamedResult = DownloadCorrupt;
-    const Fetch fetched =
-        inMemory   ? FetchToMemory(engine, url, entry.compressedSize, credit, object, ReuseFor(attempt))
-        : streamed ? FetchInflating(engine, url, entry, streamTemp, credit, ReuseFor(attempt), streamedResult)
-                   : FetchPart(engine, url, partPath, entry.compressedSize, credit, ReuseFor(attempt));
+    const bool keep = KeepConnectionFor(tries);
+    const Fetch fetched = inMemory   ? FetchToMemory(engine, url, entry.compressedSize, credit, object, keep)
+                          : streamed ? FetchInflating(engine, url, entry, streamTemp, credit, keep, streamedResult)
+                                     : FetchPart(engine, url, partPath, entry.compressedSize, credit, keep);
     if (fetched != Fetch::NoServer) noServer = NoServerWait();  // it answered: a later silence starts over
     switch (fetched) {
       case Fetch::WriteFailed: return Discarded(streamTemp, DownloadWriteFailed);
       case Fetch::Cancelled: return Discarded(streamTemp, DownloadCancelled);
       case Fetch::IncompleteAfterPause:
-        // A pause during the transfer starts the count of attempts over, without a sleep.
-        attempt = -1;
+        RestartAfterPause(tries);
         result = DownloadNetwork;
         break;
       case Fetch::NoServer:
         // Another server, if there is one; else a line down for a moment is not a failed
         // attempt: growing pauses, a minute in all.
         if (LeaveMirror(engine, mirror, L"no connection for " + url)) {
-          attempt = 0;
+          StartOver(tries);
           continue;
         }
         if (noServer.waitedMs >= kNoServerPatienceMs) return Discarded(streamTemp, DownloadNetwork);
@@ -469,11 +457,11 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
         break;
       }
     }
-    if (++attempt < 3) continue;
+    if (AnotherAttempt(tries)) continue;
     // The object failed on this server: the next one, with attempts of its own.
     const std::wstring why = (result == DownloadCorrupt ? L"a damaged object at " : L"no object from ") + url;
     if (!LeaveMirror(engine, mirror, why)) return Discarded(streamTemp, result);
-    attempt = 0;
+    StartOver(tries);
     noServer = NoServerWait();
   }
 }
@@ -481,7 +469,6 @@ DownloadResult DownloadFile(PatchEngine& engine, const FileEntry& entry, const s
 // ---- Files made from local bytes and fetched pieces ---------------------------------------
 
 namespace {
-
 
 bool PieceHashIs(const std::string& bytes, const std::string& hash) {
   Sha256Hasher hasher;
@@ -492,9 +479,9 @@ bool PieceHashIs(const std::string& bytes, const std::string& hash) {
 // Brings one piece into out: through its part file, which stays in patcher_parts until the run
 // ends (so an interrupted update does not fetch it again, and another file needing it finds it
 // there), inflated and checked against its hash, with the attempts of a whole file. credited
-// counts the bytes this added to doneBytes.
-PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out, uint64_t& credited,
-                      DownloadKnowledge* known) {
+// counts the bytes this added to doneBytes. A piece the server does not have fails at once.
+DownloadResult FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out, uint64_t& credited,
+                          DownloadKnowledge* known) {
   size_t mirror = 0;
   const std::wstring url = ObjectUrlAt(CurrentMirror(engine, mirror), chunk.hash);
   // A piece another file (or another place of this one) needs too waits in its part file for
@@ -506,22 +493,19 @@ PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out,
   if (viaPart) partHeld.lock();
   Credit credit{engine};
   std::string object;
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    if (WaitWhilePaused(engine)) attempt = 0;
-    if (engine.cancel) return PieceFetch::Cancelled;
-    if (attempt > 0) {
-      PauseUnlessCancelled(static_cast<uint32_t>(attempt) * 1000, engine.cancel);
-      if (engine.cancel) return PieceFetch::Cancelled;
-    }
+  Attempts tries{kObjectAttempts, engine.cancel, &engine.pause};
+  do {
+    if (!BeginAttempt(tries)) return DownloadCancelled;
     credit.TakeBack();
-    if (viaPart && !EnsureFolderOf(engine.root, partPath, known)) return PieceFetch::WriteFailed;
-    const Fetch fetched = viaPart ? FetchPart(engine, url, partPath, chunk.compressedSize, credit, ReuseFor(attempt))
-                                  : FetchToMemory(engine, url, chunk.compressedSize, credit, object, ReuseFor(attempt));
+    if (viaPart && !EnsureFolderOf(engine.root, partPath, known)) return DownloadWriteFailed;
+    const bool keep = KeepConnectionFor(tries);
+    const Fetch fetched = viaPart ? FetchPart(engine, url, partPath, chunk.compressedSize, credit, keep)
+                                  : FetchToMemory(engine, url, chunk.compressedSize, credit, object, keep);
     switch (fetched) {
-      case Fetch::WriteFailed: return PieceFetch::WriteFailed;
-      case Fetch::Cancelled: return PieceFetch::Cancelled;
-      case Fetch::Missing: credit.TakeBack(); return PieceFetch::Missing;
-      case Fetch::IncompleteAfterPause: attempt = -1; continue;
+      case Fetch::WriteFailed: return DownloadWriteFailed;
+      case Fetch::Cancelled: return DownloadCancelled;
+      case Fetch::Missing: credit.TakeBack(); return DownloadNetwork;
+      case Fetch::IncompleteAfterPause: RestartAfterPause(tries); continue;
       case Fetch::NoServer:  // the whole file then waits for the server
       case Fetch::Cut:
       case Fetch::Incomplete: continue;
@@ -530,12 +514,12 @@ PieceFetch FetchPiece(PatchEngine& engine, const Chunk& chunk, std::string& out,
     if ((!viaPart || ReadWholeFileBelow(engine.root, partPath, object)) && InflateWhole(object, chunk.size, out) &&
         PieceHashIs(out, chunk.hash)) {
       credited += credit.amount;
-      return PieceFetch::Ok;
+      return DownloadOk;
     }
     if (viaPart) DeleteFileBelow(engine.root, partPath);  // a damaged piece is fetched anew
-  }
+  } while (AnotherAttempt(tries));
   credit.TakeBack();
-  return PieceFetch::Failed;
+  return DownloadNetwork;
 }
 
 // Reads exactly size bytes at offset of file into out.
@@ -610,11 +594,12 @@ DownloadResult CopyPieces(PatchEngine& engine, const FileEntry& entry, const Fil
   }
   const size_t borrowed = missing.size() > 1 ? BorrowTransfers(engine, std::min<size_t>(missing.size() - 1, 3)) : 0;
   FetchAhead ahead;
-  const auto fetch = [&](size_t k, std::string& out, uint64_t& got) {
+  const auto fetch = [&](size_t k, std::string& out, uint64_t& got) -> int32_t {
     return FetchPiece(engine, entry.chunks[k], out, got, known);
   };
   // Without a thread the copy fetches each piece itself when it comes to it.
-  const bool aheadRuns = FetchAheadStart(ahead, missing, fetch, 1 + borrowed, 2 + borrowed);
+  const bool aheadRuns =
+      FetchAheadStart(ahead, missing, fetch, 1 + borrowed, 2 + borrowed, DownloadNetwork, DownloadCancelled);
   DownloadResult result = DownloadOk;
   for (size_t k = kept; k < entry.chunks.size() && result == DownloadOk; ++k) {
     if (engine.cancel) {
@@ -622,21 +607,20 @@ DownloadResult CopyPieces(PatchEngine& engine, const FileEntry& entry, const Fil
       break;
     }
     const Chunk& chunk = entry.chunks[k];
-    PieceFetch got = PieceFetch::Ok;
+    DownloadResult got = DownloadOk;
     if (made.pieces[k] >= 0) {
       const HeldPiece& held = sources.plan.held[static_cast<size_t>(made.pieces[k])];
       const HANDLE source = sources.Get(held.source);
       if (!source || !ReadAt(source, held.offset, chunk.size, piece) || !PieceHashIs(piece, chunk.hash))
-        got = aheadRuns ? FetchAheadNow(ahead, k, piece, credited) : fetch(k, piece, credited);
+        got = static_cast<DownloadResult>(aheadRuns ? FetchAheadNow(ahead, k, piece, credited)
+                                                    : fetch(k, piece, credited));
     } else {
-      got = aheadRuns ? FetchAheadTake(ahead, piece, credited) : fetch(k, piece, credited);
+      got = static_cast<DownloadResult>(aheadRuns ? FetchAheadTake(ahead, piece, credited)
+                                                  : fetch(k, piece, credited));
     }
-    switch (got) {
-      case PieceFetch::Ok: break;
-      case PieceFetch::Missing:
-      case PieceFetch::Failed: result = DownloadNetwork; continue;
-      case PieceFetch::WriteFailed: result = DownloadWriteFailed; continue;
-      case PieceFetch::Cancelled: result = DownloadCancelled; continue;
+    if (got != DownloadOk) {
+      result = got;
+      continue;
     }
     whole.Update(piece.data(), piece.size());
     if (!WriteAll(temp.file.get(), piece.data(), piece.size())) result = DownloadWriteFailed;

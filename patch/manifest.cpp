@@ -293,12 +293,9 @@ static ManifestFetch Fetch(PatchEngine& engine, const ManifestRule* rule, std::s
     size_t mirror = 0;
     const std::wstring base = CurrentMirror(engine, mirror);
     bool judged = false;
-    for (int attempt = 0; attempt < 3 && !judged; ++attempt) {
-      if (engine.cancel) return ManifestFetch::Cancelled;
-      if (attempt > 0) {
-        PauseUnlessCancelled(1500, engine.cancel);
-        if (engine.cancel) return ManifestFetch::Cancelled;
-      }
+    Attempts tries{kManifestAttempts, engine.cancel};
+    do {
+      if (!BeginAttempt(tries)) return ManifestFetch::Cancelled;
       const bool others = MirrorsLeft(engine) > 1;
       if (others && silentSpentMs >= silentBudgetMs &&
           LeaveMirror(engine, mirror, L"servers before it used up the " + std::to_wstring(silentBudgetMs) +
@@ -356,7 +353,7 @@ static ManifestFetch Fetch(PatchEngine& engine, const ManifestRule* rule, std::s
       *doc = JsonValue();
       RefuseMirror(engine, mirror, base, why);
       judged = true;
-    }
+    } while (!judged && AnotherAttempt(tries));
     size_t now = 0;
     CurrentMirror(engine, now);
     if (now != mirror) continue;  // left above for another server

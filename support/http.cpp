@@ -1,12 +1,10 @@
 #include "support/http.h"
 
-#include <winsock2.h>
 #include <windows.h>
 #include <zlib.h>
 #include <winhttp.h>
 
 #include <algorithm>
-#include <bitset>
 #include <cwchar>
 #include <exception>
 #include <functional>
@@ -38,7 +36,6 @@ struct WinHttpApi {
   decltype(&WinHttpQueryHeaders) queryHeaders = nullptr;
   decltype(&WinHttpReadData) readData = nullptr;
   decltype(&WinHttpQueryDataAvailable) queryDataAvailable = nullptr;
-  decltype(&WinHttpQueryOption) queryOption = nullptr;
   bool complete = false;
 };
 
@@ -61,11 +58,9 @@ static WinHttpApi LoadApi() {
   Resolve(api.queryHeaders, "WinHttpQueryHeaders");
   Resolve(api.readData, "WinHttpReadData");
   Resolve(api.queryDataAvailable, "WinHttpQueryDataAvailable");
-  Resolve(api.queryOption, "WinHttpQueryOption");
   api.complete = api.open && api.closeHandle && api.setTimeouts && api.setOption &&
                  api.crackUrl && api.connect && api.openRequest && api.sendRequest &&
-                 api.receiveResponse && api.queryHeaders && api.readData && api.queryDataAvailable &&
-                 api.queryOption;
+                 api.receiveResponse && api.queryHeaders && api.readData && api.queryDataAvailable;
   return api;
 }
 
@@ -201,60 +196,6 @@ uint64_t MinimumRate() {
   return rate == 0 ? kMinimumRate : std::max<uint64_t>(1, std::min<uint64_t>(kMinimumRate, rate / 4));
 }
 
-// Connections are told apart by their local port. pooled: every connection WinHTTP may have
-// kept in its pool, counted from the moment a request that keeps its connection has it (the
-// pool may take it back before that request has said how its body ended); clean: those whose
-// last answer was a 200 or 206 body read to exactly its Content-Length and taken.
-struct ConnectionBook {
-  SlimLock lock;
-  std::bitset<65536> pooled, clean;
-  // Once a connection could not be told, no request keeps one any more.
-  std::atomic<bool> blind{false};
-};
-ConnectionBook& Book() {
-  static ConnectionBook* book = new ConnectionBook;  // request threads may outlive static destruction
-  return *book;
-}
-// How often a request asks for a connection before it counts as failed: each refusal drops one
-// pooled connection, and no more are pooled than transfers ran at once.
-constexpr int kConnectionTries = 8;
-
-// The local port of the connection request went out on; 0 if it cannot be told.
-uint16_t LocalPortOf(HINTERNET request) {
-  WINHTTP_CONNECTION_INFO info = {};
-  info.cbSize = sizeof(info);
-  DWORD size = sizeof(info);
-  if (!Api().queryOption(request, WINHTTP_OPTION_CONNECTION_INFO, &info, &size)) return 0;
-  if (info.LocalAddress.ss_family != AF_INET && info.LocalAddress.ss_family != AF_INET6) return 0;
-  // The port follows the family in both address forms, in network order.
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&info.LocalAddress);
-  return static_cast<uint16_t>(bytes[2] << 8 | bytes[3]);
-}
-
-// Whether a request that asks for reuse may go out on the connection at port; from now on the
-// connection counts as pooled and not clean until its request releases it.
-bool ClaimConnection(uint16_t port, HttpReuse reuse) {
-  ConnectionBook& book = Book();
-  if (port == 0) {
-    book.blind = true;
-    return true;
-  }
-  std::lock_guard<SlimLock> hold(book.lock);
-  const bool allowed = !book.pooled[port] || (reuse == HttpReuse::Clean && book.clean[port]);
-  book.pooled.set(port);
-  book.clean.reset(port);
-  return allowed;
-}
-
-// Ends a claim: pooled is false only for a connection that WinHTTP surely closed.
-void ReleaseConnection(uint16_t port, bool pooled, bool clean) {
-  if (port == 0) return;
-  ConnectionBook& book = Book();
-  std::lock_guard<SlimLock> hold(book.lock);
-  book.pooled[port] = pooled;
-  book.clean[port] = pooled && clean;
-}
-
 // One request, shared by the caller's thread, which only waits (watching the clock and the
 // cancel flag), and the request thread, which alone makes the blocking WinHTTP calls on the
 // request, feeds the sink and closes the request when it is done: WinHTTP forbids a second
@@ -273,11 +214,6 @@ struct Transfer {
   uint64_t rangeStart = 0;
   uint64_t maxBody = UINT64_MAX;  // the most the caller can take; a longer declared body is refused
   std::wstring url;  // for the log
-  std::wstring path;  // what a request asks for again on another connection
-  bool secure = false;
-  HttpReuse reuse = HttpReuse::None;
-  bool keepAlive = false;
-  uint64_t received = 0;  // the request thread's: body bytes read from WinHTTP
   bool abandoned = false;  // the caller has given up; the sink is never called again
   bool inSink = false;
   bool finished = false;
@@ -318,7 +254,6 @@ int32_t ReadBody(Transfer& t, HINTERNET request, int32_t status, bool hasLength)
     if (!api.readData(request, buffer.data(), want, &got)) return 0;
     if (got == 0) break;
     left -= got;
-    t.received += got;
     {
       std::lock_guard<SlimLock> hold(t.lock);
       if (t.abandoned) return 0;
@@ -343,42 +278,13 @@ bool NoServerError(DWORD error) {
          error == ERROR_WINHTTP_TIMEOUT || error == ERROR_WINHTTP_CONNECTION_ERROR;
 }
 
-// A GET request for t on connection (with the connection setting of t), or null.
-HINTERNET OpenGetRequest(HINTERNET connection, const Transfer& t) {
-  const WinHttpApi& api = Api();
-  HINTERNET request = api.openRequest(connection, L"GET", t.path.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                      WINHTTP_DEFAULT_ACCEPT_TYPES, t.secure ? WINHTTP_FLAG_SECURE : 0);
-  if (request && !t.keepAlive) {
-    DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
-    api.setOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof(noKeepAlive));
-  }
-  return request;
-}
-
 void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, HINTERNET request, std::wstring headers) {
   const WinHttpApi& api = Api();
   int32_t result = 0;
-  bool sent = false;
-  uint16_t port = 0;
-  for (int tries = 1; request && !t->Abandoned(); ++tries) {
-    sent = api.sendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                           headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
-    if (!sent) {
-      if (NoServerError(GetLastError())) result = kHttpNoServer;
-      break;
-    }
-    port = LocalPortOf(request);
-    if (ClaimConnection(port, t->reuse)) break;
-    // A connection this request may not use: closed with its answer unread, which WinHTTP never
-    // pools, and the request goes out again.
-    api.closeHandle(request);
-    ReleaseConnection(port, false, false);
-    sent = false;
-    port = 0;
-    request = tries < kConnectionTries ? OpenGetRequest(connection, *t) : nullptr;
-  }
-  bool clean = false;
-  bool unread = true;  // body bytes are left unread, so closing the request closes the connection
+  const bool sent =
+      !t->Abandoned() && api.sendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                                         headers.empty() ? 0 : static_cast<DWORD>(-1L), WINHTTP_NO_REQUEST_DATA, 0, 0, 0);
+  if (!sent && NoServerError(GetLastError())) result = kHttpNoServer;
   if (sent && !t->Abandoned() && api.receiveResponse(request, nullptr) && !t->Abandoned()) {
     DWORD status = 0;
     DWORD statusSize = sizeof(status);
@@ -414,13 +320,9 @@ void RunTransfer(std::shared_ptr<Transfer> t, HINTERNET connection, HINTERNET re
       result = bodyWanted ? ReadBody(*t, request, static_cast<int32_t>(status), hasLength)
                           : static_cast<int32_t>(status);
     }
-    clean = bodyWanted && hasLength && result == static_cast<int32_t>(status);
-    // Without a length (or with none left to read) WinHTTP may have kept the connection.
-    unread = hasLength && t->received < declared;
   }
-  if (request) api.closeHandle(request);
+  api.closeHandle(request);
   api.closeHandle(connection);
-  ReleaseConnection(port, t->keepAlive && !unread, clean);
   std::lock_guard<SlimLock> hold(t->lock);
   t->finished = true;
   t->result = result;
@@ -501,14 +403,18 @@ void RunOnRequestThread(std::function<void()> job) {
 
 }  // namespace
 
-int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
-                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel, uint64_t maxBody,
-                HttpReuse reuse, uint64_t headWaitMs, std::atomic<bool>* gzipped) {
-  HINTERNET session = g_session;
-  if (!session) return 0;
-  const WinHttpApi& api = Api();
-  const ULONGLONG started = GetTickCount64();
+namespace {
 
+// What a request is made of, from its URL.
+struct RequestTarget {
+  std::wstring host;
+  INTERNET_PORT port = 0;
+  std::wstring path;  // the query, if any, included
+  bool secure = false;
+};
+
+// Splits url with the platform's parser; false if it cannot.
+bool SplitUrl(const std::wstring& url, RequestTarget& target) {
   wchar_t host[256] = {};
   wchar_t path[2048] = {};
   wchar_t extra[2048] = {};
@@ -520,22 +426,112 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
   parts.dwUrlPathLength = 2048;
   parts.lpszExtraInfo = extra;
   parts.dwExtraInfoLength = 2048;
-  if (!api.crackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return 0;
-  std::wstring requestPath(path, parts.dwUrlPathLength);
-  requestPath.append(extra, parts.dwExtraInfoLength);
-  const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  if (!Api().crackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) return false;
+  target.host.assign(host, parts.dwHostNameLength);
+  target.port = parts.nPort;
+  target.path.assign(path, parts.dwUrlPathLength);
+  target.path.append(extra, parts.dwExtraInfoLength);
+  target.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  return true;
+}
 
-  HINTERNET connection = api.connect(session, host, parts.nPort, 0);
-  if (!connection) return 0;
+// The headers a request adds for its caller's wishes.
+std::wstring RequestHeaders(bool noCache, uint64_t rangeStart, bool gzip) {
   std::wstring headers;
   if (noCache) headers = L"Cache-Control: no-cache\r\nPragma: no-cache\r\n";
   if (rangeStart != 0) headers += L"Range: bytes=" + std::to_wstring(rangeStart) + L"-\r\n";
-  if (gzipped) headers += L"Accept-Encoding: gzip\r\n";
+  if (gzip) headers += L"Accept-Encoding: gzip\r\n";
+  return headers;
+}
 
-  std::shared_ptr<Transfer> t;
-  HINTERNET request = nullptr;
-  bool counted = false;
+// A GET request for target on connection, which closes after it unless keepConnection; null if
+// the platform refuses.
+HINTERNET OpenGetRequest(HINTERNET connection, const RequestTarget& target, bool keepConnection) {
+  const WinHttpApi& api = Api();
+  HINTERNET request = api.openRequest(connection, L"GET", target.path.c_str(), nullptr, WINHTTP_NO_REFERER,
+                                      WINHTTP_DEFAULT_ACCEPT_TYPES, target.secure ? WINHTTP_FLAG_SECURE : 0);
+  // WinHTTP lends a kept connection even to a request that keeps none (Wine's does), and
+  // nothing here tells connections apart: the caller's hash or signature check turns bytes a
+  // server left beyond an earlier body into one failed attempt.
+  if (request && !keepConnection) {
+    DWORD noKeepAlive = WINHTTP_DISABLE_KEEP_ALIVE;
+    api.setOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noKeepAlive, sizeof(noKeepAlive));
+  }
+  return request;
+}
+
+// Hands t, with its connection and request, to a request thread, which closes both when done;
+// false, with both closed, if no thread could take it.
+bool StartTransfer(const std::shared_ptr<Transfer>& t, HINTERNET connection, HINTERNET request,
+                   std::wstring headers) {
+  g_liveTransfers.fetch_add(1);
   try {
+    RunOnRequestThread([t, connection, request, headers = std::move(headers)] {
+      RunTransfer(t, connection, request, headers);
+    });
+    return true;
+  } catch (const std::exception&) {
+    g_liveTransfers.fetch_sub(1);
+    Api().closeHandle(request);
+    Api().closeHandle(connection);
+    return false;
+  }
+}
+
+// How long t may take from its start, in ms. The answer's head must come within the floor (or
+// headWaitMs when that is shorter and not 0); then the body's time comes from what the caller
+// knows, which a declared length (never above that) or, without a known bound, what has arrived
+// can only bring closer. expected receives the body bytes that time allows for.
+uint64_t AllowedMs(const Transfer& t, uint64_t headWaitMs, uint64_t& expected) {
+  const bool headIn = t.headersIn;
+  const uint64_t declared = t.declared;
+  expected = !headIn ? 0
+             : declared > 0 ? declared
+             : t.maxBody != UINT64_MAX ? t.maxBody
+                                       : t.delivered.load();
+  const uint64_t floor =
+      headIn || headWaitMs == 0 ? HttpDeadlineFloorMs() : std::min(HttpDeadlineFloorMs(), headWaitMs);
+  const uint64_t minimumRate = MinimumRate();
+  return floor + expected / minimumRate * 1000 + expected % minimumRate * 1000 / minimumRate;
+}
+
+// Waits for t, started at started, to finish: its result; or gives it up once cancel is set or
+// its time has run out (0, or kHttpNoAnswer when its answer's head never came).
+int32_t AwaitTransfer(Transfer& t, const std::atomic<bool>* cancel, uint64_t headWaitMs, ULONGLONG started) {
+  std::unique_lock<SlimLock> lock(t.lock);
+  while (!t.finished) {
+    uint64_t expected = 0;
+    const uint64_t allowed = AllowedMs(t, headWaitMs, expected);
+    const bool cancelled = cancel && cancel->load();
+    if (cancelled || GetTickCount64() - started > allowed) {
+      // The request thread stops at its next return from WinHTTP and closes the request itself.
+      t.abandoned = true;
+      // Said before waiting for a sink call under way: a paused download holds one until Resume.
+      if (!cancelled) {
+        LogLine(L"request given up after its bound of " + std::to_wstring(allowed) + L" ms: " + t.url + L" (" +
+                std::to_wstring(t.delivered.load()) + L" of " + std::to_wstring(expected) + L" bytes)");
+      }
+      while (t.inSink) t.changed.Wait(t.lock);
+      return cancelled || t.headersIn ? 0 : kHttpNoAnswer;
+    }
+    t.changed.WaitFor(t.lock, kWatchStepMs);
+  }
+  return t.result;
+}
+
+}  // namespace
+
+int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
+                bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel, uint64_t maxBody,
+                bool keepConnection, uint64_t headWaitMs, std::atomic<bool>* gzipped) {
+  HINTERNET session = g_session;
+  if (!session) return 0;
+  const ULONGLONG started = GetTickCount64();
+  RequestTarget target;
+  std::shared_ptr<Transfer> t;
+  std::wstring headers;
+  try {
+    if (!SplitUrl(url, target)) return 0;
     t = std::make_shared<Transfer>();
     t->sink = &sink;
     t->contentLength = contentLength;
@@ -543,67 +539,26 @@ int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* content
     t->maxBody = maxBody;
     t->url = url;
     t->gzipped = gzipped;
-    t->path = std::move(requestPath);
-    t->secure = secure;
-    t->reuse = reuse;
-    // A connection is kept for others only by a request that may share one, and only while
-    // connections can be told apart: a body not read to its end, bytes beyond it or a refused
-    // answer must never reach a request that may not take them.
-    t->keepAlive = reuse != HttpReuse::None && !Book().blind;
-    request = OpenGetRequest(connection, *t);
-    if (request) {
-      g_liveTransfers.fetch_add(1);
-      counted = true;
-      RunOnRequestThread([t, connection, request, headers = std::move(headers)] {
-        RunTransfer(t, connection, request, headers);
-      });
-    }
+    headers = RequestHeaders(noCache, rangeStart, gzipped != nullptr);
   } catch (const std::exception&) {
-    if (counted) g_liveTransfers.fetch_sub(1);
-    if (request) api.closeHandle(request);
-    request = nullptr;
+    return 0;
   }
+  const WinHttpApi& api = Api();
+  HINTERNET connection = api.connect(session, target.host.c_str(), target.port, 0);
+  if (!connection) return 0;
+  HINTERNET request = OpenGetRequest(connection, target, keepConnection);
   if (!request) {
     api.closeHandle(connection);
     return 0;
   }
-
-  std::unique_lock<SlimLock> lock(t->lock);
-  while (!t->finished) {
-    // The answer's head must come within the floor; then the body's time comes from what the
-    // caller knows, which a declared length (never above that) or, without a known bound,
-    // what has arrived can only bring closer.
-    const bool headIn = t->headersIn;
-    const uint64_t declared = t->declared;
-    const uint64_t expected = !headIn ? 0
-                              : declared > 0 ? declared
-                              : maxBody != UINT64_MAX ? maxBody
-                                                      : t->delivered.load();
-    const uint64_t floor = headIn || headWaitMs == 0 ? HttpDeadlineFloorMs()
-                                                     : std::min(HttpDeadlineFloorMs(), headWaitMs);
-    const uint64_t minimumRate = MinimumRate();
-    const uint64_t allowed = floor + expected / minimumRate * 1000 + expected % minimumRate * 1000 / minimumRate;
-    const bool cancelled = cancel && cancel->load();
-    if (cancelled || GetTickCount64() - started > allowed) {
-      // The request thread stops at its next return from WinHTTP and closes the request itself.
-      t->abandoned = true;
-      // Said before waiting for a sink call under way: a paused download holds one until Resume.
-      if (!cancelled) {
-        LogLine(L"request given up after its bound of " + std::to_wstring(allowed) + L" ms: " + url + L" (" +
-                std::to_wstring(t->delivered.load()) + L" of " + std::to_wstring(expected) + L" bytes)");
-      }
-      while (t->inSink) t->changed.Wait(t->lock);
-      return cancelled || headIn ? 0 : kHttpNoAnswer;
-    }
-    t->changed.WaitFor(t->lock, kWatchStepMs);
-  }
-  return t->result;
+  if (!StartTransfer(t, connection, request, std::move(headers))) return 0;
+  return AwaitTransfer(*t, cancel, headWaitMs, started);
 }
 
 int32_t HttpGetToMemory(const std::wstring& url, std::string& out, uint32_t limit,
                         const std::atomic<bool>* cancel, uint64_t headWaitMs) {
   out.clear();
-  return HttpGet(url, MemorySink(out, limit), nullptr, true, 0, cancel, limit, HttpReuse::None, headWaitMs);
+  return HttpGet(url, MemorySink(out, limit), nullptr, true, 0, cancel, limit, false, headWaitMs);
 }
 
 namespace {
@@ -654,7 +609,7 @@ int32_t HttpGetDocument(const std::wstring& url, std::string& out, uint32_t limi
     return gzipped ? gunzip.Feed(out, limit, data, size) : plain(data, size);
   };
   // The compressed body is bounded by the same limit as the document it holds.
-  const int32_t status = HttpGet(url, sink, nullptr, true, 0, cancel, limit, HttpReuse::None, headWaitMs, &gzipped);
+  const int32_t status = HttpGet(url, sink, nullptr, true, 0, cancel, limit, false, headWaitMs, &gzipped);
   if (status == 200 && gzipped && !gunzip.ended) return -1;  // cut short: not the document
   return status;
 }

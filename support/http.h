@@ -27,16 +27,6 @@ constexpr int32_t kHttpNoServer = -2;
 // the wait for it.
 constexpr int32_t kHttpNoAnswer = -3;
 
-// Which connection a request may go out on. WinHTTP keeps one pool of connections per server
-// for the whole process and hands a pooled one even to a request that keeps none itself, so
-// each request looks at the connection it was given and, if it may not use it, drops it and
-// asks again (a few times, within its time bound).
-enum class HttpReuse {
-  None,   // only a connection no earlier request has used, closed afterwards
-  Fresh,  // only a connection no earlier request has used, kept for others if its body ends cleanly
-  Clean,  // also one kept after a 200 or 206 body read to exactly its Content-Length and taken
-};
-
 // GETs url into sink. Returns the status after the body (200, or 206 for a range request),
 // another status with the body unread, kHttpNoServer when no connection could be made,
 // kHttpNoAnswer when the answer's head did not come in time, 0 for any
@@ -46,15 +36,18 @@ enum class HttpReuse {
 // Content-Length (0 if missing) for every status. rangeStart above 0 asks for the bytes from
 // there to the end. maxBody is the longest body the caller can take (from signed sizes or its
 // own limits); the answer's head must come within the deadline floor (g_requestDeadlineFloorMs,
-// 30 s in the product) or headWaitMs when that is shorter and not 0, and every request ends within the floor plus maxBody (or a shorter
-// declared length; with no bound, what has arrived) at 4 KiB/s, and returns within 0.1 s of
-// *cancel becoming true. A request that finds no connection it may use in eight tries gives 0.
-// Only one thread ever uses a request; reuse says which connection it may go out on.
+// 30 s in the product) or headWaitMs when that is shorter and not 0, and every request ends
+// within the floor plus maxBody (or a shorter declared length; with no bound, what has arrived)
+// at 4 KiB/s, and returns within 0.1 s of *cancel becoming true.
+// Only one thread ever uses a request. keepConnection lets WinHTTP keep the connection for
+// later requests; without it the connection closes after this one. Any request may go out on a
+// kept connection: bytes a server sent beyond an earlier body then reach it, which the caller's
+// own check (a hash, a signature) turns into one failed attempt.
 // gzipped (if given) asks for a gzip-compressed answer and says, before the first body byte
 // reaches the sink, whether it came so (the sink then gets the compressed bytes).
 int32_t HttpGet(const std::wstring& url, const ByteSink& sink, uint64_t* contentLength,
                 bool noCache, uint64_t rangeStart, const std::atomic<bool>* cancel = nullptr,
-                uint64_t maxBody = UINT64_MAX, HttpReuse reuse = HttpReuse::None, uint64_t headWaitMs = 0,
+                uint64_t maxBody = UINT64_MAX, bool keepConnection = false, uint64_t headWaitMs = 0,
                 std::atomic<bool>* gzipped = nullptr);
 // Empties out and GETs url into it with no-cache and no range; a body over limit gives -1, and
 // limit is the request's bound; headWaitMs as for HttpGet.

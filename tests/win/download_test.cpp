@@ -162,7 +162,7 @@ TEST_F(DownloadCase, CorruptObjectThreeTimesIsCorrupt) {
   EXPECT_FALSE(Exists(destination + L".ap_tmp"));
   EXPECT_FALSE(Exists(PartPath()));
   const auto requests = Requests();
-  ExpectRetriesOnNewConnections(requests, 3);
+  ExpectRetriesCloseTheirConnections(requests, 3);
   for (const auto& request : requests) EXPECT_EQ(request.range, "-") << "each attempt starts empty";
   EXPECT_EQ(pauses.pauses(), (std::vector<uint32_t>{1000, 2000}));
 }
@@ -376,7 +376,7 @@ TEST_F(DownloadCase, PiecesTheOldFileHoldsAreKeptAndOnlyTheOthersFetched) {
     engine.doneBytes = 0;
     uint64_t credited = 0;
     EXPECT_EQ(MakeFromLocal(engine, entry, made, plan, destination, credited, nullptr), v.expected);
-    ExpectRetriesOnNewConnections(FaultLog(middleObject), v.middle == Variant::Damaged ? 3 : 1);  // only the middle piece
+    ExpectRetriesCloseTheirConnections(FaultLog(middleObject), v.middle == Variant::Damaged ? 3 : 1);  // only the middle piece
     EXPECT_EQ(FaultLog(release.ObjectPath(entry.chunks[0].hash)).size(), 0u);
     EXPECT_FALSE(Exists(destination + L".ap_tmp"));
     if (v.middle == Variant::Served) {
