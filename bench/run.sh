@@ -18,7 +18,15 @@
 #                                                     every folder once, on 2 threads under Wine
 #   peak memory: check of 200,000 entries, fresh     the same engine fetching and parsing the
 #   installs of 5,000 and 50,000 files               manifest only (--manifest-only); the write
-#                                                     floor's peak beside the fresh installs
+#                                                     floor's peak beside the fresh installs; the
+#                                                     check's also above an idle process, per byte
+#                                                     of its manifest
+#   disk bytes: fresh installs of 1 GiB as one file  the bytes installed: what the program and
+#   and as 50 files (bench/io_wrap.py)               every process it started wrote to disk and
+#                                                     read through read calls, per byte
+#   manifest bytes on the wire: the check of 200,000  today's two plain copies (the size query's
+#   entries from a server that compresses, and from   and the run's) and one plain copy, from the
+#   one that does not                                 servers' access logs
 # The baselines of the previous round stay as reference figures, measured in the same run: the
 # WinHTTP floor that throws the bodies away, curl, sha256sum on every core, the single-thread
 # attribute loop without folders, stat natively; and native inflate of the large game's objects
@@ -32,11 +40,13 @@
 # QV_BENCH_FILES, QV_BENCH_SIZE, QV_BENCH_BIG, QV_BENCH_BIG_SIZE, QV_BENCH_SMALL_FILES,
 # QV_BENCH_SMALL_SIZE, QV_BENCH_MANY_FILES (the check; twice that many for memory),
 # QV_BENCH_MANY_SIZE, QV_BENCH_MEM_FILES and QV_BENCH_MEM_SIZE (the larger fresh install whose
-# memory is measured, 50,000 files, 100M), QV_BENCH_MEM_RUNS (its runs, 1), QV_BENCH_RESULTS
+# memory is measured, 50,000 files, 100M), QV_BENCH_MEM_RUNS (its runs, 1), QV_BENCH_DISK_SIZE
+# and QV_BENCH_DISK_FILES (the disk bytes' installs, 1G as one file and as 50), QV_BENCH_RESULTS
 # (output file), QV_BENCH_PREVIOUS (the results of the round before; the output file by default).
 # For a quick try, for example: QV_BENCH_RUNS=1 QV_BENCH_SIZE=100M QV_BENCH_BIG_SIZE=20M
 # QV_BENCH_FILES=500 QV_BENCH_SMALL_FILES=1000 QV_BENCH_SMALL_SIZE=2M QV_BENCH_MANY_FILES=5000
-# QV_BENCH_MANY_SIZE=5M QV_BENCH_MEM_FILES=5000 QV_BENCH_MEM_SIZE=10M QV_BENCH_RESULTS=/tmp/r.md
+# QV_BENCH_MANY_SIZE=5M QV_BENCH_MEM_FILES=5000 QV_BENCH_MEM_SIZE=10M QV_BENCH_DISK_SIZE=100M
+# QV_BENCH_RESULTS=/tmp/r.md
 # The whole script is one block, read before it runs: editing the file during a run cannot
 # change what that run does.
 {
@@ -65,6 +75,8 @@ MANY_SIZE=${QV_BENCH_MANY_SIZE:-100M}
 MEM_FILES=${QV_BENCH_MEM_FILES:-50000}
 MEM_SIZE=${QV_BENCH_MEM_SIZE:-100M}
 MEM_RUNS=${QV_BENCH_MEM_RUNS:-1}
+DISK_SIZE=${QV_BENCH_DISK_SIZE:-1G}
+DISK_FILES=${QV_BENCH_DISK_FILES:-50}
 JOBS=$(nproc)
 # Threads of the hashing and attribute baselines, as their goals are stated.
 THREADS=2
@@ -75,8 +87,11 @@ done
 
 . "$ROOT/tools/services.sh"
 qv_wine_env "$BUILD/bench-wineprefix"
+declare -A WIRE_PORT
 cleanup() {
   qv_nginx_stop "$W/nginx"
+  qv_nginx_stop "$W/nginx-gzip"
+  qv_nginx_stop "$W/nginx-plain"
   qv_wine_stop
   rm -rf "$W"
 }
@@ -206,6 +221,17 @@ $PY "$GEN" create "$W/many/a" --files "$MANY_FILES" --size "$MANY_SIZE" --seed m
 gen_a=$!
 $PY "$GEN" create "$W/game" --files "$FILES" --size "$SIZE" --big "$BIG" --big-size "$BIG_SIZE" --seed bench >/dev/null
 $PY "$GEN" create "$W/many/b" --files "$MANY_FILES" --size "$MANY_SIZE" --seed many-b >/dev/null
+# The disk games: one file of random bytes, and a game of DISK_FILES files of both kinds.
+mkdir -p "$W/one"
+$PY -c '
+import random, sys
+left, rng = int(sys.argv[2]), random.Random(1)
+with open(sys.argv[1], "wb") as out:
+    while left:
+        n = min(left, 1 << 20)
+        out.write(rng.randbytes(n))
+        left -= n' "$W/one/world.pak" "$($PY -c 'import sys; sys.path.insert(0, sys.argv[1]); import make_sample_game as g; print(g.parse_size(sys.argv[2]))' "$ROOT/tools" "$DISK_SIZE")"
+$PY "$GEN" create "$W/fifty" --files "$DISK_FILES" --size "$DISK_SIZE" --seed fifty >/dev/null
 wait "$gen_small" "$gen_a"
 "$PUB" keygen --out "$W/bench.key" >"$W/key.hex" 2>/dev/null
 KEY=$(cat "$W/key.hex")
@@ -218,6 +244,9 @@ pub_big=$!
 "$PUB" build "$W/fresh" "$W/www/fresh/patch" --key "$W/bench.key" --version 1 --level 1 >"$W/publish-fresh.log"
 rm -rf "$W/fresh"
 "$PUB" build "$W/many/a" "$W/www/many/patch" --key "$W/bench.key" --version 1 --level 1 >"$W/publish-many.log"
+"$PUB" build "$W/one" "$W/www/one/patch" --key "$W/bench.key" --version 1 --level 1 --game-exe world.pak >"$W/publish-one.log"
+"$PUB" build "$W/fifty" "$W/www/fifty/patch" --key "$W/bench.key" --version 1 --level 1 >"$W/publish-fifty.log"
+rm -rf "$W/one" "$W/fifty"
 # The 2 x release shares the first half's objects instead of writing them again.
 mkdir -p "$W/www/many2/patch"
 ln -s ../../many/patch/files "$W/www/many2/patch/files"
@@ -248,7 +277,9 @@ for e in json.load(open(sys.argv[1]))["files"]:
 print(len(folders))' "$W/www/small/patch/manifest.json")
 MANY_COUNT=$(wc -l <"$W/many-paths.txt")
 MANY2_COUNT=$($PY -c 'import json, sys; print(len(json.load(open(sys.argv[1]))["files"]))' "$W/www/many2/patch/manifest.json")
-MANY2_MANIFEST_MIB=$(awk -v b="$(stat -c %s "$W/www/many2/patch/manifest.json")" 'BEGIN { printf "%.1f", b / 1048576 }')
+MANY2_MANIFEST_BYTES=$(stat -c %s "$W/www/many2/patch/manifest.json")
+MANY2_MANIFEST_MIB=$(awk -v b="$MANY2_MANIFEST_BYTES" 'BEGIN { printf "%.1f", b / 1048576 }')
+DISK_COUNT=$($PY -c 'import json, sys; print(len(json.load(open(sys.argv[1]))["files"]))' "$W/www/fifty/patch/manifest.json")
 
 # The unchanged installations get the cache a finished run would have left (hash, size, the
 # file time Wine reports for the file's mtime, path), so that no first run has to hash them.
@@ -298,6 +329,7 @@ MANY2_URL="http://127.0.0.1:$PORT/many2/patch/"
 INSTALL=$(winpath "$W/install")
 INSTALL_SMALL=$(winpath "$W/install-small")
 INSTALL_FRESH=$(winpath "$W/install-fresh")
+INSTALL_DISK=$(winpath "$W/install-disk")
 FLOOR_DIR=$(winpath "$W/floor")
 MANY_A=$(winpath "$W/many/a")
 MANY=$(winpath "$W/many")
@@ -341,6 +373,36 @@ for d in "${DRIVERS[@]}"; do
   say "    beyond the manifest: $SMALL_COUNT files ${R[mem-small.$d]} MiB, $FRESH_COUNT files ${R[mem-fresh.$d]} MiB"
 done
 rm -rf "$W/install-fresh"
+
+# ---- disk bytes of fresh installs: 1 GiB as one file and as DISK_FILES files ------------------
+# disk_install KEY GAME DRIVER: RUNS fresh installs of GAME under bench/io_wrap.py; the medians of
+# the bytes written to disk and read through read calls, per byte installed, to R[KEY.write] and
+# R[KEY.read].
+disk_install() {
+  local key=$1 game=$2 driver=$3 writes=() reads=() walls=() installed i rchar written
+  installed=$(manifest_sum "$W/www/$game/patch/manifest.json" s)
+  for ((i = 1; i <= RUNS; i++)); do
+    rm -rf "$W/install-disk" && mkdir -p "$W/install-disk"
+    timed "$key.$i" $PY "$ROOT/bench/io_wrap.py" "$W/$key.$i.io" wine "$driver" --dir="$INSTALL_DISK" \
+      --url="http://127.0.0.1:$PORT/$game/patch/" --key="$KEY"
+    grep -q '^final 8 ' "$W/$key.$i.log" || { echo "bench: the install '$key.$i' did not finish:" >&2; tail -5 "$W/$key.$i.log" >&2; exit 1; }
+    read -r rchar written <"$W/$key.$i.io"
+    writes+=("$(awk -v a="$written" -v b="$installed" 'BEGIN { printf "%.3f", a / b }')")
+    reads+=("$(awk -v a="$rchar" -v b="$installed" 'BEGIN { printf "%.3f", a / b }')")
+    walls+=("$T_WALL")
+  done
+  check_tree "$W/www/$game/patch/manifest.json" "$W/install-disk" "$key"
+  rm -rf "$W/install-disk"
+  R[$key.write]=$(median "${writes[@]}")
+  R[$key.read]=$(median "${reads[@]}")
+  R[$key.wall]=$(median "${walls[@]}")
+  say "    $key: written ${R[$key.write]} (runs: ${writes[*]}), read ${R[$key.read]} (runs: ${reads[*]}) per byte installed, ${R[$key.wall]} s"
+}
+for d in "${DRIVERS[@]}"; do
+  say "disk bytes of fresh installs of $DISK_SIZE as one file and as $DISK_COUNT files, driver: $d"
+  disk_install "disk-one.$d" one "$(driver_exe "$d")"
+  disk_install "disk-fifty.$d" fifty "$(driver_exe "$d")"
+done
 # Every listed file must be in place with its size (the full verification below hashes them).
 check_tree "$W/www/big/patch/manifest.json" "$W/install" "fresh install of the large game"
 
@@ -430,6 +492,28 @@ for d in "${DRIVERS[@]}"; do
   R[mem.$d]=$(awk -v a="${R[mem-check.$d.rss]}" -v b="${R[mem-manifest.$d.rss]}" 'BEGIN { v = (a - b) / 1024; printf "%.0f", (v > -0.5 && v < 0.5) ? 0 : v }')
   say "    beyond the manifest: ${R[mem.$d]} MiB"
 done
+# ---- manifest bytes on the wire ------------------------------------------------------------------
+# The same check from two servers that log what they send, one compressing JSON as README tells
+# operators to, one not.
+say "manifest bytes on the wire: the check of $MANY2_COUNT entries from a server that compresses and one that does not"
+for how in gzip plain; do
+  WIRE_PORT[$how]=$(qv_free_port)
+  directives=""
+  [[ $how == gzip ]] && directives="gzip on; gzip_types application/json; gzip_min_length 1024;"
+  qv_nginx_start "$W/nginx-$how" "$W/www" "${WIRE_PORT[$how]}" "$directives" &&
+    qv_nginx_wait "http://127.0.0.1:${WIRE_PORT[$how]}/many2/patch/manifest.sig" ||
+    { cat "$W/nginx-$how/start.log" "$W/nginx-$how/error.log" 2>/dev/null; echo "bench: nginx ($how) did not start" >&2; exit 1; }
+done
+for d in "${DRIVERS[@]}"; do
+  for how in gzip plain; do
+    : >"$W/nginx-$how/access.log"
+    RUNS=1 drive "wire-$how.$d" : "$(driver_exe "$d")" --dir="$MANY" --url="http://127.0.0.1:${WIRE_PORT[$how]}/many2/patch/" --key="$KEY"
+    R[wire-$how.$d.bytes]=$(awk '$7 ~ /manifest\.json$/ { s += $10 } END { print s + 0 }' "$W/nginx-$how/access.log")
+  done
+  say "    manifest bytes per run: ${R[wire-gzip.$d.bytes]} compressed, ${R[wire-plain.$d.bytes]} plain (the manifest: $MANY2_MANIFEST_BYTES bytes)"
+done
+for how in gzip plain; do qv_nginx_stop "$W/nginx-$how"; done
+
 say "baselines: the attribute loop with folder checks on $THREADS threads under Wine and natively"
 repeat statwine2 : wine "$W/stat_loop.exe" --threads="$THREADS" --folders "$MANY_A" "$(winpath "$W/many-paths.txt")"
 repeat statnative2 : "$W/stat_loop" --threads="$THREADS" --folders "$W/many/a" "$W/many-paths.txt"
@@ -470,11 +554,23 @@ goal_lines() {
   g4=$(ratio "${R[check.$d.phase]}" "$LOOP_WINE2")
   g5=${R[mem.$d]}
   g6=${R[mem-fresh.$d]}
+  local m1 m2 w1 w2
+  m1=$(per_manifest_byte "${R[mem-check.$d.rss]}")
+  m2=$(per_manifest_byte "${R[mem-manifest.$d.rss]}")
+  w1=$(ratio "${R[wire-gzip.$d.bytes]}" "$((2 * MANY2_MANIFEST_BYTES))")
+  w2=$(ratio "${R[wire-plain.$d.bytes]}" "$MANY2_MANIFEST_BYTES")
   echo "| fresh install, $SMALL_COUNT small files: time / write floor (temporary file, flush, replace; keep-alive, as the engine) | $g1 ($(floor_others "small.$d" small)) | at most 1.15 | $(verdict "$g1" 1.15 le) |"
-  echo "| fresh install, large game ($MB MiB): time / the same write floor | $g2 ($(floor_others "big.$d" big)) | at most 1.1 | $(verdict "$g2" 1.1 le) |"
+  echo "| fresh install, large game ($MB MiB): time / the same write floor | $g2 (earlier 1.30-1.72; $(floor_others "big.$d" big)) | at most 1.1 | $(verdict "$g2" 1.1 le) |"
   echo "| full verification (the run, manifest included): speed / libgcrypt SHA-256 of the same files on $THREADS threads under Wine (the hashing) | $g3 (whole processes: $(ratio "${R[gcrypt.wall]}" "${R[verify.$d.wall]}"); sha256sum on $JOBS cores: $(ratio "${R[sha.wall]}" "${R[verify.$d.wall]}")) | at least 0.8 | $(verdict "$g3" 0.8 ge) |"
   echo "| unchanged check of $MANY_COUNT files (stage 3 to the end: cache, checks, apply) / attribute loop with each folder asked once, $THREADS threads under Wine | $g4 (whole process, manifest included, / whole loop program: $(ratio "${R[check.$d.wall]}" "${R[statwine2.wall]}")) | at most 1.3 | $(verdict "$g4" 1.3 le) |"
   echo "| peak memory beyond the manifest-only run, check of $MANY2_COUNT entries | $g5 MiB | at most 64 MiB | $(verdict "$g5" 64 le) |"
+  echo "| peak memory of the check of $MANY2_COUNT entries above an idle process / the manifest's $MANY2_MANIFEST_MIB MiB | $m1 ($(mib "${R[mem-check.$d.rss]}") MiB peak, idle $(mib "$IDLE_RSS") MiB; the manifest-only run: $m2; earlier about 9) | at most 3 | $(verdict "$m1" 3 le) |"
+  echo "| disk writes per installed byte, fresh install of $DISK_SIZE as one file | ${R[disk-one.$d.write]} (earlier 2.004) | at most 1.02 | $(verdict "${R[disk-one.$d.write]}" 1.02 le) |"
+  echo "| disk writes per installed byte, fresh install of $DISK_SIZE as $DISK_COUNT files | ${R[disk-fifty.$d.write]} (earlier 2.004) | at most 1.02 | $(verdict "${R[disk-fifty.$d.write]}" 1.02 le) |"
+  echo "| reads through read calls per installed byte, $DISK_SIZE as one file | ${R[disk-one.$d.read]} (earlier 1.024) | at most 0.05 | $(verdict "${R[disk-one.$d.read]}" 0.05 le) |"
+  echo "| reads through read calls per installed byte, $DISK_SIZE as $DISK_COUNT files | ${R[disk-fifty.$d.read]} (earlier 1.024) | at most 0.05 | $(verdict "${R[disk-fifty.$d.read]}" 0.05 le) |"
+  echo "| manifest bytes on the wire per run, $MANY2_COUNT entries, a server that compresses / two plain copies (the size query's and the run's, as earlier) | $w1 (${R[wire-gzip.$d.bytes]} bytes; earlier 1.00) | at most 0.5 | $(verdict "$w1" 0.5 le) |"
+  echo "| manifest bytes on the wire per run, $MANY2_COUNT entries, a server that does not compress / one plain copy | $w2 (${R[wire-plain.$d.bytes]} bytes; earlier 2.00) | at most 1.0 | $(verdict "$w2" 1.0 le) |"
   echo "| peak memory beyond the manifest-only run, fresh install of $FRESH_COUNT files | $g6 MiB ($SMALL_COUNT files: ${R[mem-small.$d]} MiB; whole peaks, engine / write floor: $(mib "${R[fresh.$d.rss]}") / $(mib "${R[floor.fresh.$FLOOR_WAY.rss]}") MiB at $FRESH_COUNT files, $(mib "${R[small.$d.rss]}") / $(mib "${R[floor.small.$FLOOR_WAY.rss]}") MiB at $SMALL_COUNT) | at most 64 MiB | $(verdict "$g6" 64 le) |"
 }
 # The goals as the previous round stated them, against its baselines measured in this run.
@@ -493,9 +589,13 @@ old_goal_lines() {
 }
 figure_lines() {
   local d=$1 k
-  for k in big small fresh verify check mem-small-manifest mem-fresh-manifest mem-manifest mem-check; do
+  for k in big small fresh verify check mem-small-manifest mem-fresh-manifest mem-manifest mem-check wire-gzip wire-plain; do
     echo "| $k | ${R[$k.$d.wall]} s | ${R[$k.$d.cpu]} s | ${R[$k.$d.server]} s | $(mib "${R[$k.$d.rss]}") MiB |"
   done
+}
+# per_manifest_byte RSS: the peak RSS (KiB) above the idle driver's, per byte of the large manifest
+per_manifest_byte() {
+  awk -v r="$1" -v i="$IDLE_RSS" -v b="$MANY2_MANIFEST_BYTES" 'BEGIN { printf "%.2f", (r - i) * 1024 / b }'
 }
 # per_file_kib RSS_SMALL RSS_LARGE: peak memory added per file between the two fresh installs
 per_file_kib() {

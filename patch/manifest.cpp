@@ -43,24 +43,59 @@ static bool IsHexHash(const std::string& hash) {
   return true;
 }
 
-// The pieces of a file of size bytes; empty unless every piece is well formed and together
-// they are the file as rule cuts it (a rule this program does not know: no pieces).
-static std::vector<Chunk> ParseChunks(const JsonValue& list, uint64_t size, const PieceRule* rule) {
-  if (!rule || list.type != JsonType::Array || list.array.empty()) return {};
+// The pieces listed; empty unless every piece is well formed with at most maxSize bytes.
+static std::vector<Chunk> ListedChunks(const JsonValue& list, uint64_t maxSize, std::vector<uint64_t>& sizes) {
+  sizes.clear();
+  if (list.type != JsonType::Array || list.array.empty()) return {};
   std::vector<Chunk> chunks(list.array.size());
-  std::vector<uint64_t> sizes(list.array.size());
+  sizes.resize(list.array.size());
   for (size_t i = 0; i < chunks.size(); ++i) {
     const JsonValue& element = list.array[i];
     Chunk& chunk = chunks[i];
     if (element.type != JsonType::Object) return {};
     chunk.hash = JsonAsString(JsonGetMember(element, "h"), "");
     sizes[i] = SizeFromNumber(JsonGetMember(element, "s"));
-    if (!IsHexHash(chunk.hash) || sizes[i] > rule->maxSize) return {};
+    if (!IsHexHash(chunk.hash) || sizes[i] > maxSize) return {};
     chunk.size = static_cast<uint32_t>(sizes[i]);
     chunk.compressedSize = SizeFromNumber(JsonGetMember(element, "c"));
   }
-  if (!PieceSizesFit(*rule, sizes, size)) return {};
   return chunks;
+}
+
+// The pieces of a file of size bytes; empty unless every piece is well formed and together
+// they are the file as rule cuts it (a rule this program does not know: no pieces).
+static std::vector<Chunk> ParseChunks(const JsonValue& list, uint64_t size, const PieceRule* rule) {
+  if (!rule) return {};
+  std::vector<uint64_t> sizes;
+  std::vector<Chunk> chunks = ListedChunks(list, rule->maxSize, sizes);
+  if (chunks.empty() || !PieceSizesFit(*rule, sizes, size)) return {};
+  return chunks;
+}
+
+// ParseFileEntry with every well-formed piece list kept, for a rule not known yet: the lists
+// are checked against it once it is (KeepFittingPieces).
+static bool ParseFileEntryListed(const JsonValue& value, FileEntry& entry, std::vector<uint64_t>& sizes) {
+  if (!ParseFileEntry(value, entry)) return false;
+  entry.chunks = ListedChunks(JsonGetMember(value, "x"), UINT32_MAX, sizes);
+  return true;
+}
+
+// Lets go of the piece lists that are not their file as rule cuts it (no rule: all of them), as
+// ParseChunks would have; the hashes of the lists let go of stay in text, unused.
+static void KeepFittingPieces(FileList& files, const PieceRule* rule) {
+  std::vector<FileList::ChunkRange> ranges;
+  std::vector<FileList::ChunkItem> chunks;
+  std::vector<uint64_t> sizes;
+  for (const FileList::ChunkRange& range : files.chunkRanges) {
+    if (!rule) break;
+    sizes.clear();
+    for (uint32_t k = 0; k < range.count; ++k) sizes.push_back(files.chunks[range.first + k].size);
+    if (!PieceSizesFit(*rule, sizes, files.items[range.item].size)) continue;
+    ranges.push_back({range.item, static_cast<uint32_t>(chunks.size()), range.count});
+    chunks.insert(chunks.end(), files.chunks.begin() + range.first, files.chunks.begin() + range.first + range.count);
+  }
+  files.chunkRanges = std::move(ranges);
+  files.chunks = std::move(chunks);
 }
 
 bool ParseFileEntry(const JsonValue& value, FileEntry& entry, const PieceRule* rule) {
@@ -275,7 +310,7 @@ void OfferManifestCopy(const std::wstring& base, std::string bytes) {
   offered.at = GetTickCount64();
 }
 
-static ManifestFetch Fetch(PatchEngine& engine, const ManifestRule* rule, std::string& bytes, JsonValue* doc,
+static ManifestFetch Fetch(PatchEngine& engine, const ManifestRule* rule, std::string& bytes, CompactManifest* doc,
                            std::wstring& error) {
   if (!PublicKeyConfigured()) {
     error = NoPublicKeyText();
@@ -339,9 +374,9 @@ static ManifestFetch Fetch(PatchEngine& engine, const ManifestRule* rule, std::s
         return ManifestFetch::Ok;
       }
       if (!ParseManifest(manifest, *doc, error)) return ManifestFetch::Failed;
-      engine.manifestVersion = ManifestVersion(*doc);  // also of one refused below, as read
+      engine.manifestVersion = ManifestVersion(doc->members);  // also of one refused below, as read
       std::wstring why;
-      switch (Judge(*rule, *doc, base, why)) {
+      switch (Judge(*rule, doc->members, base, why)) {
         case Verdict::Current: return ManifestFetch::Ok;
         case Verdict::Invalid:
           error = Text(LauncherText::ErrManifest) + L" " + why;
@@ -350,7 +385,7 @@ static ManifestFetch Fetch(PatchEngine& engine, const ManifestRule* rule, std::s
         case Verdict::Expired: expired = true; break;
       }
       badSignature = false;
-      *doc = JsonValue();
+      *doc = CompactManifest();
       RefuseMirror(engine, mirror, base, why);
       judged = true;
     } while (!judged && AnotherAttempt(tries));
@@ -384,19 +419,42 @@ ManifestFetch FetchSignedManifest(PatchEngine& engine, std::string& bytes, std::
   return Fetch(engine, nullptr, bytes, nullptr, error);
 }
 
-ManifestFetch FetchCurrentManifest(PatchEngine& engine, const ManifestRule& rule, JsonValue& doc,
+ManifestFetch FetchCurrentManifest(PatchEngine& engine, const ManifestRule& rule, CompactManifest& doc,
                                    std::wstring& error) {
   std::string bytes;
   return Fetch(engine, &rule, bytes, &doc, error);
 }
 
-bool ParseManifest(const std::string& bytes, JsonValue& doc, std::wstring& error) {
+bool ParseManifest(const std::string& bytes, CompactManifest& doc, std::wstring& error) {
+  doc = CompactManifest();
+  FileList& files = doc.files;
+  FileEntry entry;
+  std::vector<uint64_t> sizes;
+  JsonStream stream;
+  stream.key = "files";
+  stream.begin = [&](size_t elements, size_t bytesLeft) {
+    // A repeated files member: its last value is the list.
+    files = FileList();
+    doc.filesRead = true;
+    // Room made once, with the launcher's entry: growing by doubling would briefly hold two
+    // copies. Paths and hashes take fewer bytes than the text of the document they come from.
+    files.items.reserve(elements + 1);
+    files.text.reserve(bytesLeft + 400 + 64);
+  };
+  stream.element = [&](JsonValue& element) {
+    if (!doc.filesRead) return;
+    doc.filesRead = ParseFileEntryListed(element, entry, sizes);
+    if (doc.filesRead) files.Add(entry);
+  };
   std::string message;
-  const bool parsed = JsonParse(bytes, doc, &message);
-  if (parsed && doc.type == JsonType::Object) {
-    const JsonValue& format = JsonGetMember(doc, "format");
+  const bool parsed = JsonParseStreamed(bytes, stream, doc.members, &message);
+  if (parsed && doc.members.type == JsonType::Object) {
+    const JsonValue& format = JsonGetMember(doc.members, "format");
     if (format.type == JsonType::Number && std::trunc(format.number) == 1 &&
-        JsonGetMember(doc, "files").type == JsonType::Array) {
+        JsonGetMember(doc.members, "files").type == JsonType::Array) {
+      // Lists cut by a rule this program does not know are left out: those files come whole.
+      const bool ruleKnown = ReadPieceRule(doc.members, files.pieceRule) != PieceRuleFound::Unknown;
+      KeepFittingPieces(files, ruleKnown ? &files.pieceRule : nullptr);
       return true;
     }
   }
@@ -484,30 +542,12 @@ FileEntry FileList::operator[](size_t i) const {
   return entry;
 }
 
-bool ReadManifestFiles(const JsonValue& doc, FileList& files, std::wstring& error) {
-  files = FileList();
-  const JsonValue& list = JsonGetMember(doc, "files");
-  // Lists cut by a rule this program does not know are left out: those files come whole.
-  const bool ruleKnown = ReadPieceRule(doc, files.pieceRule) != PieceRuleFound::Unknown;
-  const PieceRule* rule = ruleKnown ? &files.pieceRule : nullptr;
-  // Sized up front, with room for the launcher's entry: growing by doubling would briefly hold
-  // two copies.
-  size_t textBytes = 0;
-  for (const JsonValue& element : list.array) {
-    textBytes += JsonGetMember(element, "p").string.size() + JsonGetMember(element, "h").string.size() +
-                 JsonGetMember(element, "x").array.size() * 64;
-  }
-  files.text.reserve(textBytes + 400 + 64);
-  files.items.reserve(list.array.size() + 1);
-  FileEntry entry;
-  for (const JsonValue& element : list.array) {
-    if (!ParseFileEntry(element, entry, rule)) {
-      error = Text(LauncherText::ErrManifest) + L" (path)";
-      return false;
-    }
-    files.Add(entry);
-  }
-  return true;
+bool ReadManifestFiles(CompactManifest& doc, FileList& files, std::wstring& error) {
+  files = std::move(doc.files);
+  doc.files = FileList();
+  if (doc.filesRead) return true;
+  error = Text(LauncherText::ErrManifest) + L" (path)";
+  return false;
 }
 
 std::vector<std::string> ManifestDeleteList(const JsonValue& doc) {

@@ -75,6 +75,15 @@ struct FileList {
   }
 };
 
+// A verified manifest as a run holds it: the file list, read while the document was parsed, and
+// the other top-level members (version, news, delete list, ...) as parsed, with files an empty
+// array: never a tree of every entry.
+struct CompactManifest {
+  JsonValue members;
+  FileList files;
+  bool filesRead = true;  // no element of files failed ParseFileEntry
+};
+
 // Fills entry from a manifest value; false if not an object, the hash is not 64 hex
 // characters or the path fails the path rule. Pieces ("x") that are not the file as rule cuts
 // it (see PieceSizesFit), or with a hash that is not 64 hex characters, are left out, and so
@@ -143,22 +152,24 @@ ManifestFetch FetchSignedManifest(PatchEngine& engine, std::string& bytes, std::
 // has expired..." if one was only expired, else "The server sent an older version..." if one
 // was only too old, else the text FetchSignedManifest gives. A manifest that does not parse,
 // or whose expires cannot be read, fails at once with "Invalid patch manifest." and why.
-ManifestFetch FetchCurrentManifest(PatchEngine& engine, const ManifestRule& rule, JsonValue& doc,
+ManifestFetch FetchCurrentManifest(PatchEngine& engine, const ManifestRule& rule, CompactManifest& doc,
                                    std::wstring& error);
 
-// Parses the verified manifest into doc. False if the parse fails, the top level is not an
-// object, format (truncated) is not 1 or files is not an array; error then holds
-// "Invalid patch manifest." + " " + the parser's message (empty when the parse succeeded).
-bool ParseManifest(const std::string& bytes, JsonValue& doc, std::wstring& error);
+// Parses the verified manifest into doc, reading files into doc.files element by element as
+// ReadManifestFiles describes. False if the parse fails, the top level is not an object, format
+// (truncated) is not 1 or files is not an array; error then holds "Invalid patch manifest." +
+// " " + the parser's message (empty when the parse succeeded).
+bool ParseManifest(const std::string& bytes, CompactManifest& doc, std::wstring& error);
 // The manifest's version truncated to a signed 32-bit number (clamped); 0 if missing or not a
 // number.
 int32_t ManifestVersion(const JsonValue& doc);
 // Publishes game_exe (when it passes the path rule), news and links into the engine under
 // stateLock, then posts engine.notifyMessage with WPARAM 2 and LPARAM 1 (manifest data ready).
 void PublishManifestData(PatchEngine& engine, const JsonValue& doc);
-// ParseFileEntry over every element of files, in order. False at the first failure, with
-// error = "Invalid patch manifest." + " (path)"; files then holds the entries before it.
-bool ReadManifestFiles(const JsonValue& doc, FileList& files, std::wstring& error);
+// Moves out the list ParseManifest read: ParseFileEntry over every element of files, in order,
+// pieces as the manifest's "pieces" rule (ReadPieceRule) allows. False if an element failed,
+// with error = "Invalid patch manifest." + " (path)"; files then holds the entries before it.
+bool ReadManifestFiles(CompactManifest& doc, FileList& files, std::wstring& error);
 // The manifest's delete list: each element's string (empty for one that is not a string).
 std::vector<std::string> ManifestDeleteList(const JsonValue& doc);
 // Refuses a file list or delete list that names the program's own files (uninstaller,

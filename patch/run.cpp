@@ -101,24 +101,24 @@ void RunPatch(PatchEngine& engine, bool fullVerify) {
   rule.now = UnixNow();
 
   std::wstring error;
-  JsonValue manifest;
+  CompactManifest manifest;
   switch (FetchCurrentManifest(engine, rule, manifest, error)) {
     case ManifestFetch::Cancelled: return;
     case ManifestFetch::Failed: engine.SetError(error); return;
     case ManifestFetch::Ok: break;
   }
-  if (!CheckManifestVersion(engine, manifest, error)) {
+  if (!CheckManifestVersion(engine, manifest.members, error)) {
     engine.SetError(error);
     return;
   }
   // Recorded only when it raises the floor, so that an unchanged run writes nothing.
-  const int32_t offered = ManifestVersion(manifest);
+  const int32_t offered = ManifestVersion(manifest.members);
   if ((!rule.haveFloor || offered > rule.floor) && !WriteAcceptedVersion(engine.root, offered)) {
     const DWORD why = GetLastError();
     engine.SetError(WriteFailedText(layout::kPatcherIni), why);
     return;
   }
-  PublishManifestData(engine, manifest);
+  PublishManifestData(engine, manifest.members);
   if (engine.manifestOnly) {
     engine.PostStage(StageDone);
     return;
@@ -132,8 +132,8 @@ void RunPatch(PatchEngine& engine, bool fullVerify) {
   uint64_t listed = 0;
   for (const FileList::Item& item : files.items) listed += item.size;
   engine.listedBytes = listed;
-  const auto launcher = manifest.object.find("launcher");
-  if (launcher != manifest.object.end()) {
+  const auto launcher = manifest.members.object.find("launcher");
+  if (launcher != manifest.members.object.end()) {
     if (engine.installerMode) {
       FileEntry entry;
       if (!ParseFileEntry(launcher->second, entry)) {
@@ -146,11 +146,10 @@ void RunPatch(PatchEngine& engine, bool fullVerify) {
       if (!UpdateLauncher(engine, launcher->second)) return;
     }
   }
-  // The file phases need only the file list, the delete list and the version: the parsed tree,
-  // several times the size of the list, goes before they start.
-  const std::vector<std::string> deleteList = ManifestDeleteList(manifest);
-  const int32_t version = ManifestVersion(manifest);
-  manifest = JsonValue();
+  // The file phases need only the file list, the delete list and the version.
+  const std::vector<std::string> deleteList = ManifestDeleteList(manifest.members);
+  const int32_t version = ManifestVersion(manifest.members);
+  manifest = CompactManifest();
   if (!CheckManifestPaths(files, deleteList, error)) {
     engine.SetError(error);
     return;

@@ -16,6 +16,7 @@ struct JsonParser {
   const uint32_t* counts;  // CountElements: room for each array with elements, in document order
   size_t countsSize;
   size_t arrays;           // arrays with elements opened so far
+  const JsonStream* stream;  // JsonParseStreamed: the top-level member read element by element
 };
 
 const int kMaxDepth = 64;
@@ -182,6 +183,7 @@ static bool ParseString(JsonParser& p, std::string& out) {
 }
 
 static bool ParseValue(JsonParser& p, JsonValue& v);
+static bool ParseMember(JsonParser& p, const std::string& key, JsonValue& v);
 
 static bool ParseArray(JsonParser& p, JsonValue& v) {
   v.type = JsonType::Array;
@@ -219,7 +221,7 @@ static bool ParseObject(JsonParser& p, JsonValue& v) {
     // A repeated key keeps only its last value, whole: nothing of the earlier one survives.
     auto [member, inserted] = v.object.try_emplace(std::move(key));
     if (!inserted) member->second = JsonValue();
-    if (!ParseValue(p, member->second)) return false;
+    if (!ParseMember(p, member->first, member->second)) return false;
     SkipWhitespace(p);
     if (p.cur == p.end) return Fail(p, "objeto nao terminado");
     char c = *p.cur++;
@@ -260,6 +262,45 @@ static bool ParseValue(JsonParser& p, JsonValue& v) {
       break;
     default: ok = ParseNumber(p, v); break;
   }
+  --p.depth;
+  return ok;
+}
+
+// ParseArray with each element handed to the stream as soon as it is whole, then dropped.
+static bool StreamArray(JsonParser& p, JsonValue& v) {
+  v.type = JsonType::Array;
+  ++p.cur;
+  SkipWhitespace(p);
+  if (p.cur < p.end && *p.cur == ']') {
+    ++p.cur;
+    p.stream->begin(0, 0);
+    return true;
+  }
+  const size_t elements = p.arrays < p.countsSize ? p.counts[p.arrays] : 0;
+  ++p.arrays;  // as ParseArray counts it, so that the arrays inside get their own room
+  p.stream->begin(elements, static_cast<size_t>(p.end - p.cur));
+  JsonValue element;
+  for (;;) {
+    element = JsonValue();
+    if (!ParseValue(p, element)) return false;
+    p.stream->element(element);
+    SkipWhitespace(p);
+    if (p.cur == p.end) return Fail(p, "array nao terminado");
+    char c = *p.cur++;
+    if (c == ',') continue;
+    if (c == ']') return true;
+    return Fail(p, "esperado , ou ]");
+  }
+}
+
+// A member's value; the streamed member of the top-level object, when it is an array, goes to
+// StreamArray at the depth ParseValue would give it.
+static bool ParseMember(JsonParser& p, const std::string& key, JsonValue& v) {
+  if (!p.stream || p.depth != 1 || key != p.stream->key) return ParseValue(p, v);
+  SkipWhitespace(p);
+  if (p.cur == p.end || *p.cur != '[') return ParseValue(p, v);
+  if (++p.depth > kMaxDepth) return Fail(p, "demasiado aninhado");
+  const bool ok = StreamArray(p, v);
   --p.depth;
   return ok;
 }
@@ -330,7 +371,7 @@ static bool ScanValue(JsonParser& p, std::vector<JsonStep>& path, JsonValue& scr
 }
 
 bool JsonScan(const std::string& text, const JsonVisitor& visit, std::string* error) {
-  JsonParser p{text.data(), text.data() + text.size(), 0, std::string(), nullptr, 0, 0};
+  JsonParser p{text.data(), text.data() + text.size(), 0, std::string(), nullptr, 0, 0, nullptr};
   std::vector<JsonStep> path;
   path.reserve(kMaxDepth + 1);
   JsonValue scratch;
@@ -391,10 +432,10 @@ static std::vector<uint32_t> CountElements(const char* cur, const char* end) {
   return counts;
 }
 
-bool JsonParse(const std::string& text, JsonValue& out, std::string* error) {
+static bool Parse(const std::string& text, const JsonStream* stream, JsonValue& out, std::string* error) {
   out = JsonValue();
   const std::vector<uint32_t> counts = CountElements(text.data(), text.data() + text.size());
-  JsonParser p{text.data(), text.data() + text.size(), 0, std::string(), counts.data(), counts.size(), 0};
+  JsonParser p{text.data(), text.data() + text.size(), 0, std::string(), counts.data(), counts.size(), 0, stream};
   bool ok = ParseValue(p, out);
   if (ok) {
     SkipWhitespace(p);
@@ -402,6 +443,14 @@ bool JsonParse(const std::string& text, JsonValue& out, std::string* error) {
   }
   if (!ok && error) *error = p.error;
   return ok;
+}
+
+bool JsonParse(const std::string& text, JsonValue& out, std::string* error) {
+  return Parse(text, nullptr, out, error);
+}
+
+bool JsonParseStreamed(const std::string& text, const JsonStream& stream, JsonValue& out, std::string* error) {
+  return Parse(text, &stream, out, error);
 }
 
 const JsonValue& JsonGetMember(const JsonValue& value, const char* key) {

@@ -23,6 +23,19 @@ struct JsonValue {
 // Every array is given its exact room at once, so the tree takes at most about 61 bytes of
 // heap per input byte (a value in every second byte), whatever the document's shape.
 bool JsonParse(const std::string& text, JsonValue& out, std::string* error = nullptr);
+// The array of one member of the top-level object, read an element at a time.
+struct JsonStream {
+  const char* key = "";
+  // Called as each occurrence of key whose value is an array opens (a repeated key's last one
+  // is what counts), with its element count and an upper bound of its bytes.
+  std::function<void(size_t elements, size_t bytes)> begin;
+  // Called with each element of that array once the element is whole, in order.
+  std::function<void(JsonValue& element)> element;
+};
+// JsonParse (same result, same first message), except that an array that is the value of the
+// top-level object's member stream.key is handed to stream an element at a time and kept in out
+// only as an empty array: memory holds one element of it, not all of them.
+bool JsonParseStreamed(const std::string& text, const JsonStream& stream, JsonValue& out, std::string* error = nullptr);
 // The member of an object with exactly this key, else a shared immutable Null value.
 const JsonValue& JsonGetMember(const JsonValue& value, const char* key);
 // The string if the value is a String, else the fallback.

@@ -236,6 +236,8 @@ static const std::set<std::string> kMessages = {
   "surrogate invalido", "array nao terminado", "esperado , ou ]", "esperado :",
   "objeto nao terminado", "esperado , ou }", "lixo depois do JSON"};
 
+static bool SameTree(const JsonValue& a, const JsonValue& b);
+
 static void CheckAnyInput(const std::string& text) {
   JsonValue v;
   std::string error;
@@ -249,6 +251,31 @@ static void CheckAnyInput(const std::string& text) {
   if (!parsed) {
     EXPECT_EQ(scanError, error) << text;
   }
+  // So does the parse that streams the top-level "files" array, and it hands over the elements
+  // of the last such array that the whole parse keeps.
+  std::vector<JsonValue> elements;
+  size_t announced = 0;
+  JsonStream stream;
+  stream.key = "files";
+  stream.begin = [&](size_t count, size_t) { elements.clear(), announced = count; };
+  stream.element = [&](JsonValue& element) { elements.push_back(element); };
+  JsonValue rest;
+  std::string streamError;
+  EXPECT_EQ(JsonParseStreamed(text, stream, rest, &streamError), parsed) << text;
+  if (!parsed) {
+    EXPECT_EQ(streamError, error) << text;
+    return;
+  }
+  const JsonValue& files = JsonGetMember(v, "files");
+  if (files.type != JsonType::Array) return;
+  EXPECT_EQ(JsonGetMember(rest, "files").type, JsonType::Array);
+  EXPECT_TRUE(JsonGetMember(rest, "files").array.empty());
+  EXPECT_EQ(announced, files.array.size());
+  ASSERT_EQ(elements.size(), files.array.size()) << text;
+  for (size_t i = 0; i < elements.size(); ++i) EXPECT_TRUE(SameTree(elements[i], files.array[i])) << text;
+  JsonValue withoutFiles = v;
+  withoutFiles.object["files"].array.clear();
+  EXPECT_TRUE(SameTree(rest, withoutFiles)) << text;
 }
 
 struct Generator {
@@ -510,6 +537,21 @@ TEST(JsonMemory, LongDeleteListsParse) {
   }
 }
 
+// The most heap a streamed parse of a manifest holds: one element of its files at a time,
+// beside the element counts and the other members.
+static uint64_t StreamedPeak(const std::string& text, size_t& elements) {
+  elements = 0;
+  JsonStream stream;
+  stream.key = "files";
+  stream.begin = [](size_t, size_t) {};
+  stream.element = [&elements](JsonValue&) { ++elements; };
+  return PeakHeap([&] {
+    JsonValue v;
+    std::string error;
+    EXPECT_TRUE(JsonParseStreamed(text, stream, v, &error)) << error;
+  });
+}
+
 // 32 MiB documents of the kinds of crowding the grammar allows; the first two are the worst (a
 // value in every second byte: 61 bytes of tree per input byte). Each parses, and the scan of it
 // builds nothing.
@@ -543,6 +585,16 @@ TEST(JsonMemory, Every32MiBShapeParsesWithinTheCeiling) {
       EXPECT_TRUE(JsonScan(text, [](const std::vector<JsonStep>&, const JsonValue&) {}));
     });
     EXPECT_LT(scanned, 64u * 1024) << shape.name;
+    // As the files of a signed manifest, streamed: one element's tree at a time, beside the
+    // element counts (at most two bytes per input byte).
+    const std::string manifest = text[0] == '[' ? "{\"files\":" + text + "}" : text;
+    size_t elements = 0;
+    if (shape.name != std::string("numbers 64 levels deep")) {
+      const uint64_t streamed = StreamedPeak(manifest, elements);
+      EXPECT_LE(streamed, text[0] == '[' ? 2 * text.size() + 64 * 1024 : peak) << shape.name;
+      std::printf("%-30s as the files of a manifest, streamed: peak %.2f per input byte\n", shape.name,
+                  static_cast<double>(streamed) / static_cast<double>(text.size()));
+    }
   }
 }
 
@@ -571,4 +623,9 @@ TEST(JsonMemory, A32MiBManifestParsesWithinTheCeiling) {
   EXPECT_LE(peak, kCeiling);
   std::printf("32 MiB manifest of %zu files: tree peak %.1f bytes per input byte\n", files,
               static_cast<double>(peak) / static_cast<double>(text.size()));
+  size_t streamed = 0;
+  const uint64_t streamPeak = StreamedPeak(text, streamed);
+  EXPECT_EQ(streamed, files);
+  EXPECT_LT(streamPeak, 64u * 1024);
+  std::printf("the same streamed: peak %llu bytes\n", static_cast<unsigned long long>(streamPeak));
 }

@@ -72,8 +72,8 @@ protected:
     if (Fetch() != ManifestFetch::Ok) return L"fetch: " + error;
     std::wstring text;
     if (!ParseManifest(bytes, doc, text)) return text;
-    if (!CheckManifestVersion(engine, doc, text)) return text;
-    PublishManifestData(engine, doc);
+    if (!CheckManifestVersion(engine, doc.members, text)) return text;
+    PublishManifestData(engine, doc.members);
     if (!ReadManifestFiles(doc, files, text)) return text;
     return L"";
   }
@@ -98,7 +98,7 @@ protected:
   ScratchFolder folder;
   std::string bytes;
   std::wstring error;
-  JsonValue doc;
+  CompactManifest doc;
   FileList files;
 };
 
@@ -129,7 +129,7 @@ TEST_F(Manifest, PublishedSampleReleaseVerifiesAndItsObjectsAreWhereTheUrlsSay) 
   ASSERT_TRUE(ParseManifest(bytes, doc, text));
   ASSERT_TRUE(ReadManifestFiles(doc, files, text));
   ASSERT_FALSE(files.empty());
-  EXPECT_EQ(ManifestVersion(doc), std::stoi(ServerValue("QV_SAMPLE_VERSION")));
+  EXPECT_EQ(ManifestVersion(doc.members), std::stoi(ServerValue("QV_SAMPLE_VERSION")));
   for (size_t i = 0; i < files.size(); ++i) {
     const FileEntry f = files[i];
     const std::wstring url = ManifestFileUrl(f.hash);
@@ -295,7 +295,7 @@ TEST_F(Manifest, LongDeleteListsAreRead) {
     ASSERT_TRUE(ParseManifest(bytes, doc, text)) << Narrow(text);
     ASSERT_TRUE(ReadManifestFiles(doc, files, text)) << Narrow(text);
     EXPECT_EQ(files.size(), static_cast<size_t>(count));
-    const std::vector<std::string> deleteList = ManifestDeleteList(doc);
+    const std::vector<std::string> deleteList = ManifestDeleteList(doc.members);
     ASSERT_EQ(deleteList.size(), static_cast<size_t>(deletes));
     EXPECT_EQ(deleteList[12345], "data/old/f012345.bin");
   }
@@ -517,7 +517,7 @@ TEST_F(Manifest, AServerBehindOrExpiredGivesWayAndTheTextSaysWhy) {
     engine.mirrorSource.clear();  // a new run asks every server again
     error.clear();
     if (FetchCurrentManifest(engine, rule, doc, error) != ManifestFetch::Ok) return error;
-    return L"version " + std::to_wstring(ManifestVersion(doc));
+    return L"version " + std::to_wstring(ManifestVersion(doc.members));
   };
   const std::string v1 = "{\"format\": 1, \"version\": 1, \"files\": []}";
   const std::string v3 = "{\"format\": 1, \"version\": 3, \"files\": []}";
@@ -539,12 +539,12 @@ TEST_F(Manifest, AServerBehindOrExpiredGivesWayAndTheTextSaysWhy) {
 TEST(ManifestPaths, OwnFilesCaseTwinsAndDeletingAListedFileAreRefused) {
   const std::string hash(64, 'a');
   const auto check = [&hash](const std::string& files, const std::string& deletes, std::wstring& error) {
-    JsonValue doc;
+    CompactManifest doc;
     const std::string text = "{\"format\":1,\"files\":[" + files + "],\"delete\":[" + deletes + "]}";
-    EXPECT_TRUE(JsonParse(text, doc)) << text;
+    EXPECT_TRUE(ParseManifest(text, doc, error)) << text;
     FileList entries;
     EXPECT_TRUE(ReadManifestFiles(doc, entries, error)) << text;
-    return CheckManifestPaths(entries, ManifestDeleteList(doc), error);
+    return CheckManifestPaths(entries, ManifestDeleteList(doc.members), error);
   };
   const auto file = [&hash](const std::string& path) { return "{\"p\":\"" + path + "\",\"h\":\"" + hash + "\"}"; };
   std::wstring error;
@@ -569,6 +569,41 @@ TEST(ManifestPaths, OwnFilesCaseTwinsAndDeletingAListedFileAreRefused) {
     EXPECT_FALSE(check(c.files, c.deletes, error)) << c.files << " " << c.deletes;
     EXPECT_EQ(error, L"Invalid patch manifest. " + c.path);
   }
+}
+
+// Piece lists meet the manifest's rule wherever "pieces" stands in it, and of a repeated files
+// member only the last list counts, as when the whole document was one tree.
+TEST(ManifestPieces, ListsMeetTheRuleWhereverItStandsAndTheLastFilesMemberCounts) {
+  const auto piece = [](uint32_t size) { return "{\"h\":\"" + std::string(64, 'c') + "\",\"s\":" + std::to_string(size) + "}"; };
+  const uint32_t mib = 1u << 20;
+  const std::string entry = "{\"p\":\"w.pak\",\"h\":\"" + std::string(64, 'b') + "\",\"s\":" + std::to_string(3 * mib) +
+                            ",\"x\":[" + piece(2 * mib) + "," + piece(mib) + "]}";
+  const std::string fixed = "{\"p\":\"f.pak\",\"h\":\"" + std::string(64, 'b') + "\",\"s\":" + std::to_string(3 * mib) +
+                            ",\"x\":[" + piece(mib) + "," + piece(mib) + "," + piece(mib) + "]}";
+  const std::string gear = "\"pieces\":{\"rule\":\"gear\",\"min\":262144,\"avg\":1048576,\"max\":4194304}";
+  const auto pieces = [](const std::string& json) {
+    CompactManifest doc;
+    FileList files;
+    std::wstring error;
+    EXPECT_TRUE(ParseManifest(json, doc, error)) << json;
+    EXPECT_TRUE(ReadManifestFiles(doc, files, error)) << json;
+    std::string counts;
+    for (size_t i = 0; i < files.size(); ++i) counts += std::to_string(files[i].chunks.size());
+    return counts;
+  };
+  EXPECT_EQ(pieces("{\"format\":1," + gear + ",\"files\":[" + entry + "," + fixed + "]}"), "23");
+  EXPECT_EQ(pieces("{\"format\":1,\"files\":[" + entry + "," + fixed + "]," + gear + "}"), "23");
+  EXPECT_EQ(pieces("{\"format\":1,\"files\":[" + entry + "," + fixed + "]}"), "03");
+  EXPECT_EQ(pieces("{\"format\":1,\"files\":[" + entry + "," + fixed + "],\"pieces\":{\"rule\":\"other\"}}"), "00");
+  EXPECT_EQ(pieces("{\"format\":1,\"files\":[" + entry + "," + entry + "],\"files\":[" + fixed + "]}"), "3");
+  EXPECT_EQ(pieces("{\"format\":1,\"files\":[\"bad\"],\"files\":[]}"), "");
+  CompactManifest doc;
+  FileList files;
+  std::wstring error;
+  ASSERT_TRUE(ParseManifest("{\"format\":1,\"files\":[" + fixed + "],\"files\":[" + fixed + ",7]}", doc, error));
+  EXPECT_FALSE(ReadManifestFiles(doc, files, error));
+  EXPECT_EQ(error, L"Invalid patch manifest. (path)");
+  EXPECT_EQ(files.size(), 1u) << "the entries before the one that failed";
 }
 
 // The installer cuts its files where the publisher does (the publisher's build runs the same
