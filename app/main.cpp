@@ -16,6 +16,7 @@
 #include "install/register.h"
 #include "install/size_query.h"
 #include "patch/engine.h"
+#include "support/failure.h"
 #include "support/handles.h"
 #include "support/http.h"
 #include "support/layout.h"
@@ -136,6 +137,87 @@ void ShowHelp() {
   ExitProcess(static_cast<UINT>(code));
 }
 
+// The modes that never open a window (the relaunch and its finisher) end the process here.
+void RunWindowlessModes(RunMode mode, const StartupOptions& options, const std::vector<std::wstring>& args) {
+  if (mode == RunMode::UninstallRelaunch) {
+    std::vector<wchar_t*> argv;
+    for (const std::wstring& a : args) argv.push_back(const_cast<wchar_t*>(a.c_str()));
+    EndProcess(static_cast<ExitCode>(RelaunchForUninstall(static_cast<int>(argv.size()), argv.data())));
+  }
+  if (mode == RunMode::UninstallFinish) EndProcess(static_cast<ExitCode>(FinishUninstall(options.uninstallFinish, options.dir)));
+}
+
+// The program's mutex, held until the end; a second copy brings the first window forward and
+// ends here.
+HANDLE TakeSingleInstance(RunMode mode, const StartupOptions& options) {
+  HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
+  if (GetLastError() != ERROR_ALREADY_EXISTS) return mutex;
+  // An unattended copy keeps its window hidden: nothing to bring forward there.
+  HWND other = FindWindowW(kWindowClass, nullptr);
+  if (other && IsWindowVisible(other)) {
+    ShowWindow(other, SW_RESTORE);
+    SetForegroundWindow(other);
+  }
+  if (mutex) CloseHandle(mutex);
+  LogLine(L"another copy of the setup is running");
+  // A refused temporary uninstaller copy does not stay in the temporary folder.
+  if (mode == RunMode::UninstallWizard) ScheduleSelfDelete();
+  // Bringing the other window forward is all a player asked for; an unattended caller did
+  // not get what it asked for.
+  EndProcess(options.silent ? ExitCode::NotStarted : ExitCode::Done);
+}
+
+// --limit-rate: the limit for every transfer, or the end of the process with a message when
+// the value cannot be used.
+void ApplyRateLimit(const StartupOptions& options, HANDLE mutex) {
+  if (!options.hasLimitRate) return;
+  uint64_t rate = 0;
+  const bool repeated = options.limitRateCount > 1;
+  if (repeated || !ParseRate(options.limitRate, rate)) {
+    g_setup.errorText = FailureText({FailureKind::BadRate});
+    LogLine(repeated ? L"--limit-rate is given " + std::to_wstring(options.limitRateCount) +
+                           L" times, which limit is meant is unclear: the run does not start"
+                     : L"--limit-rate=" + options.limitRate + L" is not a rate: the run does not start");
+    if (!options.silent) MessageBoxW(nullptr, g_setup.errorText.c_str(), InstallerString(WindowTitle), MB_OK | MB_ICONERROR);
+    HttpCloseSession();
+    if (mutex) CloseHandle(mutex);
+    EndProcess(ExitCode::BadOption);
+  }
+  HttpSetRateLimit(rate);
+  LogLine(L"downloads limited to " + std::to_wstring(rate) + L" bytes per second in all");
+}
+
+// The drawing resources and the window, shown unless unattended; the process ends when the
+// window cannot be made.
+void OpenWizard(HINSTANCE instance, HANDLE mutex) {
+  CreateDrawingResources();
+  HDC screen = GetDC(nullptr);
+  g_setup.dpiScale = static_cast<float>(GetDeviceCaps(screen, LOGPIXELSX) / 96.0);
+  ReleaseDC(nullptr, screen);
+
+  if (!CreateMainWindow(instance)) {
+    const DWORD error = GetLastError();  // before the clean-up sets its own
+    HttpCloseSession();
+    if (mutex) CloseHandle(mutex);
+    LogFailure(L"the window could not be created", error);
+    EndProcess(ExitCode::NoWindow);
+  }
+  LayoutFolderField();
+  PlacePageFocus();
+  if (!g_setup.silent) {
+    ShowWindow(g_setup.mainWindow, SW_SHOW);
+    UpdateWindow(g_setup.mainWindow);
+  }
+}
+
+void RunMessageLoop() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -149,31 +231,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     ShowHelp();
     EndProcess(ExitCode::Done);
   }
-
   const RunMode mode = ChooseRunMode(options);
-  if (mode == RunMode::UninstallRelaunch) {
-    std::vector<wchar_t*> argv;
-    for (const std::wstring& a : args) argv.push_back(const_cast<wchar_t*>(a.c_str()));
-    EndProcess(static_cast<ExitCode>(RelaunchForUninstall(static_cast<int>(argv.size()), argv.data())));
-  }
-  if (mode == RunMode::UninstallFinish) EndProcess(static_cast<ExitCode>(FinishUninstall(options.uninstallFinish, options.dir)));
-
-  HANDLE mutex = CreateMutexW(nullptr, TRUE, kMutexName);
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
-    // An unattended copy keeps its window hidden: nothing to bring forward there.
-    HWND other = FindWindowW(kWindowClass, nullptr);
-    if (other && IsWindowVisible(other)) {
-      ShowWindow(other, SW_RESTORE);
-      SetForegroundWindow(other);
-    }
-    if (mutex) CloseHandle(mutex);
-    LogLine(L"another copy of the setup is running");
-    // A refused temporary uninstaller copy does not stay in the temporary folder.
-    if (mode == RunMode::UninstallWizard) ScheduleSelfDelete();
-    // Bringing the other window forward is all a player asked for; an unattended caller did
-    // not get what it asked for.
-    EndProcess(options.silent ? ExitCode::NotStarted : ExitCode::Done);
-  }
+  RunWindowlessModes(mode, options, args);
+  HANDLE mutex = TakeSingleInstance(mode, options);
 
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   HttpOpenSession();
@@ -182,49 +242,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const std::wstring registryLanguage = ReadSetupRegistryValue(layout::kLanguageValue);
   ChooseLanguages(options, registryLanguage, DisplayPrimaryLanguage());
   ApplyStartupOptions(options, registryPath, DefaultInstallFolder(WindowsFolderRoot()), g_setup);
-  if (options.hasLimitRate) {
-    uint64_t rate = 0;
-    const bool repeated = options.limitRateCount > 1;
-    if (repeated || !ParseRate(options.limitRate, rate)) {
-      g_setup.errorText = InstallerString(ErrorLimitRate);
-      LogLine(repeated ? L"--limit-rate is given " + std::to_wstring(options.limitRateCount) +
-                             L" times, which limit is meant is unclear: the run does not start"
-                       : L"--limit-rate=" + options.limitRate + L" is not a rate: the run does not start");
-      if (!options.silent) MessageBoxW(nullptr, g_setup.errorText.c_str(), InstallerString(WindowTitle), MB_OK | MB_ICONERROR);
-      HttpCloseSession();
-      if (mutex) CloseHandle(mutex);
-      EndProcess(ExitCode::BadOption);
-    }
-    HttpSetRateLimit(rate);
-    LogLine(L"downloads limited to " + std::to_wstring(rate) + L" bytes per second in all");
-  }
-
-  CreateDrawingResources();
-  HDC screen = GetDC(nullptr);
-  g_setup.dpiScale = static_cast<float>(GetDeviceCaps(screen, LOGPIXELSX) / 96.0);
-  ReleaseDC(nullptr, screen);
-
-  if (!CreateMainWindow(instance)) {
-    HttpCloseSession();
-    if (mutex) CloseHandle(mutex);
-    LogFailure(L"the window could not be created", GetLastError());
-    EndProcess(ExitCode::NoWindow);
-  }
-  LayoutFolderField();
-  PlacePageFocus();
-  if (!g_setup.silent) {
-    ShowWindow(g_setup.mainWindow, SW_SHOW);
-    UpdateWindow(g_setup.mainWindow);
-  }
+  ApplyRateLimit(options, mutex);
+  OpenWizard(instance, mutex);
   // Nothing shows the size of an unattended run: the run's own manifest is its one fetch.
-  if (!g_setup.silent) StartGameSizeQuery();
+  if (!g_setup.silent) StartGameSizeQuery({&g_setup.gameSize, &g_setup.remoteVersion, g_setup.mainWindow});
   if (g_setup.silent) StartUnattended(mode == RunMode::UninstallWizard);
-
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+  RunMessageLoop();
 
   if (g_setup.uninstallThread.joinable()) g_setup.uninstallThread.join();
   if (mode == RunMode::UninstallWizard && g_setup.silent && UninstallLeftFiles())

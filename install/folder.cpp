@@ -4,8 +4,6 @@
 
 #include <cwctype>
 
-#include "app/languages.h"
-#include "app/setup_state.h"
 #include "support/files.h"
 #include "support/layout.h"
 
@@ -28,12 +26,11 @@ std::wstring NormalizeInstallPath(std::wstring path) {
   return path;
 }
 
-static bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool HasInstallMarker(const std::wstring& folder) {
-  return Exists(folder + L"\\" + layout::kMarker) || Exists(folder + L"\\" + layout::kLegacyMarker);
+  FolderRoot root;
+  if (!FolderRootOpen(root, folder)) return false;
+  EntryBelow marker;
+  return StatBelow(root, root.path + layout::kMarker, marker) || StatBelow(root, root.path + layout::kLegacyMarker, marker);
 }
 
 std::wstring InstallFolderProblem(const std::wstring& folder) {
@@ -62,28 +59,18 @@ uint64_t GetDriveFreeBytes(const std::wstring& folder) {
   return available.QuadPart;
 }
 
-uint64_t GetRequiredBytes() {
-  const std::wstring& dir = g_setup.installDir;
-  if (g_setup.existingInstall && SamePathText(NormalizeInstallPath(dir), dir) && HasInstallMarker(dir))
-    return kRepairBytes;
-  uint64_t size = g_setup.gameSize.load();
+uint64_t GetRequiredBytes(const std::wstring& dir, bool existingInstall, uint64_t size) {
+  if (existingInstall && SamePathText(NormalizeInstallPath(dir), dir) && HasInstallMarker(dir)) return kRepairBytes;
   // A size near the top of the range would wrap around to a tiny requirement.
   if (size != 0) return size > UINT64_MAX - kMarginBytes ? UINT64_MAX : size + kMarginBytes;
   return kUnknownSizeBytes;
 }
 
-bool ValidateInstallFolder() {
-  g_setup.errorText.clear();
-  std::wstring folder = NormalizeInstallPath(g_setup.installDir);
-  if (!IsValidInstallFolder(folder)) {
-    g_setup.errorText = InstallerString(ErrorFolderInvalid);
-    return false;
-  }
-  if (GetDriveFreeBytes(folder) < GetRequiredBytes()) {
-    g_setup.errorText = InstallerString(ErrorNoSpace);
-    return false;
-  }
-  return true;
+Failure CheckInstallFolder(const std::wstring& path, uint64_t requiredBytes) {
+  const std::wstring folder = NormalizeInstallPath(path);
+  if (!IsValidInstallFolder(folder)) return {FailureKind::FolderInvalid, 0, 0, folder};
+  if (GetDriveFreeBytes(folder) < requiredBytes) return {FailureKind::NoSpace, 0, 0, folder};
+  return {};
 }
 
 std::wstring AppendProductFolder(const std::wstring& folder) {

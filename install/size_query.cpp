@@ -12,7 +12,7 @@
 
 #include "app/build_config.h"
 #include "patch/manifest.h"
-#include "app/setup_state.h"
+#include "app/setup_state.h"  // kMsgGameSize
 #include "support/http.h"
 #include "support/json.h"
 #include "support/layout.h"
@@ -88,16 +88,16 @@ static std::thread* s_thread = nullptr;
 bool GameSizeQueryFailed() { return s_failed.load(); }
 
 // Tells the window that the query has ended, with or without the numbers.
-static void Answer() {
-  if (g_setup.mainWindow) PostMessageW(g_setup.mainWindow, kMsgGameSize, 0, 0);
+static void Answer(const GameSizeTarget& target) {
+  if (target.notifyWindow) PostMessageW(target.notifyWindow, kMsgGameSize, 0, 0);
 }
 
-static void Fail() {
+static void Fail(const GameSizeTarget& target) {
   s_failed.store(true);
-  Answer();
+  Answer(target);
 }
 
-void QueryGameSize(const std::atomic<bool>* stop) {
+void QueryGameSize(const GameSizeTarget& target, const std::atomic<bool>* stop) {
   s_failed.store(false);
   try {
     std::string body;
@@ -110,29 +110,29 @@ void QueryGameSize(const std::atomic<bool>* stop) {
       if (status == 200 || (stop && stop->load())) break;
     }
     if (stop && stop->load()) return;  // the program is ending: nobody waits for the answer
-    if (status != 200) return Fail();
+    if (status != 200) return Fail(target);
     SizeScan scan;
     const bool parsed =
         JsonScan(body, [&scan](const std::vector<JsonStep>& path, const JsonValue& value) { scan.Visit(path, value); });
     scan.EndElement();
-    if (!parsed || !scan.rootIsObject || !scan.filesIsArray) return Fail();
-    g_setup.gameSize.store(scan.total);
-    g_setup.remoteVersion.store(VersionOf(scan));
+    if (!parsed || !scan.rootIsObject || !scan.filesIsArray) return Fail(target);
+    if (target.size) target.size->store(scan.total);
+    if (target.version) target.version->store(VersionOf(scan));
     OfferManifestCopy(answered, std::move(body));  // the install then fetches only the signature
-    Answer();
+    Answer(target);
   } catch (const std::bad_alloc&) {
     // Without memory for the body there is no size to show.
-    Fail();
+    Fail(target);
   }
 }
 
-void StartGameSizeQuery() {
+void StartGameSizeQuery(const GameSizeTarget& target) {
   if (s_thread) return;
   s_stop.store(false);
   try {
-    s_thread = new std::thread(QueryGameSize, &s_stop);
+    s_thread = new std::thread(QueryGameSize, target, &s_stop);
   } catch (const std::exception&) {
-    Fail();  // no thread: the Welcome page says the size is unknown
+    Fail(target);  // no thread: the Welcome page says the size is unknown
   }
 }
 

@@ -4,7 +4,7 @@
 #include <shlobj.h>
 
 #include "app/languages.h"
-#include "app/setup_state.h"
+#include "app/setup_state.h"  // kMsgPatchStage
 #include "install/folder.h"
 #include "patch/engine.h"
 #include "support/files.h"
@@ -25,64 +25,55 @@ bool IsLauncherRunning() {
   return true;
 }
 
-// Folder, marker and locale files; false at the first step that fails, with failedPath set
-// to the path below the folder when a link stood there (nothing is written through one).
-static bool PrepareFolder(const std::wstring& folder, const std::string& localeLine, std::wstring& failedPath) {
-  int created = SHCreateDirectoryExW(nullptr, g_setup.installDir.c_str(), nullptr);
-  if (created != ERROR_SUCCESS && created != ERROR_FILE_EXISTS && created != ERROR_ALREADY_EXISTS) return false;
+// Folder (ending in a backslash), marker and locale files; the first step that fails says why:
+// NotWritable, or LinkInFolder with the path below the folder where a link stood (nothing is
+// written through one).
+static Failure PrepareFolder(const std::wstring& folder, const std::string& localeLine) {
+  const Failure notWritable{FailureKind::NotWritable, 0, 0, folder.substr(0, folder.size() - 1)};
+  const int created = SHCreateDirectoryExW(nullptr, notWritable.path.c_str(), nullptr);
+  if (created != ERROR_SUCCESS && created != ERROR_FILE_EXISTS && created != ERROR_ALREADY_EXISTS)
+    return {FailureKind::NotWritable, static_cast<uint32_t>(created), 0, notWritable.path};
   // Opened once: the folder's own files go through this handle, never its name again.
   FolderRoot root;
-  if (!FolderRootOpen(root, folder)) return false;
+  if (!FolderRootOpen(root, folder)) return {FailureKind::NotWritable, GetLastError(), 0, notWritable.path};
   MigrateLegacyLayout(root);
   // A link at bin is named by the first file that cannot be written through it.
-  if (!EnsureFoldersBelow(root, folder + layout::kBinFolder + L"\\") && IsLinkFreeByName(root, folder + layout::kBinFolder))
-    return false;
+  if (!EnsureFoldersBelow(root, folder + layout::kBinFolder + L"\\")) {
+    const DWORD error = GetLastError();
+    if (IsLinkFreeByName(root, folder + layout::kBinFolder)) return {FailureKind::NotWritable, error, 0, notWritable.path};
+  }
   const std::pair<const wchar_t*, std::string> files[] = {
       {layout::kMarker, layout::kMarkerContents}, {layout::kLocaleFile, localeLine}, {layout::kLocaFile, localeLine}};
   for (const auto& [name, contents] : files) {
     const std::wstring path = folder + name;
     if (WriteFileAtomicBelow(root, path, contents)) continue;
-    if (!IsLinkFreeByName(root, path) || !IsLinkFreeByName(root, path + layout::kTempSuffix)) failedPath = name;
-    return false;
+    const DWORD error = GetLastError();
+    if (!IsLinkFreeByName(root, path) || !IsLinkFreeByName(root, path + layout::kTempSuffix))
+      return {FailureKind::LinkInFolder, error, 0, name};
+    return {FailureKind::NotWritable, error, 0, notWritable.path};
   }
-  return true;
+  return {};
 }
 
-InstallStartResult StartInstall() {
-  g_setup.installDir = NormalizeInstallPath(g_setup.installDir);
-  g_setup.installFailed = false;
-  g_setup.cancelRequested = false;
-
-  LogLine(L"install into " + g_setup.installDir + L" (language " + Utf8ToWide(InstallerLanguageCode(g_installerLanguage.load())) +
-          L", desktop shortcut " + (g_setup.optDesktopShortcut && !g_setup.noShortcuts ? L"yes" : L"no") +
-          L", start menu shortcut " + (g_setup.optStartMenuShortcut && !g_setup.noShortcuts ? L"yes" : L"no") +
-          L", repair " + (g_setup.existingInstall ? L"yes" : L"no") + L")");
-  if (!ValidateInstallFolder()) {
-    LogLine(L"install not started: " + g_setup.errorText);
-    return InstallStartResult::FolderRefused;
-  }
-  if (IsLauncherRunning()) {
-    g_setup.errorText = InstallerString(ErrorGameRunning);
-    LogLine(L"install not started: " + g_setup.errorText);
-    return InstallStartResult::GameRunning;
+Failure StartInstall(const InstallRequest& request) {
+  LogLine(L"install into " + request.folder + L" (language " + Utf8ToWide(InstallerLanguageCode(g_installerLanguage.load())) +
+          L", desktop shortcut " + (request.desktopShortcut ? L"yes" : L"no") +
+          L", start menu shortcut " + (request.startMenuShortcut ? L"yes" : L"no") +
+          L", repair " + (request.repair ? L"yes" : L"no") + L")");
+  Failure failure = CheckInstallFolder(request.folder, request.requiredBytes);
+  if (!Failed(failure) && IsLauncherRunning()) failure = {FailureKind::GameRunning};
+  const std::wstring folder = request.folder + L"\\";
+  if (!Failed(failure)) failure = PrepareFolder(folder, LocaleLine(g_installerLanguage.load()));
+  if (Failed(failure)) {
+    LogFailure(L"install not started", failure);
+    return failure;
   }
 
-  const std::wstring folder = g_setup.installDir + L"\\";
-  std::wstring linked;
-  if (!PrepareFolder(folder, LocaleLine(g_installerLanguage.load()), linked)) {
-    const DWORD error = GetLastError();
-    g_setup.errorText = linked.empty() ? std::wstring(InstallerString(ErrorNotWritable))
-                                       : std::wstring(LauncherString(LauncherText::ErrWriteFile)) + L" " + linked;
-    LogFailure(L"install not started: " + g_setup.errorText + L" " + g_setup.installDir, error);
-    return InstallStartResult::NotWritable;
-  }
-
-  g_setup.errorText.clear();
   g_engine.requestedFolder = folder;
   g_engine.installerMode = true;
-  g_engine.notifyWindow = g_setup.mainWindow;
+  g_engine.notifyWindow = request.notifyWindow;
   g_engine.notifyMessage = kMsgPatchStage;
   g_engine.pause = false;  // every run starts unpaused, whatever the last one was left at
-  g_engine.Start(g_setup.existingInstall);
-  return InstallStartResult::Started;
+  g_engine.Start(request.repair);
+  return {};
 }

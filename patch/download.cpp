@@ -40,17 +40,19 @@ std::wstring PartFilePath(const PatchEngine& engine, const std::string& hash) {
   return engine.installFolder + layout::kPartsFolder + L"\\" + std::wstring(hash.begin(), hash.end()) + layout::kObjectSuffix.wide;
 }
 
+// True for a part file's name: something ending in ".z", in any case.
+static bool IsPartName(const EntryBelow& entry) {
+  const std::wstring& name = entry.name;
+  return !(entry.attributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > 2 && name[name.size() - 2] == L'.' &&
+         (name.back() == L'z' || name.back() == L'Z');
+}
+
 void BeginDownloads(const PatchEngine& engine, DownloadKnowledge& known) {
-  const std::wstring pattern = engine.installFolder + layout::kPartsFolder + L"\\*" + layout::kObjectSuffix.wide;
-  WIN32_FIND_DATAW found;
-  UniqueFind find(FindFirstFileW(pattern.c_str(), &found));
+  std::vector<EntryBelow> entries;
+  ListBelow(engine.root, engine.installFolder + layout::kPartsFolder, entries);
   std::lock_guard<SlimLock> lock(known.lock);
-  if (find.valid()) {
-    do {
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-      const std::wstring name(found.cFileName);
-      known.parts.insert(ToLowerAscii(std::string(name.begin(), name.end() - 2)));
-    } while (FindNextFileW(find.get(), &found));
+  for (const EntryBelow& entry : entries) {
+    if (IsPartName(entry)) known.parts.insert(ToLowerAscii(std::string(entry.name.begin(), entry.name.end() - 2)));
   }
   known.partsListed = true;
   known.folders.insert(engine.installFolder.substr(0, engine.installFolder.size() - 1));
@@ -316,7 +318,7 @@ DownloadResult PlaceFile(TempFileBelow& temp, const std::wstring& destination) {
   if (TempFileBelowPlace(temp, true)) return DownloadOk;
   const DWORD error = GetLastError();
   TempFileBelowDiscard(temp);
-  const DownloadResult result = IsHeldOpenElsewhere(destination) ? DownloadInUse : DownloadWriteFailed;
+  const DownloadResult result = temp.root && IsHeldOpenElsewhere(*temp.root, destination) ? DownloadInUse : DownloadWriteFailed;
   SetLastError(error);  // the caller logs why the move failed, not how the clean-up went
   return result;
 }
@@ -681,16 +683,11 @@ DownloadResult MakeFromLocal(PatchEngine& engine, const FileEntry& entry, const 
 }
 
 void CleanPartFiles(PatchEngine& engine) {
-  const std::wstring folder = engine.installFolder + layout::kPartsFolder + L"\\";
-  if (!IsLinkFreeByName(engine.root, engine.installFolder + layout::kPartsFolder)) return;
-  WIN32_FIND_DATAW found;
-  UniqueFind find(FindFirstFileW((folder + L"*" + layout::kObjectSuffix.wide).c_str(), &found));
-  if (find.valid()) {
-    do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileBelow(engine.root, folder + found.cFileName);
-      }
-    } while (FindNextFileW(find.get(), &found));
+  const std::wstring folder = engine.installFolder + layout::kPartsFolder;
+  std::vector<EntryBelow> entries;
+  if (!ListBelow(engine.root, folder, entries)) return;  // missing, or a link: nothing to clean
+  for (const EntryBelow& entry : entries) {
+    if (IsPartName(entry)) DeleteFileBelow(engine.root, folder + L"\\" + entry.name);
   }
-  RemoveFolderBelow(engine.root, folder.substr(0, folder.size() - 1));
+  RemoveFolderBelow(engine.root, folder);
 }

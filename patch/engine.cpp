@@ -15,11 +15,30 @@ void PatchEngine::SetCurrentFile(const std::wstring& path) {
   currentFile = path;
 }
 
+std::wstring PatchEngine::CurrentFile() {
+  std::lock_guard<SlimLock> lock(stateLock);
+  return currentFile;
+}
+
+std::wstring PatchEngine::ErrorMessage() {
+  std::lock_guard<SlimLock> lock(stateLock);
+  return errorMessage;
+}
+
+static void KeepFirstError(PatchEngine& engine, const std::wstring& text) {
+  {
+    std::lock_guard<SlimLock> lock(engine.stateLock);
+    if (engine.errorMessage.empty()) engine.errorMessage = text;
+  }
+  engine.PostStage(StageFailed);
+}
+
+void PatchEngine::SetError(const Failure& failure) {
+  LogFailure(L"patch run failed", failure);
+  KeepFirstError(*this, FailureText(failure));
+}
+
 void PatchEngine::SetError(const std::wstring& text, uint32_t systemError) {
   LogFailure(L"patch run failed: " + text, systemError);
-  {
-    std::lock_guard<SlimLock> lock(stateLock);
-    if (errorMessage.empty()) errorMessage = text;
-  }
-  PostStage(StageFailed);
+  KeepFirstError(*this, text);
 }

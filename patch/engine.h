@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "support/failure.h"
 #include "support/files.h"
 #include "support/sync.h"
 
@@ -110,8 +111,12 @@ struct PatchEngine {
   void PostStage(int32_t code);
   // Replaces currentFile under stateLock.
   void SetCurrentFile(const std::wstring& path);
-  // Keeps the first error text of the run and logs it with systemError (the Windows error
-  // behind it, 0 if none), then posts stage 9.
+  // Copies of currentFile and errorMessage, read under stateLock: what the owner may read.
+  std::wstring CurrentFile();
+  std::wstring ErrorMessage();
+  // Keeps the player's text of the run's first failure and logs the record, then posts stage 9.
+  void SetError(const Failure& failure);
+  // The same for a text the manifest's checks already put in the player's words.
   void SetError(const std::wstring& text, uint32_t systemError = 0);
 };
 

@@ -11,7 +11,6 @@
 #include <thread>
 #include <unordered_map>
 
-#include "app/languages.h"
 #include "patch/download.h"
 #include "patch/engine.h"
 #include "patch/plan.h"
@@ -219,13 +218,13 @@ static bool CheckFiles(PatchEngine& engine, const FileList& files, bool fullVeri
   return !engine.cancel;
 }
 
-// The text of the download phase's first failure.
-static std::wstring DownloadErrorText(int32_t code) {
+// The kind of the download phase's first failure.
+static FailureKind DownloadFailureKind(int32_t code) {
   switch (code) {
-    case DownloadCorrupt: return LauncherString(LauncherText::ErrCorruptFile);
-    case DownloadWriteFailed: return LauncherString(LauncherText::ErrWriteFile);
-    case DownloadInUse: return LauncherString(LauncherText::ErrFileInUse);
-    default: return LauncherString(LauncherText::ErrConnect);
+    case DownloadCorrupt: return FailureKind::CorruptFile;
+    case DownloadWriteFailed: return FailureKind::WriteFile;
+    case DownloadInUse: return FailureKind::FileInUse;
+    default: return FailureKind::Connect;
   }
 }
 
@@ -409,7 +408,7 @@ static bool DownloadFiles(PatchEngine& engine, const FileList& files, const std:
   FirstFailure& failure = phase.failure;
   SaveCache(engine, files);
   if (failure.result != 0) {
-    engine.SetError(DownloadErrorText(failure.result) + L" " + failure.path, failure.error);
+    engine.SetError({DownloadFailureKind(failure.result), failure.error, 0, failure.path});
     return false;
   }
   return !engine.cancel;
@@ -442,15 +441,13 @@ static void ApplyChanges(PatchEngine& engine, const FileList& files,
   // A deletion that fails is left alone, but a state file that is not written fails the run:
   // the next run would trust or miss what it says.
   if (!SaveCache(engine, files)) {
-    engine.SetError(std::wstring(LauncherString(LauncherText::ErrWriteFile)) + L" " + layout::kPatcherCache,
-                    GetLastError());
+    engine.SetError({FailureKind::WriteFile, GetLastError(), 0, layout::kPatcherCache});
     return;
   }
   // The piece lists only spare the next update some reading: one that is not written costs that.
   if (!SavePieceLists(engine, files)) LogLine(std::wstring(L"could not write ") + layout::kPatcherPieces);
   if (!WriteInstalledVersion(engine.root, version)) {
-    engine.SetError(std::wstring(LauncherString(LauncherText::ErrWriteFile)) + L" " + layout::kPatcherIni,
-                    GetLastError());
+    engine.SetError({FailureKind::WriteFile, GetLastError(), 0, layout::kPatcherIni});
     return;
   }
   CleanPartFiles(engine);

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/languages.h"
 #include "patch/download.h"
 #include "patch/engine.h"
 #include "patch/manifest.h"
@@ -16,6 +15,7 @@
 #include "support/files.h"
 #include "support/json.h"
 #include "support/layout.h"
+#include "support/log.h"
 #include "support/migrate.h"
 #include "support/sha256.h"
 #include "support/wait.h"
@@ -33,8 +33,10 @@ static void RemoveLauncherBackup(PatchEngine& engine) {
   }
 }
 
-static std::wstring WriteFailedText(const std::wstring& detail) {
-  return std::wstring(LauncherString(LauncherText::ErrWriteFile)) + L" " + detail;
+// A move that failed, named by the system's wording of its error, taken at once.
+static Failure MoveFailure() {
+  const DWORD error = GetLastError();
+  return {FailureKind::WriteFile, error, 0, {}, SystemErrorText(error)};
 }
 
 // Launcher mode: replaces the running executable when the manifest carries another one.
@@ -42,7 +44,7 @@ static std::wstring WriteFailedText(const std::wstring& detail) {
 static bool UpdateLauncher(PatchEngine& engine, const JsonValue& launcherValue) {
   FileEntry entry;
   if (!ParseFileEntry(launcherValue, entry)) {
-    engine.SetError(LauncherString(LauncherText::ErrManifest));
+    engine.SetError({FailureKind::Manifest});
     return false;
   }
   const std::wstring exe = GetModulePath();
@@ -60,14 +62,14 @@ static bool UpdateLauncher(PatchEngine& engine, const JsonValue& launcherValue) 
   const DownloadResult result = DownloadFile(engine, entry, fresh);
   if (result == DownloadCancelled) return false;
   if (result != DownloadOk) {
-    engine.SetError(WriteFailedText(entry.widePath));
+    engine.SetError({FailureKind::WriteFile, 0, 0, entry.widePath});
     return false;
   }
   // A running executable can be renamed but not overwritten: step aside, then move in.
   FolderRoot outside;
   const FolderRoot& root = RootFor(engine.root, exe, outside);
   if (!MoveBelow(root, exe, backup, MOVEFILE_REPLACE_EXISTING)) {
-    engine.SetError(WriteFailedText(SystemErrorText(GetLastError())));
+    engine.SetError(MoveFailure());
     return false;
   }
   if (MoveBelow(root, fresh, exe, MOVEFILE_REPLACE_EXISTING)) {
@@ -75,16 +77,16 @@ static bool UpdateLauncher(PatchEngine& engine, const JsonValue& launcherValue) 
     return false;
   }
   // Report why the new launcher could not move in, not how the way back went.
-  const DWORD error = GetLastError();
+  const Failure failure = MoveFailure();
   MoveBelow(root, backup, exe, MOVEFILE_REPLACE_EXISTING);
-  engine.SetError(WriteFailedText(SystemErrorText(error)));
+  engine.SetError(failure);
   return false;
 }
 
 void RunPatch(PatchEngine& engine, bool fullVerify) {
   if (!engine.installerMode) RemoveLauncherBackup(engine);
   if (!PublicKeyConfigured()) {
-    engine.SetError(NoPublicKeyText());
+    engine.SetError({FailureKind::NoPublicKey});
     return;
   }
   engine.PostStage(StageConnecting);
@@ -107,15 +109,14 @@ void RunPatch(PatchEngine& engine, bool fullVerify) {
     case ManifestFetch::Failed: engine.SetError(error); return;
     case ManifestFetch::Ok: break;
   }
-  if (!CheckManifestVersion(engine, manifest.members, error)) {
-    engine.SetError(error);
+  if (const Failure older = CheckManifestVersion(engine, manifest.members); Failed(older)) {
+    engine.SetError(older);
     return;
   }
   // Recorded only when it raises the floor, so that an unchanged run writes nothing.
   const int32_t offered = ManifestVersion(manifest.members);
   if ((!rule.haveFloor || offered > rule.floor) && !WriteAcceptedVersion(engine.root, offered)) {
-    const DWORD why = GetLastError();
-    engine.SetError(WriteFailedText(layout::kPatcherIni), why);
+    engine.SetError({FailureKind::WriteFile, GetLastError(), 0, layout::kPatcherIni});
     return;
   }
   PublishManifestData(engine, manifest.members);
@@ -137,7 +138,7 @@ void RunPatch(PatchEngine& engine, bool fullVerify) {
     if (engine.installerMode) {
       FileEntry entry;
       if (!ParseFileEntry(launcher->second, entry)) {
-        engine.SetError(LauncherString(LauncherText::ErrManifest));
+        engine.SetError({FailureKind::Manifest});
         return;
       }
       files.Add(entry);
@@ -159,10 +160,9 @@ void RunPatch(PatchEngine& engine, bool fullVerify) {
 }
 
 // Entry of the run thread: the run, then the end of the run made visible to the owner.
-// The text of a run that ran out of memory.
-static std::wstring OutOfMemoryText() {
-  std::wstring text = SystemErrorText(ERROR_NOT_ENOUGH_MEMORY);
-  return text.empty() ? L"Error " + std::to_wstring(ERROR_NOT_ENOUGH_MEMORY) : text;
+// A run that ran out of memory, named by the system's wording.
+static Failure OutOfMemory() {
+  return {FailureKind::OutOfMemory, ERROR_NOT_ENOUGH_MEMORY, 0, {}, SystemErrorText(ERROR_NOT_ENOUGH_MEMORY)};
 }
 
 static void RunThread(PatchEngine* engine, bool fullVerify) {
@@ -172,7 +172,7 @@ static void RunThread(PatchEngine* engine, bool fullVerify) {
   } catch (const std::bad_alloc&) {
     engine->cancel = true;  // workers still running stop at their next check
     try {
-      engine->SetError(OutOfMemoryText());
+      engine->SetError(OutOfMemory());
     } catch (const std::bad_alloc&) {
       engine->PostStage(StageFailed);
     }
@@ -200,7 +200,7 @@ void PatchEngine::Start(bool fullVerify) {
   installFolder = requestedFolder.empty() ? GetModuleDir() : requestedFolder;
   if (installFolder.back() != L'\\' && installFolder.back() != L'/') installFolder += L'\\';
   // Opened once: every act of the run below it goes through this handle, never the name again.
-  FolderRootOpen(root, installFolder);
+  if (!FolderRootOpen(root, installFolder)) LogFailure(L"the install folder could not be opened: " + installFolder, GetLastError());
   MigrateLegacyLayout(root);
   {
     std::lock_guard<SlimLock> lock(stateLock);
@@ -216,7 +216,7 @@ void PatchEngine::Start(bool fullVerify) {
   } catch (const std::exception&) {
     // Without a thread there is no run: report it like any failed run rather than leave
     // the owner waiting for messages that never come.
-    SetError(OutOfMemoryText());
+    SetError(OutOfMemory());
     FolderRootClose(root);
     running = false;
     if (notifyWindow && notifyMessage) PostMessageW(notifyWindow, notifyMessage, static_cast<WPARAM>(stage.load()), 0);

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "app/languages.h"
 #include "patch/engine.h"
 #include "support/files.h"
 #include "support/handles.h"
@@ -314,13 +313,10 @@ bool SaveCache(PatchEngine& engine, const FileList& files) {
   return true;
 }
 
-bool CheckManifestVersion(PatchEngine& engine, const JsonValue& doc, std::wstring& error) {
+Failure CheckManifestVersion(PatchEngine& engine, const JsonValue& doc) {
   const int32_t version = ManifestVersion(doc);
   engine.manifestVersion = version;
   int32_t installed = 0;
-  if (ReadInstalledVersion(engine.root, installed) && version < installed) {
-    error = LauncherString(LauncherText::ErrOlderVersion);
-    return false;
-  }
-  return true;
+  if (ReadInstalledVersion(engine.root, installed) && version < installed) return {FailureKind::OlderVersion};
+  return {};
 }

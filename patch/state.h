@@ -43,6 +43,6 @@ void LoadCache(PatchEngine& engine);
 // be written and could not.
 bool SaveCache(PatchEngine& engine, const FileList& files);
 // Stores the version in engine.manifestVersion, then applies the downgrade rule against the
-// installed version of engine.installFolder. False (error = "The server sent an older version
-// than the installed one.") only when an installed version is known and is larger.
-bool CheckManifestVersion(PatchEngine& engine, const JsonValue& doc, std::wstring& error);
+// installed version of engine.installFolder. OlderVersion only when an installed version is
+// known and is larger.
+Failure CheckManifestVersion(PatchEngine& engine, const JsonValue& doc);

@@ -31,16 +31,6 @@ std::wstring FolderOfPath(const std::wstring& path) {
 
 std::wstring GetModuleDir() { return FolderOfPath(GetModulePath()); }
 
-bool EnsureParentFolders(const std::wstring& path) {
-  std::size_t slash = path.rfind(L'\\');
-  if (path.empty() || slash == std::wstring::npos) return true;
-  std::wstring parent = path.substr(0, slash);
-  DWORD attributes = GetFileAttributesW(parent.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  if (!EnsureParentFolders(parent)) return false;
-  return CreateDirectoryW(parent.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
-}
-
 bool ReadWholeFile(const std::wstring& path, std::string& out) {
   UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -64,21 +54,6 @@ static bool WriteAll(HANDLE file, const std::string& contents) {
     if (!WriteFile(file, p, chunk, &written, nullptr) || written != chunk) return false;
     p += chunk;
     left -= chunk;
-  }
-  return true;
-}
-
-bool WriteFileAtomic(const std::wstring& path, const std::string& contents) {
-  std::wstring temp = path + layout::kTempSuffix;
-  UniqueHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return false;
-  // The bytes must be on disk before the name points at them, or a crash could leave a
-  // target that reads back as zeros.
-  bool written = WriteAll(file.get(), contents) && FlushFileBuffers(file.get());
-  file.reset();
-  if (!written || !MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    DeleteFileW(temp.c_str());
-    return false;
   }
   return true;
 }
@@ -684,20 +659,27 @@ bool RemoveRootFolder(FolderRoot& root) {
   return RemoveFolderThroughHandle(folder.get());
 }
 
-bool RenameOpenFileWithin(HANDLE file, const std::wstring& folder, const std::wstring& leaf) {
-  const UniqueHandle at(CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | SYNCHRONIZE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  return at.valid() && RenameIn(file, at.get(), leaf, false);
+bool RenameOpenFileBelow(const FolderRoot& root, HANDLE file, const std::wstring& to) {
+  std::wstring rel, folderRel, leaf;
+  if (!RelativeBelow(root, to, rel)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  SplitLeaf(rel, folderRel, leaf);
+  const UniqueHandle folder = OpenFolderAt(root, folderRel);
+  return folder.valid() && RenameIn(file, folder.get(), leaf, false);
 }
 
-bool IsHeldOpenElsewhere(const std::wstring& path) {
-  const DWORD a = GetFileAttributesW(path.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES || (a & FILE_ATTRIBUTE_DIRECTORY)) return false;
+bool IsHeldOpenElsewhere(const FolderRoot& root, const std::wstring& path) {
+  std::wstring rel, folderRel, leaf;
+  if (!RelativeBelow(root, path, rel)) return false;
+  SplitLeaf(rel, folderRel, leaf);
+  const UniqueHandle folder = OpenFolderAt(root, folderRel);
+  if (!folder.valid()) return false;
   // Asking for what a replacement needs, while allowing every kind of sharing, fails with a
-  // sharing violation only when another open handle (or a running image) forbids it.
-  UniqueHandle h(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  // sharing violation only when another open handle (or a running image) forbids it; a folder
+  // there fails otherwise.
+  const UniqueHandle h = OpenIn(folder.get(), leaf, GENERIC_WRITE | DELETE, kShareAll, FILE_OPEN);
   if (h.valid()) return false;
   const DWORD error = GetLastError();
   return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
@@ -706,7 +688,8 @@ bool IsHeldOpenElsewhere(const std::wstring& path) {
 const FolderRoot& RootFor(const FolderRoot& root, const std::wstring& path, FolderRoot& outside) {
   std::wstring rel;
   if (RelativeBelow(root, path, rel)) return root;
-  FolderRootOpen(outside, FolderOfPath(path));
+  // One that does not open has no handle, and every act through it fails.
+  static_cast<void>(FolderRootOpen(outside, FolderOfPath(path)));
   return outside;
 }
 
@@ -743,3 +726,58 @@ void ForEachFileBelow(const FolderRoot& root, const std::wstring& folder,
 }
 
 bool DeleteOpenFile(HANDLE file) { return DeleteThroughHandle(file); }
+
+// The folder given as a full path (root itself without its trailing backslash, or below it),
+// as a path relative to root; false if it is neither.
+static bool FolderBelow(const FolderRoot& root, const std::wstring& folder, std::wstring& rel) {
+  rel.clear();
+  return SamePathText(folder + L"\\", root.path) || RelativeBelow(root, folder, rel);
+}
+
+bool ListBelow(const FolderRoot& root, const std::wstring& folder, std::vector<EntryBelow>& entries) {
+  entries.clear();
+  std::wstring rel;
+  if (!FolderBelow(root, folder, rel)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  const UniqueHandle held = OpenFolderAt(root, rel);
+  if (!held.valid()) return false;
+  alignas(8) uint8_t buffer[16384];
+  for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+       GetFileInformationByHandleEx(held.get(), kind, buffer, sizeof(buffer)); kind = FileIdBothDirectoryInfo) {
+    for (auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(buffer);;) {
+      std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+      if (name != L"." && name != L"..")
+        entries.push_back({std::move(name), entry->FileAttributes, static_cast<uint64_t>(entry->EndOfFile.QuadPart),
+                           static_cast<uint64_t>(entry->LastWriteTime.QuadPart)});
+      if (entry->NextEntryOffset == 0) break;
+      entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(reinterpret_cast<uint8_t*>(entry) + entry->NextEntryOffset);
+    }
+  }
+  return true;
+}
+
+bool StatBelow(const FolderRoot& root, const std::wstring& path, EntryBelow& out) {
+  std::wstring rel, folderRel, leaf;
+  if (!RelativeBelow(root, path, rel)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return false;
+  }
+  SplitLeaf(rel, folderRel, leaf);
+  const UniqueHandle folder = OpenFolderAt(root, folderRel);
+  if (!folder.valid()) return false;
+  // Neither a file nor a folder option: whichever stands there is opened, a link not followed.
+  const UniqueHandle entry = NtOpenIn(folder.get(), leaf, FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0);
+  if (!entry.valid()) return false;
+  FILE_BASIC_INFO basic;
+  FILE_STANDARD_INFO standard;
+  if (!GetFileInformationByHandleEx(entry.get(), FileBasicInfo, &basic, sizeof(basic)) ||
+      !GetFileInformationByHandleEx(entry.get(), FileStandardInfo, &standard, sizeof(standard)))
+    return false;
+  out = {leaf, basic.FileAttributes, static_cast<uint64_t>(standard.EndOfFile.QuadPart),
+         static_cast<uint64_t>(basic.LastWriteTime.QuadPart)};
+  // A file link under Wine carries no reparse flag: only its final path tells.
+  if (!HandleIsAt(entry.get(), root, rel)) out.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+  return true;
+}

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "support/handles.h"
 
@@ -12,13 +13,8 @@ std::wstring GetModulePath();
 std::wstring GetModuleDir();
 // The part of path up to and including its last "\" or "/", or ".\" if it has none.
 std::wstring FolderOfPath(const std::wstring& path);
-// Makes sure the folder containing path exists (creating levels top down); false if it can't.
-bool EnsureParentFolders(const std::wstring& path);
 // Reads a whole file of at most 64 MiB into out; false if missing, too large or unreadable.
 bool ReadWholeFile(const std::wstring& path, std::string& out);
-// Writes path + ".ap_tmp", flushes it to disk, then moves it over path (replace, write-through).
-// False leaves the old target unchanged and no temporary file behind.
-bool WriteFileAtomic(const std::wstring& path, const std::string& contents);
 // True when two paths are the same text apart from letter case, compared as the file system does.
 bool SamePathText(const std::wstring& a, const std::wstring& b);
 // The system's message for a Win32 error code without trailing line breaks; empty if none.
@@ -28,14 +24,17 @@ std::wstring SystemErrorText(uint32_t code);
 // The one way to touch the install folder. A run opens the install folder once (FolderRoot)
 // and hands that handle down; nothing below resolves the folder by its name again. Each
 // helper takes that root and a full path that begins with root.path. Every create, open,
-// write, attribute change, move, delete, folder creation and folder removal is made through a
-// handle opened relative to the root's handle or to a folder handle opened inside it, and each
-// handle is checked to lead exactly where its name says (no link, no folder swapped for a
-// junction) before it is used: nothing is ever acted on by name after a check, so a link
+// write, listing, attribute read or change, move, delete, folder creation and folder removal is
+// made through a handle opened relative to the root's handle or to a folder handle opened inside
+// it, and each handle is checked to lead exactly where its name says (no link, no folder swapped
+// for a junction) before it is used: nothing is ever acted on by name after a check, so a link
 // planted on the way at any moment is never walked through. A file with other names (a hard
 // link) is never written: such a name is replaced by a new file, and deleting it removes only
-// the name. Only IsLinkFreeByName looks by name, and it decides nothing but which message to
-// show.
+// the name. By name are only: FolderRootOpen, which opens the folder itself; RemoveRootFolder,
+// which must open it again once the root's handle is closed, and removes it only when that
+// handle is no link and resolves where the name says; IsLinkFreeByName, which decides nothing
+// but which message to show; and, where the file system reports no final paths, the look at
+// each level's link flag before a folder is opened, which can only refuse.
 
 // A folder files are placed below (the install folder; it may itself be a link), opened once.
 struct FolderRoot {
@@ -47,14 +46,15 @@ struct FolderRoot {
 };
 // Opens folder (a backslash is added if missing) as root. False (last error set, root without
 // handle) if it does not exist or cannot be opened; every helper then fails.
-bool FolderRootOpen(FolderRoot& root, const std::wstring& folder);
+[[nodiscard]] bool FolderRootOpen(FolderRoot& root, const std::wstring& folder);
 // Closes the root's handle, keeping its path.
 void FolderRootClose(FolderRoot& root);
 
 // True if no level from root down to path (as far as it exists) is a link, looked at by name:
 // an answer for a message, never a permission to act.
 bool IsLinkFreeByName(const FolderRoot& root, const std::wstring& path);
-// EnsureParentFolders below root; false if a level is a link or cannot be created.
+// Makes sure the folder containing path exists below root (creating levels top down); false if
+// a level is a link, a file, or cannot be created.
 bool EnsureFoldersBelow(const FolderRoot& root, const std::wstring& path);
 enum class OpenBelowMode { Read, Write, Create };
 // Opens path below root: Read (existing, shared for reading), Write (not shared, existing
@@ -63,7 +63,9 @@ enum class OpenBelowMode { Read, Write, Create };
 UniqueHandle OpenBelow(const FolderRoot& root, const std::wstring& path, OpenBelowMode mode);
 // ReadWholeFile for a path below root; false also if a link is on the way.
 bool ReadWholeFileBelow(const FolderRoot& root, const std::wstring& path, std::string& out);
-// WriteFileAtomic for a path below root; false also if a link is on the way or at the target.
+// Writes path + ".ap_tmp" below root, flushes it to disk, then moves it over path (replace,
+// write-through). False (last error set) leaves the old target unchanged and no temporary file
+// behind; also if a link is on the way or at the target.
 bool WriteFileAtomicBelow(const FolderRoot& root, const std::wstring& path, const std::string& contents);
 // A temporary file (destination + ".ap_tmp") made inside its destination's checked folder,
 // written through file, and then moved onto the destination by its own handle: one folder
@@ -101,9 +103,10 @@ bool MoveBelow(const FolderRoot& root, const std::wstring& from, const std::wstr
 bool DeleteFileBelow(const FolderRoot& root, const std::wstring& path);
 // Removes an empty folder below root; a link is left alone (false).
 bool RemoveFolderBelow(const FolderRoot& root, const std::wstring& path);
-// Renames the open file (opened with DELETE access) to leaf inside folder (a full path ending
-// in a backslash), never replacing anything there; false (last error set) if it cannot.
-bool RenameOpenFileWithin(HANDLE file, const std::wstring& folder, const std::wstring& leaf);
+// Renames the open file (opened with DELETE access) to the full path to below root (or in root
+// itself), never replacing anything there; false (last error set) if it cannot or a link is
+// on the way.
+bool RenameOpenFileBelow(const FolderRoot& root, HANDLE file, const std::wstring& to);
 // Deletes everything inside folder (root itself, without its trailing backslash, or a folder
 // below it), then, if removeFolder, the folder itself when it is then empty. Every entry is
 // opened inside its folder's checked handle: a link or anything that does not lead where its
@@ -111,9 +114,10 @@ bool RenameOpenFileWithin(HANDLE file, const std::wstring& folder, const std::ws
 void DeleteTreeBelow(const FolderRoot& root, const std::wstring& folder, bool removeFolder);
 // Closes root and removes the folder itself when it is empty; a link there is left alone (false).
 bool RemoveRootFolder(FolderRoot& root);
-// After a failed write onto path: true only if another process holds it open (a running
-// program or a file opened without sharing), not for a folder or a denied destination.
-bool IsHeldOpenElsewhere(const std::wstring& path);
+// After a failed write onto path below root: true only if another process holds it open (a
+// running program or a file opened without sharing), not for a folder, a denied destination or
+// one behind a link.
+bool IsHeldOpenElsewhere(const FolderRoot& root, const std::wstring& path);
 // root when path lies below it, else outside opened at the folder of path (a file outside the
 // install folder, such as a launcher's own executable, is then checked below its own folder).
 const FolderRoot& RootFor(const FolderRoot& root, const std::wstring& path, FolderRoot& outside);
@@ -128,3 +132,18 @@ void ForEachFileBelow(const FolderRoot& root, const std::wstring& folder,
 // Deletes the open file (opened with DELETE access) through its handle; a read-only one too
 // when the handle may write attributes. False (last error set) if it cannot.
 bool DeleteOpenFile(HANDLE file);
+// One entry of a folder below root, as the folder's listing or its own handle reports it.
+struct EntryBelow {
+  std::wstring name;           // the last name alone
+  DWORD attributes = 0;        // FILE_ATTRIBUTE_*; a link carries FILE_ATTRIBUTE_REPARSE_POINT
+  uint64_t size = 0;           // bytes
+  uint64_t lastWriteTime = 0;  // FILETIME ticks
+};
+// The entries of folder (root itself without its trailing backslash, or a folder below it),
+// read through its checked handle: nothing is listed through a link. False (last error set,
+// entries empty) if the folder is missing, a link is on the way, or it cannot be opened.
+bool ListBelow(const FolderRoot& root, const std::wstring& folder, std::vector<EntryBelow>& entries);
+// The entry at path below root, opened inside its checked folder without following a link at
+// path (a link there is reported with FILE_ATTRIBUTE_REPARSE_POINT); false (last error set) if
+// it is missing or a link stands on the way.
+bool StatBelow(const FolderRoot& root, const std::wstring& path, EntryBelow& out);

@@ -99,12 +99,15 @@ void LogLine(const std::wstring& text) {
   }
 }
 
-void LogFailure(const std::wstring& text, uint32_t systemError) {
-  if (systemError == 0) {
-    LogLine(text);
-    return;
-  }
-  std::wstring message = SystemErrorText(systemError);
-  LogLine(text + L" (Windows error " + std::to_wstring(systemError) + (message.empty() ? L"" : L": " + message) +
-          L")");
+static std::wstring WindowsErrorPart(uint32_t systemError) {
+  if (systemError == 0) return {};
+  const std::wstring message = SystemErrorText(systemError);
+  return L" (Windows error " + std::to_wstring(systemError) + (message.empty() ? L"" : L": " + message) + L")";
+}
+
+void LogFailure(const std::wstring& text, uint32_t systemError) { LogLine(text + WindowsErrorPart(systemError)); }
+
+void LogFailure(const std::wstring& context, const Failure& failure) {
+  LogLine(context + L": " + FailureText(failure) + WindowsErrorPart(failure.systemError) + L" [" +
+          FailureLogText(failure) + L"]");
 }

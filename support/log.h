@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "support/failure.h"
+
 // Where the log goes when no --log= names a file: %TEMP%\Quorvel Setup.log (empty if the
 // temporary folder is unknown).
 std::wstring DefaultLogPath();
@@ -16,3 +18,6 @@ void LogOpen(const std::wstring& path);
 void LogLine(const std::wstring& text);
 // Appends one line with the Windows error code and the system's message for it (none for 0).
 void LogFailure(const std::wstring& text, uint32_t systemError);
+// Appends context, the player's text of failure, its Windows error and, in brackets, the
+// record's own wording, path and HTTP status.
+void LogFailure(const std::wstring& context, const Failure& failure);

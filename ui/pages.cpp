@@ -62,7 +62,7 @@ FolderSpace CheckFolderSpace() {
       space.free = available.QuadPart;
     }
   }
-  space.required = GetRequiredBytes();
+  space.required = RequiredBytes();
   space.enough = space.usable && space.free >= space.required;
   return space;
 }
@@ -127,7 +127,7 @@ static void SummaryPage() {
   FieldBox(Rect{282, 190, 850, 302});
   const std::wstring values[3] = {NormalizeInstallPath(g_setup.installDir),
                                   InstallerLanguageName(g_installerLanguage.load()),
-                                  FormatSize(GetRequiredBytes())};
+                                  FormatSize(RequiredBytes())};
   const int captions[3] = {InstallFolderLabel, GameLanguageLabel, SpaceRequiredLabel};
   for (int i = 0; i < 3; ++i) {
     const float t = 202.0f + 30.0f * i;
@@ -257,8 +257,7 @@ static void InstallingPage() {
   if (paused) {
     status = LauncherString(LauncherText::PausedHint);
   } else if (!failed) {
-    std::lock_guard<SlimLock> lock(g_engine.stateLock);
-    status = g_engine.currentFile;
+    status = g_engine.CurrentFile();
   }
   DrawTextIn(status, SmallText, StatusColour, AlignLeading, AlignMiddle, 1.0f, Rect{282, 290, 850, 312});
 

@@ -17,10 +17,12 @@
 #include "install/register.h"
 #include "install/start.h"
 #include "patch/engine.h"
+#include "support/failure.h"
 #include "support/handles.h"
 #include "support/layout.h"
 #include "support/log.h"
 #include "support/system_library.h"
+#include "support/text.h"
 #include "ui/accessible.h"
 #include "ui/draw.h"
 #include "ui/focus.h"
@@ -167,7 +169,7 @@ void FinishRun(HWND window) {
       return;
     }
     ChangePage(SetupPage::Summary);
-  } else if (g_engine.stage.load() == StageDone && RegisterInstallation()) {
+  } else if (g_engine.stage.load() == StageDone && RegisterFinishedInstall()) {
     if (g_setup.silent) {
       DestroyWindow(window);
       return;
@@ -176,10 +178,7 @@ void FinishRun(HWND window) {
   } else {
     g_setup.installFailed = true;
     // A run that finished but could not be registered keeps the registration's reason.
-    if (g_engine.stage.load() != StageDone) {
-      std::lock_guard<SlimLock> lock(g_engine.stateLock);
-      g_setup.errorText = g_engine.errorMessage;
-    }
+    if (g_engine.stage.load() != StageDone) g_setup.errorText = g_engine.ErrorMessage();
     if (g_setup.errorText.empty()) g_setup.errorText = InstallerString(ErrorInterrupted);
     if (g_setup.silent) {
       g_setup.exitCode = ExitCode::Failed;
@@ -261,8 +260,7 @@ void OnCreate(HWND window) {
 
 void OnDestroy(HWND window) {
   ShowWindow(window, SW_HIDE);
-  g_engine.cancel.exchange(true);
-  if (g_engine.worker.joinable()) g_engine.worker.join();
+  g_engine.Stop();
   PostQuitMessage(0);
 }
 
@@ -328,28 +326,66 @@ void ChangePage(SetupPage page) {
   Redraw();
 }
 
-bool BeginInstall() {
-  switch (StartInstall()) {
-    case InstallStartResult::Started:
-      ChangePage(SetupPage::Installing);
-      ResetSpeedSampling(g_setup.installDir);
-      s_closeWhenStopped = false;
-      if (g_setup.mainWindow) SetTimer(g_setup.mainWindow, kAnimationTimer, kAnimationIntervalMs, nullptr);
-      return true;
-    case InstallStartResult::FolderRefused:
-      // The Folder page shows why, as its Next would.
-      ChangePage(SetupPage::Folder);
-      ValidateInstallFolder();
-      Redraw();
-      return false;
-    default:
-      Redraw();
-      return false;
+bool ValidateInstallFolder() {
+  g_setup.errorText = FailureText(CheckInstallFolder(g_setup.installDir, RequiredBytes()));
+  return g_setup.errorText.empty();
+}
+
+uint64_t RequiredBytes() {
+  return GetRequiredBytes(g_setup.installDir, g_setup.existingInstall, g_setup.gameSize.load());
+}
+
+bool RegisterFinishedInstall() {
+  RegistrationRequest request;
+  request.folder = g_setup.installDir;
+  request.desktopShortcut = g_setup.optDesktopShortcut && !g_setup.noShortcuts;
+  request.startMenuShortcut = g_setup.optStartMenuShortcut && !g_setup.noShortcuts;
+  request.languageCode = Utf8ToWide(InstallerLanguageCode(g_installerLanguage.load()));
+  request.version = g_engine.manifestVersion.load();
+  // The size the Welcome page showed, or, where nothing asked for it, the run's own manifest's.
+  request.size = g_setup.gameSize.load() ? g_setup.gameSize.load() : g_engine.listedBytes.load();
+  const Failure failure = RegisterInstallation(request);
+  if (Failed(failure)) {
+    g_setup.errorText = FailureText(failure);
+    return false;
   }
+  g_setup.existingInstall = true;
+  return true;
+}
+
+bool BeginInstall() {
+  g_setup.installDir = NormalizeInstallPath(g_setup.installDir);
+  g_setup.installFailed = false;
+  g_setup.cancelRequested = false;
+  InstallRequest request;
+  request.folder = g_setup.installDir;
+  request.requiredBytes = RequiredBytes();
+  request.repair = g_setup.existingInstall;
+  request.desktopShortcut = g_setup.optDesktopShortcut && !g_setup.noShortcuts;
+  request.startMenuShortcut = g_setup.optStartMenuShortcut && !g_setup.noShortcuts;
+  request.notifyWindow = g_setup.mainWindow;
+  const Failure failure = StartInstall(request);
+  if (!Failed(failure)) {
+    g_setup.errorText.clear();
+    ChangePage(SetupPage::Installing);
+    ResetSpeedSampling(g_setup.installDir);
+    s_closeWhenStopped = false;
+    if (g_setup.mainWindow) SetTimer(g_setup.mainWindow, kAnimationTimer, kAnimationIntervalMs, nullptr);
+    return true;
+  }
+  // A refused folder is shown on the Folder page, as its Next would show it.
+  if (failure.kind == FailureKind::FolderInvalid || failure.kind == FailureKind::NoSpace)
+    ChangePage(SetupPage::Folder);
+  g_setup.errorText = FailureText(failure);
+  Redraw();
+  return false;
 }
 
 bool BeginUninstall() {
-  if (!StartUninstall()) {
+  const Failure failure = StartUninstall(g_setup.installDir, g_setup.optKeepUserData, g_setup.uninstallThread,
+                                         {&g_setup.uninstallDone, &g_setup.uninstallTotal, g_setup.mainWindow});
+  g_setup.errorText = FailureText(failure);
+  if (Failed(failure)) {
     Redraw();
     return false;
   }
@@ -359,109 +395,112 @@ bool BeginUninstall() {
   return true;
 }
 
-LRESULT CALLBACK WizardWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+// The mouse and the keyboard; true (with result) when the message was answered here.
+bool OnInput(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  result = 0;
   switch (msg) {
-    case WM_CREATE:
-      OnCreate(window);
-      return 0;
-    case WM_DESTROY:
-      OnDestroy(window);
-      return 0;
-    case WM_SIZE:
-      ResizeTarget(LOWORD(lParam), HIWORD(lParam));
-      return 0;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(window, &ps);
-      PaintWindow(window, dc, &ps.rcPaint);
-      EndPaint(window, &ps);
-      return 0;
-    }
-    case WM_CLOSE:
-      RequestClose(window);
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
     case WM_SETCURSOR:
-      if (OnSetCursor(window, wParam, lParam)) return TRUE;
-      break;
+      result = TRUE;
+      return OnSetCursor(window, wParam, lParam);
     case WM_NCHITTEST: {
       POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       ScreenToClient(window, &p);
-      return HitTestClientPixels(p.x, p.y) ? HTCLIENT : HTCAPTION;
+      result = HitTestClientPixels(p.x, p.y) ? HTCLIENT : HTCAPTION;
+      return true;
     }
-    case WM_KEYDOWN:
-      if (HandleKey(window, wParam)) return 0;
-      break;
+    case WM_KEYDOWN: return HandleKey(window, wParam);
     case WM_SYSKEYDOWN:  // Alt+Up and Alt+Down open and close the language list
-      if ((wParam == VK_UP || wParam == VK_DOWN) && HandleKey(window, wParam)) return 0;
-      break;
-    case WM_CHAR:
-      if (HandleChar(window, static_cast<wchar_t>(wParam))) return 0;
-      break;
-    case WM_GETOBJECT:
-      if (const LRESULT object = AnswerGetObject(window, wParam, lParam)) return object;
-      break;
-    case WM_ACTIVATE:
-      if (RestoreFocusOnActivate(wParam)) return 0;
-      break;
-    case WM_SETTINGCHANGE:
-    case WM_SYSCOLORCHANGE:
-      if (ReadHighContrast()) {
-        Redraw();
-        if (g_folderField) InvalidateRect(g_folderField, nullptr, TRUE);
-      }
-      break;
-    case kDpiChanged:
-      ApplyDpi(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
-      return 0;
+      return (wParam == VK_UP || wParam == VK_DOWN) && HandleKey(window, wParam);
+    case WM_CHAR: return HandleChar(window, static_cast<wchar_t>(wParam));
+    case WM_MOUSEMOVE: OnMouseMove(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)); return true;
+    case WM_LBUTTONDOWN: OnButtonDown(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)); return true;
+    case WM_LBUTTONUP: OnButtonUp(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)); return true;
+    case WM_MOUSELEAVE:
+      g_ui.trackingLeave = false;
+      g_ui.hoverId = 0;
+      g_ui.hoverValue = -1;
+      Redraw();
+      return true;
     case WM_COMMAND:
       if (LOWORD(wParam) == kFolderFieldId && HIWORD(wParam) == EN_CHANGE) {
         g_setup.installDir = ReadFolderField();
         g_setup.errorText.clear();
         Redraw();
       }
-      return 0;
-    case WM_TIMER:
-      if (wParam == kAnimationTimer) AnimationTick(window);
-      return 0;
-    case WM_CTLCOLOREDIT: {
-      if (HighContrast()) break;  // the system's colours
-      HDC dc = reinterpret_cast<HDC>(wParam);
-      SetBkColor(dc, RGB(0x15, 0x10, 0x0D));
-      SetTextColor(dc, RGB(0xE3, 0xDC, 0xCF));
-      return reinterpret_cast<LRESULT>(FolderFieldBrush());
-    }
-    case WM_MOUSEMOVE:
-      OnMouseMove(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-      return 0;
-    case WM_LBUTTONDOWN:
-      OnButtonDown(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-      return 0;
-    case WM_LBUTTONUP:
-      OnButtonUp(window, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
-      return 0;
-    case WM_MOUSELEAVE:
-      g_ui.trackingLeave = false;
-      g_ui.hoverId = 0;
-      g_ui.hoverValue = -1;
-      Redraw();
-      return 0;
+      return true;
+    default: return false;
+  }
+}
+
+// What the workers post: the run's stages, the size query's and the uninstall's end.
+bool OnWorkerMessage(HWND window, UINT msg) {
+  switch (msg) {
     case kMsgPatchStage:
       if (!g_engine.running.load() && g_setup.page == SetupPage::Installing)
         FinishRun(window);
       else
         Redraw();
-      return 0;
-    case kMsgGameSize:
-      Redraw();
-      return 0;
-    case kMsgUninstallDone:
-      UninstallFinished(window);
-      return 0;
-    default:
-      break;
+      return true;
+    case kMsgGameSize: Redraw(); return true;
+    case kMsgUninstallDone: UninstallFinished(window); return true;
+    default: return false;
   }
+}
+
+// Painting, the screen's scale and colours, screen readers and activation; true (with result)
+// when the message was answered here.
+bool OnShowMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  result = 0;
+  switch (msg) {
+    case WM_SIZE: ResizeTarget(LOWORD(lParam), HIWORD(lParam)); return true;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window, &ps);
+      PaintWindow(window, dc, &ps.rcPaint);
+      EndPaint(window, &ps);
+      return true;
+    }
+    case WM_ERASEBKGND: result = 1; return true;
+    case WM_TIMER:
+      if (wParam == kAnimationTimer) AnimationTick(window);
+      return true;
+    case WM_GETOBJECT: result = AnswerGetObject(window, wParam, lParam); return result != 0;
+    case WM_ACTIVATE: return RestoreFocusOnActivate(wParam);
+    case WM_SETTINGCHANGE:
+    case WM_SYSCOLORCHANGE:
+      if (ReadHighContrast()) {
+        Redraw();
+        if (g_folderField) InvalidateRect(g_folderField, nullptr, TRUE);
+      }
+      return false;
+    case kDpiChanged: ApplyDpi(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam)); return true;
+    case WM_CTLCOLOREDIT: {
+      if (HighContrast()) return false;  // the system's colours
+      HDC dc = reinterpret_cast<HDC>(wParam);
+      SetBkColor(dc, RGB(0x15, 0x10, 0x0D));
+      SetTextColor(dc, RGB(0xE3, 0xDC, 0xCF));
+      result = reinterpret_cast<LRESULT>(FolderFieldBrush());
+      return true;
+    }
+    default: return false;
+  }
+}
+
+}  // namespace
+
+LRESULT CALLBACK WizardWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  switch (msg) {
+    case WM_CREATE: OnCreate(window); return 0;
+    case WM_DESTROY: OnDestroy(window); return 0;
+    case WM_CLOSE: RequestClose(window); return 0;
+    default: break;
+  }
+  if (OnWorkerMessage(window, msg)) return 0;
+  if (OnInput(window, msg, wParam, lParam, result)) return result;
+  if (OnShowMessage(window, msg, wParam, lParam, result)) return result;
   return DefWindowProcW(window, msg, wParam, lParam);
 }
 

@@ -19,6 +19,13 @@ void ChangePage(SetupPage page);
 // Installing page with the timer running, or the Folder page when the folder was refused).
 // False when no run started; g_setup.errorText then says why.
 bool BeginInstall();
+// Checks g_setup.installDir for an install; false leaves exactly one message in g_setup.errorText.
+bool ValidateInstallFolder();
+// Bytes an install into g_setup.installDir needs (install/folder.h, GetRequiredBytes).
+uint64_t RequiredBytes();
+// Registers the finished install of g_setup.installDir with the wizard's options; false (nothing
+// registered) leaves the reason in g_setup.errorText.
+bool RegisterFinishedInstall();
 // Uninstall and the unattended uninstall: starts the uninstall worker and shows the
 // Uninstalling page with the timer running. False when refused; g_setup.errorText says why.
 bool BeginUninstall();

@@ -162,17 +162,20 @@ static bool StartFinisher(HANDLE own, const std::wstring& source, const std::wst
 static void ScheduleLeftoverDelete(HANDLE own, const std::wstring& self, const std::wstring& folder,
                                    const std::wstring& temp, int argc, wchar_t** argv) {
   const std::wstring moved = UninstallCopyName(temp, GetTickCount64());
-  if (!temp.empty() && RenameOpenFileWithin(own, temp, LastName(moved))) {
-    FolderRoot root;
-    FolderRootOpen(root, folder);
+  // A folder that does not open keeps bin; RemoveRootFolder still tries the folder itself.
+  FolderRoot root;
+  const bool opened = FolderRootOpen(root, folder);
+  FolderRoot tempRoot;
+  if (!temp.empty() && FolderRootOpen(tempRoot, temp) && RenameOpenFileBelow(tempRoot, own, moved)) {
     const std::wstring bin = FolderOfPath(self);
-    if (!SamePathText(bin, root.path)) RemoveFolderBelow(root, bin.substr(0, bin.size() - 1));
+    if (opened && !SamePathText(bin, root.path)) RemoveFolderBelow(root, bin.substr(0, bin.size() - 1));
     RemoveRootFolder(root);
     StartHiddenCommand(SelfDeleteCommand(LastName(moved)), temp);
     return;
   }
   const std::wstring leftover = self + L"." + std::to_wstring(GetCurrentProcessId()) + layout::kTempSuffix;
-  if (!RenameOpenFileWithin(own, FolderOfPath(self), LastName(leftover))) return;  // gone already
+  FolderRoot outside;  // the uninstaller's own folder, when it is not below the installation
+  if (!RenameOpenFileBelow(RootFor(root, leftover, outside), own, leftover)) return;  // gone already
   if (StartFinisher(own, leftover, folder, temp, argc, argv)) return;
   StartHiddenCommand(SelfDeleteCommand(LastName(leftover)), FolderOfPath(leftover));
 }

@@ -9,8 +9,7 @@
 #include <set>
 #include <vector>
 
-#include "app/languages.h"
-#include "app/setup_state.h"
+#include "app/setup_state.h"  // kMsgUninstallDone
 #include "install/folder.h"
 #include "install/register.h"
 #include "install/start.h"
@@ -54,8 +53,8 @@ static void DeleteFileNoting(const FolderRoot& root, const std::wstring& path) {
   if (DeleteFileBelow(root, path)) return;
   const DWORD error = GetLastError();
   // A folder standing where a game file was is the player's, as any folder that holds something.
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+  EntryBelow entry;
+  if (StatBelow(root, path, entry) && (entry.attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
   if (FailedForReal(root, path, error)) NoteLeft(path, error);
 }
 
@@ -100,19 +99,19 @@ static bool IsUserFolder(const std::wstring& rel) {
 // Links are not followed and the player's own folders are not searched.
 static void DeleteTempFiles(const FolderRoot& root, const std::wstring& rel) {
   static const std::wstring kSuffix = layout::kTempSuffix;
-  WIN32_FIND_DATAW data;
-  UniqueFind find(FindFirstFileW((root.path + rel + L"*").c_str(), &data));
-  if (!find.valid()) return;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name == L"." || name == L".." || (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
+  std::vector<EntryBelow> entries;
+  const std::wstring folder = root.path + rel;
+  if (!ListBelow(root, folder.substr(0, folder.size() - 1), entries)) return;
+  for (const EntryBelow& entry : entries) {
+    const std::wstring& name = entry.name;
+    if (entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
     const std::wstring child = rel + name;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
       if (!IsUserFolder(child)) DeleteTempFiles(root, child + L"\\");
     } else if (name.size() > kSuffix.size() && SamePathText(name.substr(name.size() - kSuffix.size()), kSuffix)) {
       DeleteOwnFile(root, child);
     }
-  } while (FindNextFileW(find.get(), &data));
+  }
 }
 
 void RemoveShortcut(REFKNOWNFOLDERID knownFolder, const std::wstring& installFolder) {
@@ -140,12 +139,12 @@ void RemoveShortcut(REFKNOWNFOLDERID knownFolder, const std::wstring& installFol
 }
 
 // The end of a run: the page and the window learn it from the message.
-static void PostDone() {
-  g_setup.uninstallDone.store(g_setup.uninstallTotal.load());
-  if (g_setup.mainWindow) PostMessageW(g_setup.mainWindow, kMsgUninstallDone, 0, 0);
+static void PostDone(const UninstallProgress& progress) {
+  if (progress.done && progress.total) progress.done->store(progress.total->load());
+  if (progress.notifyWindow) PostMessageW(progress.notifyWindow, kMsgUninstallDone, 0, 0);
 }
 
-void UninstallWorker(std::wstring folder, bool keep) {
+void UninstallWorker(std::wstring folder, bool keep, UninstallProgress progress) {
   {
     std::lock_guard<std::mutex> hold(s_leftLock);
     s_left.clear();
@@ -160,7 +159,7 @@ void UninstallWorker(std::wstring folder, bool keep) {
       std::lock_guard<std::mutex> hold(s_leftLock);
       s_incomplete = true;
     }
-    PostDone();
+    PostDone(progress);
     return;
   }
 
@@ -178,12 +177,12 @@ void UninstallWorker(std::wstring folder, bool keep) {
   files.push_back(layout::kPatcherCache);
   files.push_back(layout::kPatcherPieces);
   for (const wchar_t* name : layout::kSettingsFiles) files.push_back(InConfig(name));
-  g_setup.uninstallDone.store(0);
-  g_setup.uninstallTotal.store(static_cast<int32_t>(files.size() + 1));
+  if (progress.done) progress.done->store(0);
+  if (progress.total) progress.total->store(static_cast<int32_t>(files.size() + 1));
 
   std::set<std::wstring> parents;
   for (const std::wstring& rel : files) {
-    g_setup.uninstallDone.fetch_add(1);
+    if (progress.done) progress.done->fetch_add(1);
     if (keep && InKeepSet(rel)) continue;
     // The cache names every game file: it goes last, so that a run that left some finds them again.
     if (!SamePathText(rel, layout::kPatcherCache)) DeleteOwnFile(root, rel);
@@ -221,7 +220,7 @@ void UninstallWorker(std::wstring folder, bool keep) {
   if (UninstallLeftFiles()) {
     LogLine(L"uninstall of " + folder + L" incomplete: " + std::to_wstring(s_left.size()) +
             L" path(s) could not be removed; the uninstaller and the uninstall entry stay, to run again");
-    PostDone();
+    PostDone(progress);
     return;
   }
   // The registered uninstaller may be running (it waits for this copy) and then removes itself.
@@ -235,7 +234,7 @@ void UninstallWorker(std::wstring folder, bool keep) {
   RegDeleteTreeW(HKEY_CURRENT_USER, layout::kUninstallKey);
   RegDeleteTreeW(HKEY_CURRENT_USER, layout::kSetupKey);
   LogLine(L"uninstall of " + folder + L" finished");
-  PostDone();
+  PostDone(progress);
 }
 
 bool UninstallLeftFiles() {
@@ -250,21 +249,19 @@ static bool IsAbsoluteFolder(const std::wstring& folder) {
          (folder.size() == 2 || folder[2] == L'\\');
 }
 
-bool StartUninstall() {
-  LogLine(L"uninstall " + g_setup.installDir + (g_setup.optKeepUserData ? L" (keep the player's data)" : L" (remove everything)"));
+Failure StartUninstall(const std::wstring& folder, bool keep, std::thread& thread, UninstallProgress progress) {
+  LogLine(L"uninstall " + folder + (keep ? L" (keep the player's data)" : L" (remove everything)"));
+  Failure failure;
   if (IsLauncherRunning()) {
-    g_setup.errorText = InstallerString(ErrorGameRunning);
-    LogLine(L"uninstall not started: " + g_setup.errorText);
-    return false;
-  }
-  if (!IsAbsoluteFolder(g_setup.installDir) || !HasInstallMarker(g_setup.installDir) ||
-      g_setup.uninstallThread.joinable()) {
+    failure = {FailureKind::GameRunning};
+  } else if (!IsAbsoluteFolder(folder) || !HasInstallMarker(folder) || thread.joinable()) {
     // No folder can be chosen on that page, so the message only says what is missing.
-    g_setup.errorText = InstallerString(ErrorNoInstallation);
-    LogLine(L"uninstall not started: no installation in this folder");
-    return false;
+    failure = {FailureKind::NoInstallation, 0, 0, folder};
   }
-  g_setup.errorText.clear();
-  g_setup.uninstallThread = std::thread(UninstallWorker, g_setup.installDir, g_setup.optKeepUserData);
-  return true;
+  if (Failed(failure)) {
+    LogFailure(L"uninstall not started", failure);
+    return failure;
+  }
+  thread = std::thread(UninstallWorker, folder, keep, progress);
+  return {};
 }

@@ -32,7 +32,7 @@ struct DownloadCase : ::testing::Test {
     EnsureHttpSession();
     g_patchBaseUrl = release.FaultBase();
     engine.installFolder = folder.slashed();
-    FolderRootOpen(engine.root, engine.installFolder);
+    ASSERT_TRUE(FolderRootOpen(engine.root, engine.installFolder));
     Publish(content);
     destination = folder / L"data\\file.bin";
   }

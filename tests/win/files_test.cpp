@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "support/files.h"
 #include "support/log.h"
@@ -31,30 +33,34 @@ TEST(Files, FolderOfPath) {
   EXPECT_EQ(FolderOfPath(L"C:\\Games\\"), L"C:\\Games\\");
 }
 
-TEST(Files, EnsureParentFoldersCreatesMissingLevels) {
-  ScratchFolder root;
-  EXPECT_TRUE(EnsureParentFolders(L""));
-  EXPECT_TRUE(EnsureParentFolders(L"no-separator.txt"));
-  std::wstring file = root / L"a\\b\\c.txt";
-  ASSERT_TRUE(EnsureParentFolders(file));
-  EXPECT_TRUE(IsFolder(root / L"a"));
-  EXPECT_TRUE(IsFolder(root / L"a\\b"));
+TEST(Files, EnsureFoldersBelowCreatesMissingLevels) {
+  ScratchFolder scratch;
+  FolderRoot root;
+  ASSERT_TRUE(FolderRootOpen(root, scratch.path()));
+  EXPECT_TRUE(EnsureFoldersBelow(root, scratch / L"no-separator.txt"));
+  std::wstring file = scratch / L"a\\b\\c.txt";
+  ASSERT_TRUE(EnsureFoldersBelow(root, file));
+  EXPECT_TRUE(IsFolder(scratch / L"a"));
+  EXPECT_TRUE(IsFolder(scratch / L"a\\b"));
   EXPECT_FALSE(Exists(file));
-  EXPECT_TRUE(EnsureParentFolders(file));  // already there
-  ASSERT_TRUE(EnsureParentFolders(root / L"x\\y\\z\\w"));
-  EXPECT_TRUE(IsFolder(root / L"x\\y\\z"));
+  EXPECT_TRUE(EnsureFoldersBelow(root, file));  // already there
+  ASSERT_TRUE(EnsureFoldersBelow(root, scratch / L"x\\y\\z\\w"));
+  EXPECT_TRUE(IsFolder(scratch / L"x\\y\\z"));
+  EXPECT_FALSE(EnsureFoldersBelow(root, L"C:\\elsewhere\\a.txt")) << "only below the root";
 }
 
-TEST(Files, EnsureParentFoldersRefusesAFileInTheWay) {
-  ScratchFolder root;
-  ASSERT_TRUE(WriteBytes(root / L"file", "x"));
-  EXPECT_FALSE(EnsureParentFolders(root / L"file\\child.txt"));
-  EXPECT_FALSE(EnsureParentFolders(root / L"file\\deeper\\child.txt"));
-  EXPECT_FALSE(IsFolder(root / L"file"));
-  EXPECT_EQ(ReadBytes(root / L"file"), "x");
+TEST(Files, EnsureFoldersBelowRefusesAFileInTheWay) {
+  ScratchFolder scratch;
+  FolderRoot root;
+  ASSERT_TRUE(FolderRootOpen(root, scratch.path()));
+  ASSERT_TRUE(WriteBytes(scratch / L"file", "x"));
+  EXPECT_FALSE(EnsureFoldersBelow(root, scratch / L"file\\child.txt"));
+  EXPECT_FALSE(EnsureFoldersBelow(root, scratch / L"file\\deeper\\child.txt"));
+  EXPECT_FALSE(IsFolder(scratch / L"file"));
+  EXPECT_EQ(ReadBytes(scratch / L"file"), "x");
   // Only the backslash separates levels here.
-  ASSERT_TRUE(EnsureParentFolders(root / L"p/q.txt"));
-  EXPECT_FALSE(Exists(root / L"p"));
+  ASSERT_TRUE(EnsureFoldersBelow(root, scratch / L"p/q.txt"));
+  EXPECT_FALSE(Exists(scratch / L"p"));
 }
 
 TEST(Files, ReadWholeFileSizes) {
@@ -96,57 +102,93 @@ TEST(Files, ReadWholeFileRefusesAFileBeingWritten) {
   EXPECT_EQ(out, "data");
 }
 
-TEST(Files, WriteFileAtomicCreatesAndReplaces) {
-  ScratchFolder root;
-  std::wstring target = root / L"config\\patcher.ini";
-  ASSERT_TRUE(EnsureParentFolders(target));
-  ASSERT_TRUE(WriteFileAtomic(target, "first"));
+TEST(Files, WriteFileAtomicBelowCreatesAndReplaces) {
+  ScratchFolder scratch;
+  FolderRoot root;
+  ASSERT_TRUE(FolderRootOpen(root, scratch.path()));
+  std::wstring target = scratch / L"config\\patcher.ini";
+  ASSERT_TRUE(EnsureFoldersBelow(root, target));
+  ASSERT_TRUE(WriteFileAtomicBelow(root, target, "first"));
   EXPECT_EQ(ReadBytes(target), "first");
-  ASSERT_TRUE(WriteFileAtomic(target, std::string("second\0x", 8)));
+  ASSERT_TRUE(WriteFileAtomicBelow(root, target, std::string("second\0x", 8)));
   EXPECT_EQ(ReadBytes(target), std::string("second\0x", 8));
-  ASSERT_TRUE(WriteFileAtomic(target, ""));
+  ASSERT_TRUE(WriteFileAtomicBelow(root, target, ""));
   EXPECT_TRUE(Exists(target));
   EXPECT_EQ(ReadBytes(target), "");
   EXPECT_FALSE(Exists(target + L".ap_tmp"));
   // A stale temporary file from an interrupted run is overwritten, not appended to.
   ASSERT_TRUE(WriteBytes(target + L".ap_tmp", "stale stale stale"));
-  ASSERT_TRUE(WriteFileAtomic(target, "third"));
+  ASSERT_TRUE(WriteFileAtomicBelow(root, target, "third"));
   EXPECT_EQ(ReadBytes(target), "third");
   EXPECT_FALSE(Exists(target + L".ap_tmp"));
 }
 
-TEST(Files, WriteFileAtomicRefusedTemporaryFile) {
-  ScratchFolder root;
+TEST(Files, WriteFileAtomicBelowRefusedTemporaryFile) {
+  ScratchFolder scratch;
+  FolderRoot root;
+  ASSERT_TRUE(FolderRootOpen(root, scratch.path()));
   // The folder is not created for the caller.
-  EXPECT_FALSE(WriteFileAtomic(root / L"missing\\a.txt", "x"));
-  EXPECT_FALSE(Exists(root / L"missing"));
+  EXPECT_FALSE(WriteFileAtomicBelow(root, scratch / L"missing\\a.txt", "x"));
+  EXPECT_FALSE(Exists(scratch / L"missing"));
   // A folder sits where the temporary file would go.
-  std::wstring target = root / L"a.txt";
+  std::wstring target = scratch / L"a.txt";
   ASSERT_TRUE(WriteBytes(target, "old"));
   ASSERT_TRUE(CreateDirectoryW((target + L".ap_tmp").c_str(), nullptr));
-  EXPECT_FALSE(WriteFileAtomic(target, "new"));
+  EXPECT_FALSE(WriteFileAtomicBelow(root, target, "new"));
   EXPECT_EQ(ReadBytes(target), "old");
   EXPECT_TRUE(IsFolder(target + L".ap_tmp"));
 }
 
-TEST(Files, WriteFileAtomicRefusedMove) {
-  ScratchFolder root;
+TEST(Files, WriteFileAtomicBelowRefusedMove) {
+  ScratchFolder scratch;
+  FolderRoot root;
+  ASSERT_TRUE(FolderRootOpen(root, scratch.path()));
   // The target is a folder.
-  std::wstring folder = root / L"folder";
+  std::wstring folder = scratch / L"folder";
   ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-  EXPECT_FALSE(WriteFileAtomic(folder, "x"));
+  EXPECT_FALSE(WriteFileAtomicBelow(root, folder, "x"));
   EXPECT_TRUE(IsFolder(folder));
   EXPECT_FALSE(Exists(folder + L".ap_tmp"));
 
   // The target is held open without sharing.
-  std::wstring target = root / L"locked.dat";
+  std::wstring target = scratch / L"locked.dat";
   ASSERT_TRUE(WriteBytes(target, "old"));
   HANDLE holder = CreateFileW(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(WriteFileAtomic(target, "new"));
+  EXPECT_FALSE(WriteFileAtomicBelow(root, target, "new"));
   EXPECT_FALSE(Exists(target + L".ap_tmp"));
   CloseHandle(holder);
   EXPECT_EQ(ReadBytes(target), "old");
+}
+
+TEST(Files, ListBelowAndStatBelowReadThroughTheRoot) {
+  ScratchFolder scratch;
+  FolderRoot root;
+  ASSERT_TRUE(FolderRootOpen(root, scratch.path()));
+  ASSERT_TRUE(WriteBytes(scratch / L"parts\\ab.z", "12345"));
+  ASSERT_TRUE(CreateDirectoryW((scratch / L"parts\\sub").c_str(), nullptr));
+  std::vector<EntryBelow> entries;
+  ASSERT_TRUE(ListBelow(root, scratch / L"parts", entries));
+  ASSERT_EQ(entries.size(), 2u);
+  std::sort(entries.begin(), entries.end(), [](const EntryBelow& a, const EntryBelow& b) { return a.name < b.name; });
+  EXPECT_EQ(entries[0].name, L"ab.z");
+  EXPECT_EQ(entries[0].size, 5u);
+  EXPECT_FALSE(entries[0].attributes & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_TRUE(entries[1].attributes & FILE_ATTRIBUTE_DIRECTORY);
+  ASSERT_TRUE(ListBelow(root, scratch.path(), entries)) << "the root itself";
+  EXPECT_EQ(entries.size(), 1u);
+  EXPECT_FALSE(ListBelow(root, scratch / L"missing", entries));
+  EXPECT_TRUE(entries.empty());
+
+  EntryBelow entry;
+  ASSERT_TRUE(StatBelow(root, scratch / L"parts\\ab.z", entry));
+  EXPECT_EQ(entry.name, L"ab.z");
+  EXPECT_EQ(entry.size, 5u);
+  EXPECT_NE(entry.lastWriteTime, 0u);
+  ASSERT_TRUE(StatBelow(root, scratch / L"parts\\sub", entry));
+  EXPECT_TRUE(entry.attributes & FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_FALSE(StatBelow(root, scratch / L"parts\\none.z", entry));
+  EXPECT_FALSE(StatBelow(root, L"C:\\elsewhere\\a.txt", entry)) << "only below the root";
 }
 
 TEST(Files, SystemErrorText) {

@@ -6,6 +6,7 @@
 #include "app/setup_state.h"
 #include "install/folder.h"
 #include "install_test_util.h"
+#include "ui/window.h"
 
 using namespace qvtest;
 
@@ -120,20 +121,20 @@ TEST_F(FolderRules, RequiredBytesForRepairNewInstallAndUnknownSize) {
   g_setup.installDir = dir.path();
   g_setup.existingInstall = true;
   g_setup.gameSize = 3000000000ull;
-  EXPECT_EQ(GetRequiredBytes(), 1073741824ull);
+  EXPECT_EQ(RequiredBytes(), 1073741824ull);
   // Not in normalized form: the full size rule applies.
   g_setup.installDir = dir.path() + L"\\";
-  EXPECT_EQ(GetRequiredBytes(), 3536870912ull);
+  EXPECT_EQ(RequiredBytes(), 3536870912ull);
   // Marker gone since start-up.
   g_setup.installDir = dir.path();
   DeleteFileW((dir / L"bin\\quorvel.install").c_str());
-  EXPECT_EQ(GetRequiredBytes(), 3536870912ull);
+  EXPECT_EQ(RequiredBytes(), 3536870912ull);
   g_setup.existingInstall = false;
   g_setup.gameSize = 0;
-  EXPECT_EQ(GetRequiredBytes(), 8589934592ull);
+  EXPECT_EQ(RequiredBytes(), 8589934592ull);
   // A size that would wrap around the 64-bit range still asks for everything.
   g_setup.gameSize = UINT64_MAX - 10;
-  EXPECT_EQ(GetRequiredBytes(), UINT64_MAX);
+  EXPECT_EQ(RequiredBytes(), UINT64_MAX);
 }
 
 TEST_F(FolderRules, ValidateLeavesOneMessage) {

@@ -19,6 +19,7 @@
 #include "patch/engine.h"
 #include "support/files.h"
 #include "support/handles.h"
+#include "ui/window.h"
 #include "uninstall/worker.h"
 
 using namespace qvtest;
@@ -150,7 +151,7 @@ TEST_F(Registration, WritesBothKeysTheUninstallerAndRemovesTheOldLayout) {
   g_engine.manifestVersion = 42;
   SetInstallerLanguage(FindInstallerLanguage("pl"));
 
-  RegisterInstallation();
+  RegisterFinishedInstall();
 
   EXPECT_TRUE(g_setup.existingInstall);
   EXPECT_EQ(ReadBytes(dir / L"bin\\Uninstall Quorvel.exe"), ReadBytes(GetModulePath()));
@@ -195,12 +196,12 @@ TEST_F(Registration, RepairOverwritesValuesAndUnknownSizeIsZero) {
   g_setup.installDir = first.path();
   g_engine.manifestVersion = 7;
   g_setup.gameSize = 123456789;
-  RegisterInstallation();
+  RegisterFinishedInstall();
   g_setup.installDir = second.path();
   g_engine.manifestVersion = -3;
   g_setup.gameSize = 0;
   SetInstallerLanguage(FindInstallerLanguage("hu"));
-  RegisterInstallation();
+  RegisterFinishedInstall();
   ExpectString(L"Software\\Quorvel", L"InstallPath", second.path());
   ExpectString(L"Software\\Quorvel", L"Language", L"hu");
   ExpectString(kUninstallKey, L"DisplayVersion", L"-3");
@@ -242,7 +243,7 @@ TEST_F(Shortcuts, CreatedLinkCarriesTargetFolderIconAndDescription) {
   ScratchFolder dir;
   WriteBytes(dir / L"Quorvel.exe", "launcher");
   g_setup.installDir = dir.path();
-  CreateShortcut(FOLDERID_Templates, dir / L"Quorvel.exe");
+  CreateShortcut(FOLDERID_Templates, dir / L"Quorvel.exe", g_setup.installDir);
   LinkInfo info = ReadLink(link_);
   ASSERT_TRUE(info.loaded);
   EXPECT_EQ(info.path, dir / L"Quorvel.exe");
@@ -255,7 +256,7 @@ TEST_F(Shortcuts, CreatedLinkCarriesTargetFolderIconAndDescription) {
   ScratchFolder other;
   WriteBytes(other / L"Quorvel.exe", "launcher");
   g_setup.installDir = other.path();
-  CreateShortcut(FOLDERID_Templates, other / L"Quorvel.exe");
+  CreateShortcut(FOLDERID_Templates, other / L"Quorvel.exe", g_setup.installDir);
   EXPECT_EQ(ReadLink(link_).path, other / L"Quorvel.exe");
 }
 
@@ -266,12 +267,12 @@ TEST_F(Shortcuts, RemovalOnlyForLinksIntoTheFolder) {
   WriteBytes(sibling + L"\\Quorvel.exe", "another installation");
 
   g_setup.installDir = sibling;
-  CreateShortcut(FOLDERID_Templates, sibling + L"\\Quorvel.exe");
+  CreateShortcut(FOLDERID_Templates, sibling + L"\\Quorvel.exe", g_setup.installDir);
   RemoveShortcut(FOLDERID_Templates, dir);
   EXPECT_TRUE(Exists(link_)) << "a link into a folder that merely starts with the same text";
 
   g_setup.installDir = dir;
-  CreateShortcut(FOLDERID_Templates, dir + L"\\Quorvel.exe");
+  CreateShortcut(FOLDERID_Templates, dir + L"\\Quorvel.exe", g_setup.installDir);
   RemoveShortcut(FOLDERID_Templates, base / L"Elsewhere");
   EXPECT_TRUE(Exists(link_));
   RemoveShortcut(FOLDERID_Templates, base / L"QUORVEL");  // the comparison ignores case

@@ -27,7 +27,7 @@ protected:
   // Serves manifest.json, runs the query and reports how many 0x800A messages it posted.
   int Query(const std::string& manifest) {
     ServeFile(prefix_ + "patch/manifest.json", manifest);
-    QueryGameSize();
+    QueryGameSize({&g_setup.gameSize, &g_setup.remoteVersion, g_setup.mainWindow});
     return static_cast<int>(sink_.Take(WM_APP + 10).size());
   }
   // Nothing stored (the sentinels set here must survive); the failure is told to the window.
@@ -121,12 +121,12 @@ TEST_F(SizeQuery, WrongShapesStoreNothingAndReportAFailure) {
 TEST_F(SizeQuery, HttpFailuresStoreNothingAndReportAFailure) {
   SetSentinels();
   g_patchBaseUrl = NginxUrl(prefix_ + "missing/");
-  QueryGameSize();
+  QueryGameSize({&g_setup.gameSize, &g_setup.remoteVersion, g_setup.mainWindow});
   ExpectNothingStored(static_cast<int>(sink_.Take(WM_APP + 10).size()));
 
   ClosedPort closed;
   g_patchBaseUrl = L"http://127.0.0.1:" + std::to_wstring(closed.port()) + L"/patch/";
-  QueryGameSize();
+  QueryGameSize({&g_setup.gameSize, &g_setup.remoteVersion, g_setup.mainWindow});
   ExpectNothingStored(static_cast<int>(sink_.Take(WM_APP + 10).size()));
   // A later answer clears the failure.
   g_patchBaseUrl = qvtest::NginxUrl(prefix_ + "patch/");
@@ -143,7 +143,7 @@ TEST_F(SizeQuery, WithoutAWindowNothingIsPosted) {
 
 TEST_F(SizeQuery, ReadsTheSignedSampleReleaseManifest) {
   g_patchBaseUrl = Widen(ServerValue("QV_SAMPLE_BASE_URL"));
-  QueryGameSize();
+  QueryGameSize({&g_setup.gameSize, &g_setup.remoteVersion, g_setup.mainWindow});
   EXPECT_EQ(sink_.Take(WM_APP + 10).size(), 1u);
   EXPECT_EQ(g_setup.remoteVersion.load(), std::atoi(ServerValue("QV_SAMPLE_VERSION").c_str()));
   // The sample game's files, summed from the files on disk the release was made from.

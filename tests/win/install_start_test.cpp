@@ -323,12 +323,14 @@ TEST(FilesBelow, OnlyAFileHeldOpenCountsAsInUse) {
   CreateDirectoryW((dir / L"folder").c_str(), nullptr);
   HANDLE held = CreateFileW((dir / L"held").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(IsHeldOpenElsewhere(dir / L"held"));
-  EXPECT_FALSE(IsHeldOpenElsewhere(dir / L"folder"));
-  EXPECT_FALSE(IsHeldOpenElsewhere(dir / L"free"));
-  EXPECT_FALSE(IsHeldOpenElsewhere(dir / L"missing"));
+  FolderRoot dirRoot;
+  ASSERT_TRUE(FolderRootOpen(dirRoot, dir.path()));
+  EXPECT_TRUE(IsHeldOpenElsewhere(dirRoot, dir / L"held"));
+  EXPECT_FALSE(IsHeldOpenElsewhere(dirRoot, dir / L"folder"));
+  EXPECT_FALSE(IsHeldOpenElsewhere(dirRoot, dir / L"free"));
+  EXPECT_FALSE(IsHeldOpenElsewhere(dirRoot, dir / L"missing"));
   CloseHandle(held);
-  EXPECT_FALSE(IsHeldOpenElsewhere(dir / L"held"));
+  EXPECT_FALSE(IsHeldOpenElsewhere(dirRoot, dir / L"held"));
   SetFileAttributesW((dir / L"readonly").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 

@@ -47,7 +47,7 @@ protected:
     engine.notifyWindow = stages.hwnd();
     engine.notifyMessage = WM_APP + 1;
     engine.installFolder = folder.slashed();
-    FolderRootOpen(engine.root, engine.installFolder);
+    ASSERT_TRUE(FolderRootOpen(engine.root, engine.installFolder));
     ASSERT_TRUE(CreateDirectoryW((folder / L"config").c_str(), nullptr));
     UseNginx();
   }
@@ -72,7 +72,7 @@ protected:
     if (Fetch() != ManifestFetch::Ok) return L"fetch: " + error;
     std::wstring text;
     if (!ParseManifest(bytes, doc, text)) return text;
-    if (!CheckManifestVersion(engine, doc.members, text)) return text;
+    if (const Failure older = CheckManifestVersion(engine, doc.members); Failed(older)) return FailureText(older);
     PublishManifestData(engine, doc.members);
     if (!ReadManifestFiles(doc, files, text)) return text;
     return L"";

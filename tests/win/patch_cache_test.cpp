@@ -23,7 +23,7 @@ struct CacheCase : ::testing::Test {
 
   void SetUp() override {
     engine.installFolder = folder.slashed();
-    FolderRootOpen(engine.root, engine.installFolder);
+    ASSERT_TRUE(FolderRootOpen(engine.root, engine.installFolder));
     CreateDirectoryW((folder / L"config").c_str(), nullptr);
   }
 

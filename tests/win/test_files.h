@@ -186,7 +186,7 @@ private:
 // folder opened as the root the file helpers work below (invalid if it cannot be opened).
 inline FolderRoot OpenRoot(const std::wstring& folder) {
   FolderRoot root;
-  FolderRootOpen(root, folder);
+  static_cast<void>(FolderRootOpen(root, folder));  // a root without handle: every helper fails
   return root;
 }
 

@@ -20,6 +20,9 @@ using enum SetupPage;
 
 using namespace qvtest;
 
+// The wizard's counters and window, as BeginUninstall hands them down.
+static UninstallProgress ToWizard() { return {&g_setup.uninstallDone, &g_setup.uninstallTotal, g_setup.mainWindow}; }
+
 namespace {
 
 const std::vector<std::wstring> kSettings = {
@@ -122,7 +125,7 @@ protected:
 TEST_F(Uninstall, KeepOnLeavesSettingsScreenshotsAndUserData) {
   ScratchFolder dir;
   MakeInstallation(dir.path());
-  UninstallWorker(dir.path(), true);
+  UninstallWorker(dir.path(), true, ToWizard());
 
   std::set<std::wstring> expected = {L"config\\", L"screenshot\\", L"screenshot\\shot1.jpg", L"Data\\",
                                      L"Data\\UserData\\", L"Data\\UserData\\save.dat"};
@@ -141,7 +144,7 @@ TEST_F(Uninstall, KeepOffRemovesAnInstallationOfKnownFilesCompletely) {
   ScratchFolder base;
   const std::wstring dir = base / L"Quorvel";
   MakeInstallation(dir);
-  UninstallWorker(dir, false);
+  UninstallWorker(dir, false, ToWizard());
   EXPECT_FALSE(Exists(dir)) << Describe(Tree(dir));
   EXPECT_TRUE(Exists(base.path()));
   EXPECT_FALSE(KeyExists(L"Software\\Quorvel"));
@@ -154,7 +157,7 @@ TEST_F(Uninstall, OlderLayoutSettingsAreKeptInConfig) {
   WriteBytes(dir / L"tarnel.cfg", "root-level settings");
   WriteBytes(dir / L"quorvel.install", "Quorvel");
   WriteBytes(dir / L"Uninstall Quorvel.exe", "old uninstaller");
-  UninstallWorker(dir.path(), true);
+  UninstallWorker(dir.path(), true, ToWizard());
   EXPECT_EQ(ReadBytes(dir / L"config\\tarnel.cfg"), "root-level settings");
   EXPECT_FALSE(Exists(dir / L"tarnel.cfg"));
   EXPECT_FALSE(Exists(dir / L"quorvel.install"));
@@ -169,7 +172,7 @@ TEST_F(Uninstall, PlayersOwnFilesSurviveWithTheirFolders) {
   WriteBytes(dir / L"bin\\tool.exe", "my tool");
   DeleteFileW((dir / L"Quorvel.exe.old").c_str());
   WriteBytes(dir / L"Quorvel.exe.old\\mine.txt", "a folder where a game file was");
-  UninstallWorker(dir.path(), false);
+  UninstallWorker(dir.path(), false, ToWizard());
   std::set<std::wstring> left = Tree(dir.path());
   EXPECT_EQ(left, (std::set<std::wstring>{L"notes.txt", L"Data\\", L"Data\\mymod\\", L"Data\\mymod\\readme.txt",
                                           L"bin\\", L"bin\\tool.exe", L"Quorvel.exe.old\\", L"Quorvel.exe.old\\mine.txt"}))
@@ -190,7 +193,7 @@ TEST_F(Uninstall, CacheLinesNeverReachOutsideTheFolder) {
                  CacheLine("\\qvtests\\x") + "\n" + CacheLine("/" + absolute.substr(3)) + "\n" +
                  CacheLine("C:outside.txt") + "\n" + "no tabs at all ..\\outside.txt\n" +
                  "1\t2\t..\\outside.txt\n");
-  UninstallWorker(dir, false);
+  UninstallWorker(dir, false, ToWizard());
   EXPECT_EQ(ReadBytes(base / L"outside.txt"), "not the game's");
   EXPECT_EQ(ReadBytes(base / L"Other\\x.dat"), "not the game's");
   EXPECT_FALSE(Exists(dir)) << Describe(Tree(dir));
@@ -216,7 +219,7 @@ TEST_F(Uninstall, LinksAreNeitherFollowedNorDeleted) {
   MakeLink(dir + L"\\Data\\UserData", outside + L"\\user");                // a user folder that is a link
   WriteBytes(dir + L"\\config\\patcher_cache.dat", CacheLine("Data\\linked\\victim.dat") + "\n");
 
-  UninstallWorker(dir, false);
+  UninstallWorker(dir, false, ToWizard());
 
   std::set<std::wstring> outsideLeft = Tree(outside);
   EXPECT_EQ(outsideLeft, (std::set<std::wstring>{L"cache\\", L"cache\\shader.bin", L"logs\\", L"logs\\keep.log",
@@ -239,7 +242,7 @@ TEST_F(Uninstall, LinkedInstallFolderIsEmptiedButKept) {
   const std::wstring real = base / L"Real", dir = base / L"Quorvel";
   MakeInstallation(real);
   MakeLink(dir, real);
-  UninstallWorker(dir, false);
+  UninstallWorker(dir, false, ToWizard());
   EXPECT_EQ(Tree(real), std::set<std::wstring>{}) << Describe(Tree(real));
   EXPECT_TRUE(Exists(real));
 }
@@ -249,20 +252,20 @@ TEST_F(Uninstall, ReadOnlyFilesAreDeletedAsWell) {
   MakeInstallation(dir.path());
   for (const wchar_t* rel : {L"Data\\textures.pak", L"Quorvel.exe", L"shadercache\\a\\b.bin", L"config\\mouse.cfg"})
     ASSERT_TRUE(SetFileAttributesW((dir / rel).c_str(), FILE_ATTRIBUTE_READONLY));
-  UninstallWorker(dir.path(), false);
+  UninstallWorker(dir.path(), false, ToWizard());
   EXPECT_FALSE(Exists(dir.path())) << Describe(Tree(dir.path()));
 }
 
 TEST_F(Uninstall, ProgressCountsTheFileListPlusOne) {
   ScratchFolder dir;
   MakeInstallation(dir.path(), false);
-  UninstallWorker(dir.path(), true);
+  UninstallWorker(dir.path(), true, ToWizard());
   EXPECT_EQ(g_setup.uninstallTotal.load(), 19);
   EXPECT_EQ(g_setup.uninstallDone.load(), 19);
 
   ScratchFolder second;
   MakeInstallation(second.path(), true);  // six cache lines
-  UninstallWorker(second.path(), true);
+  UninstallWorker(second.path(), true, ToWizard());
   EXPECT_EQ(g_setup.uninstallTotal.load(), 25);
   EXPECT_EQ(g_setup.uninstallDone.load(), 25);
   EXPECT_EQ(sink_.Take(WM_APP + 11).size(), 2u);
@@ -348,7 +351,7 @@ TEST_F(Uninstall, AHeldFileIsNamedAndWhatFindsItAgainStays) {
   MakeInstallation(dir);
   HANDLE held = CreateFileW((dir + L"\\Data\\textures.pak").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  UninstallWorker(dir, false);
+  UninstallWorker(dir, false, ToWizard());
   CloseHandle(held);
   EXPECT_TRUE(UninstallLeftFiles());
   const std::set<std::wstring> left = Tree(dir);
@@ -358,7 +361,7 @@ TEST_F(Uninstall, AHeldFileIsNamedAndWhatFindsItAgainStays) {
   EXPECT_TRUE(KeyExists(L"Software\\Quorvel"));
   EXPECT_TRUE(KeyExists(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel"));
 
-  UninstallWorker(dir, false);  // the file is free now
+  UninstallWorker(dir, false, ToWizard());  // the file is free now
   EXPECT_FALSE(UninstallLeftFiles());
   EXPECT_FALSE(Exists(dir)) << Describe(Tree(dir));
   EXPECT_FALSE(KeyExists(L"Software\\Quorvel"));
@@ -366,7 +369,7 @@ TEST_F(Uninstall, AHeldFileIsNamedAndWhatFindsItAgainStays) {
 
 TEST_F(Uninstall, AFolderThatCannotBeOpenedLosesNothing) {
   ScratchFolder base;
-  UninstallWorker(base / L"Missing", false);
+  UninstallWorker(base / L"Missing", false, ToWizard());
   EXPECT_TRUE(UninstallLeftFiles());
   EXPECT_TRUE(KeyExists(L"Software\\Quorvel"));
   EXPECT_TRUE(KeyExists(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Quorvel"));

@@ -385,7 +385,7 @@ TEST_F(WizardWindow, WelcomeSaysWhenTheSizeQueryFailed) {
   g_patchBaseUrl = L"http://127.0.0.1:" + std::to_wstring(closed.port()) + L"/patch/";
   g_setup.gameSize = 0;
   g_setup.remoteVersion = 0;
-  QueryGameSize();
+  QueryGameSize({&g_setup.gameSize, &g_setup.remoteVersion, window_});
   EXPECT_TRUE(GameSizeQueryFailed());
   MSG msg;
   EXPECT_TRUE(PeekMessageW(&msg, window_, kMsgGameSize, kMsgGameSize, PM_REMOVE)) << "the page is told";
