@@ -41,10 +41,12 @@ std::wstring PartFilePath(const PatchEngine& engine, const std::string& hash) {
 }
 
 // True for a part file's name: something ending in ".z", in any case.
+static constexpr size_t kSuffixLength = sizeof(layout::kObjectSuffix.wide) / sizeof(wchar_t) - 1;
+
 static bool IsPartName(const EntryBelow& entry) {
   const std::wstring& name = entry.name;
-  return !(entry.attributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > 2 && name[name.size() - 2] == L'.' &&
-         (name.back() == L'z' || name.back() == L'Z');
+  return !(entry.attributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() > kSuffixLength &&
+         ToLowerAscii(name.substr(name.size() - kSuffixLength)) == layout::kObjectSuffix.wide;
 }
 
 void BeginDownloads(const PatchEngine& engine, DownloadKnowledge& known) {
@@ -52,7 +54,7 @@ void BeginDownloads(const PatchEngine& engine, DownloadKnowledge& known) {
   ListBelow(engine.root, engine.installFolder + layout::kPartsFolder, entries);
   std::lock_guard<SlimLock> lock(known.lock);
   for (const EntryBelow& entry : entries) {
-    if (IsPartName(entry)) known.parts.insert(ToLowerAscii(std::string(entry.name.begin(), entry.name.end() - 2)));
+    if (IsPartName(entry)) known.parts.insert(ToLowerAscii(std::string(entry.name.begin(), entry.name.end() - kSuffixLength)));
   }
   known.partsListed = true;
   known.folders.insert(engine.installFolder.substr(0, engine.installFolder.size() - 1));

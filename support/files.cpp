@@ -590,15 +590,17 @@ bool RemoveFolderBelow(const FolderRoot& root, const std::wstring& path) {
   return folder.valid() && RemoveFolderThroughHandle(folder.get());
 }
 
-// The names and attributes of what the open folder holds, read through its handle.
-static std::vector<std::pair<std::wstring, DWORD>> EntriesOf(HANDLE folder) {
-  std::vector<std::pair<std::wstring, DWORD>> entries;
+// What the open folder holds (its own "." and ".." left out), read through its handle.
+static std::vector<EntryBelow> EntriesOf(HANDLE folder) {
+  std::vector<EntryBelow> entries;
   alignas(8) uint8_t buffer[16384];
   for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
        GetFileInformationByHandleEx(folder, kind, buffer, sizeof(buffer)); kind = FileIdBothDirectoryInfo) {
     for (auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(buffer);;) {
       std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
-      if (name != L"." && name != L"..") entries.emplace_back(std::move(name), entry->FileAttributes);
+      if (name != L"." && name != L"..")
+        entries.push_back({std::move(name), entry->FileAttributes, static_cast<uint64_t>(entry->EndOfFile.QuadPart),
+                           static_cast<uint64_t>(entry->LastWriteTime.QuadPart)});
       if (entry->NextEntryOffset == 0) break;
       entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(reinterpret_cast<uint8_t*>(entry) + entry->NextEntryOffset);
     }
@@ -610,8 +612,9 @@ static std::vector<std::pair<std::wstring, DWORD>> EntriesOf(HANDLE folder) {
 // folder's handle and checked; a link, or anything that does not lead where its name says,
 // stays with whatever it holds, and so do the folders above it.
 static void EmptyFolderThroughHandle(HANDLE folder, const FolderRoot& root, const std::wstring& rel) {
-  const std::vector<std::pair<std::wstring, DWORD>> entries = EntriesOf(folder);
-  for (const auto& [name, attributes] : entries) {
+  for (const EntryBelow& entry : EntriesOf(folder)) {
+    const std::wstring& name = entry.name;
+    const DWORD attributes = entry.attributes;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
     const std::wstring childRel = rel.empty() ? name : rel + L"\\" + name;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -702,8 +705,9 @@ bool FolderRootMoved(const FolderRoot& root) {
 
 static void ListFilesThroughHandle(HANDLE folder, const FolderRoot& root, const std::wstring& rel,
                                    const std::function<void(const std::wstring&)>& each) {
-  const std::vector<std::pair<std::wstring, DWORD>> entries = EntriesOf(folder);
-  for (const auto& [name, attributes] : entries) {
+  for (const EntryBelow& entry : EntriesOf(folder)) {
+    const std::wstring& name = entry.name;
+    const DWORD attributes = entry.attributes;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
     const std::wstring childRel = rel.empty() ? name : rel + L"\\" + name;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -743,18 +747,7 @@ bool ListBelow(const FolderRoot& root, const std::wstring& folder, std::vector<E
   }
   const UniqueHandle held = OpenFolderAt(root, rel);
   if (!held.valid()) return false;
-  alignas(8) uint8_t buffer[16384];
-  for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
-       GetFileInformationByHandleEx(held.get(), kind, buffer, sizeof(buffer)); kind = FileIdBothDirectoryInfo) {
-    for (auto* entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(buffer);;) {
-      std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
-      if (name != L"." && name != L"..")
-        entries.push_back({std::move(name), entry->FileAttributes, static_cast<uint64_t>(entry->EndOfFile.QuadPart),
-                           static_cast<uint64_t>(entry->LastWriteTime.QuadPart)});
-      if (entry->NextEntryOffset == 0) break;
-      entry = reinterpret_cast<FILE_ID_BOTH_DIR_INFO*>(reinterpret_cast<uint8_t*>(entry) + entry->NextEntryOffset);
-    }
-  }
+  entries = EntriesOf(held.get());
   return true;
 }
 

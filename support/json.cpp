@@ -182,6 +182,16 @@ static bool ParseString(JsonParser& p, std::string& out) {
   }
 }
 
+// What follows an element of an array or object: more is true after ',' and false after close;
+// false (failed with unterminated or expected) for anything else.
+static bool AfterElement(JsonParser& p, char close, const char* unterminated, const char* expected, bool& more) {
+  SkipWhitespace(p);
+  if (p.cur == p.end) return Fail(p, unterminated);
+  const char c = *p.cur++;
+  more = c == ',';
+  return more || c == close || Fail(p, expected);
+}
+
 static bool ParseValue(JsonParser& p, JsonValue& v);
 static bool ParseMember(JsonParser& p, const std::string& key, JsonValue& v);
 
@@ -194,15 +204,12 @@ static bool ParseArray(JsonParser& p, JsonValue& v) {
   // and hold its old and new blocks together while it grows.
   if (p.arrays < p.countsSize) v.array.reserve(p.counts[p.arrays]);
   ++p.arrays;
+  bool more = false;
   for (;;) {
     v.array.emplace_back();
     if (!ParseValue(p, v.array.back())) return false;
-    SkipWhitespace(p);
-    if (p.cur == p.end) return Fail(p, "array nao terminado");
-    char c = *p.cur++;
-    if (c == ',') continue;
-    if (c == ']') return true;
-    return Fail(p, "esperado , ou ]");
+    if (!AfterElement(p, ']', "array nao terminado", "esperado , ou ]", more)) return false;
+    if (!more) return true;
   }
 }
 
@@ -211,6 +218,7 @@ static bool ParseObject(JsonParser& p, JsonValue& v) {
   ++p.cur;
   SkipWhitespace(p);
   if (p.cur < p.end && *p.cur == '}') { ++p.cur; return true; }
+  bool more = false;
   for (;;) {
     SkipWhitespace(p);
     std::string key;
@@ -222,12 +230,8 @@ static bool ParseObject(JsonParser& p, JsonValue& v) {
     auto [member, inserted] = v.object.try_emplace(std::move(key));
     if (!inserted) member->second = JsonValue();
     if (!ParseMember(p, member->first, member->second)) return false;
-    SkipWhitespace(p);
-    if (p.cur == p.end) return Fail(p, "objeto nao terminado");
-    char c = *p.cur++;
-    if (c == ',') continue;
-    if (c == '}') return true;
-    return Fail(p, "esperado , ou }");
+    if (!AfterElement(p, '}', "objeto nao terminado", "esperado , ou }", more)) return false;
+    if (!more) return true;
   }
 }
 
@@ -280,16 +284,13 @@ static bool StreamArray(JsonParser& p, JsonValue& v) {
   ++p.arrays;  // as ParseArray counts it, so that the arrays inside get their own room
   p.stream->begin(elements, static_cast<size_t>(p.end - p.cur));
   JsonValue element;
+  bool more = false;
   for (;;) {
     element = JsonValue();
     if (!ParseValue(p, element)) return false;
     p.stream->element(element);
-    SkipWhitespace(p);
-    if (p.cur == p.end) return Fail(p, "array nao terminado");
-    char c = *p.cur++;
-    if (c == ',') continue;
-    if (c == ']') return true;
-    return Fail(p, "esperado , ou ]");
+    if (!AfterElement(p, ']', "array nao terminado", "esperado , ou ]", more)) return false;
+    if (!more) return true;
   }
 }
 
